@@ -1,0 +1,17 @@
+// The one catch point of an export: runs the guarded steps and turns their
+// first failure into the one message the host shows.
+#pragma once
+
+#include <functional>
+#include <initializer_list>
+
+namespace pelmora {
+
+using GuardedStep = std::function<void()>;
+
+// Runs `steps` in order until one fails. A qmx_exception shows its message
+// (none for list 0); any other failure shows 11011/4. The host's command state
+// is reset afterwards in every case. Gives true when every step ran.
+bool runGuarded(std::initializer_list<GuardedStep> steps);
+
+}  // namespace pelmora

@@ -1,0 +1,39 @@
+// What the writer is handed: the root tree source and the header values. The
+// operations are virtual so that a replay of a read file can give its own.
+#pragma once
+
+#include <cstdint>
+
+#include "scene_file/records.h"
+
+namespace pelmora {
+
+class SceneDescription {
+public:
+    explicit SceneDescription(TreeSource* root = nullptr) : root_(root) {}
+    virtual ~SceneDescription() = default;
+
+    virtual int begin();
+    virtual int version(bool legacy, char* out);  // out: 256 bytes
+    virtual int machine(char* out);
+    virtual int client(char* out);
+    virtual std::int32_t subFormat();
+    virtual std::int32_t itFlags();
+    virtual std::int32_t fps();
+    virtual std::int32_t maxTime();
+    virtual unsigned rootCount();
+    virtual TreeSource* root(unsigned index);
+    unsigned childCount(TreeSource* node);
+    TreeSource* child(TreeSource* node, unsigned index);
+    int describeNode(TreeSource* node, bool legacy, NodeRecord* record);
+    int releaseNode(TreeSource* node, NodeRecord* record);
+    unsigned motionCount(TreeSource* node);
+    int getMotion(TreeSource* node, unsigned index, bool legacy, MotionRecord* record);
+    int releaseMotion(TreeSource* node, unsigned index, MotionRecord* record);
+    virtual int finish(int result);
+
+private:
+    TreeSource* root_;
+};
+
+}  // namespace pelmora

@@ -1,0 +1,26 @@
+// The tool's subcommands. Each registers its options on the app and gives the
+// function that runs it; a run gives the process exit status.
+#pragma once
+
+#include <functional>
+
+#include <CLI/CLI.hpp>
+
+namespace pelmora::tool {
+
+using Runner = std::function<int()>;
+
+// Exit statuses shared by the subcommands.
+enum ExitStatus : int {
+    kExitOk = 0,
+    kExitFailure = 1,     // the work failed (a failure message, a write error, a corrupt file)
+    kExitUsage = 2,       // bad command line or bad input document
+    kExitCancelled = 3,   // cancelled or aborted by the user
+};
+
+Runner addInspectCommand(CLI::App& app);
+Runner addConvertCommand(CLI::App& app);
+Runner addTemplatesCommand(CLI::App& app);
+Runner addExportCommand(CLI::App& app);
+
+}  // namespace pelmora::tool
