@@ -1,0 +1,35 @@
+// What one export collects: the light and mesh tree sources, plus the state the
+// passes share (elevation offset in force, busy cursor, template library).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace pelmora {
+
+class LightSource;
+class MeshSource;
+class TemplateLibrary;
+
+class SceneContainer {
+public:
+    explicit SceneContainer(const TemplateLibrary* library);
+    ~SceneContainer();
+    SceneContainer(const SceneContainer&) = delete;
+    SceneContainer& operator=(const SceneContainer&) = delete;
+
+    // One unit of work done: turns the busy cursor at most four times a second,
+    // reading the clock only on every 256th call.
+    void tick();
+
+    std::vector<std::unique_ptr<LightSource>> lights;  // in the order met
+    std::vector<std::unique_ptr<MeshSource>> meshes;   // one per class, in order of first use
+    std::int32_t cursorIndex = 0;
+    std::int32_t lastQuarter = 0;
+    std::int32_t tickCount = 0;
+    double elevation = 0.0;  // metres
+    const TemplateLibrary* library;
+};
+
+}  // namespace pelmora

@@ -1,0 +1,34 @@
+// The tree source of one drawing light: it stands for the light's target node
+// (role 2) and its light node (role 1), as the root sets its role.
+#pragma once
+
+#include <cstdint>
+
+#include "host/host_abi.h"
+#include "scene_file/records.h"
+
+namespace pelmora {
+
+class LightSource : public TreeSource {
+public:
+    LightSource(HostHandle object, double baseHeight, std::int32_t nodeCount)
+        : object_(object), baseHeight_(baseHeight), nodeCount_(nodeCount) {}
+
+    void describe(bool legacy, NodeRecord& node) override;
+    unsigned motionCount() override;
+    bool motion(unsigned index, bool legacy, MotionRecord& record) override;
+
+    HostHandle object() const { return object_; }
+    std::int32_t nodeCount() const { return nodeCount_; }
+    double baseHeight() const { return baseHeight_; }
+    std::int32_t role() const { return role_; }
+    void setRole(std::int32_t role) { role_ = role; }
+
+private:
+    HostHandle object_;
+    std::int32_t role_ = 0;
+    double baseHeight_;
+    std::int32_t nodeCount_;
+};
+
+}  // namespace pelmora
