@@ -1,0 +1,156 @@
+// The drawing document the emulated host holds: its in-memory model, the JSON
+// loader that refuses malformed documents with the path of the bad value, and
+// the writer whose output loads back into the same drawing.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelmora::hostsim {
+
+// A point in the host's internal unit, the millimetre (Z up).
+struct Point3 {
+    double x = 0.0, y = 0.0, z = 0.0;
+    bool operator==(const Point3&) const = default;
+};
+
+// Type codes the document may give by name.
+enum ObjectCode : std::int16_t {
+    kCodeEnd = 0,
+    kCodeGroup = 11,
+    kCodeInstance = 15,
+    kCodePolygon = 25,
+    kCodeReference = 29,
+    kCodeLight = 81,
+};
+
+// An auxiliary record kept on an object: its tag (the four bytes in memory,
+// read as a little-endian uint32) and its bytes.
+struct AuxRecord {
+    std::uint32_t tag = 0;
+    std::vector<std::uint8_t> bytes;
+    bool operator==(const AuxRecord&) const = default;
+};
+
+// Packs four characters into a tag whose bytes in memory are those characters.
+std::uint32_t tagFromChars(std::string_view fourChars);
+std::string charsFromTag(std::uint32_t tag);
+
+// One entry of an object's conversion geometry: a polygon or a nested group.
+struct GeometryEntry {
+    bool isGroup = false;
+    // Polygon entries.
+    std::vector<Point3> points;
+    std::string className;  // empty: the converted object's class
+    bool vertexData = true;
+    bool closed = true;
+    // Group entries.
+    std::vector<GeometryEntry> members;
+    bool operator==(const GeometryEntry&) const = default;
+};
+
+// A light property value; the kind is what the host reports as the tag.
+struct PropertyValue {
+    enum class Kind { Bool, Int16, Double, Point };
+    Kind kind = Kind::Double;
+    bool boolValue = false;
+    std::int16_t intValue = 0;
+    double doubleValue = 0.0;
+    Point3 pointValue;
+    bool operator==(const PropertyValue&) const = default;
+};
+
+struct DrawingObject {
+    std::int16_t type = 0;
+    std::string className;  // resolved by the loader: never empty after loading
+    bool visible = true;
+    bool selected = false;
+    std::string name;
+    std::vector<AuxRecord> records;
+    // group
+    std::vector<DrawingObject> members;
+    // polygon
+    std::vector<Point3> points;
+    bool closed = true;
+    bool vertexData = true;
+    // instance
+    std::string symbol;
+    // reference: the referred layer's name, none when it refers to nothing
+    std::optional<std::string> referredLayer;
+    // light: property number -> value
+    std::map<std::int32_t, PropertyValue> properties;
+    // conversion geometry of instances and other codes; none: no temporary object
+    std::optional<std::vector<GeometryEntry>> polygons;
+    bool operator==(const DrawingObject&) const = default;
+};
+
+struct Layer {
+    std::string name;
+    bool visible = true;
+    double elevation = 0.0;
+    std::vector<DrawingObject> objects;
+    bool operator==(const Layer&) const = default;
+};
+
+struct Symbol {
+    std::string name;
+    std::int16_t kind = 1;
+    bool operator==(const Symbol&) const = default;
+};
+
+struct View {
+    bool perspective = true;
+    std::array<std::array<double, 3>, 3> rotation{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
+    Point3 origin;
+    double distance = 0.0;
+    double focal = 1.0;
+    std::array<double, 4> box{-1, -1, 1, 1};
+    bool operator==(const View&) const = default;
+};
+
+struct Drawing {
+    int formatVersion = 1;
+    double unitsPerInch = 25.4;
+    int hostVersion = 13;
+    bool canRun = true;
+    int currentItem = 2;  // 0 outside the chain, 1 header, 2 layer list, 3 third element
+    std::vector<std::string> classes{"None"};
+    std::optional<View> view;
+    std::vector<Layer> layers;
+    std::string activeLayer;  // resolved by the loader: first layer's name, empty when no layers
+    std::vector<Symbol> symbols;
+    bool operator==(const Drawing&) const = default;
+};
+
+// A malformed document; path() is the JSON path of the bad value, for example
+// "layers[0].objects[3].points[2]" (empty for the document as a whole).
+class DocumentError : public std::runtime_error {
+public:
+    DocumentError(std::string path, const std::string& what);
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Limits the loader enforces on untrusted documents.
+inline constexpr int kMaxNestingDepth = 64;             // group / polygon-group levels
+inline constexpr std::size_t kMaxArrayLength = 4'000'000;  // entries of any one array
+inline constexpr std::size_t kMaxDocumentBytes = std::size_t{1} << 30;
+
+// Parses and validates; throws DocumentError.
+Drawing parseDrawing(std::string_view jsonText);
+// Reads the file and parses it; an unreadable file is a DocumentError with an empty path.
+Drawing loadDrawing(const std::string& file);
+// Writes the drawing as a document that parses back into an equal Drawing.
+std::string serializeDrawing(const Drawing& drawing);
+// Writes a new file beside `file` and renames it over `file`; throws std::runtime_error.
+void saveDrawingAtomically(const Drawing& drawing, const std::string& file);
+
+}  // namespace pelmora::hostsim
