@@ -1,0 +1,51 @@
+// Stable light ids: each light keeps its id in a named auxiliary record on the
+// light object, so that the id survives from one export to the next. Ids are
+// even numbers from 1004 to 1998; 0 means none.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "host/host_abi.h"
+
+namespace pelmora {
+
+class LightSource;
+using LightList = std::vector<std::unique_ptr<LightSource>>;
+
+// The light id record: bytes 0-63 belong to the host, 64-127 hold the
+// NUL-padded name, 128-131 the id (int32, little-endian).
+namespace light_record {
+inline constexpr int kNameOffset = 64;
+inline constexpr int kNameLength = 64;
+inline constexpr int kIdOffset = 128;
+inline constexpr std::int32_t kSize = 132;
+inline constexpr char kName[] = "Pelmora-Light";
+// Tag B, asked for every record after the first in a search.
+inline constexpr std::uint32_t kTagB = 1379157095u;
+}  // namespace light_record
+
+inline constexpr std::int32_t kHighestLightId = 1998;
+inline constexpr std::int32_t kLowestLightId = 1004;
+
+// Tag A: the value whose four bytes in memory are "rDgN".
+std::uint32_t recordTagA();
+
+// The object's record whose name equals `name` on at most 64 characters, or null.
+HostHandle findNamedRecord(HostHandle object, const char* name);
+// A new record of `size` bytes (at least 128) with tag A and `name` in bytes
+// 64-127; null when the host makes none.
+HostHandle createNamedRecord(HostHandle object, const char* name, std::int32_t size);
+// The stored id; 0 when the object has no light record.
+std::int32_t readLightId(HostHandle object);
+// Stores `id`, creating the record when there is none; nothing is stored when
+// the host makes no record.
+void writeLightId(HostHandle object, std::int32_t id);
+// The first of 1998, 1996, ... 1004 that no light of the list holds; 0 when all are taken.
+std::int32_t findFreeLightId(const LightList& lights);
+// Gives every light without an id a free one, and of two lights holding the
+// same id gives the earlier one a new id. Once per export, before writing.
+void assignLightIds(const LightList& lights);
+
+}  // namespace pelmora

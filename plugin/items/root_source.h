@@ -1,0 +1,27 @@
+// The root of the scene tree (id 1000): its children are the camera target and
+// the camera, then each light's target and light node, then the meshes.
+#pragma once
+
+#include "items/camera_source.h"
+#include "scene_file/records.h"
+
+namespace pelmora {
+
+class SceneContainer;
+
+class RootSource : public TreeSource {
+public:
+    explicit RootSource(SceneContainer& scene) : scene(scene) {}
+
+    void describe(bool legacy, NodeRecord& node) override;
+    // Computes the camera first (may raise qmx_exception 11011/6 or /7).
+    unsigned childCount() override;
+    // Sets the role of the shared camera or light source it gives; uses the
+    // camera as the last childCount() computed it.
+    TreeSource* child(unsigned index) override;
+
+    SceneContainer& scene;  // not owned
+    CameraSource camera;
+};
+
+}  // namespace pelmora
