@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace pelmora {
@@ -14,7 +15,9 @@ class TemplateLibrary;
 
 class SceneContainer {
 public:
+    // Loads the four busy-cursor frames.
     explicit SceneContainer(const TemplateLibrary* library);
+    // Frees every light, then every mesh.
     ~SceneContainer();
     SceneContainer(const SceneContainer&) = delete;
     SceneContainer& operator=(const SceneContainer&) = delete;
@@ -23,6 +26,12 @@ public:
     // reading the clock only on every 256th call.
     void tick();
 
+    // The first mesh of `classIndex` in `meshes`, or null. Remembers what it
+    // finds, so that hundreds of classes do not make every lookup a scan.
+    MeshSource* findMesh(std::int32_t classIndex);
+    // Notes that meshes[position] is the first mesh of `classIndex`.
+    void rememberMesh(std::int32_t classIndex, std::size_t position);
+
     std::vector<std::unique_ptr<LightSource>> lights;  // in the order met
     std::vector<std::unique_ptr<MeshSource>> meshes;   // one per class, in order of first use
     std::int32_t cursorIndex = 0;
@@ -30,6 +39,9 @@ public:
     std::int32_t tickCount = 0;
     double elevation = 0.0;  // metres
     const TemplateLibrary* library;
+
+private:
+    std::unordered_map<std::int32_t, std::size_t> meshByClass_;
 };
 
 }  // namespace pelmora

@@ -1,0 +1,60 @@
+// Welds the vertices of one converted object: a vertex joins the earliest stored
+// vertex whose three coordinates each differ from it by less than 0.00001
+// (differences in single precision); otherwise it is stored with the next index.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "scene_file/records.h"
+
+namespace pelmora {
+
+class VertexMerger {
+public:
+    static constexpr double kTolerance = 0.00001;
+
+    VertexMerger();
+
+    // Appends n to the polygon list and counts one polygon.
+    void beginPolygon(std::int32_t n);
+    // Appends the index of v (joined or new) to the polygon list; gives that index.
+    std::int32_t addVertex(const Vec3f& v);
+
+    std::int32_t vertexCount() const { return static_cast<std::int32_t>(vertices_.size()); }
+    // The first vertex seen for index k.
+    const Vec3f& vertex(std::int32_t k) const { return vertices_[static_cast<std::size_t>(k)]; }
+    const std::vector<Vec3f>& vertices() const { return vertices_; }
+    // Per polygon: n, then n indices (no hole count).
+    const std::vector<std::int32_t>& polygonList() const { return polygons_; }
+    std::int32_t polygonCount() const { return polygonCount_; }
+
+    // True when a and b are one vertex: each coordinate differs by less than
+    // the tolerance (both bounds excluded), the differences taken in single precision.
+    static bool sameVertex(const Vec3f& a, const Vec3f& b);
+
+private:
+    struct Cell {
+        std::int64_t x, y, z;
+        bool operator==(const Cell&) const = default;
+    };
+    struct Slot {
+        Cell cell;
+        std::int32_t head;  // most recent vertex of the cell, -1 for an empty slot
+    };
+
+    static Cell cellOf(const Vec3f& v);
+    std::size_t slotOf(const Cell& cell) const;  // the slot holding `cell`, or the empty one where it goes
+    std::int32_t earliestMatch(const Vec3f& v, const Cell& home) const;
+    void insert(const Cell& cell, std::int32_t index);
+    void rehash();
+
+    std::vector<Vec3f> vertices_;
+    std::vector<std::int32_t> nextInCell_;  // per vertex: the previous vertex of its cell, or -1
+    std::vector<Slot> slots_;               // open addressing, power-of-two size
+    std::size_t usedSlots_ = 0;
+    std::vector<std::int32_t> polygons_;
+    std::int32_t polygonCount_ = 0;
+};
+
+}  // namespace pelmora
