@@ -35,6 +35,12 @@ int NodeRecord::fill(bool legacy, std::uint32_t nodeId, std::int32_t nodeType, c
 
 void NodeRecord::attach(std::uint8_t* bytes, std::int32_t size, std::int32_t format) {
     release();
+    // release() only frees a payload with a size, so an empty one is freed
+    // here rather than left behind.
+    if (size == 0) {
+        delete[] bytes;
+        bytes = nullptr;
+    }
     data = bytes;
     dataSize = size;
     dataFormat = format;
@@ -68,6 +74,10 @@ void MotionRecord::reset(bool legacy) {
 
 void MotionRecord::attach(std::uint8_t* bytes, std::int32_t size, std::int32_t format) {
     release();
+    if (size == 0) {
+        delete[] bytes;
+        bytes = nullptr;
+    }
     data = bytes;
     dataSize = size;
     dataFormat = format;

@@ -44,7 +44,8 @@ struct NodeRecord {
     void reset(bool legacy);
     // reset, then id, name (bounded copy; null or empty leaves it empty) and type. Gives 1.
     int fill(bool legacy, std::uint32_t nodeId, std::int32_t nodeType, const char* nodeName);
-    // Hands `bytes` (allocated with new[]) to the record.
+    // Hands `bytes` (allocated with new[]) to the record; with size 0 they are
+    // freed at once and `data` stays null.
     void attach(std::uint8_t* bytes, std::int32_t size, std::int32_t format);
     // Frees the payload when both dataSize and data are set; then zeroes both.
     void release();
