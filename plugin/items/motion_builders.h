@@ -5,11 +5,12 @@
 
 #include <cstdint>
 
+#include "items/payload_light.h"  // light_payload offsets, patched by the light source
 #include "scene_file/records.h"
 
 namespace pelmora {
 
-// The motion kind names, by fixed index.
+// The motion kind names, by fixed index; "" for an index outside the table.
 inline constexpr int kMotionNameCount = 47;
 const char* motionName(int index);
 enum MotionNameIndex : int {
@@ -30,22 +31,23 @@ int motionCameraParameter(MotionRecord& record, bool legacy, std::int32_t key, s
 
 // Gives 2 and leaves the node untouched when vertices or polygon lists are
 // null. `polygonLists` holds the mesh source's 32-bit lists (n, n indices, h,
-// nested lists); `vertices` holds 3 floats per vertex.
+// nested lists) in `indexBytes` bytes; `vertices` holds 3 floats per vertex.
+// Otherwise fills the node as a mesh node (type 8) and attaches the payload;
+// lists it cannot lay out (negative sizes, lists running past indexBytes and,
+// in the legacy layout, counts or indices beyond 16 bits) give 0 with the node
+// filled and no payload; out of memory gives 4 likewise.
 int fillMeshNode(NodeRecord& node, bool legacy, std::uint32_t id, const char* name, std::int32_t vertexCount,
                  const float* vertices, std::int32_t polygonCount, std::int32_t indexBytes,
                  const std::int32_t* polygonLists, std::int32_t mappingType, float smoothingDegrees);
 
-// Offsets into the payloads that callers patch after building (light parameters).
-namespace light_payload {
-inline constexpr int kLightType = 0;
-inline constexpr int kLightFlag = 4;
-inline constexpr int kIntensity = 12;
-inline constexpr int kConeA = 16;
-inline constexpr int kConeB = 20;
-inline constexpr int kAxis = 32;
-inline constexpr int kLightMode = 44;
-inline constexpr int kLightE = 48;
-inline constexpr int kSize = 72;
-}  // namespace light_payload
+// The steps every motion builder begins with: frees a payload the record may
+// still hold, resets it for the layout, sets the kind's name and the key.
+void startMotion(MotionRecord& record, bool legacy, int nameIndex, std::int32_t key);
+
+// Patch one 32-bit field of a payload already built (the light source sets
+// lightFlag, axis and cone angles this way). Does nothing when the record has
+// no payload or the field would lie outside it.
+void setPayloadI32(MotionRecord& record, std::int32_t offset, std::int32_t value);
+void setPayloadF32(MotionRecord& record, std::int32_t offset, float value);
 
 }  // namespace pelmora
