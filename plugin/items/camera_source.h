@@ -26,8 +26,8 @@ inline constexpr std::int16_t kNoCamera = 2;
 CameraView computeCameraView();
 
 // The camera's role values, as the root sets them.
-inline constexpr std::int32_t kRoleNode = 1;
-inline constexpr std::int32_t kRoleTarget = 2;
+inline constexpr std::int32_t kRoleCameraNode = 1;
+inline constexpr std::int32_t kRoleCameraTarget = 2;
 
 class CameraSource : public TreeSource {
 public:

@@ -40,8 +40,8 @@ HostHandle createNamedRecord(HostHandle object, const char* name, std::int32_t s
 // The stored id; 0 when the object has no light record.
 std::int32_t readLightId(HostHandle object);
 // Stores `id`, creating the record when there is none; nothing is stored when
-// the host makes no record.
-void writeLightId(HostHandle object, std::int32_t id);
+// the host makes no record. True when the id was stored.
+bool writeLightId(HostHandle object, std::int32_t id);
 // The first of 1998, 1996, ... 1004 that no light of the list holds; 0 when all are taken.
 std::int32_t findFreeLightId(const LightList& lights);
 // Gives every light without an id a free one, and of two lights holding the

@@ -9,6 +9,10 @@
 
 namespace pelmora {
 
+// The roles the root gives a light source before handing it out.
+inline constexpr std::int32_t kRoleLightNode = 1;
+inline constexpr std::int32_t kRoleTargetNode = 2;
+
 class LightSource : public TreeSource {
 public:
     LightSource(HostHandle object, double baseHeight, std::int32_t nodeCount)
@@ -25,6 +29,9 @@ public:
     void setRole(std::int32_t role) { role_ = role; }
 
 private:
+    // The motionLightParameter item, with the properties the builder does not take.
+    void lightParameter(bool legacy, MotionRecord& record);
+
     HostHandle object_;
     std::int32_t role_ = 0;
     double baseHeight_;

@@ -1,0 +1,26 @@
+// Drawing points (host lengths, Z up) to the translations of the scene file
+// (metres, Y up): (x, y, z) is written as (x, z, y).
+#pragma once
+
+#include "command/unit_settings.h"
+#include "host/host_abi.h"
+
+namespace pelmora {
+
+struct MetrePoint {
+    double x = 0.0, y = 0.0, z = 0.0;  // drawing axes
+};
+
+// Each coordinate converted on its own; `height` (metres) is added to z afterwards.
+inline MetrePoint toMetrePoint(const HostPoint& p, double height = 0.0) {
+    return MetrePoint{toMetres(p.x), toMetres(p.y), toMetres(p.z) + height};
+}
+
+// The three floats of a motionTranslate: x, then the height, then y.
+inline void toSceneAxes(const MetrePoint& p, float out[3]) {
+    out[0] = static_cast<float>(p.x);
+    out[1] = static_cast<float>(p.z);
+    out[2] = static_cast<float>(p.y);
+}
+
+}  // namespace pelmora
