@@ -1,8 +1,45 @@
-// Placeholder: the export subcommand is not built yet.
+// pelmora export: runs the plug-in module on a drawing document or a 3D model
+// file inside the emulated host and writes the QMX file it produces.
+#include <string>
+
 #include "tool/commands.h"
+#include "tool/export_run.h"
 
 namespace pelmora::tool {
 
-Runner addExportCommand(CLI::App&) { return [] { return int{kExitUsage}; }; }
+Runner addExportCommand(CLI::App& app) {
+    auto request = std::make_shared<ExportRequest>();
+    auto upAxis = std::make_shared<std::string>("auto");
+    CLI::App* cmd = app.add_subcommand(
+        "export",
+        "Export a drawing document (JSON) or a 3D model file (OBJ, PLY, STL, glTF/GLB, ...) to a QMX scene file "
+        "through the plug-in module. Exit status: 0 written, 1 the plug-in reported a failure, 2 bad input or "
+        "command line, 3 cancelled or stopped by Ctrl+C.");
+    cmd->add_option("DRAWING", request->drawingPath, "drawing document (.json) or 3D model file")
+        ->required()
+        ->check(CLI::ExistingFile);
+    cmd->add_option("-o,--output", request->outputPath, "the QMX file to write (the answer of the save dialog)")
+        ->required();
+    cmd->add_option("--mode", request->mode,
+                    "export mode chosen in the options dialog: 0 selected objects of the active layer, 1 visible "
+                    "objects of the active layer, 2 all visible layers, 3 also through layer references "
+                    "(default: the remembered mode)")
+        ->check(CLI::Range(0, 3));
+    cmd->add_option("--host-dir", request->hostDir,
+                    "the host's folder: templates and _id_table.txt in DIR/Pelmora/, preferences in DIR/Data/ "
+                    "(default: $XDG_DATA_HOME/pelmora or ~/.local/share/pelmora, created on first use)");
+    cmd->add_flag("--force", request->force, "replace the output file when it exists");
+    cmd->add_option("--model-unit", request->model.unitMetres,
+                    "model files: length of one model unit in metres (default 1)")
+        ->check(CLI::PositiveNumber);
+    cmd->add_option("--model-up", *upAxis, "model files: the up axis, y or z (default: z for STL and PLY, else y)")
+        ->check(CLI::IsMember({"auto", "y", "z"}));
+    cmd->add_option("--module", request->modulePath,
+                    "the plug-in module to load (default: $PELMORA_MODULE or the module built with the tool)");
+    return [request, upAxis] {
+        request->model.up = *upAxis == "y" ? UpAxis::Y : *upAxis == "z" ? UpAxis::Z : UpAxis::Auto;
+        return runExportRequest(*request);
+    };
+}
 
 }  // namespace pelmora::tool

@@ -1,0 +1,24 @@
+// The host's folder for an export run: templates and the id table in
+// DIR/Pelmora/, the preference file in DIR/Data/.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace pelmora::tool {
+
+class HostDirError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The per-user default: $XDG_DATA_HOME/pelmora, else ~/.local/share/pelmora.
+std::string defaultHostDir();
+
+// Makes `dir` absolute and gives it ending with '/'. With `create` the folder
+// and its Pelmora/ and Data/ subfolders are made when missing; without it the
+// folder must exist. Throws HostDirError when it is missing or cannot be
+// made, or is too long for the host's 260-byte paths.
+std::string prepareHostDir(const std::string& dir, bool create);
+
+}  // namespace pelmora::tool
