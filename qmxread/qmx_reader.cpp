@@ -1,0 +1,313 @@
+// The grammar of a QMX file: header keys, then nodes "{" ... "}" whose values
+// come in fixed order (by layout), then motion items "(" ... ")", then child
+// nodes. Positions decide the meaning of every value.
+#include "qmxread/qmx_reader.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "qmxread/legacy_flags.h"
+#include "qmxread/value_source.h"
+
+namespace pelmora::qmxread {
+
+const HeaderEntry* Header::find(const std::string& key) const {
+    for (const HeaderEntry& entry : entries) {
+        if (entry.key == key) return &entry;
+    }
+    return nullptr;
+}
+
+std::uint32_t byteSum(std::span<const std::uint8_t> data) {
+    std::uint32_t sum = 0;
+    for (std::uint8_t b : data) sum += b;
+    return sum;
+}
+
+namespace {
+
+class Parser {
+public:
+    Parser(ValueSource& src, const ReadOptions& options) : src_(src), options_(options) {}
+
+    void readFile(QmxFile& file) {
+        bool rootFollows = readHeader(file.header);
+        if (!rootFollows) return;
+        for (;;) {
+            std::size_t at = src_.valueOffset();
+            file.roots.push_back(readNode(at, 0));
+            if (src_.atEnd()) return;
+            std::string next = src_.readString("'{' of a further root node");
+            if (next != "{") src_.failAtValue("expected '{' of a further root node or the end of the file, found \"" + next + "\"");
+        }
+    }
+
+private:
+    // Gives true when the root's "{" has been read.
+    bool readHeader(Header& header) {
+        bool rootFollows = false;
+        while (!src_.atEnd()) {
+            std::string key = src_.readKey("header key or '{'");
+            std::size_t at = src_.valueOffset();
+            if (key == "{") {
+                rootFollows = true;
+                break;
+            }
+            if (header.find(key) != nullptr) src_.failAt(at, "header key \"" + key + "\" appears twice");
+            HeaderEntry entry;
+            entry.key = key;
+            entry.offset = at;
+            if (key == "version" || key == "machine" || key == "client") {
+                entry.type = HeaderEntry::Type::String;
+                entry.text = src_.readString(("header value of \"" + key + "\"").c_str());
+            } else if (key == "SubFormat" || key == "ITFlags" || key == "FPS" || key == "maxTime") {
+                entry.type = HeaderEntry::Type::Int;
+                entry.number = src_.readInt(("header value of \"" + key + "\"").c_str());
+            } else if (key == "CheckSum") {
+                entry.type = HeaderEntry::Type::Bare;
+                header.checksums = true;
+            } else {
+                src_.failAt(at, "unknown header key \"" + key + "\"");
+            }
+            header.entries.push_back(std::move(entry));
+        }
+        const HeaderEntry* version = header.find("version");
+        if (version != nullptr) {
+            if (version->text == kLegacyVersion) {
+                header.layout = Layout::Legacy;
+            } else if (version->text != kCurrentVersion) {
+                src_.failAt(version->offset, "unknown version \"" + version->text + "\" (expected \"" +
+                                                 kCurrentVersion + "\" or \"" + kLegacyVersion + "\")");
+            }
+        } else if (rootFollows) {
+            src_.failAtValue("the header has no version, so the layout of the nodes is unknown");
+        }
+        legacy_ = header.layout == Layout::Legacy;
+        // The legacy layout carries no byte-sums, even under a CheckSum key.
+        checksums_ = header.checksums && !legacy_;
+        return rootFollows;
+    }
+
+    Vec3 readVector(const char* what) {
+        Vec3 v;
+        v.x = src_.readFloat(what);
+        v.y = src_.readFloat(what);
+        v.z = src_.readFloat(what);
+        return v;
+    }
+
+    // dataSize, the byte-sum when the file has them, then the payload.
+    void readPayload(std::int32_t dataSize, std::size_t sizeAt, std::optional<std::uint32_t>& sum,
+                     std::vector<std::uint8_t>& data, std::size_t& dataOffset, const char* what) {
+        if (dataSize == 0) return;
+        if (dataSize < 0) src_.failAt(sizeAt, std::string("negative dataSize ") + std::to_string(dataSize) + " of " + what);
+        std::size_t sumAt = 0;
+        if (checksums_) {
+            sum = static_cast<std::uint32_t>(src_.readInt("byte-sum"));
+            sumAt = src_.valueOffset();
+        }
+        std::size_t size = static_cast<std::size_t>(dataSize);
+        if (!src_.canHold(size)) {
+            src_.failAt(sizeAt, std::string("dataSize ") + std::to_string(dataSize) + " of " + what +
+                                    " is larger than the rest of the file");
+        }
+        src_.readBytes(size, data, what);
+        dataOffset = src_.valueOffset();
+        if (sum && *sum != byteSum(data)) {
+            src_.failAt(sumAt, "byte-sum mismatch: the file gives " + std::to_string(*sum) + ", the " +
+                                   std::to_string(size) + " bytes of the " + what + " sum to " +
+                                   std::to_string(byteSum(data)));
+        }
+    }
+
+    [[noreturn]] void failInPayload(std::size_t dataOffset, const PayloadError& error) {
+        if (src_.ascii()) {
+            src_.failAt(dataOffset, std::string(error.what()) + " (payload byte " +
+                                        std::to_string(error.payloadOffset()) + ")");
+        }
+        src_.failAt(dataOffset + error.payloadOffset(), error.what());
+    }
+
+    // `at`: offset of the node's "{", already read.
+    Node readNode(std::size_t at, std::size_t depth) {
+        if (depth >= options_.maxDepth) {
+            src_.failAt(at, "nodes nested deeper than " + std::to_string(options_.maxDepth) + " levels");
+        }
+        Node node;
+        node.offset = at;
+        if (legacy_) {
+            node.id = static_cast<std::uint32_t>(src_.readInt("node id"));
+            node.legacy.flagWord = static_cast<std::uint32_t>(src_.readInt("node flag word"));
+            NodeAttributes attributes = splitLegacyFlags(node.legacy.flagWord);
+            node.attrA = attributes.attrA;
+            node.attrB = attributes.attrB;
+            node.name = src_.readString("node name");
+            node.subName = src_.readString("node subName");
+            node.type = src_.readInt("node type");
+            node.vecA = readVector("node vecA");
+            node.intA = src_.readInt("node intA");
+            node.targetId1 = src_.readInt("node targetId1");
+            node.targetId2 = src_.readInt("node targetId2");
+            node.kind = src_.readInt("node kind");
+            node.intB = src_.readInt("node intB");
+            node.vecB = readVector("node vecB");
+            node.vecC = readVector("node vecC");
+            node.vecD = readVector("node vecD");
+            node.intC = src_.readInt("node intC");
+            node.legacy.zeroInt = src_.readInt("node int after intC");
+            node.legacy.zeroFloat = src_.readFloat("node float after intC");
+            node.legacy.zeroVector = readVector("node vector after intC");
+        } else {
+            std::int32_t marker = src_.readInt("node marker");
+            if (marker != kNodeMarker) {
+                src_.failAtValue("wrong node marker " + hex(static_cast<std::uint32_t>(marker)) + " (expected 0xFFF60948)");
+            }
+            node.kind = src_.readInt("node kind");
+            node.id = static_cast<std::uint32_t>(src_.readInt("node id"));
+            node.attrA = static_cast<std::uint32_t>(src_.readInt("node attrA"));
+            node.attrB = static_cast<std::uint32_t>(src_.readInt("node attrB"));
+            node.name = src_.readString("node name");
+            node.subName = src_.readString("node subName");
+            node.type = src_.readInt("node type");
+            node.vecA = readVector("node vecA");
+            node.intA = src_.readInt("node intA");
+            node.targetId1 = src_.readInt("node targetId1");
+            node.targetId2 = src_.readInt("node targetId2");
+            node.intB = src_.readInt("node intB");
+            node.vecB = readVector("node vecB");
+            node.vecC = readVector("node vecC");
+            node.vecD = readVector("node vecD");
+            node.intC = src_.readInt("node intC");
+        }
+        node.dataFormat = src_.readInt("node dataFormat");
+        node.dataSize = src_.readInt("node dataSize");
+        std::size_t sizeAt = src_.valueOffset();
+        readPayload(node.dataSize, sizeAt, node.byteSum, node.data, node.dataOffset, "node payload");
+        if (options_.decodePayloads && node.type == 8 && !node.data.empty()) {
+            try {
+                node.mesh = decodeMeshPayload(node.dataFormat, node.data);
+            } catch (const PayloadError& error) {
+                failInPayload(node.dataOffset, error);
+            }
+        }
+
+        for (;;) {
+            std::string bracket = src_.readString("'(', '{' or '}'");
+            std::size_t bracketAt = src_.valueOffset();
+            if (bracket == "(") {
+                if (!node.children.empty()) {
+                    src_.failAt(bracketAt, "motion item after a child node (motion items come first)");
+                }
+                node.motions.push_back(readMotion(bracketAt));
+            } else if (bracket == "{") {
+                node.children.push_back(readNode(bracketAt, depth + 1));
+            } else if (bracket == "}") {
+                return node;
+            } else {
+                src_.failAt(bracketAt, "expected '(', '{' or '}', found \"" + bracket + "\"");
+            }
+        }
+    }
+
+    Motion readMotion(std::size_t at) {
+        Motion motion;
+        motion.offset = at;
+        if (legacy_) {
+            motion.name = src_.readString("motion name");
+            motion.subName = src_.readString("motion subName");
+            motion.key = src_.readInt("motion key");
+            motion.legacy.keyed = src_.readInt("motion key flag");
+            motion.legacy.flag10 = src_.readInt("motion flag 0x10");
+            motion.legacy.flag20 = src_.readInt("motion flag 0x20");
+            motion.intB = src_.readInt("motion intB");
+            motion.weight = src_.readFloat("motion weight");
+            motion.vecA = readVector("motion vecA");
+            for (float& q : motion.legacy.quad) q = src_.readFloat("motion quad");
+            motion.legacy.vectorB = readVector("motion second vector");
+            motion.legacy.notFlag100 = src_.readInt("motion flag 0x100");
+            motion.kind = src_.readInt("motion kind");
+            motion.motionFlags = src_.readInt("motion motionFlags");
+            motion.legacy.floatC = src_.readFloat("motion float after motionFlags");
+            motion.legacy.vectorC = readVector("motion vector after motionFlags");
+        } else {
+            std::uint8_t marker = src_.readChar("motion marker");
+            if (marker != kMotionMarker) {
+                src_.failAtValue("wrong motion marker " + std::to_string(marker) + " (expected 255)");
+            }
+            motion.kind = src_.readInt("motion kind");
+            motion.name = src_.readString("motion name");
+            motion.subName = src_.readString("motion subName");
+            motion.extraName = src_.readString("motion extraName");
+            motion.key = src_.readInt("motion key");
+            motion.intA = src_.readInt("motion intA");
+            motion.motionFlags = src_.readInt("motion motionFlags");
+            motion.intB = src_.readInt("motion intB");
+            motion.weight = src_.readFloat("motion weight");
+            motion.vecA = readVector("motion vecA");
+            motion.intC = src_.readInt("motion intC");
+            motion.floatB = src_.readFloat("motion floatB");
+        }
+        motion.dataFormat = src_.readInt("motion dataFormat");
+        motion.dataSize = src_.readInt("motion dataSize");
+        std::size_t sizeAt = src_.valueOffset();
+        readPayload(motion.dataSize, sizeAt, motion.byteSum, motion.data, motion.dataOffset, "motion payload");
+        if (options_.decodePayloads) {
+            try {
+                motion.payload = decodeMotionPayload(motion.name, motion.dataFormat, motion.data);
+            } catch (const PayloadError& error) {
+                failInPayload(motion.dataOffset, error);
+            }
+        }
+        std::string close = src_.readString("')' of the motion item");
+        if (close != ")") src_.failAtValue("expected ')' of the motion item, found \"" + close + "\"");
+        return motion;
+    }
+
+    static std::string hex(std::uint32_t v) {
+        static const char digits[] = "0123456789ABCDEF";
+        std::string text = "0x";
+        for (int shift = 28; shift >= 0; shift -= 4) text += digits[(v >> shift) & 0xF];
+        return text;
+    }
+
+    ValueSource& src_;
+    const ReadOptions& options_;
+    bool legacy_ = false;
+    bool checksums_ = false;
+};
+
+}  // namespace
+
+QmxFile readQmx(std::span<const std::uint8_t> bytes, const ReadOptions& options) {
+    QmxFile file;
+    static constexpr char kBinary[] = "BINARY";  // with its NUL: 7 bytes
+    static constexpr char kAscii[] = "\"ASCII\"";
+    std::unique_ptr<ValueSource> src;
+    if (bytes.size() >= sizeof kBinary && std::memcmp(bytes.data(), kBinary, sizeof kBinary) == 0) {
+        file.encoding = Encoding::Binary;
+        src = makeBinarySource(bytes, sizeof kBinary);
+    } else if (bytes.size() >= 7 && std::memcmp(bytes.data(), kAscii, 7) == 0) {
+        file.encoding = Encoding::Ascii;
+        src = makeAsciiSource(bytes, 7);
+    } else {
+        throw ReadError("offset 0: not a QMX file (it starts with neither \"BINARY\" nor \"ASCII\" in quotes)", 0, 0);
+    }
+    Parser(*src, options).readFile(file);
+    return file;
+}
+
+QmxFile readQmxFile(const std::string& path, const ReadOptions& options) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw ReadError(path + ": cannot open the file", 0, 0);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) throw ReadError(path + ": cannot read the file", 0, 0);
+    try {
+        return readQmx(bytes, options);
+    } catch (const ReadError& error) {
+        throw ReadError(path + ": " + error.what(), error.offset(), error.line());
+    }
+}
+
+}  // namespace pelmora::qmxread

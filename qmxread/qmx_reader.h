@@ -1,0 +1,33 @@
+// Reads a whole QMX file (BINARY or ASCII, current or legacy layout) into a
+// QmxFile, checking markers, byte-sums and sizes; throws ReadError on any fault.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "qmxread/qmx_tree.h"
+
+namespace pelmora::qmxread {
+
+inline constexpr std::int32_t kNodeMarker = -652984;  // 0xFFF60948
+inline constexpr std::uint8_t kMotionMarker = 255;
+inline constexpr std::size_t kDefaultMaxDepth = 256;
+
+struct ReadOptions {
+    // Decode and check the payloads of the known motion kinds and of mesh nodes.
+    bool decodePayloads = true;
+    // Nodes nested deeper than this (the root is at depth 0) are refused.
+    std::size_t maxDepth = kDefaultMaxDepth;
+};
+
+QmxFile readQmx(std::span<const std::uint8_t> bytes, const ReadOptions& options = {});
+
+// Reads the file whole first; an unreadable file throws ReadError at offset 0.
+QmxFile readQmxFile(const std::string& path, const ReadOptions& options = {});
+
+// The byte-sum a writer stores before a payload: unsigned bytes summed in 32 bits.
+std::uint32_t byteSum(std::span<const std::uint8_t> data);
+
+}  // namespace pelmora::qmxread
