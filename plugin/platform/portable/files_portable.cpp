@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <exception>
 #include <memory>
 
 #include "platform/files.h"
@@ -31,13 +32,21 @@ bool readWholeFile(const std::string& path, std::string& out) {
     out.clear();
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file) return false;
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) return false;
-    long size = std::ftell(file.get());
-    if (size < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) return false;
-    out.resize(static_cast<std::size_t>(size));
-    std::size_t got = size > 0 ? std::fread(out.data(), 1, out.size(), file.get()) : 0;
+    // Only a regular file has a size to read: a folder opened by name would
+    // report a meaningless one.
+    struct stat info {};
+    if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    if (info.st_size < 0 || static_cast<unsigned long long>(info.st_size) >= out.max_size()) return false;
+    const auto size = static_cast<std::size_t>(info.st_size);
+    try {
+        out.resize(size);
+    } catch (const std::exception&) {
+        out = std::string();
+        return false;
+    }
+    std::size_t got = size > 0 ? std::fread(out.data(), 1, size, file.get()) : 0;
     out.resize(got);
-    return got == static_cast<std::size_t>(size);
+    return got == size;
 }
 
 bool createDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
