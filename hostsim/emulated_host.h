@@ -122,7 +122,9 @@ public:
     // Records on an object, in order (handles: pointer to pointer to bytes).
     std::vector<HostHandle> recordHandles(HostHandle object) const;
 
+    // The host's inside, for its own service functions.
     struct Impl;
+    Impl* implForServices() const;
 
 private:
     std::unique_ptr<Impl> impl_;

@@ -1,0 +1,381 @@
+#include "hostsim/emulated_host.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "hostsim/host_impl.h"
+
+namespace pelmora::hostsim {
+namespace {
+
+EmulatedHost* gActive = nullptr;
+
+const ServiceTable& serviceTable() {
+    static const ServiceTable table = [] {
+        ServiceTable t{};
+        addObjectServices(t);
+        addDrawingServices(t);
+        addRecordServices(t);
+        addEnvironmentServices(t);
+        addDialogServices(t);
+        return t;
+    }();
+    return table;
+}
+
+HostServiceAddress lookupService(std::int32_t service) {
+    if (gActive == nullptr || service < 0 || service >= static_cast<std::int32_t>(serviceTable().size())) return nullptr;
+    const EmulatedHost::Impl* impl = gActive->implForServices();
+    if (impl->disabled[static_cast<std::size_t>(service)]) return nullptr;
+    return serviceTable()[static_cast<std::size_t>(service)];
+}
+
+std::string describe(const void* handle) {
+    std::ostringstream text;
+    text << handle;
+    return text.str();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- building
+
+EmulatedHost::Impl::Impl(Drawing d) : drawing(std::move(d)) {
+    header = newNode(NodeKind::Header);
+    layerList = newNode(NodeKind::LayerList);
+    thirdElement = newNode(NodeKind::ThirdElement);
+    outsideItem = newNode(NodeKind::OutsideItem);
+    for (Node* n : {header, layerList, thirdElement, outsideItem}) n->type = kChainCode;
+    header->next = layerList;
+    layerList->next = thirdElement;
+
+    for (const Symbol& s : drawing.symbols) {
+        Node* n = newNode(NodeKind::Symbol);
+        n->type = kSymbolCode;
+        n->definitionKind = s.kind;
+        n->name = &s.name;
+        symbolNodes.push_back(n);
+    }
+    const bool ownRecord = drawing.hostVersion < kFirstVersionWithoutLayerRecord;
+    for (const Layer& l : drawing.layers) {
+        Node* n = newNode(NodeKind::Layer);
+        n->type = kLayerCode;
+        n->visible = l.visible;
+        n->name = &l.name;
+        n->data = newBytes(ownRecord ? kLayerRecordSize : kModernLayerRecordSize);
+        if (ownRecord) std::memcpy(n->data + kLayerElevationOffset, &l.elevation, sizeof(double));
+        if (!layerNodes.empty()) layerNodes.back()->next = n;
+        layerNodes.push_back(n);
+    }
+    if (!layerNodes.empty()) layerList->first = layerNodes.front();
+    for (std::size_t i = 0; i < drawing.layers.size(); ++i) {
+        Node* previous = nullptr;
+        for (const DrawingObject& o : drawing.layers[i].objects) {
+            Node* n = buildObject(o);
+            (previous == nullptr ? layerNodes[i]->first : previous->next) = n;
+            previous = n;
+        }
+        if (drawing.layers[i].name == drawing.activeLayer) activeLayer = layerNodes[i];
+    }
+    if (activeLayer == nullptr && !layerNodes.empty()) activeLayer = layerNodes.front();
+}
+
+Node* EmulatedHost::Impl::newNode(NodeKind kind) {
+    Node& n = nodes.emplace_back();
+    n.kind = kind;
+    known.insert(&n);
+    return &n;
+}
+
+std::uint8_t* EmulatedHost::Impl::newBytes(std::size_t size) {
+    std::vector<std::uint8_t>& bytes = byteStore.emplace_back(size, std::uint8_t{0});
+    return bytes.data();
+}
+
+std::int32_t EmulatedHost::Impl::classIndexOf(const std::string& name) const {
+    auto it = std::find(drawing.classes.begin(), drawing.classes.end(), name);
+    return it == drawing.classes.end() ? 0 : static_cast<std::int32_t>(it - drawing.classes.begin()) + 1;
+}
+
+Node* EmulatedHost::Impl::buildObject(const DrawingObject& o) {
+    Node* n = newNode(NodeKind::Object);
+    objectNodes.push_back(n);
+    n->token = static_cast<std::int32_t>(objectNodes.size());
+    n->object = &o;
+    n->type = o.type;
+    n->classIndex = classIndexOf(o.className);
+    n->visible = o.visible;
+    n->selected = o.selected;
+    n->name = &o.name;
+    if (o.type == kCodePolygon) {
+        n->points = &o.points;
+        n->closed = o.closed;
+        n->vertexData = o.vertexData;
+    }
+    if (o.type == kCodeInstance && !o.symbol.empty()) {
+        for (std::size_t i = 0; i < drawing.symbols.size(); ++i)
+            if (drawing.symbols[i].name == o.symbol) n->definition = symbolNodes[i];
+    }
+    if (o.type == kCodeReference && o.referredLayer) {
+        for (std::size_t i = 0; i < drawing.layers.size(); ++i)
+            if (drawing.layers[i].name == *o.referredLayer) n->definition = layerNodes[i];
+    }
+    Node* lastRecord = nullptr;
+    for (const AuxRecord& r : o.records) {
+        Node* rec = newNode(NodeKind::Record);
+        rec->type = kRecordCode;
+        rec->owner = n;
+        rec->tag = r.tag;
+        rec->byteCount = r.bytes.size();
+        rec->data = newBytes(r.bytes.size());
+        if (!r.bytes.empty()) std::memcpy(rec->data, r.bytes.data(), r.bytes.size());
+        (lastRecord == nullptr ? n->firstRecord : lastRecord->next) = rec;
+        lastRecord = rec;
+    }
+    Node* previous = nullptr;
+    for (const DrawingObject& m : o.members) {
+        Node* child = buildObject(m);
+        (previous == nullptr ? n->first : previous->next) = child;
+        previous = child;
+    }
+    return n;
+}
+
+Node* EmulatedHost::Impl::buildEntries(const std::vector<GeometryEntry>& entries, const DrawingObject& converted,
+                                       std::int32_t classIndex) {
+    Node* root = nullptr;
+    if (entries.size() == 1 && !entries.front().isGroup) {
+        root = buildEntry(entries.front(), converted, classIndex, nullptr);
+    } else {
+        root = newNode(NodeKind::Temporary);
+        root->type = kCodeGroup;
+        root->classIndex = classIndex;
+        root->object = &converted;
+        Node* previous = nullptr;
+        for (const GeometryEntry& e : entries) {
+            Node* child = buildEntry(e, converted, classIndex, root);
+            (previous == nullptr ? root->first : previous->next) = child;
+            previous = child;
+        }
+    }
+    root->temporaryRoot = true;
+    root->owner = nullptr;
+    ++liveTemporaries;
+    return root;
+}
+
+Node* EmulatedHost::Impl::buildEntry(const GeometryEntry& e, const DrawingObject& converted, std::int32_t classIndex,
+                                     Node* root) {
+    Node* n = newNode(NodeKind::Temporary);
+    n->object = &converted;
+    n->owner = root;
+    Node* membersRoot = root == nullptr ? n : root;
+    if (e.isGroup) {
+        n->type = kCodeGroup;
+        n->classIndex = classIndex;
+        Node* previous = nullptr;
+        for (const GeometryEntry& m : e.members) {
+            Node* child = buildEntry(m, converted, classIndex, membersRoot);
+            (previous == nullptr ? n->first : previous->next) = child;
+            previous = child;
+        }
+    } else {
+        n->type = kCodePolygon;
+        n->classIndex = e.className.empty() ? classIndex : classIndexOf(e.className);
+        n->points = &e.points;
+        n->closed = e.closed;
+        n->vertexData = e.vertexData;
+    }
+    return n;
+}
+
+// ---------------------------------------------------------------- checks
+
+void EmulatedHost::Impl::fault(std::int32_t service, const std::string& what) {
+    std::string text = "service " + std::to_string(service) + ": " + what;
+    faults.push_back(text);
+    if (abortOnFault) {
+        std::fprintf(stderr, "emulated host fault: %s\n", text.c_str());
+        std::abort();
+    }
+}
+
+Node* EmulatedHost::Impl::anyNode(HostHandle handle, std::int32_t service) {
+    if (handle == nullptr) return nullptr;
+    auto* n = static_cast<Node*>(handle);
+    if (n == lastChecked) return n;
+    if (known.find(n) == known.end()) {
+        fault(service, "handle " + describe(handle) + " was never given by the host");
+        return nullptr;
+    }
+    if (!n->alive) {
+        fault(service, "handle " + describe(handle) + " was used after it was disposed");
+        return nullptr;
+    }
+    lastChecked = n;
+    return n;
+}
+
+Node* EmulatedHost::Impl::objectNode(HostHandle handle, std::int32_t service) {
+    Node* n = anyNode(handle, service);
+    if (n != nullptr && n->kind == NodeKind::Record) {
+        fault(service, "handle " + describe(handle) + " is a record, not an object");
+        return nullptr;
+    }
+    return n;
+}
+
+Node* EmulatedHost::Impl::recordNode(HostHandle handle, std::int32_t service) {
+    Node* n = anyNode(handle, service);
+    if (n != nullptr && n->kind != NodeKind::Record) {
+        fault(service, "handle " + describe(handle) + " is not a record");
+        return nullptr;
+    }
+    return n;
+}
+
+void EmulatedHost::Impl::dispose(Node* n) {
+    for (Node* m = n->first; m != nullptr; m = m->next) dispose(m);
+    n->alive = false;
+    if (lastChecked == n) lastChecked = nullptr;
+}
+
+Drawing EmulatedHost::Impl::currentDrawing() const {
+    Drawing copy = drawing;
+    std::size_t next = 0;
+    std::function<void(DrawingObject&)> visit = [&](DrawingObject& o) {
+        const Node* n = objectNodes[next++];
+        o.records.clear();
+        for (const Node* r = n->firstRecord; r != nullptr; r = r->next)
+            o.records.push_back({r->tag, std::vector<std::uint8_t>(r->data, r->data + r->byteCount)});
+        for (DrawingObject& m : o.members) visit(m);
+    };
+    for (Layer& l : copy.layers)
+        for (DrawingObject& o : l.objects) visit(o);
+    return copy;
+}
+
+EmulatedHost::Impl& serviceHost(std::int32_t service) {
+    if (gActive == nullptr) {
+        std::fprintf(stderr, "emulated host: service %d called while no host is active\n", static_cast<int>(service));
+        std::abort();
+    }
+    EmulatedHost::Impl& impl = *gActive->implForServices();
+    ++impl.calls[static_cast<std::size_t>(service)];
+    return impl;
+}
+
+void writeHostName(const std::string& text, std::uint8_t* out256) {
+    if (out256 == nullptr) return;
+    std::size_t length = std::min<std::size_t>(text.size(), 255);
+    out256[0] = static_cast<std::uint8_t>(length);
+    if (length > 0) std::memcpy(out256 + 1, text.data(), length);
+}
+
+// ---------------------------------------------------------------- public interface
+
+EmulatedHost::EmulatedHost(Drawing drawing) : impl_(std::make_unique<Impl>(std::move(drawing))) {}
+
+EmulatedHost::~EmulatedHost() {
+    if (gActive == this) gActive = nullptr;
+}
+
+HostCallback EmulatedHost::callback() {
+    gActive = this;
+    return &lookupService;
+}
+
+EmulatedHost* EmulatedHost::active() { return gActive; }
+
+EmulatedHost::Impl* EmulatedHost::implForServices() const { return impl_.get(); }
+
+void EmulatedHost::setFolder(std::int32_t kind, std::string path) {
+    if (kind < 1 || kind > 2) return;
+    impl_->folders[kind] = std::move(path);
+    impl_->folderSet[kind] = true;
+}
+
+void EmulatedHost::disableService(std::int32_t service) {
+    if (service >= 0 && service < static_cast<std::int32_t>(impl_->disabled.size()))
+        impl_->disabled[static_cast<std::size_t>(service)] = true;
+}
+
+void EmulatedHost::enableService(std::int32_t service) {
+    if (service >= 0 && service < static_cast<std::int32_t>(impl_->disabled.size()))
+        impl_->disabled[static_cast<std::size_t>(service)] = false;
+}
+
+bool EmulatedHost::serviceEnabled(std::int32_t service) const {
+    if (service < 0 || service >= static_cast<std::int32_t>(impl_->disabled.size())) return false;
+    return serviceTable()[static_cast<std::size_t>(service)] != nullptr && !impl_->disabled[static_cast<std::size_t>(service)];
+}
+
+int EmulatedHost::callCount(std::int32_t service) const {
+    if (service < 0 || service >= static_cast<std::int32_t>(impl_->calls.size())) return 0;
+    return impl_->calls[static_cast<std::size_t>(service)];
+}
+
+DialogScript& EmulatedHost::dialogScript() { return impl_->script; }
+const std::vector<DialogRecord>& EmulatedHost::dialogs() const { return impl_->dialogs; }
+const std::vector<ShownMessage>& EmulatedHost::messages() const { return impl_->messages; }
+void EmulatedHost::onMessage(std::function<void(const ShownMessage&)> observer) { impl_->messageObserver = std::move(observer); }
+const std::vector<CommandCall>& EmulatedHost::commandLog() const { return impl_->commandLog; }
+const std::vector<std::string>& EmulatedHost::faults() const { return impl_->faults; }
+void EmulatedHost::setAbortOnFault(bool abortOnFault) { impl_->abortOnFault = abortOnFault; }
+int EmulatedHost::liveTemporaries() const { return impl_->liveTemporaries; }
+int EmulatedHost::leakedTemporaries() const { return impl_->liveTemporaries; }
+
+bool EmulatedHost::recordsChanged() const {
+    const Drawing now = impl_->currentDrawing();
+    return now != impl_->drawing;
+}
+
+Drawing EmulatedHost::drawing() const { return impl_->currentDrawing(); }
+
+HostHandle EmulatedHost::headerHandle() const { return impl_->header; }
+HostHandle EmulatedHost::layerListHandle() const { return impl_->layerList; }
+HostHandle EmulatedHost::thirdElementHandle() const { return impl_->thirdElement; }
+HostHandle EmulatedHost::outsideItemHandle() const { return impl_->outsideItem; }
+
+HostHandle EmulatedHost::layerHandle(const std::string& layerName) const {
+    for (std::size_t i = 0; i < impl_->drawing.layers.size(); ++i)
+        if (impl_->drawing.layers[i].name == layerName) return impl_->layerNodes[i];
+    return nullptr;
+}
+
+HostHandle EmulatedHost::objectHandle(const std::string& layerName, const std::vector<int>& indexPath) const {
+    auto* container = static_cast<Node*>(layerHandle(layerName));
+    Node* found = nullptr;
+    for (int index : indexPath) {
+        if (container == nullptr || index < 0) return nullptr;
+        found = container->first;
+        for (int i = 0; i < index && found != nullptr; ++i) found = found->next;
+        container = found;
+    }
+    return found;
+}
+
+HostHandle EmulatedHost::symbolHandle(const std::string& symbolName) const {
+    for (std::size_t i = 0; i < impl_->drawing.symbols.size(); ++i)
+        if (impl_->drawing.symbols[i].name == symbolName) return impl_->symbolNodes[i];
+    return nullptr;
+}
+
+std::vector<HostHandle> EmulatedHost::recordHandles(HostHandle object) const {
+    std::vector<HostHandle> result;
+    auto* n = static_cast<Node*>(object);
+    if (n == nullptr || impl_->known.find(n) == impl_->known.end()) return result;
+    for (Node* r = n->firstRecord; r != nullptr; r = r->next) result.push_back(r);
+    return result;
+}
+
+const DialogItem* DialogRecord::item(std::int32_t number) const {
+    for (const DialogItem& i : items)
+        if (i.number == number) return &i;
+    return nullptr;
+}
+
+}  // namespace pelmora::hostsim

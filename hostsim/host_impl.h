@@ -1,0 +1,150 @@
+// Inside the emulated host: the nodes its handles point to, its state, and the
+// checks every service makes on the handles it is given. Only hostsim/ sees it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <unordered_set>
+#include <vector>
+
+#include "host/host_abi.h"
+#include "hostsim/emulated_host.h"
+
+namespace pelmora::hostsim {
+
+enum class NodeKind : std::uint8_t { Header, LayerList, ThirdElement, OutsideItem, Layer, Object, Symbol, Temporary, Record };
+
+// Type codes the host reports for what is not a drawing object of the document.
+inline constexpr std::int16_t kLayerCode = 31;
+inline constexpr std::int16_t kSymbolCode = 16;
+inline constexpr std::int16_t kChainCode = 97;
+inline constexpr std::int16_t kRecordCode = 98;
+
+// Size of the host's own record behind a layer handle for versions below 15,
+// and where the layer's elevation lies in it.
+inline constexpr std::size_t kLayerRecordSize = 512;
+inline constexpr std::size_t kLayerElevationOffset = 504;
+// From version 15 on the host keeps no elevation there: the record is small,
+// so that a plug-in reading byte 504 anyway is caught by the sanitizers.
+inline constexpr std::size_t kModernLayerRecordSize = 16;
+inline constexpr int kFirstVersionWithoutLayerRecord = 15;
+
+// With this tag the record searches match a record of any tag, so that the
+// search by name finds every record of the object.
+inline constexpr std::uint32_t kAnyRecordTag = 1379157095;
+
+// Every handle the host gives points to a Node, and a Node starts with the
+// pointer to the host's own bytes behind it: a handle is a pointer to a
+// pointer. Only scalars here, so the layout is standard and that first member
+// sits at the handle's address.
+struct Node {
+    std::uint8_t* data = nullptr;
+    NodeKind kind = NodeKind::Object;
+    bool alive = true;
+    bool visible = true;
+    bool selected = false;
+    bool closed = false;
+    bool vertexData = false;
+    bool temporaryRoot = false;
+    std::int16_t type = 0;
+    std::int16_t definitionKind = -1;
+    std::int32_t classIndex = 0;
+    std::int32_t token = 0;
+    // records
+    std::uint32_t tag = 0;
+    std::int32_t lockCount = 0;
+    std::size_t byteCount = 0;
+    // links
+    Node* next = nullptr;         // next member, layer, record or chain element
+    Node* first = nullptr;        // first member
+    Node* owner = nullptr;        // a record's object; a temporary member's root
+    Node* definition = nullptr;   // an instance's symbol, a reference's layer
+    Node* firstRecord = nullptr;  // auxiliary records of a drawing object
+    const std::vector<Point3>* points = nullptr;
+    const std::string* name = nullptr;
+    const DrawingObject* object = nullptr;  // the document object, or the one converted
+};
+static_assert(std::is_standard_layout_v<Node>, "a handle must point at the node's first member");
+
+using ServiceTable = std::array<HostServiceAddress, 621>;
+// The address of a service function, whose type must be exactly the service's signature.
+template <class Signature>
+HostServiceAddress serviceAddress(Signature function) {
+    return reinterpret_cast<HostServiceAddress>(function);
+}
+void addDrawingServices(ServiceTable& table);
+void addObjectServices(ServiceTable& table);
+void addRecordServices(ServiceTable& table);
+void addEnvironmentServices(ServiceTable& table);
+void addDialogServices(ServiceTable& table);
+
+struct EmulatedHost::Impl {
+    explicit Impl(Drawing d);
+
+    // --- state ---
+    Drawing drawing;
+    std::deque<Node> nodes;
+    std::deque<std::vector<std::uint8_t>> byteStore;  // bytes behind records and layers
+    std::unordered_set<const Node*> known;
+    const Node* lastChecked = nullptr;  // last handle found alive: repeated calls skip the lookup
+
+    Node* header = nullptr;
+    Node* layerList = nullptr;
+    Node* thirdElement = nullptr;
+    Node* outsideItem = nullptr;
+    std::vector<Node*> layerNodes;   // in document order
+    std::vector<Node*> symbolNodes;
+    std::vector<Node*> objectNodes;  // drawing objects, depth first in document order; token = position + 1
+    Node* activeLayer = nullptr;
+
+    std::array<bool, 621> disabled{};
+    std::array<int, 621> calls{};
+    std::string folders[3];
+    bool folderSet[3] = {false, false, false};
+
+    DialogScript script;
+    std::vector<DialogRecord> dialogs;
+    std::vector<ShownMessage> messages;
+    std::function<void(const ShownMessage&)> messageObserver;
+    std::vector<CommandCall> commandLog;
+    std::vector<std::string> faults;
+    bool abortOnFault = false;
+    int liveTemporaries = 0;
+
+    // --- building ---
+    Node* newNode(NodeKind kind);
+    std::uint8_t* newBytes(std::size_t size);
+    Node* buildObject(const DrawingObject& object);
+    Node* buildEntries(const std::vector<GeometryEntry>& entries, const DrawingObject& converted, std::int32_t classIndex);
+    Node* buildEntry(const GeometryEntry& entry, const DrawingObject& converted, std::int32_t classIndex, Node* root);
+    std::int32_t classIndexOf(const std::string& name) const;
+
+    // --- checks ---
+    void fault(std::int32_t service, const std::string& what);
+    // The node behind a handle, or null after recording a fault: unknown,
+    // disposed. Null handles give null without a fault (queries on "no
+    // object" answer their fallback).
+    Node* anyNode(HostHandle handle, std::int32_t service);
+    // As anyNode, and a record is the wrong kind.
+    Node* objectNode(HostHandle handle, std::int32_t service);
+    // As anyNode, and only a record is the right kind.
+    Node* recordNode(HostHandle handle, std::int32_t service);
+    void dispose(Node* node);
+
+    // --- reading back ---
+    Drawing currentDrawing() const;
+};
+
+// The host the services answer for; aborts when none is active (a service
+// address used outside any host is a fault of the caller that nothing can answer).
+EmulatedHost::Impl& serviceHost(std::int32_t service);
+
+// Writes a length-prefixed name of at most 255 bytes into a 256-byte buffer.
+void writeHostName(const std::string& text, std::uint8_t* out256);
+
+}  // namespace pelmora::hostsim
