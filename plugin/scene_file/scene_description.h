@@ -23,13 +23,15 @@ public:
     virtual std::int32_t maxTime();
     virtual unsigned rootCount();
     virtual TreeSource* root(unsigned index);
-    unsigned childCount(TreeSource* node);
-    TreeSource* child(TreeSource* node, unsigned index);
-    int describeNode(TreeSource* node, bool legacy, NodeRecord* record);
-    int releaseNode(TreeSource* node, NodeRecord* record);
-    unsigned motionCount(TreeSource* node);
-    int getMotion(TreeSource* node, unsigned index, bool legacy, MotionRecord* record);
-    int releaseMotion(TreeSource* node, unsigned index, MotionRecord* record);
+    // The walk over the tree sources; virtual as well, so that a caller can
+    // watch what the writer asks for and gives back.
+    virtual unsigned childCount(TreeSource* node);
+    virtual TreeSource* child(TreeSource* node, unsigned index);
+    virtual int describeNode(TreeSource* node, bool legacy, NodeRecord* record);
+    virtual int releaseNode(TreeSource* node, NodeRecord* record);
+    virtual unsigned motionCount(TreeSource* node);
+    virtual int getMotion(TreeSource* node, unsigned index, bool legacy, MotionRecord* record);
+    virtual int releaseMotion(TreeSource* node, unsigned index, MotionRecord* record);
     virtual int finish(int result);
 
 private:

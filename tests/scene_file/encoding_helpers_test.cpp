@@ -1,0 +1,63 @@
+#include <cstdint>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "scene_file/byte_sum.h"
+#include "scene_file/legacy_flags.h"
+
+namespace pelmora {
+namespace {
+
+TEST(ByteSum, AddsUnsignedBytesAndWraps) {
+    const std::uint8_t some[] = {1, 200, 3, 255};
+    EXPECT_EQ(byteSum(some, 4), 459u);
+    EXPECT_EQ(byteSum(some, 0), 0u);
+    EXPECT_EQ(byteSum(nullptr, 10), 0u);
+
+    // 16843010 bytes of 255 sum to 255 * 16843010 = 2^32 + 254, which wraps to 254.
+    std::vector<std::uint8_t> big(16843010u, 255);
+    EXPECT_EQ(byteSum(big.data(), big.size()), 254u);
+}
+
+TEST(ByteSum, EveryLengthAroundTheBlockSize) {
+    std::vector<std::uint8_t> bytes(1100);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    for (std::size_t n : {1u, 15u, 16u, 17u, 255u, 256u, 257u, 511u, 512u, 513u, 1100u}) {
+        std::uint32_t expected = 0;
+        for (std::size_t i = 0; i < n; ++i) expected += bytes[i];
+        EXPECT_EQ(byteSum(bytes.data(), n), expected) << n;
+        // A start that is not aligned.
+        std::uint32_t shifted = 0;
+        for (std::size_t i = 1; i < n; ++i) shifted += bytes[i];
+        EXPECT_EQ(byteSum(bytes.data() + 1, n - 1), shifted) << n;
+    }
+}
+
+struct FlagCase {
+    std::uint32_t attrA;
+    std::uint32_t attrB;
+    std::uint32_t word;
+};
+
+TEST(LegacyFlagWord, EveryPlaceOfTheTable) {
+    const FlagCase cases[] = {
+        {0, 0x1, 0x1},        {0x1, 0, 0x2},        {0x2, 0, 0x4},        {0x4, 0, 0x8},
+        {0, 0x2, 0x10},       {0, 0x4, 0x20},       {0x8, 0, 0x40},       {0x10, 0, 0x80},
+        {0x20, 0, 0x100},     {0, 0x40, 0x200},     {0x40, 0, 0x400},     {0x80, 0, 0x800},
+        {0x100, 0, 0x1000},   {0x200, 0, 0x2000},   {0, 0x8, 0x4000},     {0, 0x10, 0x8000},
+        {0x400, 0, 0x10000},  {0, 0x20, 0x20000},   {0x800, 0, 0x40000},  {0x1000000, 0, 0x80000000},
+        {0x10000, 0, 0x800000},
+    };
+    for (const FlagCase& c : cases)
+        EXPECT_EQ(legacyFlagWord(c.attrA, c.attrB), c.word) << std::hex << c.attrA << " " << c.attrB;
+}
+
+TEST(LegacyFlagWord, DropsBitsWithoutAPlaceAndCombines) {
+    EXPECT_EQ(legacyFlagWord(0xFE000000u, 0xFFFFFF80u), 0u);
+    EXPECT_EQ(legacyFlagWord(0x01FFFFFFu, 0x7Fu), 0xFFFFFFFFu);
+    EXPECT_EQ(legacyFlagWord(0x1, 0x1), 0x3u);
+}
+
+}  // namespace
+}  // namespace pelmora
