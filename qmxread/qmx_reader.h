@@ -8,6 +8,7 @@
 #include <string>
 
 #include "qmxread/qmx_tree.h"
+#include "qmxread/read_error.h"
 
 namespace pelmora::qmxread {
 

@@ -1,8 +1,61 @@
-// Placeholder: the inspect subcommand is not built yet.
+// pelmora inspect FILE [--json] [--geometry] [--raw]: reads a QMX file with
+// the independent reader and prints its tree, or the tree as JSON.
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "qmxread/qmx_json.h"
+#include "qmxread/qmx_print.h"
+#include "qmxread/qmx_reader.h"
 #include "tool/commands.h"
 
 namespace pelmora::tool {
 
-Runner addInspectCommand(CLI::App&) { return [] { return int{kExitUsage}; }; }
+namespace {
+
+struct InspectOptions {
+    std::string file;
+    bool json = false;
+    bool geometry = false;
+    bool raw = false;
+};
+
+int runInspect(const InspectOptions& options) {
+    qmxread::QmxFile file;
+    try {
+        file = qmxread::readQmxFile(options.file);
+    } catch (const qmxread::ReadError& error) {
+        std::fprintf(stderr, "pelmora inspect: %s\n", error.what());
+        return kExitFailure;
+    }
+    if (options.json) {
+        qmxread::JsonOptions jsonOptions;
+        jsonOptions.geometry = options.geometry;
+        jsonOptions.raw = options.raw;
+        std::cout << qmxread::toJson(file, jsonOptions)
+                         .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                  << "\n";
+    } else {
+        qmxread::printTree(std::cout, file, options.geometry);
+    }
+    std::cout.flush();
+    if (!std::cout) {
+        std::fprintf(stderr, "pelmora inspect: cannot write the output\n");
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+Runner addInspectCommand(CLI::App& app) {
+    auto options = std::make_shared<InspectOptions>();
+    CLI::App* sub = app.add_subcommand("inspect", "Read a QMX file and print its tree");
+    sub->add_option("file", options->file, "QMX file to read")->required();
+    sub->add_flag("--json", options->json, "Print the tree as JSON");
+    sub->add_flag("--geometry", options->geometry, "Include mesh vertices and polygons");
+    sub->add_flag("--raw", options->raw, "Include every payload's bytes as hex (JSON)");
+    return [options] { return runInspect(*options); };
+}
 
 }  // namespace pelmora::tool

@@ -1,0 +1,28 @@
+// A read QMX file as JSON: encoding, header (keys as in the file), and the
+// node tree with motion items and decoded payloads under their field names.
+#pragma once
+
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "qmxread/qmx_tree.h"
+
+namespace pelmora::qmxread {
+
+struct JsonOptions {
+    bool geometry = false;  // mesh vertices and polygons
+    bool raw = false;       // every payload's bytes as hex text
+};
+
+nlohmann::ordered_json toJson(const QmxFile& file, const JsonOptions& options = {});
+
+// Text as stored in the file, made valid UTF-8: kept when it already is,
+// otherwise each byte taken as a Latin-1 character.
+std::string displayText(const std::string& bytes);
+
+// The shortest decimal that reads back as the same float; NaN and infinities
+// give JSON null.
+nlohmann::ordered_json jsonFloat(float value);
+
+}  // namespace pelmora::qmxread

@@ -1,0 +1,102 @@
+#include "qmxread/qmx_print.h"
+
+#include <charconv>
+#include <string>
+
+#include "qmxread/qmx_json.h"
+
+namespace pelmora::qmxread {
+
+namespace {
+
+std::string num(float value) {
+    char buffer[64];
+    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return error == std::errc{} ? std::string(buffer, end) : std::string("?");
+}
+
+std::string vec(const Vec3& v) { return "(" + num(v.x) + ", " + num(v.y) + ", " + num(v.z) + ")"; }
+
+std::string quoted(const std::string& text) { return "\"" + displayText(text) + "\""; }
+
+void indent(std::ostream& out, int depth) {
+    for (int i = 0; i < depth; ++i) out << "  ";
+}
+
+std::string fieldText(const DecodedField& field) {
+    switch (field.spec->type) {
+    case FieldType::Text: return quoted(field.text);
+    case FieldType::Int32: {
+        if (field.ints.size() == 1) return std::to_string(field.ints[0]);
+        std::string text = "[";
+        for (std::size_t i = 0; i < field.ints.size(); ++i) text += (i ? ", " : "") + std::to_string(field.ints[i]);
+        return text + "]";
+    }
+    case FieldType::Float: break;
+    }
+    if (field.floats.size() == 1) return num(field.floats[0]);
+    std::string text = "[";
+    for (std::size_t i = 0; i < field.floats.size(); ++i) text += (i ? ", " : "") + num(field.floats[i]);
+    return text + "]";
+}
+
+void printMotion(std::ostream& out, const Motion& motion, int depth) {
+    indent(out, depth);
+    out << "motion " << quoted(motion.name) << " kind " << motion.kind << ", key " << motion.key << ", flags "
+        << motion.motionFlags << ", dataFormat " << motion.dataFormat << ", " << motion.dataSize << " bytes\n";
+    if (!motion.payload) return;
+    for (const DecodedField& field : motion.payload->fields) {
+        if (field.spec->name[0] == '@') continue;
+        indent(out, depth + 2);
+        out << field.spec->name << " = " << fieldText(field) << "\n";
+    }
+}
+
+void printNode(std::ostream& out, const Node& node, int depth, bool geometry) {
+    indent(out, depth);
+    out << "node " << node.id << " " << quoted(node.name) << " type " << node.type << ", kind " << node.kind
+        << ", attrA " << node.attrA << ", attrB " << node.attrB << ", targets " << node.targetId1 << "/"
+        << node.targetId2 << ", dataFormat " << node.dataFormat << ", " << node.dataSize << " bytes\n";
+    if (node.mesh) {
+        const MeshPayload& mesh = *node.mesh;
+        indent(out, depth + 2);
+        out << (mesh.legacy ? "legacy " : "") << "mesh: " << mesh.vertexCount << " vertices, " << mesh.polygonCount
+            << " polygons, " << mesh.indexBytes << " index bytes, smoothing " << num(mesh.smoothingAngle)
+            << " rad, mappingType " << mesh.mappingType << "\n";
+        if (geometry) {
+            for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
+                indent(out, depth + 3);
+                out << "v" << i << " " << vec(mesh.vertices[i]) << "\n";
+            }
+            for (const MeshPolygon& polygon : mesh.polygons) {
+                indent(out, depth + 3);
+                out << "polygon";
+                for (std::uint32_t index : polygon.indices) out << " " << index;
+                for (const auto& hole : polygon.holes) {
+                    out << " | hole";
+                    for (std::uint32_t index : hole) out << " " << index;
+                }
+                out << "\n";
+            }
+        }
+    }
+    for (const Motion& motion : node.motions) printMotion(out, motion, depth + 1);
+    for (const Node& child : node.children) printNode(out, child, depth + 1, geometry);
+}
+
+}  // namespace
+
+void printTree(std::ostream& out, const QmxFile& file, bool geometry) {
+    out << (file.encoding == Encoding::Binary ? "BINARY" : "ASCII") << ", "
+        << (file.header.layout == Layout::Legacy ? "legacy" : "current") << " layout"
+        << (file.header.checksums ? ", byte-sums" : "") << "\n";
+    for (const HeaderEntry& entry : file.header.entries) {
+        out << "  " << entry.key;
+        if (entry.type == HeaderEntry::Type::String) out << " " << quoted(entry.text);
+        if (entry.type == HeaderEntry::Type::Int) out << " " << entry.number;
+        out << "\n";
+    }
+    for (const Node& root : file.roots) printNode(out, root, 0, geometry);
+}
+
+}  // namespace pelmora::qmxread
