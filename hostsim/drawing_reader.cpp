@@ -385,7 +385,7 @@ private:
             checkObject(e, ep);
             GeometryEntry entry;
             if (const json* members = find(e, "members"); members != nullptr) {
-                if (depth >= kMaxNestingDepth)
+                if (depth > kMaxNestingDepth)
                     fail(ep, "geometry groups nested deeper than " + std::to_string(kMaxNestingDepth) + " levels");
                 entry.isGroup = true;
                 entry.members = readEntries(*members, member(ep, "members"), depth + 1);
