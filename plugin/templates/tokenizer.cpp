@@ -85,8 +85,8 @@ char* Tokenizer::scanToken(int* skipped) {
         } else {
             tokenKind_ = kTokenOther;
             while (isLetter(*position_) || isDigit(*position_) || *position_ == '_') {
+                tokenKind_ = kTokenWord;  // before advancing: a word may end the text
                 advance();
-                tokenKind_ = kTokenWord;
             }
             if (tokenKind_ == kTokenOther) advance();
         }
