@@ -1,0 +1,315 @@
+// The pre-check and the geometry pass over one drawing in every export mode:
+// selection, groups, invisible containers, end markers, instances, references,
+// lights, elevations and the abort poll.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "collect/collection.h"
+#include "collect/geometry.h"
+#include "command/qmx_exception.h"
+#include "items/light_source.h"
+#include "collect_fixture.h"
+
+namespace pelmora {
+namespace {
+
+using collect_test::HookScope;
+using collect_test::HostedDrawing;
+using collect_test::polygonTags;
+using collect_test::taggedTriangle;
+
+std::string polygon(int tag, const std::string& extra = "", double height = 0.0) {
+    return R"({"type": "polygon", "points": )" + taggedTriangle(tag, height) + extra + "}";
+}
+std::string converted(int type, int tag, const std::string& extra = "") {
+    return R"({"type": )" + std::to_string(type) + R"(, "polygons": [{"points": )" + taggedTriangle(tag) + "}]" +
+           extra + "}";
+}
+
+// Ground (the drawing root), elevation 1 m:
+//   tag 1 polygon, selected          | tag 2 + 3 in a selected group (members unselected)
+//   tag 4 merged object, unselected  | tag 5 invisible polygon, selected
+//   tag 6 in an invisible group      | reference to Annex, selected
+//   tag 7 instance of kind 1, sel.   | tag 8 instance of kind 3
+//   a light, selected                | end marker | tag 9 polygon, selected
+// Upper (elevation 3 m): tag 10. Hidden (invisible): tag 11. Annex (0.5 m): tag 12.
+std::string modesDrawing(int hostVersion = 13) {
+    return R"({"pelmoraDrawing": 1, "unitsPerInch": 25.4, "hostVersion": )" + std::to_string(hostVersion) + R"(,
+      "classes": ["None", "Walls", "Roof", "Glass"],
+      "symbols": [{"name": "Chair", "kind": 1}, {"name": "Ghost", "kind": 3}],
+      "activeLayer": "Ground",
+      "layers": [
+        {"name": "Ground", "elevation": 1000, "objects": [
+          )" + polygon(1, R"(, "selected": true, "class": "Walls")") + R"(,
+          {"type": "group", "selected": true, "members": [)" + polygon(2, R"(, "class": "Roof")") + "," +
+           polygon(3, R"(, "class": "Glass")") + R"(]},
+          )" + converted(24, 4) + R"(,
+          )" + polygon(5, R"(, "selected": true, "visible": false)") + R"(,
+          {"type": "group", "selected": true, "visible": false, "members": [)" + polygon(6, R"(, "selected": true)") + R"(]},
+          {"type": "reference", "layer": "Annex", "selected": true},
+          )" + converted(15, 7, R"(, "symbol": "Chair", "selected": true)") + R"(,
+          )" + converted(15, 8, R"(, "symbol": "Ghost", "selected": true)") + R"(,
+          {"type": "light", "selected": true, "properties": {"55": 0}},
+          {"type": "end"},
+          )" + polygon(9, R"(, "selected": true)") + R"(
+        ]},
+        {"name": "Upper", "elevation": 3000, "objects": [)" + polygon(10) + R"(]},
+        {"name": "Hidden", "visible": false, "objects": [)" + polygon(11) + R"(]},
+        {"name": "Annex", "elevation": 500, "objects": [)" + polygon(12) + R"(]}
+      ]})";
+}
+
+TEST(GeometryPassModes, SelectedObjectsAndEverythingInSelectedGroups) {
+    HostedDrawing drawing(modesDrawing());
+    extractGeometry(*drawing.scene, kModeSelected);
+    EXPECT_EQ(polygonTags(*drawing.scene), (std::vector<int>{1, 2, 3, 7}));
+    EXPECT_EQ(drawing.scene->lights.size(), 1u);
+    EXPECT_EQ(drawing.host.leakedTemporaries(), 0);
+    EXPECT_TRUE(drawing.host.faults().empty());
+}
+
+TEST(GeometryPassModes, VisibleObjectsOfTheDrawingRoot) {
+    HostedDrawing drawing(modesDrawing());
+    extractGeometry(*drawing.scene, kModeVisible);
+    EXPECT_EQ(polygonTags(*drawing.scene), (std::vector<int>{1, 2, 3, 4, 7}));
+    EXPECT_EQ(drawing.scene->lights.size(), 1u);
+}
+
+TEST(GeometryPassModes, EveryVisibleLayerWithoutReferences) {
+    HostedDrawing drawing(modesDrawing());
+    extractGeometry(*drawing.scene, kModeAllLayers);
+    EXPECT_EQ(polygonTags(*drawing.scene), (std::vector<int>{1, 2, 3, 4, 7, 10, 12}));
+    EXPECT_TRUE(drawing.host.faults().empty());
+}
+
+TEST(GeometryPassModes, ReferencesWalkedOnceWithTheirOwnElevation) {
+    HostedDrawing drawing(modesDrawing());
+    extractGeometry(*drawing.scene, kModeWithReferences);
+    // Annex is reached by the reference first and skipped as a layer later.
+    EXPECT_EQ(polygonTags(*drawing.scene), (std::vector<int>{1, 2, 3, 4, 7, 10, 12}));
+    const MeshSource* none = collect_test::meshOf(*drawing.scene, "None");
+    ASSERT_NE(none, nullptr);
+    // Heights: Annex's polygon at 0.5 m; the instance after the reference back at 1 m.
+    bool sawAnnex = false, sawInstance = false;
+    for (std::int32_t i = 0; i < none->vertices().count(); ++i) {
+        const Vec3f v = none->vertices().at(i);
+        if (v.x >= 120.0f && v.x < 130.0f) {
+            EXPECT_NEAR(v.y, 0.5f, 1e-6);
+            sawAnnex = true;
+        }
+        if (v.x >= 70.0f && v.x < 80.0f) {
+            EXPECT_NEAR(v.y, 1.0f, 1e-6);
+            sawInstance = true;
+        }
+    }
+    EXPECT_TRUE(sawAnnex);
+    EXPECT_TRUE(sawInstance);
+    // The light keeps the elevation in force where it stands.
+    ASSERT_EQ(drawing.scene->lights.size(), 1u);
+    EXPECT_NEAR(drawing.scene->lights[0]->baseHeight(), 1.0, 1e-9);
+}
+
+TEST(GeometryPassModes, MeshesInOrderOfFirstUse) {
+    HostedDrawing drawing(modesDrawing());
+    extractGeometry(*drawing.scene, kModeVisible);
+    std::vector<std::string> names;
+    for (const auto& mesh : drawing.scene->meshes) names.push_back(collect_test::classNameOf(mesh->classIndex()));
+    EXPECT_EQ(names, (std::vector<std::string>{"Walls", "Roof", "Glass", "None"}));
+}
+
+TEST(GeometryPassModes, ElevationsByHostVersion) {
+    {
+        HostedDrawing drawing(modesDrawing(13));
+        extractGeometry(*drawing.scene, kModeAllLayers);
+        const MeshSource* none = collect_test::meshOf(*drawing.scene, "None");
+        ASSERT_NE(none, nullptr);
+        for (std::int32_t i = 0; i < none->vertices().count(); ++i) {
+            const Vec3f v = none->vertices().at(i);
+            const float expected = v.x >= 100.0f && v.x < 110.0f ? 3.0f : v.x >= 120.0f ? 0.5f : 1.0f;
+            EXPECT_NEAR(v.y, expected, 1e-6) << "x " << v.x;
+        }
+        EXPECT_NEAR(elevationOf(drawing.host.layerHandle("Upper")), 3000.0, 1e-9);
+    }
+    {
+        HostedDrawing drawing(modesDrawing(15));
+        extractGeometry(*drawing.scene, kModeAllLayers);
+        const MeshSource* none = collect_test::meshOf(*drawing.scene, "None");
+        ASSERT_NE(none, nullptr);
+        for (std::int32_t i = 0; i < none->vertices().count(); ++i) EXPECT_EQ(none->vertices().at(i).y, 0.0f);
+        EXPECT_EQ(elevationOf(drawing.host.layerHandle("Upper")), 0.0);
+    }
+    {
+        // A host without the version service is never read from: elevation 0.
+        HostedDrawing drawing(modesDrawing(13));
+        drawing.host.disableService(host::kGetHostVersion);
+        EXPECT_EQ(elevationOf(drawing.host.layerHandle("Upper")), 0.0);
+    }
+}
+
+TEST(GeometryPassModes, NullDrawingRootConvertsNothing) {
+    HostedDrawing drawing(modesDrawing());
+    drawing.host.disableService(host::kDrawingRoot);
+    extractGeometry(*drawing.scene, kModeVisible);
+    EXPECT_TRUE(drawing.scene->meshes.empty());
+    EXPECT_TRUE(drawing.scene->lights.empty());
+}
+
+TEST(GeometryPassLights, NodeCountFromTheLightKind) {
+    HostedDrawing drawing(R"({"pelmoraDrawing": 1, "layers": [{"name": "L", "elevation": 2000, "objects": [
+        {"type": "light", "properties": {"55": 1}},
+        {"type": "light", "properties": {"55": 2}},
+        {"type": "light"},
+        {"type": "light", "properties": {"55": 1.0}}
+      ]}]})");
+    extractGeometry(*drawing.scene, kModeVisible);
+    ASSERT_EQ(drawing.scene->lights.size(), 4u);
+    EXPECT_EQ(drawing.scene->lights[0]->nodeCount(), 1);
+    EXPECT_EQ(drawing.scene->lights[1]->nodeCount(), 2);
+    EXPECT_EQ(drawing.scene->lights[2]->nodeCount(), 2);  // property not given
+    EXPECT_EQ(drawing.scene->lights[3]->nodeCount(), 2);  // given as a double, not an int16
+    EXPECT_NEAR(drawing.scene->lights[0]->baseHeight(), 2.0, 1e-9);
+    EXPECT_EQ(drawing.scene->lights[0]->object(), drawing.host.objectHandle("L", {0}));
+    EXPECT_TRUE(drawing.scene->meshes.empty());
+}
+
+TEST(GeometryPassEndMarker, StopsTheContainerButNotThePrecheck) {
+    HostedDrawing drawing(R"({"pelmoraDrawing": 1, "layers": [{"name": "L", "objects": [
+        {"type": "end"}, )" + polygon(1) + R"(]}]})");
+    EXPECT_NO_THROW(checkExportable(kModeVisible));
+    extractGeometry(*drawing.scene, kModeVisible);
+    EXPECT_TRUE(drawing.scene->meshes.empty());
+}
+
+TEST(GeometryPassEndMarker, InsideAGroupEndsOnlyThatGroup) {
+    HostedDrawing drawing(R"({"pelmoraDrawing": 1, "layers": [{"name": "L", "objects": [
+        {"type": "group", "members": [)" + polygon(1) + R"(, {"type": "end"}, )" + polygon(2) + R"(]},
+        )" + polygon(3) + R"(]}]})");
+    extractGeometry(*drawing.scene, kModeVisible);
+    EXPECT_EQ(polygonTags(*drawing.scene), (std::vector<int>{1, 3}));
+}
+
+qmx_exception precheckFailure(std::int32_t mode) {
+    try {
+        checkExportable(mode);
+    } catch (const qmx_exception& e) {
+        return e;
+    }
+    return qmx_exception{-1, -1};
+}
+
+TEST(Precheck, FindsSomethingInEveryMode) {
+    HostedDrawing drawing(modesDrawing());
+    for (std::int32_t mode = 0; mode <= 3; ++mode) EXPECT_NO_THROW(checkExportable(mode)) << "mode " << mode;
+    EXPECT_TRUE(drawing.scene->meshes.empty());  // changes nothing in the container
+}
+
+TEST(Precheck, DrawingWithOnlyLightsFails) {
+    HostedDrawing drawing(R"({"pelmoraDrawing": 1, "layers": [{"name": "L", "objects": [
+        {"type": "light", "selected": true}, {"type": "light", "selected": true}]}]})");
+    for (std::int32_t mode = 0; mode <= 3; ++mode) {
+        const qmx_exception e = precheckFailure(mode);
+        EXPECT_EQ(e.list, kMessageList) << "mode " << mode;
+        EXPECT_EQ(e.index, kMsgNothingToExport) << "mode " << mode;
+    }
+}
+
+TEST(Precheck, SelectionIsTestedOnEveryLevel) {
+    // Only a selected group whose members are unselected: mode 0 finds nothing.
+    HostedDrawing drawing(R"({"pelmoraDrawing": 1, "layers": [{"name": "L", "objects": [
+        {"type": "group", "selected": true, "members": [)" + polygon(1) + R"(]}]}]})");
+    EXPECT_EQ(precheckFailure(kModeSelected).index, kMsgNothingToExport);
+    EXPECT_NO_THROW(checkExportable(kModeVisible));
+    // The geometry pass of mode 0 still takes the whole selected group.
+    extractGeometry(*drawing.scene, kModeSelected);
+    EXPECT_EQ(polygonTags(*drawing.scene), (std::vector<int>{1}));
+}
+
+TEST(Precheck, NothingSelectedFailsModeZero) {
+    HostedDrawing drawing(R"({"pelmoraDrawing": 1, "layers": [{"name": "L", "objects": [)" + polygon(1) + R"(]}]})");
+    EXPECT_EQ(precheckFailure(kModeSelected).index, kMsgNothingToExport);
+}
+
+TEST(Precheck, InvisibleContainersAndUnexportableInstancesCountForNothing) {
+    HostedDrawing drawing(R"({"pelmoraDrawing": 1, "symbols": [{"name": "S", "kind": 3}], "layers": [
+        {"name": "L", "objects": [
+          {"type": "group", "visible": false, "members": [)" + polygon(1) + R"(]},
+          )" + converted(15, 2, R"(, "symbol": "S")") + R"(]},
+        {"name": "Off", "visible": false, "objects": [)" + polygon(3) + R"(]}]})");
+    for (std::int32_t mode = 0; mode <= 3; ++mode) {
+        EXPECT_EQ(precheckFailure(mode).index, kMsgNothingToExport) << "mode " << mode;
+    }
+}
+
+TEST(Precheck, ReferencesCountOnlyInModeThree) {
+    HostedDrawing drawing(R"({"pelmoraDrawing": 1, "activeLayer": "L", "layers": [
+        {"name": "L", "objects": [{"type": "reference", "layer": "Off"}]},
+        {"name": "Off", "visible": false, "objects": [)" + polygon(1) + R"(]}]})");
+    EXPECT_EQ(precheckFailure(kModeVisible).index, kMsgNothingToExport);
+    EXPECT_EQ(precheckFailure(kModeAllLayers).index, kMsgNothingToExport);
+    EXPECT_NO_THROW(checkExportable(kModeWithReferences));
+    extractGeometry(*drawing.scene, kModeWithReferences);
+    EXPECT_EQ(polygonTags(*drawing.scene), (std::vector<int>{1}));
+}
+
+int g_polls = 0;
+int g_abortAtPoll = 0;
+int countPolls(void*) {
+    ++g_polls;
+    return g_polls == g_abortAtPoll ? 1 : 0;
+}
+
+TEST(AbortPoll, OncePerContainerWalked) {
+    HostedDrawing drawing(modesDrawing());
+    PelmoraPortableHooks hooks{};
+    hooks.abortRequested = &countPolls;
+    HookScope installed(hooks);
+    g_polls = 0;
+    g_abortAtPoll = 0;
+    extractGeometry(*drawing.scene, kModeAllLayers);
+    // Ground, its visible group, Upper and Annex.
+    EXPECT_EQ(g_polls, 4);
+    EXPECT_TRUE(abortRequested() == false);
+}
+
+TEST(AbortPoll, StopsAtTheNextContainerWithoutMessage) {
+    HostedDrawing drawing(modesDrawing());
+    PelmoraPortableHooks hooks{};
+    hooks.abortRequested = &countPolls;
+    HookScope installed(hooks);
+    g_polls = 0;
+    g_abortAtPoll = 3;  // Ground and its group done; Upper is the next container
+    try {
+        extractGeometry(*drawing.scene, kModeAllLayers);
+        ADD_FAILURE() << "no abort";
+    } catch (const qmx_exception& e) {
+        EXPECT_EQ(e.list, 0);
+        EXPECT_EQ(e.index, 0);
+    }
+    EXPECT_EQ(g_polls, 3);
+    // What Ground gave stays collected (and is freed with the container); Upper gave nothing.
+    EXPECT_EQ(polygonTags(*drawing.scene), (std::vector<int>{1, 2, 3, 4, 7}));
+    EXPECT_EQ(drawing.host.leakedTemporaries(), 0);
+}
+
+TEST(VisitedListChunks, ThirtyThirdEntryGoesIntoASecondChunk) {
+    VisitedList list;
+    std::vector<int> containers(70);
+    for (int i = 0; i < 32; ++i) list.add(&containers[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(list.chunkCount(), 1u);
+    EXPECT_FALSE(list.contains(&containers[32]));
+    list.add(&containers[32]);
+    EXPECT_EQ(list.chunkCount(), 2u);
+    EXPECT_TRUE(list.contains(&containers[32]));
+    EXPECT_TRUE(list.contains(&containers[0]));
+    for (int i = 33; i < 65; ++i) list.add(&containers[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(list.chunkCount(), 3u);
+    EXPECT_EQ(list.size(), 65u);
+    for (int i = 0; i < 65; ++i) EXPECT_TRUE(list.contains(&containers[static_cast<std::size_t>(i)]));
+    EXPECT_FALSE(list.contains(&containers[65]));
+    EXPECT_FALSE(list.contains(nullptr));
+}
+
+}  // namespace
+}  // namespace pelmora

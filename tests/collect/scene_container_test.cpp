@@ -1,0 +1,87 @@
+// The scene container: the busy cursor turned by tick, and freeing what a pass
+// collected, whole or aborted.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "collect/mesh_source.h"
+#include "collect/scene_container.h"
+#include "collect_fixture.h"
+#include "items/light_source.h"
+
+namespace pelmora {
+namespace {
+
+struct CursorChange {
+    int frame;
+    std::int32_t ticks;
+};
+std::vector<CursorChange> g_changes;
+void recordCursor(int frame, std::int32_t ticks, void*) { g_changes.push_back({frame, ticks}); }
+
+class BusyCursor : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_changes.clear();
+        hooks_.busyCursor = &recordCursor;
+    }
+    PelmoraPortableHooks hooks_{};
+};
+
+TEST_F(BusyCursor, NoChangeBefore256Ticks) {
+    collect_test::HookScope installed(hooks_);
+    SceneContainer scene(nullptr);
+    scene.lastQuarter = -1;  // any clock reading is a new quarter
+    for (int i = 0; i < 255; ++i) scene.tick();
+    EXPECT_TRUE(g_changes.empty());
+    EXPECT_EQ(scene.tickCount, 255);
+    scene.tick();
+    ASSERT_EQ(g_changes.size(), 1u);
+    EXPECT_EQ(g_changes[0].frame, 0);
+    EXPECT_EQ(g_changes[0].ticks, 256);
+    EXPECT_EQ(scene.cursorIndex, 1);
+}
+
+TEST_F(BusyCursor, FramesTurnInOrderOnlyOnEvery256thTickAndOncePerQuarter) {
+    collect_test::HookScope installed(hooks_);
+    SceneContainer scene(nullptr);
+    // Tick until five changes were seen (a little over a second of wall time).
+    while (g_changes.size() < 5) scene.tick();
+    const int expectedFrames[] = {0, 1, 2, 3, 0};  // the fifth change shows the first frame again
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(g_changes[i].frame, expectedFrames[i]);
+        EXPECT_EQ(g_changes[i].ticks % 256, 0);
+        if (i > 0) EXPECT_GT(g_changes[i].ticks, g_changes[i - 1].ticks);
+    }
+    // Far more ticks than changes: the clock gate held the cursor between quarters.
+    EXPECT_GT(scene.tickCount, 5 * 256);
+    EXPECT_GT(scene.lastQuarter, 0);
+}
+
+TEST(SceneContainerLifetime, FreesLightsAndMeshesCollected) {
+    auto scene = std::make_unique<SceneContainer>(nullptr);
+    int lightObject = 0;
+    scene->lights.push_back(std::make_unique<LightSource>(&lightObject, 0.0, 2));
+    scene->meshes.push_back(std::make_unique<MeshSource>());
+    for (int i = 0; i < 3000; ++i) scene->meshes.back()->addVertex(Vec3f{1.0f, 2.0f, 3.0f});
+    EXPECT_EQ(scene->elevation, 0.0);
+    EXPECT_EQ(scene->library, nullptr);
+    scene.reset();  // the sanitizer's leak check sees anything left behind
+}
+
+TEST(SceneContainerLifetime, FindMeshGivesTheFirstOfAClass) {
+    SceneContainer scene(nullptr);
+    for (std::int32_t c : {4, 7, 4}) {
+        scene.meshes.push_back(std::make_unique<MeshSource>());
+        scene.meshes.back()->init(c, nullptr);
+    }
+    EXPECT_EQ(scene.findMesh(4), scene.meshes[0].get());
+    EXPECT_EQ(scene.findMesh(7), scene.meshes[1].get());
+    EXPECT_EQ(scene.findMesh(5), nullptr);
+    // A remembered position that no longer holds the class is not trusted.
+    scene.meshes.erase(scene.meshes.begin());
+    EXPECT_EQ(scene.findMesh(4), scene.meshes[1].get());
+}
+
+}  // namespace
+}  // namespace pelmora
