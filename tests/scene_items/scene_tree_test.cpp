@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "command/qmx_exception.h"
+#include "items/light_identity.h"
+#include "scene_file/scene_writer.h"
 #include "items/light_source.h"
 #include "items/scene_counters.h"
 #include "qmxread/payload_decode.h"
@@ -203,6 +205,36 @@ TEST(SceneTree, TheViewWalkRaisesWhenTheCurrentItemIsNotWhereTheCommandNeedsIt) 
     }
     SceneRun first(drawingJson("[]", kPerspective, R"(, "currentItem": 1)"));
     EXPECT_EQ(first.root().childCount(), 2u);
+}
+
+TEST(SceneTree, TheSourcesFollowTheLegacyLayoutWhenTheWriterAsksForIt) {
+    const std::string folder = freshFolder("legacy");
+    SceneRun run(drawingJson(R"([{"type": "light", "properties": {"51": 0.5, "52": [1, 0, 0]}}])", kPerspective));
+    run.addLight(0);
+    assignLightIds(run.scene().lights);
+    SceneDescription description(&run.root());
+    SceneWriter writer;
+    writer.legacy = true;
+    ASSERT_EQ(writer.write((folder + "legacy.qmx").c_str(), &description), 1);
+    const qmxread::QmxFile file = readBack(folder + "legacy.qmx");
+    EXPECT_EQ(file.header.layout, qmxread::Layout::Legacy);
+    const Node& root = file.roots.at(0);
+    EXPECT_EQ(root.kind, 4);
+    ASSERT_EQ(root.children.size(), 4u);
+    const Node& camera = root.children[1];
+    EXPECT_EQ(camera.kind, 4);
+    EXPECT_EQ(camera.targetId1, 1002);
+    EXPECT_EQ(camera.motions.at(1).dataFormat, 2);
+    EXPECT_EQ(camera.motions.at(1).dataSize, 952);
+    const Node& light = root.children[3];
+    EXPECT_EQ(light.id, 1999u);
+    ASSERT_EQ(light.motions.size(), 3u);
+    EXPECT_EQ(light.motions[0].kind, 1);
+    // The legacy material scales the diffuse colour by the intensity 0.5 x 1.3333333.
+    EXPECT_EQ(light.motions[1].dataSize, 116);
+    EXPECT_NEAR(floatAt(light.motions[1], 0), 0.5 * 1.3333333, 1e-6);
+    EXPECT_EQ(light.motions[2].dataSize, 72);
+    EXPECT_FLOAT_EQ(floatAt(light.motions[2], 12), 1.0f);  // the legacy layout knows 1.0 and 1.3 only
 }
 
 // ---- lights: motion items, aim points and names
