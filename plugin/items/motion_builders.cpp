@@ -133,7 +133,8 @@ int attachCurrentMesh(NodeRecord& node, std::int32_t vertexCount, const float* v
     const std::uint64_t size = layout::kHeaderSize + vertexBytes + static_cast<std::uint64_t>(indexBytes);
     if (size > kMaxPayload) return kFailed;
 
-    std::uint8_t* buf = payload::allocate(static_cast<std::size_t>(size));
+    // Every byte after the header is written below.
+    std::uint8_t* buf = payload::allocateWithZeroedHead(static_cast<std::size_t>(size), layout::kHeaderSize);
     if (buf == nullptr) return kOutOfMemory;
     payload::writeDefaults(buf, layout::kDefaults);
     payload::putI32(buf, layout::kVertexCount, vertexCount);
@@ -212,7 +213,8 @@ int attachLegacyMesh(NodeRecord& node, std::int32_t vertexCount, const float* ve
     const std::uint64_t size = layout::kHeaderSize + vertexBytes + listBytes;
     if (vertexBytes > kMaxPayload || size > kMaxPayload) return kFailed;
 
-    std::uint8_t* buf = payload::allocate(static_cast<std::size_t>(size));
+    // Every byte after the header is written below.
+    std::uint8_t* buf = payload::allocateWithZeroedHead(static_cast<std::size_t>(size), layout::kHeaderSize);
     if (buf == nullptr) return kOutOfMemory;
     if (!convertLegacyLists(buf + layout::kHeaderSize + vertexBytes, lists, polygonCount)) {
         delete[] buf;

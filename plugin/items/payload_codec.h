@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "scene_file/bounded_copy.h"
@@ -69,5 +70,13 @@ void writeDefaults(std::uint8_t* buf, const FieldDefault (&table)[N]) {
 
 // A zero-filled payload block for a record's attach(), or null when memory is short.
 inline std::uint8_t* allocate(std::size_t size) { return new (std::nothrow) std::uint8_t[size](); }
+
+// The same with only the first `zeroed` bytes cleared, for payloads whose
+// remaining bytes are all written right after (mesh vertices and lists).
+inline std::uint8_t* allocateWithZeroedHead(std::size_t size, std::size_t zeroed) {
+    auto* buf = new (std::nothrow) std::uint8_t[size];
+    if (buf != nullptr) std::memset(buf, 0, zeroed < size ? zeroed : size);
+    return buf;
+}
 
 }  // namespace pelmora::payload

@@ -44,6 +44,7 @@ TEST(MeshNode, CurrentLayoutTriangle) {
     EXPECT_NEAR(f32At(p, 16), 0.523596, 1e-6);
     EXPECT_EQ(i32At(p, 20), 4);
     EXPECT_EQ(i32At(p, 24), -1);
+    for (int off : {28, 32, 36}) EXPECT_EQ(i32At(p, off), 0) << off;
     for (int i = 0; i < 9; ++i) EXPECT_EQ(f32At(p, 40 + 4 * i), kTriangle[i]) << i;
     for (int i = 0; i < 5; ++i) EXPECT_EQ(i32At(p, 76 + 4 * i), kTriangleList[i]) << i;
 }
@@ -196,6 +197,36 @@ TEST(MeshNode, OutOfMemoryFillsTheNodeWithoutPayload) {
         EXPECT_STREQ(node.name, "Roof");
         EXPECT_EQ(node.dataSize, 0);
         EXPECT_EQ(node.data, nullptr);
+    }
+}
+
+TEST(MeshNode, LargeMeshTakesOneAllocationInEitherLayout) {
+    constexpr std::int32_t kTriangles = 20000;
+    std::vector<float> vertices(3 * 3 * kTriangles);
+    for (std::size_t i = 0; i < vertices.size(); ++i) vertices[i] = static_cast<float>(i) * 0.25f;
+    std::vector<std::int32_t> lists;
+    for (std::int32_t t = 0; t < kTriangles; ++t) {
+        for (std::int32_t v : {3, 3 * t, 3 * t + 1, 3 * t + 2, 0}) lists.push_back(v % 60000);
+    }
+    const auto indexBytes = static_cast<std::int32_t>(lists.size() * 4);
+    for (bool legacy : {false, true}) {
+        NodeRecord node;
+        const long before = test::nothrowArrayAllocations();
+        ASSERT_EQ(fillMeshNode(node, legacy, 1, "big", 3 * kTriangles, vertices.data(), kTriangles, indexBytes,
+                               lists.data(), 0, 30.0f),
+                  1);
+        EXPECT_EQ(test::nothrowArrayAllocations() - before, 1);
+        const int head = legacy ? 36 : 40;
+        const int indexAt = head + 12 * 3 * kTriangles;
+        ASSERT_EQ(node.dataSize, indexAt + (legacy ? 8 : 20) * kTriangles);
+        EXPECT_EQ(std::memcmp(node.data + head, vertices.data(), vertices.size() * 4), 0);
+        const std::int32_t last = kTriangles - 1;
+        if (legacy) {
+            EXPECT_EQ(i16At(node.data, indexAt + 8 * last), 3);
+            EXPECT_EQ(static_cast<std::uint16_t>(i16At(node.data, indexAt + 8 * last + 6)), (3 * last + 2) % 60000);
+        } else {
+            EXPECT_EQ(std::memcmp(node.data + indexAt, lists.data(), lists.size() * 4), 0);
+        }
     }
 }
 
