@@ -1,6 +1,5 @@
 #include "collect/mesh_source.h"
 
-#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -65,11 +64,13 @@ void MeshSource::appendMerged(const VertexMerger& merger) {
 void MeshSource::describe(bool legacy, NodeRecord& node) {
     const std::string name = classNameOf(classIndex_);
 
-    // Flat copies live only while the node is built; the builder copies what it keeps.
+    // The builder copies what it keeps. The index list is already one block and
+    // is handed over as it stands; only the paged vertices need a flat copy,
+    // which lives just while the node is built.
+    static const std::int32_t kNoIndices[1] = {0};
     const std::size_t listLength = indexList_.size();
+    const std::int32_t* indices = listLength > 0 ? indexList_.data() : kNoIndices;
     const std::int32_t vertexCount = vertices_.count();
-    auto indices = std::make_unique<std::int32_t[]>(listLength);
-    std::copy(indexList_.begin(), indexList_.end(), indices.get());
     auto flat = std::make_unique<float[]>(static_cast<std::size_t>(vertexCount) * 3);
     vertices_.copyTo(flat.get());
 
@@ -88,7 +89,7 @@ void MeshSource::describe(bool legacy, NodeRecord& node) {
     }
 
     fillMeshNode(node, legacy, id, name.c_str(), vertexCount, flat.get(), polygonCount_,
-                 static_cast<std::int32_t>(listLength * sizeof(std::int32_t)), indices.get(), mappingType,
+                 static_cast<std::int32_t>(listLength * sizeof(std::int32_t)), indices, mappingType,
                  kSmoothingDegrees);
 }
 
