@@ -9,7 +9,7 @@ namespace pelmora {
 namespace {
 
 using scene_test::FakeSource;
-using scene_test::MotionSpec;
+using scene_test::MotionPlan;
 using scene_test::PayloadLedger;
 
 TEST(SceneDescription, HeaderAnswers) {
@@ -74,9 +74,9 @@ TEST(SceneDescription, DescribeAndReleaseNodes) {
 TEST(SceneDescription, MotionItems) {
     PayloadLedger ledger;
     FakeSource node(ledger, 1000, 1, "root");
-    MotionSpec present;
+    MotionPlan present;
     present.payload = {9, 9};
-    MotionSpec absent;
+    MotionPlan absent;
     absent.present = false;
     node.motions = {present, absent};
     SceneDescription scene(&node);

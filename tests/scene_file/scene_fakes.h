@@ -31,7 +31,7 @@ struct PayloadLedger {
     }
 };
 
-struct MotionSpec {
+struct MotionPlan {
     bool present = true;  // false: the source reports nothing at this index
     std::string name = "motionTranslate";
     std::int32_t key = 0;
@@ -49,7 +49,7 @@ public:
     std::int32_t dataFormat = 1;
     std::uint32_t attrA = 0;
     std::uint32_t attrB = 0;
-    std::vector<MotionSpec> motions;
+    std::vector<MotionPlan> motions;
     std::vector<TreeSource*> children;  // may hold null
 
     void describe(bool legacy, NodeRecord& node) override {
@@ -63,15 +63,15 @@ public:
     TreeSource* child(unsigned index) override { return index < children.size() ? children[index] : nullptr; }
     unsigned motionCount() override { return static_cast<unsigned>(motions.size()); }
     bool motion(unsigned index, bool legacy, MotionRecord& record) override {
-        const MotionSpec& spec = motions.at(index);
+        const MotionPlan& plan = motions.at(index);
         record.reset(legacy);
-        boundedCopy(record.name, spec.name.c_str(), kNameLimit);
-        record.key = spec.key;
-        record.motionFlags = spec.motionFlags;
-        if (!spec.payload.empty())
-            record.attach(ledger_.allocate(spec.payload), static_cast<std::int32_t>(spec.payload.size()),
-                          spec.dataFormat);
-        return spec.present;
+        boundedCopy(record.name, plan.name.c_str(), kNameLimit);
+        record.key = plan.key;
+        record.motionFlags = plan.motionFlags;
+        if (!plan.payload.empty())
+            record.attach(ledger_.allocate(plan.payload), static_cast<std::int32_t>(plan.payload.size()),
+                          plan.dataFormat);
+        return plan.present;
     }
 
 private:

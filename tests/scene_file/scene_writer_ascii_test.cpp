@@ -67,9 +67,9 @@ TEST_F(AsciiWriterTest, MotionItemPayloadAndChildAreIndentedByDepth) {
     FakeSource root(ledger, 1000, 1, "root");
     FakeSource child(ledger, 1001, 2, "");
     child.payload = std::vector<std::uint8_t>(22, 1);
-    MotionSpec motion;
+    MotionPlan motion;
     motion.payload = {1, 200, 3};
-    MotionSpec skipped;
+    MotionPlan skipped;
     skipped.present = false;
     root.motions = {motion, skipped};
     root.children = {nullptr, &child};
@@ -122,7 +122,7 @@ TEST_F(AsciiWriterTest, WithoutCheckSumTheBraceStartsItsOwnLine) {
 TEST_F(AsciiWriterTest, LegacyLayout) {
     FakeSource root(ledger, 1000, 1, "root");
     root.attrA = 0x1;
-    MotionSpec motion;
+    MotionPlan motion;
     motion.motionFlags = 0x20;
     motion.payload = {4};
     root.motions = {motion};

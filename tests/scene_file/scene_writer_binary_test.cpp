@@ -62,7 +62,7 @@ TEST_F(BinaryWriterTest, NodeWithPayloadCarriesItsByteSum) {
 TEST_F(BinaryWriterTest, WithoutChecksumsNeitherKeyNorSums) {
     FakeSource root(ledger, 1000, 1, "root");
     root.payload = {9, 9};
-    MotionSpec motion;
+    MotionPlan motion;
     motion.payload = {4};
     root.motions = {motion};
     WatchedScene scene(&root, ledger);
@@ -86,9 +86,9 @@ TEST_F(BinaryWriterTest, MotionItemsThenChildrenWithNullChildSkipped) {
     FakeSource target(ledger, 1002, 16, "target");
     FakeSource mesh(ledger, 1003, 8, "mesh");
     mesh.payload = {10, 20, 30};
-    MotionSpec translate;
+    MotionPlan translate;
     translate.payload = {0, 0, 128, 63};
-    MotionSpec material;
+    MotionPlan material;
     material.name = "motionMaterial";
     material.dataFormat = 3;
     material.payload = {1, 2};
@@ -125,9 +125,9 @@ TEST_F(BinaryWriterTest, MotionItemsThenChildrenWithNullChildSkipped) {
 TEST_F(BinaryWriterTest, SkippedLastMotionItemStillCountsAsWritten) {
     FakeSource root(ledger, 1000, 1, "root");
     FakeSource child(ledger, 1001, 2, "child");
-    MotionSpec written;
+    MotionPlan written;
     written.payload = {7};
-    MotionSpec skipped;
+    MotionPlan skipped;
     skipped.present = false;
     skipped.payload = {8, 8};  // attached, then reported as nothing: still released
     root.motions = {written, skipped};
@@ -152,7 +152,7 @@ TEST_F(BinaryWriterTest, SkippedLastMotionItemStillCountsAsWritten) {
 
 TEST_F(BinaryWriterTest, OnlySkippedMotionItems) {
     FakeSource root(ledger, 1000, 1, "root");
-    MotionSpec skipped;
+    MotionPlan skipped;
     skipped.present = false;
     root.motions = {skipped, skipped};
     WatchedScene scene(&root, ledger);

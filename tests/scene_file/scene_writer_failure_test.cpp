@@ -23,7 +23,7 @@ protected:
     // children, the first with a payload (6).
     void buildTree() {
         root.payload = {1, 2};
-        MotionSpec motion;
+        MotionPlan motion;
         motion.payload = {3, 4, 5};
         root.motions = {motion};
         first.payload = {6};
@@ -148,7 +148,7 @@ TEST_F(WriterFailureTest, DataSizeOfTheOnlyMotionItemFails) {
 
 TEST_F(WriterFailureTest, DataSizeOfAnEarlierMotionItemIsForgivenByTheLastOne) {
     buildTree();
-    MotionSpec later;
+    MotionPlan later;
     later.name = "motionMaterial";
     root.motions.push_back(later);
     const long motionOpen = kRootDataSize + 3;

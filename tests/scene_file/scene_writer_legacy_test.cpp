@@ -49,14 +49,14 @@ TEST_F(LegacyWriterTest, FlagWordMotionValuesPayloadsAndChildren) {
     root.attrB = 0x1 | 0x20;
     root.payload = {5, 6};
     FakeSource child(ledger, 1001, 2, "child");
-    MotionSpec allFlags;
+    MotionPlan allFlags;
     allFlags.motionFlags = 0x80 | 0x10 | 0x100;
     allFlags.payload = {9};
-    MotionSpec keyed;
+    MotionPlan keyed;
     keyed.name = "motionCamera";
     keyed.key = 3;
     keyed.motionFlags = 0x80 | 0x20;
-    MotionSpec skipped;
+    MotionPlan skipped;
     skipped.present = false;
     root.motions = {allFlags, keyed, skipped};
     root.children = {&child};
@@ -114,7 +114,7 @@ TEST_F(LegacyWriterTest, NodeKindIsRaisedToAtLeastFour) {
 
 TEST_F(LegacyWriterTest, SourcesAreAskedForTheLegacyRecords) {
     FakeSource root(ledger, 1000, 1, "root");
-    MotionSpec motion;
+    MotionPlan motion;
     root.motions = {motion};
     WatchedScene scene(&root, ledger);
     SceneWriter writer;
