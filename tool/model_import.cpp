@@ -47,7 +47,7 @@ public:
 
 private:
     // A Y-up model is turned a quarter about X so that its up becomes the drawing's Z.
-    Point3 axes(double x, double y, double z) const { return yUp_ ? Point3{x, -z, y} : Point3{x, y, z}; }
+    Point3 axes(double x, double y, double z) const { return yUp_ ? Point3{x, 0.0 - z, y} : Point3{x, y, z}; }
     double scale_;
     bool yUp_;
 };
@@ -63,7 +63,8 @@ bool finite(const Point3& p) { return std::isfinite(p.x) && std::isfinite(p.y) &
 
 class Importer {
 public:
-    Importer(const aiScene& scene, const Placement& placement) : scene_(scene), placement_(placement) {
+    Importer(const aiScene& scene, const Placement& placement, bool cameraAtNode)
+        : scene_(scene), placement_(placement), cameraAtNode_(cameraAtNode) {
         drawing_.classes = {"None"};
         hostsim::Layer layer;
         layer.name = kImportedLayerName;
@@ -210,7 +211,9 @@ private:
         if (const aiMatrix4x4* found = transformOf(camera.mName)) transform = *found;
         aiMatrix3x3 rotation(transform);
 
-        Point3 eye = placement_.point(transform * camera.mPosition);
+        // glTF places a camera by its node alone; the importer copies the
+        // node's translation into the camera as well, which would count it twice.
+        Point3 eye = placement_.point(transform * (cameraAtNode_ ? aiVector3D() : camera.mPosition));
         Point3 look = placement_.direction(rotation * camera.mLookAt);
         double lookLength = norm(look);
         if (!finite(eye) || !(lookLength > 0.0) || !std::isfinite(lookLength)) return;
@@ -288,6 +291,7 @@ private:
     std::vector<std::pair<const aiNode*, aiMatrix4x4>> nodeTransforms_;
     std::multimap<std::string, std::size_t> nodeByName_;
     std::size_t meshObjects_ = 0;
+    bool cameraAtNode_;
 };
 
 }  // namespace
@@ -306,13 +310,14 @@ hostsim::Drawing importModel(const std::string& path, const ModelImportOptions& 
     // Lines and points are dropped; the faces are kept as the file gives them.
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
     const aiScene* scene = importer.ReadFile(path, aiProcess_SortByPType | aiProcess_ValidateDataStructure);
-    if (!scene || !scene->mRootNode || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE))
-        throw ModelImportError("cannot import " + path + ": " + importer.GetErrorString());
+    if (!scene || !scene->mRootNode) throw ModelImportError("cannot import " + path + ": " + importer.GetErrorString());
+    if ((scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || scene->mNumMeshes == 0)
+        throw ModelImportError(path + " holds no surfaces to export");
 
     std::string ext = lowerExtension(path);
     bool yUp = options.up == UpAxis::Y || (options.up == UpAxis::Auto && ext != ".stl" && ext != ".ply");
     Placement placement(options.unitMetres, yUp);
-    Importer reader(*scene, placement);
+    Importer reader(*scene, placement, ext == ".gltf" || ext == ".glb");
     hostsim::Drawing drawing = reader.run();
     if (reader.meshObjects() == 0) throw ModelImportError(path + " holds no surfaces to export");
     return drawing;
