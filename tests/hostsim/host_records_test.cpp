@@ -1,0 +1,180 @@
+// Auxiliary records of the emulated host: created, found by the plug-in's
+// named-record search, locked, deleted, and written back into the drawing.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "host/services.h"
+#include "host_fixture.h"
+
+namespace pelmora::hostsim {
+namespace {
+
+using testing::HostRun;
+
+constexpr std::uint32_t kTagA = 0x4E674472;     // bytes "rDgN"
+constexpr std::uint32_t kTagB = 1379157095;     // what the search asks for after the first record
+
+std::uint8_t* bytesOf(HostHandle record) { return *static_cast<std::uint8_t**>(record); }
+
+// The plug-in's search for a record by its name at bytes 64..127.
+HostHandle findNamed(HostHandle object, const std::string& name) {
+    HostHandle r = host::firstAuxRecord(object, kTagA);
+    while (r != nullptr) {
+        HostHandle n = host::nextObject(r);
+        host::lockRecord(r);
+        bool equal = std::strncmp(reinterpret_cast<const char*>(bytesOf(r) + 64), name.c_str(), 64) == 0;
+        host::unlockRecord(r);
+        if (equal) return r;
+        if (n == nullptr) return nullptr;
+        r = host::findAuxRecordFrom(n, kTagB);
+    }
+    return nullptr;
+}
+
+HostHandle createNamed(HostHandle object, const std::string& name, std::int32_t size) {
+    HostHandle r = host::newAuxRecord(object, kTagA, size);
+    if (r == nullptr) return nullptr;
+    host::lockRecord(r);
+    std::strncpy(reinterpret_cast<char*>(bytesOf(r) + 64), name.c_str(), 64);
+    host::unlockRecord(r);
+    return r;
+}
+
+std::string lightRecordHex(std::int32_t id) {
+    std::vector<std::uint8_t> bytes(132, 0);
+    std::memcpy(bytes.data() + 64, "Pelmora-Light", 13);
+    std::memcpy(bytes.data() + 128, &id, 4);
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (std::uint8_t b : bytes) hex += {kDigits[b >> 4], kDigits[b & 15]};
+    return hex;
+}
+
+std::string drawingWithLight(const std::string& records) {
+    return R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": "light", "records": [)" + records +
+           R"(]}, {"type": "light"}]}]})";
+}
+
+TEST(HostRecords, LoadedRecordsAreFoundWithTheirBytes) {
+    HostRun run(drawingWithLight(R"({"tag": "abcd", "hex": "01"}, {"tag": "rDgN", "hex": ")" + lightRecordHex(1998) + R"("})"));
+    HostHandle light = run.host.objectHandle("A", {0});
+    HostHandle r = host::firstAuxRecord(light, kTagA);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r, run.host.recordHandles(light).at(1));  // the record of tag A, not the first one
+    host::lockRecord(r);
+    std::int32_t id = 0;
+    std::memcpy(&id, bytesOf(r) + 128, 4);
+    host::unlockRecord(r);
+    EXPECT_EQ(id, 1998);
+    EXPECT_EQ(findNamed(light, "Pelmora-Light"), r);
+    EXPECT_FALSE(run.host.recordsChanged());
+    EXPECT_TRUE(run.host.faults().empty());
+}
+
+TEST(HostRecords, NewRecordsAreZeroedAndWrittenBack) {
+    HostRun run(drawingWithLight(""));
+    HostHandle light = run.host.objectHandle("A", {1});
+    EXPECT_EQ(host::firstAuxRecord(light, kTagA), nullptr);
+    HostHandle r = host::newAuxRecord(light, kTagA, 132);
+    ASSERT_NE(r, nullptr);
+    for (int i = 0; i < 132; ++i) ASSERT_EQ(bytesOf(r)[i], 0) << i;
+    host::lockRecord(r);
+    std::memcpy(bytesOf(r) + 64, "Pelmora-Light", 13);
+    const std::int32_t id = 1996;
+    std::memcpy(bytesOf(r) + 128, &id, 4);
+    host::unlockRecord(r);
+    EXPECT_TRUE(run.host.recordsChanged());
+
+    Drawing after = run.host.drawing();
+    ASSERT_EQ(after.layers[0].objects[1].records.size(), 1u);
+    const AuxRecord& written = after.layers[0].objects[1].records[0];
+    EXPECT_EQ(charsFromTag(written.tag), "rDgN");
+    ASSERT_EQ(written.bytes.size(), 132u);
+    EXPECT_EQ(written.bytes[64], 'P');
+    EXPECT_EQ(written.bytes[128], 0xCC);  // 1996 = 0x07CC, little-endian
+    EXPECT_EQ(written.bytes[129], 0x07);
+    EXPECT_TRUE(after.layers[0].objects[0].records.empty());
+
+    // Written back to a document and loaded again, the next run finds it.
+    HostRun next(serializeDrawing(after));
+    HostHandle found = findNamed(next.host.objectHandle("A", {1}), "Pelmora-Light");
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(std::memcmp(bytesOf(found), written.bytes.data(), 132), 0);
+    EXPECT_FALSE(next.host.recordsChanged());
+}
+
+TEST(HostRecords, TheNamedSearchFindsEveryRecordItCreated) {
+    HostRun run(drawingWithLight(R"({"tag": "wxyz", "hex": "00"})"));
+    HostHandle light = run.host.objectHandle("A", {0});
+    std::vector<HostHandle> made;
+    for (const char* name : {"first", "second", "third"}) made.push_back(createNamed(light, name, 132));
+    EXPECT_EQ(findNamed(light, "first"), made[0]);
+    EXPECT_EQ(findNamed(light, "second"), made[1]);
+    EXPECT_EQ(findNamed(light, "third"), made[2]);
+    EXPECT_EQ(findNamed(light, "fourth"), nullptr);
+    EXPECT_EQ(host::nextObject(made[0]), made[1]);
+    EXPECT_EQ(host::nextObject(made[2]), nullptr);
+    EXPECT_EQ(host::findAuxRecordFrom(made[1], kTagB), made[1]);
+    EXPECT_TRUE(run.host.faults().empty());
+}
+
+TEST(HostRecords, OnlyReadingChangesNothing) {
+    HostRun run(drawingWithLight(R"({"tag": "rDgN", "hex": ")" + lightRecordHex(1004) + R"("})"));
+    EXPECT_NE(findNamed(run.host.objectHandle("A", {0}), "Pelmora-Light"), nullptr);
+    EXPECT_FALSE(run.host.recordsChanged());
+}
+
+TEST(HostRecords, DeletedRecordsLeaveTheDrawingAndTheirHandlesDie) {
+    HostRun run(drawingWithLight(R"({"tag": "rDgN", "hex": "01"}, {"tag": "rDgN", "hex": "02"})"));
+    HostHandle light = run.host.objectHandle("A", {0});
+    std::vector<HostHandle> records = run.host.recordHandles(light);
+    ASSERT_EQ(records.size(), 2u);
+    host::deleteAuxRecord(records[0], light);
+    EXPECT_TRUE(run.host.faults().empty());
+    EXPECT_EQ(host::firstAuxRecord(light, kTagA), records[1]);
+    EXPECT_TRUE(run.host.recordsChanged());
+    Drawing after = run.host.drawing();
+    ASSERT_EQ(after.layers[0].objects[0].records.size(), 1u);
+    EXPECT_EQ(after.layers[0].objects[0].records[0].bytes, std::vector<std::uint8_t>{2});
+
+    host::lockRecord(records[0]);
+    EXPECT_EQ(run.host.faults().size(), 1u);
+}
+
+TEST(HostRecords, RecordOfAnotherObjectIsNotDeleted) {
+    HostRun run(drawingWithLight(R"({"tag": "rDgN", "hex": "01"})"));
+    HostHandle record = run.host.recordHandles(run.host.objectHandle("A", {0})).at(0);
+    host::deleteAuxRecord(record, run.host.objectHandle("A", {1}));
+    EXPECT_EQ(run.host.faults().size(), 1u);
+    EXPECT_FALSE(run.host.recordsChanged());
+}
+
+TEST(HostRecords, RecordsAreKeptOnDrawingObjectsOnly) {
+    HostRun run(drawingWithLight(""));
+    EXPECT_EQ(host::newAuxRecord(run.host.layerHandle("A"), kTagA, 132), nullptr);
+    EXPECT_EQ(host::newAuxRecord(run.host.headerHandle(), kTagA, 132), nullptr);
+    EXPECT_EQ(run.host.faults().size(), 2u);
+}
+
+TEST(HostRecords, UnlockWithoutLockIsAFault) {
+    HostRun run(drawingWithLight(R"({"tag": "rDgN", "hex": "01"})"));
+    HostHandle record = run.host.recordHandles(run.host.objectHandle("A", {0})).at(0);
+    host::lockRecord(record);
+    host::unlockRecord(record);
+    EXPECT_TRUE(run.host.faults().empty());
+    host::unlockRecord(record);
+    EXPECT_EQ(run.host.faults().size(), 1u);
+}
+
+TEST(HostRecords, ObjectServicesRefuseRecords) {
+    HostRun run(drawingWithLight(R"({"tag": "rDgN", "hex": "01"})"));
+    HostHandle record = run.host.recordHandles(run.host.objectHandle("A", {0})).at(0);
+    EXPECT_EQ(host::objectType(record), 0);
+    EXPECT_EQ(run.host.faults().size(), 1u);
+    host::lockRecord(run.host.objectHandle("A", {0}));
+    EXPECT_EQ(run.host.faults().size(), 2u);
+}
+
+}  // namespace
+}  // namespace pelmora::hostsim
