@@ -33,8 +33,7 @@ public:
     Parser(ValueSource& src, const ReadOptions& options) : src_(src), options_(options) {}
 
     void readFile(QmxFile& file) {
-        bool rootFollows = readHeader(file.header);
-        if (!rootFollows) return;
+        if (!readHeader(file.header)) src_.failAt(src_.position(), "file ends before the root node");
         for (;;) {
             std::size_t at = src_.valueOffset();
             file.roots.push_back(readNode(at, 0));

@@ -35,6 +35,8 @@ public:
     // Nothing but layout characters left.
     virtual bool atEnd() = 0;
 
+    // Where reading stands now.
+    std::size_t position() const { return pos_; }
     // Where the last value read began.
     std::size_t valueOffset() const { return valueStart_; }
     // Throws ReadError for `offset`, with its line in ASCII.

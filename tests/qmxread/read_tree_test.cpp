@@ -134,9 +134,11 @@ TEST(ReadHeader, HandWrittenBinaryHeaderWithRootOnly) {
 TEST(ReadHeader, AsciiKeysShareTheLineWithTheirValues) {
     const std::string text =
         "\"ASCII\"\n\"version\"\"2.02.2010\"\n\"machine\"\"WINDOWS\"\n\"client\"\"VectorWorks2008\"\n"
-        "\"SubFormat\"1048\n\"ITFlags\"1\n\"FPS\"24\n\"maxTime\"8000\n";
+        "\"SubFormat\"1048\n\"ITFlags\"1\n\"FPS\"24\n\"maxTime\"8000\n\"{\"\n"
+        "\t-652984\n\t5\n\t1000\n\t0\n\t0\n\t\"Node\"\n\t\"\"\n\t1\n\t0.00000 0.00000 0.00000\n\t1\n\t-1\n\t-1\n"
+        "\t0\n\t0.00000 0.00000 0.00000\n\t0.00000 0.00000 0.00000\n\t0.00000 0.00000 0.00000\n\t-1\n\t1\n\t0\n\"}\"\n";
     QmxFile file = readQmx(Bytes(text.begin(), text.end()));
-    EXPECT_TRUE(file.roots.empty());
+    EXPECT_EQ(file.roots.size(), 1u);
     EXPECT_FALSE(file.header.checksums);
     EXPECT_EQ(file.header.find("FPS")->number, 24);
 }
