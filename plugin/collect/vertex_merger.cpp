@@ -10,25 +10,31 @@ namespace {
 // single-precision differences near the bound.
 constexpr double kCellsPerMetre = 4096.0;
 constexpr double kProbeMargin = VertexMerger::kTolerance * 1.5;
-// Cell numbers of coordinates beyond any drawing (and of NaN) are clamped.
-constexpr double kCellLimit = 4.0e18;
+// Cell numbers are clamped to +-2^30 (about 260 km): beyond that a float's
+// step is far above the tolerance, so only equal values can join there.
+constexpr double kCellLimit = 1073741824.0;
 
-std::int64_t cellNumber(float coordinate) {
-    const double scaled = std::floor(static_cast<double>(coordinate) * kCellsPerMetre);
-    if (!(scaled > -kCellLimit)) return static_cast<std::int64_t>(-kCellLimit);  // also NaN
-    if (scaled > kCellLimit) return static_cast<std::int64_t>(kCellLimit);
-    return static_cast<std::int64_t>(scaled);
-}
+// One coordinate's cell and which neighbour cell (-1, +1 or 0 for none) it lies
+// within reach of. Plain arithmetic: this runs three times per vertex.
+struct AxisCell {
+    std::int32_t cell;
+    int side;
+};
 
-// Which neighbour along one axis the coordinate lies within reach of: -1, +1 or 0.
-int neighbourSide(float coordinate, std::int64_t cell) {
-    const double c = static_cast<double>(coordinate);
-    if (!std::isfinite(c)) return 0;
-    const double low = static_cast<double>(cell) / kCellsPerMetre;
-    const double high = static_cast<double>(cell + 1) / kCellsPerMetre;
-    if (c - low < kProbeMargin) return -1;
-    if (high - c < kProbeMargin) return 1;
-    return 0;
+inline AxisCell axisCell(float coordinate) {
+    // Cells are shifted by half their width so that round coordinates (whole
+    // millimetres, whole metres) fall in the middle of a cell, not on its edge.
+    const double scaled = static_cast<double>(coordinate) * kCellsPerMetre + 0.5;
+    if (!(scaled > -kCellLimit && scaled < kCellLimit)) {
+        // Beyond any drawing, infinite or NaN: one far cell each side, no neighbours.
+        return AxisCell{scaled > 0.0 ? static_cast<std::int32_t>(kCellLimit) : static_cast<std::int32_t>(-kCellLimit), 0};
+    }
+    auto cell = static_cast<std::int32_t>(scaled);
+    if (static_cast<double>(cell) > scaled) --cell;  // floor for negative values
+    const double offset = scaled - static_cast<double>(cell);  // 0 <= offset < 1
+    constexpr double reach = kProbeMargin * kCellsPerMetre;
+    const int side = offset < reach ? -1 : (offset > 1.0 - reach ? 1 : 0);
+    return AxisCell{cell, side};
 }
 
 bool within(float a, float b) {
@@ -37,18 +43,9 @@ bool within(float a, float b) {
     return (-VertexMerger::kTolerance < dd && dd < VertexMerger::kTolerance) || a == b;
 }
 
-std::uint64_t mix(std::uint64_t h) {
-    h ^= h >> 33;
-    h *= 0xff51afd7ed558ccdULL;
-    h ^= h >> 33;
-    h *= 0xc4ceb9fe1a85ec53ULL;
-    h ^= h >> 33;
-    return h;
-}
-
 }  // namespace
 
-VertexMerger::VertexMerger() : slots_(256, Slot{{0, 0, 0}, -1}) {}
+VertexMerger::VertexMerger() : slots_(std::size_t{1} << kInitialBits, Slot{{0, 0, 0}, -1}), shift_(64 - kInitialBits) {}
 
 bool VertexMerger::sameVertex(const Vec3f& a, const Vec3f& b) {
     return within(a.z, b.z) && within(a.y, b.y) && within(a.x, b.x);
@@ -59,41 +56,47 @@ void VertexMerger::beginPolygon(std::int32_t n) {
     ++polygonCount_;
 }
 
-VertexMerger::Cell VertexMerger::cellOf(const Vec3f& v) { return Cell{cellNumber(v.x), cellNumber(v.y), cellNumber(v.z)}; }
 
 std::size_t VertexMerger::slotOf(const Cell& cell) const {
+    // Multiplicative hashing: the top bits of the mixed product pick the slot.
+    const std::uint64_t h = static_cast<std::uint64_t>(static_cast<std::uint32_t>(cell.x)) * 0x9E3779B97F4A7C15ULL ^
+                            static_cast<std::uint64_t>(static_cast<std::uint32_t>(cell.y)) * 0xC2B2AE3D27D4EB4FULL ^
+                            static_cast<std::uint64_t>(static_cast<std::uint32_t>(cell.z)) * 0x165667B19E3779F9ULL;
     const std::size_t mask = slots_.size() - 1;
-    std::size_t i = static_cast<std::size_t>(mix(static_cast<std::uint64_t>(cell.x) * 0x9E3779B97F4A7C15ULL ^
-                                                 static_cast<std::uint64_t>(cell.y) * 0xC2B2AE3D27D4EB4FULL ^
-                                                 static_cast<std::uint64_t>(cell.z) * 0x165667B19E3779F9ULL)) &
-                    mask;
+    auto i = static_cast<std::size_t>((h ^ (h >> 31)) * 0xBF58476D1CE4E5B9ULL >> shift_);
     while (slots_[i].head >= 0 && !(slots_[i].cell == cell)) i = (i + 1) & mask;
     return i;
 }
 
-std::int32_t VertexMerger::earliestMatch(const Vec3f& v, const Cell& home) const {
-    const int sx = neighbourSide(v.x, home.x);
-    const int sy = neighbourSide(v.y, home.y);
-    const int sz = neighbourSide(v.z, home.z);
-    std::int32_t best = -1;
+std::int32_t VertexMerger::earliestInCell(std::int32_t head, const Vec3f& v) const {
+    // A cell's chain runs from its newest vertex to its oldest: the last match is the earliest.
+    std::int32_t found = -1;
+    for (std::int32_t k = head; k >= 0; k = nextInCell_[static_cast<std::size_t>(k)]) {
+        if (sameVertex(v, vertices_[static_cast<std::size_t>(k)])) found = k;
+    }
+    return found;
+}
+
+std::int32_t VertexMerger::earliestMatch(const Vec3f& v, const Cell& home, int sx, int sy, int sz,
+                                         std::size_t& homeSlot) const {
+    homeSlot = slotOf(home);
+    std::int32_t best = earliestInCell(slots_[homeSlot].head, v);
+    if ((sx | sy | sz) == 0) return best;
+    // Near a cell edge: the neighbour cells it lies within reach of, corners included.
     for (int dx = 0; dx <= (sx != 0 ? 1 : 0); ++dx) {
         for (int dy = 0; dy <= (sy != 0 ? 1 : 0); ++dy) {
             for (int dz = 0; dz <= (sz != 0 ? 1 : 0); ++dz) {
-                const Cell cell{home.x + dx * sx, home.y + dy * sy, home.z + dz * sz};
-                const Slot& slot = slots_[slotOf(cell)];
-                // A cell's chain runs from its newest vertex to its oldest.
-                for (std::int32_t k = slot.head; k >= 0; k = nextInCell_[static_cast<std::size_t>(k)]) {
-                    if (best >= 0 && k > best) continue;
-                    if (sameVertex(v, vertices_[static_cast<std::size_t>(k)])) best = k;
-                }
+                if (dx + dy + dz == 0) continue;
+                const Slot& slot = slots_[slotOf(Cell{home.x + dx * sx, home.y + dy * sy, home.z + dz * sz})];
+                const std::int32_t found = earliestInCell(slot.head, v);
+                if (found >= 0 && (best < 0 || found < best)) best = found;
             }
         }
     }
     return best;
 }
 
-void VertexMerger::insert(const Cell& cell, std::int32_t index) {
-    std::size_t i = slotOf(cell);
+void VertexMerger::insert(const Cell& cell, std::size_t i, std::int32_t index) {
     if (slots_[i].head < 0) {
         slots_[i].cell = cell;
         ++usedSlots_;
@@ -106,18 +109,21 @@ void VertexMerger::insert(const Cell& cell, std::int32_t index) {
 void VertexMerger::rehash() {
     std::vector<Slot> old(slots_.size() * 2, Slot{{0, 0, 0}, -1});
     old.swap(slots_);
+    --shift_;
     for (const Slot& slot : old) {
         if (slot.head >= 0) slots_[slotOf(slot.cell)] = slot;
     }
 }
 
 std::int32_t VertexMerger::addVertex(const Vec3f& v) {
-    const Cell home = cellOf(v);
-    std::int32_t index = earliestMatch(v, home);
+    const AxisCell ax = axisCell(v.x), ay = axisCell(v.y), az = axisCell(v.z);
+    const Cell home{ax.cell, ay.cell, az.cell};
+    std::size_t homeSlot = 0;
+    std::int32_t index = earliestMatch(v, home, ax.side, ay.side, az.side, homeSlot);
     if (index < 0) {
         index = static_cast<std::int32_t>(vertices_.size());
         vertices_.push_back(v);
-        insert(home, index);
+        insert(home, homeSlot, index);
     }
     polygons_.push_back(index);
     return index;

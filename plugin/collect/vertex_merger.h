@@ -35,7 +35,7 @@ public:
 
 private:
     struct Cell {
-        std::int64_t x, y, z;
+        std::int32_t x, y, z;
         bool operator==(const Cell&) const = default;
     };
     struct Slot {
@@ -43,15 +43,22 @@ private:
         std::int32_t head;  // most recent vertex of the cell, -1 for an empty slot
     };
 
-    static Cell cellOf(const Vec3f& v);
     std::size_t slotOf(const Cell& cell) const;  // the slot holding `cell`, or the empty one where it goes
-    std::int32_t earliestMatch(const Vec3f& v, const Cell& home) const;
-    void insert(const Cell& cell, std::int32_t index);
+    static constexpr int kInitialBits = 8;
+
+    // sx, sy, sz: the neighbour cell along each axis that v lies within reach of
+    // (-1, +1, or 0 for none). Gives the home cell's slot in `homeSlot`.
+    std::int32_t earliestMatch(const Vec3f& v, const Cell& home, int sx, int sy, int sz, std::size_t& homeSlot) const;
+    // The earliest vertex of one cell's chain that is one vertex with v, or -1.
+    std::int32_t earliestInCell(std::int32_t head, const Vec3f& v) const;
+    // Adds vertex `index` to `cell`, whose slot (found or empty) is `slot`.
+    void insert(const Cell& cell, std::size_t slot, std::int32_t index);
     void rehash();
 
     std::vector<Vec3f> vertices_;
     std::vector<std::int32_t> nextInCell_;  // per vertex: the previous vertex of its cell, or -1
     std::vector<Slot> slots_;               // open addressing, power-of-two size
+    int shift_;  // 64 - log2(slots_.size())
     std::size_t usedSlots_ = 0;
     std::vector<std::int32_t> polygons_;
     std::int32_t polygonCount_ = 0;

@@ -121,7 +121,9 @@ TEST(VertexMergerOrder, NeighbourCellsAreProbed) {
     // Vertices straddling cell edges at several scales and signs still join.
     std::int32_t stored = 0;
     std::vector<Vec3f> stream;
-    for (float base : {0.0f, 1.0f / 4096.0f, -1.0f / 4096.0f, 0.5f, -3.0f, 1234.5f}) {
+    // Cell edges lie at odd multiples of 1/8192 m; whole values lie mid-cell.
+    for (float base : {0.5f / 4096.0f, -0.5f / 4096.0f, 1.5f / 4096.0f, 2047.5f / 4096.0f, -3.0f - 0.5f / 4096.0f,
+                       0.0f, 1.0f / 4096.0f, -3.0f, 1234.5f}) {
         stream.push_back({base - 0.000004f, base + 0.000004f, base});
         stream.push_back({base + 0.000004f, base - 0.000004f, base - 0.000004f});
     }
