@@ -144,54 +144,6 @@ Node* EmulatedHost::Impl::buildObject(const DrawingObject& o) {
     return n;
 }
 
-Node* EmulatedHost::Impl::buildEntries(const std::vector<GeometryEntry>& entries, const DrawingObject& converted,
-                                       std::int32_t classIndex) {
-    Node* root = nullptr;
-    if (entries.size() == 1 && !entries.front().isGroup) {
-        root = buildEntry(entries.front(), converted, classIndex, nullptr);
-    } else {
-        root = newNode(NodeKind::Temporary);
-        root->type = kCodeGroup;
-        root->classIndex = classIndex;
-        root->object = &converted;
-        Node* previous = nullptr;
-        for (const GeometryEntry& e : entries) {
-            Node* child = buildEntry(e, converted, classIndex, root);
-            (previous == nullptr ? root->first : previous->next) = child;
-            previous = child;
-        }
-    }
-    root->temporaryRoot = true;
-    root->owner = nullptr;
-    ++liveTemporaries;
-    return root;
-}
-
-Node* EmulatedHost::Impl::buildEntry(const GeometryEntry& e, const DrawingObject& converted, std::int32_t classIndex,
-                                     Node* root) {
-    Node* n = newNode(NodeKind::Temporary);
-    n->object = &converted;
-    n->owner = root;
-    Node* membersRoot = root == nullptr ? n : root;
-    if (e.isGroup) {
-        n->type = kCodeGroup;
-        n->classIndex = classIndex;
-        Node* previous = nullptr;
-        for (const GeometryEntry& m : e.members) {
-            Node* child = buildEntry(m, converted, classIndex, membersRoot);
-            (previous == nullptr ? n->first : previous->next) = child;
-            previous = child;
-        }
-    } else {
-        n->type = kCodePolygon;
-        n->classIndex = e.className.empty() ? classIndex : classIndexOf(e.className);
-        n->points = &e.points;
-        n->closed = e.closed;
-        n->vertexData = e.vertexData;
-    }
-    return n;
-}
-
 // ---------------------------------------------------------------- checks
 
 void EmulatedHost::Impl::fault(std::int32_t service, const std::string& what) {
@@ -325,8 +277,8 @@ void EmulatedHost::onMessage(std::function<void(const ShownMessage&)> observer) 
 const std::vector<CommandCall>& EmulatedHost::commandLog() const { return impl_->commandLog; }
 const std::vector<std::string>& EmulatedHost::faults() const { return impl_->faults; }
 void EmulatedHost::setAbortOnFault(bool abortOnFault) { impl_->abortOnFault = abortOnFault; }
-int EmulatedHost::liveTemporaries() const { return impl_->liveTemporaries; }
-int EmulatedHost::leakedTemporaries() const { return impl_->liveTemporaries; }
+int EmulatedHost::liveTemporaries() const { return static_cast<int>(impl_->temporaries.size()); }
+int EmulatedHost::leakedTemporaries() const { return liveTemporaries(); }
 
 bool EmulatedHost::recordsChanged() const {
     const Drawing now = impl_->currentDrawing();

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -114,14 +115,21 @@ struct EmulatedHost::Impl {
     std::vector<CommandCall> commandLog;
     std::vector<std::string> faults;
     bool abortOnFault = false;
-    int liveTemporaries = 0;
+    // Temporary objects: each one's nodes in one block, its root first. A
+    // disposed block is kept (its nodes marked dead, so that later use is a
+    // fault) until more than kDisposedNodesKept nodes wait; the oldest go then.
+    std::unordered_map<const Node*, std::vector<Node>> temporaries;
+    std::deque<std::vector<Node>> disposedTemporaries;
+    std::size_t disposedNodeCount = 0;
+    static constexpr std::size_t kDisposedNodesKept = std::size_t{1} << 20;
 
     // --- building ---
     Node* newNode(NodeKind kind);
     std::uint8_t* newBytes(std::size_t size);
     Node* buildObject(const DrawingObject& object);
-    Node* buildEntries(const std::vector<GeometryEntry>& entries, const DrawingObject& converted, std::int32_t classIndex);
-    Node* buildEntry(const GeometryEntry& entry, const DrawingObject& converted, std::int32_t classIndex, Node* root);
+    // A temporary object made of the polygons of a drawing object, null when it has none.
+    Node* makeTemporary(const Node& source);
+    void disposeTemporary(Node* root);
     std::int32_t classIndexOf(const std::string& name) const;
 
     // --- checks ---

@@ -132,8 +132,7 @@ void deleteObject(HostHandle h, std::int32_t) {
         host.fault(kDeleteObject, "asked to dispose of a member of a temporary object");
         return;
     }
-    host.dispose(n);
-    --host.liveTemporaries;
+    host.disposeTemporary(n);
 }
 
 void getObjectName(HostHandle h, std::uint8_t* out) {
@@ -168,9 +167,7 @@ HostHandle makeTemporaryObject(std::int32_t token, std::int32_t) {
         host.fault(kMakeTemporaryObject, "token " + std::to_string(token) + " was never given by the host");
         return nullptr;
     }
-    const Node* source = host.objectNodes[static_cast<std::size_t>(token) - 1];
-    if (!source->object->polygons) return nullptr;
-    return host.buildEntries(*source->object->polygons, *source->object, source->classIndex);
+    return host.makeTemporary(*host.objectNodes[static_cast<std::size_t>(token) - 1]);
 }
 
 HostBool getObjectProperty(HostHandle h, std::int32_t property, HostPropertyValue* out) {

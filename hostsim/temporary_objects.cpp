@@ -1,0 +1,99 @@
+// Temporary objects of the emulated host: what converting a drawing object
+// gives, one polygon or a group of its polygons and nested groups, disposed
+// of exactly once by the plug-in.
+#include "hostsim/host_impl.h"
+
+namespace pelmora::hostsim {
+namespace {
+
+std::size_t nodesFor(const std::vector<GeometryEntry>& entries) {
+    std::size_t count = 0;
+    for (const GeometryEntry& e : entries) count += 1 + (e.isGroup ? nodesFor(e.members) : 0);
+    return count;
+}
+
+// Fills the nodes of one block, each from the next free slot.
+class BlockBuilder {
+public:
+    BlockBuilder(std::vector<Node>& block, const DrawingObject& converted, std::int32_t classIndex,
+                 const EmulatedHost::Impl& host)
+        : block_(block), converted_(converted), classIndex_(classIndex), host_(host) {}
+
+    Node* group(const std::vector<GeometryEntry>& members, Node* root) {
+        Node* n = take(root);
+        n->type = kCodeGroup;
+        n->classIndex = classIndex_;
+        Node* previous = nullptr;
+        for (const GeometryEntry& m : members) {
+            Node* child = entry(m, root == nullptr ? n : root);
+            (previous == nullptr ? n->first : previous->next) = child;
+            previous = child;
+        }
+        return n;
+    }
+
+    Node* entry(const GeometryEntry& e, Node* root) {
+        if (e.isGroup) return group(e.members, root);
+        Node* n = take(root);
+        n->type = kCodePolygon;
+        // A polygon's own class, or the class of the object it came from.
+        n->classIndex = e.className.empty() ? classIndex_ : host_.classIndexOf(e.className);
+        n->points = &e.points;
+        n->closed = e.closed;
+        n->vertexData = e.vertexData;
+        return n;
+    }
+
+private:
+    Node* take(Node* root) {
+        Node* n = &block_[used_++];
+        n->kind = NodeKind::Temporary;
+        n->object = &converted_;
+        n->owner = root;
+        n->temporaryRoot = root == nullptr;
+        return n;
+    }
+
+    std::vector<Node>& block_;
+    const DrawingObject& converted_;
+    std::int32_t classIndex_;
+    const EmulatedHost::Impl& host_;
+    std::size_t used_ = 0;
+};
+
+}  // namespace
+
+Node* EmulatedHost::Impl::makeTemporary(const Node& source) {
+    if (source.object == nullptr || !source.object->polygons) return nullptr;
+    const std::vector<GeometryEntry>& entries = *source.object->polygons;
+    const bool single = entries.size() == 1 && !entries.front().isGroup;
+    // Sized once: the nodes never move while their handles are out.
+    std::vector<Node> block(single ? 1 : 1 + nodesFor(entries));
+    BlockBuilder builder(block, *source.object, source.classIndex, *this);
+    Node* root = single ? builder.entry(entries.front(), nullptr) : builder.group(entries, nullptr);
+    for (const Node& n : block) known.insert(&n);
+    temporaries.emplace(root, std::move(block));
+    return root;
+}
+
+void EmulatedHost::Impl::disposeTemporary(Node* root) {
+    auto it = temporaries.find(root);
+    if (it == temporaries.end()) {
+        fault(81, "asked to dispose of an object that is not a live temporary object");
+        return;
+    }
+    for (Node& n : it->second) {
+        n.alive = false;
+        if (lastChecked == &n) lastChecked = nullptr;
+    }
+    disposedNodeCount += it->second.size();
+    disposedTemporaries.push_back(std::move(it->second));
+    temporaries.erase(it);
+    while (disposedNodeCount > kDisposedNodesKept && !disposedTemporaries.empty()) {
+        for (const Node& n : disposedTemporaries.front()) known.erase(&n);
+        disposedNodeCount -= disposedTemporaries.front().size();
+        disposedTemporaries.pop_front();
+    }
+}
+
+}  // namespace pelmora::hostsim
