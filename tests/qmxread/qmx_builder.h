@@ -61,6 +61,13 @@ struct THeader {
     std::int32_t subFormat = 1048, itFlags = 1, fps = 24, maxTime = 8000;
 };
 
+inline THeader headerOf(bool legacy, bool checksums) {
+    THeader h;
+    h.legacy = legacy;
+    h.checksums = checksums;
+    return h;
+}
+
 class Builder {
 public:
     explicit Builder(bool ascii, bool crlf = false) : ascii_(ascii), crlf_(crlf) {}

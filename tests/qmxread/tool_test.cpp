@@ -1,0 +1,222 @@
+// pelmora inspect and pelmora convert, run as the built tool on files made by
+// the test's own encoder.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "sample_trees.h"
+#include "tool_support.h"
+
+using namespace qmxtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+bool oneLine(const std::string& err) {
+    return !err.empty() && err.find('\n') == err.size() - 1;
+}
+
+TEST(Inspect, JsonHoldsTheTreeAndTheDecodedPayloads) {
+    TempFolder dir;
+    spit(dir / "scene.qmx", build(false, THeader{}, sampleTree(false)));
+    ToolRun run = runTool(dir, {"inspect", (dir / "scene.qmx").string(), "--json"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    auto json = nlohmann::ordered_json::parse(run.out);
+    EXPECT_EQ(json["encoding"], "BINARY");
+    std::vector<std::string> keys;
+    for (auto& [key, value] : json["header"].items()) keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"version", "machine", "client", "SubFormat", "ITFlags", "FPS",
+                                              "maxTime", "CheckSum"}));
+    EXPECT_EQ(json["header"]["CheckSum"], true);
+    EXPECT_EQ(json["header"]["SubFormat"], 1048);
+    const auto& root = json["root"];
+    EXPECT_EQ(root["id"], 1000);
+    EXPECT_EQ(root["name"], "Root");
+    const auto& light = root["children"][0];
+    EXPECT_EQ(light["name"], "Lamp \"A\"");
+    EXPECT_EQ(light["targetId1"], 1005);
+    EXPECT_EQ(light["attrA"], 0x801);
+    EXPECT_EQ(light["motions"][0]["name"], "motionTranslate");
+    EXPECT_EQ(light["motions"][0]["payload"]["translation"], nlohmann::json::parse("[1.0, 2.5, -3.0]"));
+    const auto& params = light["motions"][1];
+    EXPECT_EQ(params["motionFlags"], 0x30);
+    EXPECT_EQ(params["dataSize"], 72);
+    EXPECT_EQ(params["payload"]["lightType"], 3);
+    EXPECT_EQ(params["payload"]["intensity"], 0.85);
+    EXPECT_EQ(params["payload"]["axis"], nlohmann::json::parse("[0.0, 1.0, 0.0]"));
+    const auto& mesh = root["children"][2]["mesh"];
+    EXPECT_EQ(mesh["vertexCount"], 4);
+    EXPECT_EQ(mesh["polygonCount"], 2);
+    EXPECT_EQ(mesh["indexBytes"], 44);
+    EXPECT_EQ(mesh["smoothingAngle"], 0.5);
+    EXPECT_EQ(mesh["mappingType"], 3);
+    EXPECT_FALSE(mesh.contains("vertices"));
+}
+
+TEST(Inspect, GeometryAddsVerticesAndPolygons) {
+    TempFolder dir;
+    spit(dir / "scene.qmx", build(true, THeader{}, sampleTree(false)));
+    ToolRun run = runTool(dir, {"inspect", (dir / "scene.qmx").string(), "--json", "--geometry"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(json["encoding"], "ASCII");
+    const auto& mesh = json["root"]["children"][2]["mesh"];
+    EXPECT_EQ(mesh["vertices"][2], nlohmann::json::parse("[1.0, 1.0, 0.0]"));
+    EXPECT_EQ(mesh["polygons"], nlohmann::json::parse("[[0, 1, 2], [0, 1, 2, 3]]"));
+}
+
+TEST(Inspect, ReadableTree) {
+    TempFolder dir;
+    spit(dir / "scene.qmx", build(false, headerOf(true, false), sampleTree(true)));
+    ToolRun run = runTool(dir, {"inspect", (dir / "scene.qmx").string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("BINARY, legacy layout"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("node 1004 \"Lamp \"A\"\" type 4"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("translation = [1, 2.5, -3]"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("legacy mesh: 3 vertices, 1 polygons, 8 index bytes"), std::string::npos) << run.out;
+}
+
+TEST(Inspect, CorruptFileGivesOneLineAndFailure) {
+    TempFolder dir;
+    TNode root = sampleTree(false);
+    root.children[0].motions[0].byteSum = 1;
+    std::map<std::string, std::size_t> marks;
+    spit(dir / "bad.qmx", build(false, THeader{}, root, &marks));
+    ToolRun run = runTool(dir, {"inspect", (dir / "bad.qmx").string(), "--json"});
+    EXPECT_NE(run.status, 0);
+    EXPECT_TRUE(run.out.empty());
+    EXPECT_TRUE(oneLine(run.err)) << run.err;
+    EXPECT_NE(run.err.find("offset " + std::to_string(marks.at("node1004.motionTranslate.sum")) + ": byte-sum mismatch"),
+              std::string::npos)
+        << run.err;
+}
+
+struct ConvertForm {
+    bool legacy;
+    bool checksums;
+};
+
+class Convert : public testing::TestWithParam<ConvertForm> {};
+
+TEST_P(Convert, BinaryToBinaryGivesTheSameBytes) {
+    TempFolder dir;
+    THeader h = headerOf(GetParam().legacy, GetParam().checksums);
+    const Bytes binary = build(false, h, sampleTree(h.legacy));
+    spit(dir / "in.qmx", binary);
+    ToolRun run = runTool(dir, {"convert", (dir / "in.qmx").string(), (dir / "out.qmx").string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(slurp(dir / "out.qmx"), text(binary));
+}
+
+TEST_P(Convert, ThroughAsciiAndBackGivesTheSameBytes) {
+    TempFolder dir;
+    THeader h = headerOf(GetParam().legacy, GetParam().checksums);
+    const Bytes binary = build(false, h, sampleTree(h.legacy));
+    const Bytes ascii = build(true, h, sampleTree(h.legacy));
+    spit(dir / "in.qmx", binary);
+    ToolRun run = runTool(dir, {"convert", (dir / "in.qmx").string(), (dir / "mid.qmx").string(), "--ascii"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(slurp(dir / "mid.qmx"), text(ascii));
+    run = runTool(dir, {"convert", (dir / "mid.qmx").string(), (dir / "back.qmx").string(), "--binary"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(slurp(dir / "back.qmx"), text(binary));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, Convert,
+                         testing::Values(ConvertForm{false, true}, ConvertForm{false, false}, ConvertForm{true, false}));
+
+TEST(ConvertAscii, WindowsLineEndsComeOutAsPlainLineEnds) {
+    TempFolder dir;
+    spit(dir / "in.qmx", build(true, THeader{}, sampleTree(false), nullptr, true));
+    ToolRun run = runTool(dir, {"convert", (dir / "in.qmx").string(), (dir / "out.qmx").string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(slurp(dir / "out.qmx"), text(build(true, THeader{}, sampleTree(false))));
+}
+
+TEST(ConvertRefuses, WritingOverTheInput) {
+    TempFolder dir;
+    const Bytes binary = build(false, THeader{}, sampleTree(false));
+    spit(dir / "in.qmx", binary);
+    ToolRun run = runTool(dir, {"convert", (dir / "in.qmx").string(), (dir / "." / "in.qmx").string()});
+    EXPECT_NE(run.status, 0);
+    EXPECT_TRUE(oneLine(run.err)) << run.err;
+    EXPECT_EQ(slurp(dir / "in.qmx"), text(binary));
+}
+
+std::size_t fileCount(const fs::path& folder) {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+TEST(ConvertRefuses, AHeaderTheWriterCannotGiveBack) {
+    TempFolder dir;
+    Builder b(false);
+    b.key("BINARY");
+    b.key("version");
+    b.str("2.02.2010", 0);
+    b.key("FPS");
+    b.i32(24, 0);
+    b.key("{");
+    b.bytes.resize(b.bytes.size() - 2);
+    b.node(TNode{}, 0);
+    spit(dir / "in.qmx", b.bytes);
+    ToolRun run = runTool(dir, {"convert", (dir / "in.qmx").string(), (dir / "out.qmx").string()});
+    EXPECT_NE(run.status, 0);
+    EXPECT_TRUE(oneLine(run.err)) << run.err;
+    EXPECT_NE(run.err.find("the header keys are \"version FPS\""), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(dir / "out.qmx"));
+    EXPECT_EQ(fileCount(dir.path()), 1u);
+}
+
+TEST(ConvertRefuses, AnEmptyNodeName) {
+    TempFolder dir;
+    TNode root;
+    root.name = "";
+    spit(dir / "in.qmx", build(false, THeader{}, root));
+    ToolRun run = runTool(dir, {"convert", (dir / "in.qmx").string(), (dir / "out.qmx").string()});
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.err.find("empty name"), std::string::npos) << run.err;
+}
+
+TEST(ConvertRefuses, LegacyValuesTheWriterDerivesOtherwise) {
+    TempFolder dir;
+    TNode root = sampleTree(true);
+    root.kind = 3;
+    spit(dir / "in.qmx", build(false, headerOf(true, false), root));
+    ToolRun run = runTool(dir, {"convert", (dir / "in.qmx").string(), (dir / "out.qmx").string()});
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.err.find("kind 3 is below 4"), std::string::npos) << run.err;
+}
+
+TEST(ConvertRefuses, ACorruptInputAndLeavesNoOutput) {
+    TempFolder dir;
+    Bytes binary = build(false, THeader{}, sampleTree(false));
+    binary.resize(binary.size() / 2);
+    spit(dir / "in.qmx", binary);
+    ToolRun run = runTool(dir, {"convert", (dir / "in.qmx").string(), (dir / "out.qmx").string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(oneLine(run.err)) << run.err;
+    EXPECT_EQ(fileCount(dir.path()), 1u);
+}
+
+TEST(ConvertRefuses, AFolderThatDoesNotExist) {
+    TempFolder dir;
+    spit(dir / "in.qmx", build(false, THeader{}, sampleTree(false)));
+    ToolRun run = runTool(dir, {"convert", (dir / "in.qmx").string(), (dir / "none" / "out.qmx").string()});
+    EXPECT_NE(run.status, 0);
+    EXPECT_TRUE(oneLine(run.err)) << run.err;
+}
+
+TEST(ConvertReplaces, AnExistingOutputFile) {
+    TempFolder dir;
+    const Bytes binary = build(false, THeader{}, sampleTree(false));
+    spit(dir / "in.qmx", binary);
+    spit(dir / "out.qmx", Bytes{'o', 'l', 'd'});
+    ToolRun run = runTool(dir, {"convert", (dir / "in.qmx").string(), (dir / "out.qmx").string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(slurp(dir / "out.qmx"), text(binary));
+    EXPECT_EQ(fileCount(dir.path()), 2u);
+}
+
+}  // namespace
