@@ -1,6 +1,7 @@
 #include "collect/vertex_merger.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace pelmora {
 namespace {
@@ -45,7 +46,11 @@ bool within(float a, float b) {
 
 }  // namespace
 
-VertexMerger::VertexMerger() : slots_(std::size_t{1} << kInitialBits, Slot{{0, 0, 0}, -1}), shift_(64 - kInitialBits) {}
+VertexMerger::VertexMerger()
+    : slots_(std::size_t{1} << kInitialBits, Slot{{0, 0, 0}, -1}),
+      shift_(64 - kInitialBits),
+      seen_(std::size_t{1} << kInitialBits, Seen{{0, 0, 0}, -1}),
+      seenShift_(64 - kInitialBits) {}
 
 bool VertexMerger::sameVertex(const Vec3f& a, const Vec3f& b) {
     return within(a.z, b.z) && within(a.y, b.y) && within(a.x, b.x);
@@ -107,15 +112,47 @@ void VertexMerger::insert(const Cell& cell, std::size_t i, std::int32_t index) {
 }
 
 void VertexMerger::rehash() {
-    std::vector<Slot> old(slots_.size() * 2, Slot{{0, 0, 0}, -1});
+    std::vector<Slot> old(slots_.size() * kGrowth, Slot{{0, 0, 0}, -1});
     old.swap(slots_);
-    --shift_;
+    shift_ -= kGrowthBits;
     for (const Slot& slot : old) {
         if (slot.head >= 0) slots_[slotOf(slot.cell)] = slot;
     }
 }
 
+std::size_t VertexMerger::seenSlotOf(const std::uint32_t (&bits)[3]) const {
+    const std::uint64_t h = bits[0] * 0x9E3779B97F4A7C15ULL ^ bits[1] * 0xC2B2AE3D27D4EB4FULL ^
+                            bits[2] * 0x165667B19E3779F9ULL;
+    const std::size_t mask = seen_.size() - 1;
+    auto i = static_cast<std::size_t>((h ^ (h >> 31)) * 0xBF58476D1CE4E5B9ULL >> seenShift_);
+    while (seen_[i].index >= 0 && std::memcmp(seen_[i].bits, bits, sizeof bits) != 0) i = (i + 1) & mask;
+    return i;
+}
+
+void VertexMerger::rehashSeen() {
+    std::vector<Seen> old(seen_.size() * kGrowth, Seen{{0, 0, 0}, -1});
+    old.swap(seen_);
+    seenShift_ -= kGrowthBits;
+    for (const Seen& entry : old) {
+        if (entry.index >= 0) seen_[seenSlotOf(entry.bits)] = entry;
+    }
+}
+
 std::int32_t VertexMerger::addVertex(const Vec3f& v) {
+    static_assert(sizeof(Vec3f) == 3 * sizeof(std::uint32_t));
+    std::uint32_t bits[3];
+    std::memcpy(bits, &v, sizeof bits);
+    // NaN never equals itself, so a vertex holding one is never a repeat.
+    const bool cacheable = v.x == v.x && v.y == v.y && v.z == v.z;
+    std::size_t seenSlot = 0;
+    if (cacheable) {
+        seenSlot = seenSlotOf(bits);
+        if (seen_[seenSlot].index >= 0) {
+            polygons_.push_back(seen_[seenSlot].index);
+            return seen_[seenSlot].index;
+        }
+    }
+
     const AxisCell ax = axisCell(v.x), ay = axisCell(v.y), az = axisCell(v.z);
     const Cell home{ax.cell, ay.cell, az.cell};
     std::size_t homeSlot = 0;
@@ -124,6 +161,10 @@ std::int32_t VertexMerger::addVertex(const Vec3f& v) {
         index = static_cast<std::int32_t>(vertices_.size());
         vertices_.push_back(v);
         insert(home, homeSlot, index);
+    }
+    if (cacheable) {
+        seen_[seenSlot] = Seen{{bits[0], bits[1], bits[2]}, index};
+        if (++seenUsed_ * 2 > seen_.size()) rehashSeen();
     }
     polygons_.push_back(index);
     return index;

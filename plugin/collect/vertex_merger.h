@@ -45,6 +45,9 @@ private:
 
     std::size_t slotOf(const Cell& cell) const;  // the slot holding `cell`, or the empty one where it goes
     static constexpr int kInitialBits = 8;
+    // Tables double when half full.
+    static constexpr int kGrowthBits = 1;
+    static constexpr std::size_t kGrowth = std::size_t{1} << kGrowthBits;
 
     // sx, sy, sz: the neighbour cell along each axis that v lies within reach of
     // (-1, +1, or 0 for none). Gives the home cell's slot in `homeSlot`.
@@ -55,11 +58,24 @@ private:
     void insert(const Cell& cell, std::size_t slot, std::int32_t index);
     void rehash();
 
+    // Vertices already answered, by their exact bits. A repeat gets the answer
+    // of its first occurrence (stored vertices only ever gain higher indices),
+    // so it skips the tolerance search: most vertices of a mesh are repeats.
+    struct Seen {
+        std::uint32_t bits[3];
+        std::int32_t index;  // -1 for an empty slot
+    };
+    std::size_t seenSlotOf(const std::uint32_t (&bits)[3]) const;
+    void rehashSeen();
+
     std::vector<Vec3f> vertices_;
     std::vector<std::int32_t> nextInCell_;  // per vertex: the previous vertex of its cell, or -1
     std::vector<Slot> slots_;               // open addressing, power-of-two size
     int shift_;  // 64 - log2(slots_.size())
     std::size_t usedSlots_ = 0;
+    std::vector<Seen> seen_;
+    int seenShift_;
+    std::size_t seenUsed_ = 0;
     std::vector<std::int32_t> polygons_;
     std::int32_t polygonCount_ = 0;
 };

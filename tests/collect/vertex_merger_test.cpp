@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <random>
 #include <tuple>
@@ -221,9 +222,25 @@ TEST(VertexMergerReference, JitteredTerrainMatchesBruteForce) {
         }
     }
     std::shuffle(stream.begin(), stream.end(), random);
+    // Every vertex again, bit for bit, in another order: repeats of joined and of new vertices.
+    std::vector<Vec3f> again = stream;
+    std::shuffle(again.begin(), again.end(), random);
+    stream.insert(stream.end(), again.begin(), again.end());
     std::int32_t weldStored = 0, bruteStored = 0;
     EXPECT_EQ(weldIndices(stream, weldStored), bruteForceIndices(stream, bruteStored));
     EXPECT_EQ(weldStored, bruteStored);
+}
+
+TEST(VertexMergerOrder, NotANumberNeverJoinsInfinityJoinsItself) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    std::int32_t stored = 0;
+    const auto indices =
+        weldIndices({{nan, 0.0f, 0.0f}, {nan, 0.0f, 0.0f}, {inf, 1.0f, 0.0f}, {inf, 1.0f, 0.0f}, {0.0f, 0.0f, 0.0f},
+                     {-0.0f, 0.0f, 0.0f}},
+                    stored);
+    EXPECT_EQ(indices, (std::vector<std::int32_t>{0, 1, 2, 2, 3, 3}));
+    EXPECT_EQ(stored, 4);
 }
 
 }  // namespace
