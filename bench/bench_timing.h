@@ -1,0 +1,34 @@
+// Wall-clock helpers of the bench programs: one timed call, medians of rounds,
+// and the line format in which a ratio is reported against its goal.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+namespace pelmora::bench {
+
+template <typename Work>
+double secondsOf(Work&& work) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    const auto stop = std::chrono::steady_clock::now();
+    return std::chrono::duration<double>(stop - start).count();
+}
+
+inline double median(std::vector<double> values) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    const std::size_t mid = values.size() / 2;
+    return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
+}
+
+// "<label>: <ratio>x (goal <= <goal>x) met|MISSED"
+inline bool reportRatio(const char* label, double ratio, double goal) {
+    const bool met = ratio <= goal;
+    std::printf("RATIO %-44s %8.2fx  (goal <= %.2fx)  %s\n", label, ratio, goal, met ? "met" : "MISSED");
+    return met;
+}
+
+}  // namespace pelmora::bench
