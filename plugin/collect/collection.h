@@ -2,8 +2,8 @@
 // pre-check that something is exportable and the geometry pass.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <memory>
 
 #include "host/host_abi.h"
 

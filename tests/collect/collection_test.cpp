@@ -156,6 +156,17 @@ TEST(GeometryPassModes, NullDrawingRootConvertsNothing) {
     EXPECT_TRUE(drawing.scene->lights.empty());
 }
 
+TEST(GeometryPassModes, CurrentItemDeeperThanOneStepWalksTheChainStartOnly) {
+    std::string json = modesDrawing();
+    json.replace(json.find("\"hostVersion\""), 0, "\"currentItem\": 3, ");
+    HostedDrawing drawing(json);
+    extractGeometry(*drawing.scene, kModeVisible);
+    // The chain start (the drawing header) holds no objects: nothing is converted.
+    EXPECT_TRUE(drawing.scene->meshes.empty());
+    EXPECT_TRUE(drawing.scene->lights.empty());
+    EXPECT_TRUE(drawing.host.faults().empty());
+}
+
 TEST(GeometryPassLights, NodeCountFromTheLightKind) {
     HostedDrawing drawing(R"({"pelmoraDrawing": 1, "layers": [{"name": "L", "elevation": 2000, "objects": [
         {"type": "light", "properties": {"55": 1}},
