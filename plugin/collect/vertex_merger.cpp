@@ -125,7 +125,10 @@ std::size_t VertexMerger::seenSlotOf(const std::uint32_t (&bits)[3]) const {
                             bits[2] * 0x165667B19E3779F9ULL;
     const std::size_t mask = seen_.size() - 1;
     auto i = static_cast<std::size_t>((h ^ (h >> 31)) * 0xBF58476D1CE4E5B9ULL >> seenShift_);
-    while (seen_[i].index >= 0 && std::memcmp(seen_[i].bits, bits, sizeof bits) != 0) i = (i + 1) & mask;
+    while (seen_[i].index >= 0 &&
+           (seen_[i].bits[0] != bits[0] || seen_[i].bits[1] != bits[1] || seen_[i].bits[2] != bits[2])) {
+        i = (i + 1) & mask;
+    }
     return i;
 }
 
