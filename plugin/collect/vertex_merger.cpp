@@ -24,7 +24,8 @@ struct AxisCell {
 
 inline AxisCell axisCell(float coordinate) {
     // Cells are shifted by half their width so that round coordinates (whole
-    // millimetres, whole metres) fall in the middle of a cell, not on its edge.
+    // metres and their binary fractions down to 1/4096) fall in the middle of a
+    // cell, not on its edge where every vertex would probe its neighbours too.
     const double scaled = static_cast<double>(coordinate) * kCellsPerMetre + 0.5;
     if (!(scaled > -kCellLimit && scaled < kCellLimit)) {
         // Beyond any drawing, infinite or NaN: one far cell each side, no neighbours.

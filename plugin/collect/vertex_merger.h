@@ -30,7 +30,8 @@ public:
     std::int32_t polygonCount() const { return polygonCount_; }
 
     // True when a and b are one vertex: each coordinate differs by less than
-    // the tolerance (both bounds excluded), the differences taken in single precision.
+    // the tolerance (both bounds excluded), the differences taken in single
+    // precision. Equal infinities count as one; a NaN coordinate never matches.
     static bool sameVertex(const Vec3f& a, const Vec3f& b);
 
 private:
