@@ -3,9 +3,8 @@
 // nodes. Positions decide the meaning of every value.
 #include "qmxread/qmx_reader.h"
 
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "qmxread/legacy_flags.h"
@@ -298,10 +297,13 @@ QmxFile readQmx(std::span<const std::uint8_t> bytes, const ReadOptions& options)
 }
 
 QmxFile readQmxFile(const std::string& path, const ReadOptions& options) {
-    std::ifstream in(path, std::ios::binary);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!in) throw ReadError(path + ": cannot open the file", 0, 0);
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw ReadError(path + ": cannot read the file", 0, 0);
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t block[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, in.get())) > 0) bytes.insert(bytes.end(), block, block + got);
+    if (std::ferror(in.get())) throw ReadError(path + ": cannot read the file", bytes.size(), 0);
     try {
         return readQmx(bytes, options);
     } catch (const ReadError& error) {

@@ -1,4 +1,4 @@
-// pelmora inspect FILE [--json] [--geometry] [--raw]: reads a QMX file with
+// pelmora inspect FILE [--json] [--geometry] [--raw] [--no-decode]: reads a QMX file with
 // the independent reader and prints its tree, or the tree as JSON.
 #include <cstdio>
 #include <iostream>
@@ -18,12 +18,15 @@ struct InspectOptions {
     bool json = false;
     bool geometry = false;
     bool raw = false;
+    bool noDecode = false;
 };
 
 int runInspect(const InspectOptions& options) {
     qmxread::QmxFile file;
     try {
-        file = qmxread::readQmxFile(options.file);
+        qmxread::ReadOptions readOptions;
+        readOptions.decodePayloads = !options.noDecode;
+        file = qmxread::readQmxFile(options.file, readOptions);
     } catch (const qmxread::ReadError& error) {
         std::fprintf(stderr, "pelmora inspect: %s\n", error.what());
         return kExitFailure;
@@ -55,6 +58,8 @@ Runner addInspectCommand(CLI::App& app) {
     sub->add_flag("--json", options->json, "Print the tree as JSON");
     sub->add_flag("--geometry", options->geometry, "Include mesh vertices and polygons");
     sub->add_flag("--raw", options->raw, "Include every payload's bytes as hex (JSON)");
+    sub->add_flag("--no-decode", options->noDecode,
+                  "Leave payloads undecoded (a payload that does not match its kind's layout is then no error)");
     return [options] { return runInspect(*options); };
 }
 

@@ -220,3 +220,20 @@ TEST(ConvertReplaces, AnExistingOutputFile) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Inspect, NoDecodeReadsAPayloadOfAnotherSize) {
+    TempFolder dir;
+    TNode root = sampleTree(false);
+    root.children[0].motions[0].data.push_back(7);
+    spit(dir / "odd.qmx", build(false, THeader{}, root));
+    EXPECT_NE(runTool(dir, {"inspect", (dir / "odd.qmx").string(), "--json"}).status, 0);
+    ToolRun run = runTool(dir, {"inspect", (dir / "odd.qmx").string(), "--json", "--no-decode", "--raw"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    auto motion = nlohmann::json::parse(run.out)["root"]["children"][0]["motions"][0];
+    EXPECT_TRUE(motion["payload"].is_null());
+    EXPECT_EQ(motion["data"], "0000803f00002040000040c007");
+}
+
+}  // namespace
