@@ -2,6 +2,7 @@
 // faulty value; nothing crashes and nothing is sized by an unchecked field.
 #include <gtest/gtest.h>
 
+#include "qmxread/qmx_json.h"
 #include "qmxread/qmx_reader.h"
 #include "sample_trees.h"
 
@@ -305,6 +306,40 @@ TEST(Payloads, MeshFaultNamesTheFileOffset) {
     Bytes bytes = build(false, THeader{}, root, &marks);
     EXPECT_EQ(std::string(readError(bytes).what()),
               at(marks.at("node1003.data") + 92) + "mesh polygon index 9 outside the 4 vertices");
+}
+
+}  // namespace
+
+namespace {
+
+// Any damage gives either a file or a ReadError: no other exception, no crash.
+TEST(Damage, FlippedBytesNeverEscapeAsAnythingButReadError) {
+    std::uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (bool ascii : {false, true}) {
+        for (bool legacy : {false, true}) {
+            THeader h;
+            h.legacy = legacy;
+            const Bytes whole = build(ascii, h, sampleTree(legacy));
+            for (int round = 0; round < 400; ++round) {
+                Bytes damaged = whole;
+                const int flips = 1 + static_cast<int>(next() % 3);
+                for (int f = 0; f < flips; ++f) {
+                    damaged[(next() >> 8) % damaged.size()] = static_cast<std::uint8_t>(next() >> 16);
+                }
+                try {
+                    // What reads must also print: the JSON text is strict UTF-8.
+                    QmxFile file = readQmx(damaged);
+                    JsonOptions all;
+                    all.geometry = all.raw = true;
+                    EXPECT_FALSE(toJson(file, all).dump().empty());
+                } catch (const ReadError&) {
+                } catch (const std::exception& e) {
+                    ADD_FAILURE() << "round " << round << ": " << e.what();
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
