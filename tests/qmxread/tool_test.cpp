@@ -237,3 +237,28 @@ TEST(Inspect, NoDecodeReadsAPayloadOfAnotherSize) {
 }
 
 }  // namespace
+
+namespace {
+
+// The plug-in's own export of the sample drawing reads, and comes back byte
+// for byte through both encodings.
+TEST(RealExport, SampleHouseReadsAndRoundTrips) {
+    TempFolder dir;
+    fs::create_directories(dir / "host");
+    ToolRun run = runTool(dir, {"export", std::string(PELMORA_SOURCE_DIR) + "/examples/house.json", "-o",
+                                (dir / "house.qmx").string(), "--host-dir", (dir / "host").string(), "--mode", "2"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    run = runTool(dir, {"inspect", (dir / "house.qmx").string(), "--json", "--geometry"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    auto json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(json["root"]["id"], 1000);
+    EXPECT_EQ(json["root"]["children"][1]["id"], 1001);
+
+    run = runTool(dir, {"convert", (dir / "house.qmx").string(), (dir / "a.qmx").string(), "--ascii"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    run = runTool(dir, {"convert", (dir / "a.qmx").string(), (dir / "b.qmx").string(), "--binary"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(slurp(dir / "b.qmx"), slurp(dir / "house.qmx"));
+}
+
+}  // namespace
