@@ -1,5 +1,6 @@
 #include "collect/mesh_source.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -51,7 +52,10 @@ void MeshSource::appendMerged(const VertexMerger& merger) {
     polygonCount_ += merger.polygonCount();
 
     const auto& list = merger.polygonList();
-    indexList_.reserve(indexList_.size() + list.size() + static_cast<std::size_t>(merger.polygonCount()));
+    // Room for the whole object at once, growing geometrically: an exact reserve
+    // per object would copy the list again for every object of the class.
+    const std::size_t needed = indexList_.size() + list.size() + static_cast<std::size_t>(merger.polygonCount());
+    if (needed > indexList_.capacity()) indexList_.reserve(std::max(needed, 2 * indexList_.capacity()));
     std::size_t at = 0;
     while (at < list.size()) {
         const std::int32_t n = list[at++];
