@@ -26,11 +26,13 @@ const ServiceTable& serviceTable() {
     return table;
 }
 
+// Set with the active host; the lookup is on the hot path of every service call.
+const ServiceTable* gTable = nullptr;
+
 HostServiceAddress lookupService(std::int32_t service) {
-    if (gActive == nullptr || service < 0 || service >= static_cast<std::int32_t>(serviceTable().size())) return nullptr;
-    const EmulatedHost::Impl* impl = gActive->implForServices();
-    if (impl->disabled[static_cast<std::size_t>(service)]) return nullptr;
-    return serviceTable()[static_cast<std::size_t>(service)];
+    if (gActive == nullptr || service < 0 || service >= static_cast<std::int32_t>(gTable->size())) return nullptr;
+    if (gActive->implForServices()->disabled[static_cast<std::size_t>(service)]) return nullptr;
+    return (*gTable)[static_cast<std::size_t>(service)];
 }
 
 std::string describe(const void* handle) {
@@ -236,6 +238,7 @@ EmulatedHost::~EmulatedHost() {
 }
 
 HostCallback EmulatedHost::callback() {
+    gTable = &serviceTable();
     gActive = this;
     return &lookupService;
 }
