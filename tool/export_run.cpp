@@ -87,6 +87,16 @@ int runExportRequest(const ExportRequest& request) {
         return kExitUsage;
     }
 
+    // From here on Ctrl+C stops the run cleanly: before the plug-in runs it is
+    // checked between the steps, during the export the plug-in polls it.
+    AbortOnInterrupt interrupt;
+    AbortOnInterrupt::clear();
+    auto stopped = [] {
+        if (!AbortOnInterrupt::raised()) return false;
+        say("stopped by Ctrl+C; nothing was written");
+        return true;
+    };
+
     // The drawing, or the model file turned into one.
     const bool document = isDrawingDocument(request.drawingPath);
     hostsim::Drawing drawing;
@@ -100,6 +110,8 @@ int runExportRequest(const ExportRequest& request) {
         say(bad.what());
         return kExitUsage;
     }
+
+    if (stopped()) return kExitCancelled;
 
     std::string hostDir;
     try {
@@ -117,6 +129,8 @@ int runExportRequest(const ExportRequest& request) {
         say(bad.what());
         return kExitFailure;
     }
+
+    if (stopped()) return kExitCancelled;
 
     ExportHookState state;
     state.outputPath = output;
@@ -138,8 +152,6 @@ int runExportRequest(const ExportRequest& request) {
     {
         const PelmoraPortableHooks hooks = state.hooks();
         module->setHooks(&hooks);
-        AbortOnInterrupt interrupt;
-        AbortOnInterrupt::clear();
         module->pluginMain(kActionRun, host.callback());
         module->setHooks(nullptr);
     }
@@ -154,10 +166,7 @@ int runExportRequest(const ExportRequest& request) {
 
     if (!host.messages().empty()) return kExitFailure;
     if (!written) {
-        if (AbortOnInterrupt::raised()) {
-            say("stopped by Ctrl+C; nothing was written");
-            return kExitCancelled;
-        }
+        if (stopped()) return kExitCancelled;
         if (state.refusedOverwrite) {
             say(output + " exists; give --force to replace it (nothing was written)");
             return kExitUsage;
