@@ -60,6 +60,7 @@ EmulatedHost::Impl::Impl(Drawing d) : drawing(std::move(d)) {
         n->definitionKind = s.kind;
         n->name = &s.name;
         symbolNodes.push_back(n);
+        symbolByName.emplace(s.name, n);
     }
     const bool ownRecord = drawing.hostVersion < kFirstVersionWithoutLayerRecord;
     for (const Layer& l : drawing.layers) {
@@ -71,6 +72,7 @@ EmulatedHost::Impl::Impl(Drawing d) : drawing(std::move(d)) {
         if (ownRecord) std::memcpy(n->data + kLayerElevationOffset, &l.elevation, sizeof(double));
         if (!layerNodes.empty()) layerNodes.back()->next = n;
         layerNodes.push_back(n);
+        layerByName.emplace(l.name, n);
     }
     if (!layerNodes.empty()) layerList->first = layerNodes.front();
     for (std::size_t i = 0; i < drawing.layers.size(); ++i) {
@@ -118,12 +120,10 @@ Node* EmulatedHost::Impl::buildObject(const DrawingObject& o) {
         n->vertexData = o.vertexData;
     }
     if (o.type == kCodeInstance && !o.symbol.empty()) {
-        for (std::size_t i = 0; i < drawing.symbols.size(); ++i)
-            if (drawing.symbols[i].name == o.symbol) n->definition = symbolNodes[i];
+        if (auto it = symbolByName.find(o.symbol); it != symbolByName.end()) n->definition = it->second;
     }
     if (o.type == kCodeReference && o.referredLayer) {
-        for (std::size_t i = 0; i < drawing.layers.size(); ++i)
-            if (drawing.layers[i].name == *o.referredLayer) n->definition = layerNodes[i];
+        if (auto it = layerByName.find(*o.referredLayer); it != layerByName.end()) n->definition = it->second;
     }
     Node* lastRecord = nullptr;
     for (const AuxRecord& r : o.records) {
@@ -284,8 +284,18 @@ int EmulatedHost::liveTemporaries() const { return static_cast<int>(impl_->tempo
 int EmulatedHost::leakedTemporaries() const { return liveTemporaries(); }
 
 bool EmulatedHost::recordsChanged() const {
-    const Drawing now = impl_->currentDrawing();
-    return now != impl_->drawing;
+    // The document's records are never touched: the live ones sit behind the
+    // nodes. Compare the two object by object.
+    for (const Node* n : impl_->objectNodes) {
+        const std::vector<AuxRecord>& loaded = n->object->records;
+        std::size_t i = 0;
+        for (const Node* r = n->firstRecord; r != nullptr; r = r->next, ++i) {
+            if (i >= loaded.size() || loaded[i].tag != r->tag || loaded[i].bytes.size() != r->byteCount) return true;
+            if (r->byteCount > 0 && std::memcmp(loaded[i].bytes.data(), r->data, r->byteCount) != 0) return true;
+        }
+        if (i != loaded.size()) return true;
+    }
+    return false;
 }
 
 Drawing EmulatedHost::drawing() const { return impl_->currentDrawing(); }

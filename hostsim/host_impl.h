@@ -102,6 +102,7 @@ struct EmulatedHost::Impl {
     std::vector<Node*> symbolNodes;
     std::vector<Node*> objectNodes;  // drawing objects, depth first in document order; token = position + 1
     Node* activeLayer = nullptr;
+    std::unordered_map<std::string, Node*> layerByName, symbolByName;
 
     std::array<bool, 621> disabled{};
     std::array<int, 621> calls{};

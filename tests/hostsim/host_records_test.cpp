@@ -125,6 +125,22 @@ TEST(HostRecords, OnlyReadingChangesNothing) {
     EXPECT_FALSE(run.host.recordsChanged());
 }
 
+TEST(HostRecords, RewritingTheSameIdIsNoChange) {
+    HostRun run(drawingWithLight(R"({"tag": "rDgN", "hex": ")" + lightRecordHex(1004) + R"("})"));
+    HostHandle r = findNamed(run.host.objectHandle("A", {0}), "Pelmora-Light");
+    ASSERT_NE(r, nullptr);
+    host::lockRecord(r);
+    std::int32_t id = 1004;
+    std::memcpy(bytesOf(r) + 128, &id, 4);
+    host::unlockRecord(r);
+    EXPECT_FALSE(run.host.recordsChanged());
+    host::lockRecord(r);
+    id = 1006;
+    std::memcpy(bytesOf(r) + 128, &id, 4);
+    host::unlockRecord(r);
+    EXPECT_TRUE(run.host.recordsChanged());
+}
+
 TEST(HostRecords, DeletedRecordsLeaveTheDrawingAndTheirHandlesDie) {
     HostRun run(drawingWithLight(R"({"tag": "rDgN", "hex": "01"}, {"tag": "rDgN", "hex": "02"})"));
     HostHandle light = run.host.objectHandle("A", {0});
