@@ -51,7 +51,9 @@ TEST_F(BusyCursor, FramesTurnInOrderOnlyOnEvery256thTickAndOncePerQuarter) {
     for (std::size_t i = 0; i < 5; ++i) {
         EXPECT_EQ(g_changes[i].frame, expectedFrames[i]);
         EXPECT_EQ(g_changes[i].ticks % 256, 0);
-        if (i > 0) EXPECT_GT(g_changes[i].ticks, g_changes[i - 1].ticks);
+        if (i > 0) {
+            EXPECT_GT(g_changes[i].ticks, g_changes[i - 1].ticks);
+        }
     }
     // Far more ticks than changes: the clock gate held the cursor between quarters.
     EXPECT_GT(scene.tickCount, 5 * 256);
