@@ -1,6 +1,5 @@
-// The legacy layout's one node flag word and the two attribute bit sets it
-// is folded from. The mapping covers all 32 bits of the word, so a word read
-// from a file splits back into attrA/attrB that fold to the same word.
+// The legacy layout's node flag word, folded from attrA/attrB and split back;
+// the mapping covers all 32 bits, so split then fold gives the same word.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,5 @@
-// Decoding of motion payloads by the tables of payload_layouts.h, and of the
-// mesh node payload with its vertex and polygon lists. Faults throw
-// PayloadError with the offset inside the payload.
+// Decodes motion payloads by the tables of payload_layouts.h and the mesh node
+// payload with its lists; faults throw PayloadError with the payload offset.
 #pragma once
 
 #include <cstddef>

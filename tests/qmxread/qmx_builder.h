@@ -1,6 +1,5 @@
-// Test-side QMX encoder written from the file format alone (not the plug-in's
-// writer): small trees in BINARY or ASCII, current or legacy layout, with the
-// offsets of chosen values remembered so that errors can be checked exactly.
+// Test-side QMX encoder from the file format alone (not the plug-in's writer),
+// both encodings and layouts, remembering the offsets of chosen values.
 #pragma once
 
 #include <array>
