@@ -82,6 +82,10 @@ int runExportRequest(const ExportRequest& request) {
         say(output + " is a folder; give a file name for the QMX file");
         return kExitUsage;
     }
+    if (fs::equivalent(output, request.drawingPath, error)) {
+        say("the output would replace the drawing itself; give another file name");
+        return kExitUsage;
+    }
     if (fs::exists(output, error) && !request.force) {
         say(output + " exists; give --force to replace it (nothing was changed)");
         return kExitUsage;

@@ -210,6 +210,9 @@ TEST_F(ToolExport, UsageErrorsExitTwo) {
     EXPECT_EQ(runTool({"export", drawing_, "-o", folder_ / "out", "--host-dir", hostDir_}).status, kExitUsage)
         << "a folder as output";
     EXPECT_FALSE(std::filesystem::exists(output_));
+    EXPECT_EQ(runTool({"export", drawing_, "-o", drawing_, "--host-dir", hostDir_, "--force"}).status, kExitUsage)
+        << "the drawing as its own output";
+    EXPECT_EQ(readFile(drawing_), kMinimalDrawing);
 }
 
 TEST_F(ToolExport, TheDefaultHostFolderIsCreatedOnFirstUse) {
