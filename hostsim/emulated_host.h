@@ -15,8 +15,9 @@
 namespace pelmora::hostsim {
 
 // How RunDialog behaves: it calls the plug-in's callback once (the first
-// call), then once per click, then ends with confirm (1) or cancel (2).
-// NotReady makes DialogReady answer false, so the dialog never runs.
+// call), then once per click, then once with the button that ends the dialog,
+// confirm (1) or cancel (2), and gives that as its result. NotReady makes
+// DialogReady answer false, so the dialog never runs.
 struct DialogScript {
     enum class Action { Confirm, Cancel, NotReady };
     Action action = Action::Confirm;
@@ -34,7 +35,7 @@ struct DialogItem {
     bool placedFirst = false;
     std::int32_t inside = 0;  // item it was placed inside (0: none)
     std::int32_t below = 0;   // item it was placed below (0: none)
-    bool state = false;       // last state the plug-in set
+    bool state = false;       // on or off: set by the plug-in, or by a scripted click on a radio item
 };
 
 struct DialogRecord {
