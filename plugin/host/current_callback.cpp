@@ -1,11 +1,7 @@
 #include "host/current_callback.h"
 
-namespace pelmora::host {
-namespace {
-HostCallback g_current = nullptr;
-}
+namespace pelmora::host::detail {
 
-HostCallback currentCallback() { return g_current; }
-void setCurrentCallback(HostCallback callback) { g_current = callback; }
+HostCallback currentHostCallback = nullptr;
 
-}  // namespace pelmora::host
+}  // namespace pelmora::host::detail

@@ -7,8 +7,14 @@
 
 namespace pelmora::host {
 
-HostCallback currentCallback();
-void setCurrentCallback(HostCallback callback);
+// Every service call reads and writes this several times, so the accessors
+// are inline: a plain load and store rather than a call each.
+namespace detail {
+extern HostCallback currentHostCallback;
+}  // namespace detail
+
+inline HostCallback currentCallback() { return detail::currentHostCallback; }
+inline void setCurrentCallback(HostCallback callback) { detail::currentHostCallback = callback; }
 
 // Makes `callback` current for the scope's lifetime and puts the previous one back.
 class CallbackScope {
