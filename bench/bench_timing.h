@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 namespace pelmora::bench {
@@ -15,6 +16,27 @@ double secondsOf(Work&& work) {
     work();
     const auto stop = std::chrono::steady_clock::now();
     return std::chrono::duration<double>(stop - start).count();
+}
+
+// CPU seconds the process has used (user and system): unlike the wall clock it
+// does not grow when other work shares the machine's cores.
+inline double processCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Wall and CPU seconds of one call.
+struct Timing {
+    double wall = 0;
+    double cpu = 0;
+};
+
+template <typename Work>
+Timing timingOf(Work&& work) {
+    const double cpuStart = processCpuSeconds();
+    const double wall = secondsOf(work);
+    return Timing{wall, processCpuSeconds() - cpuStart};
 }
 
 inline double median(std::vector<double> values) {
