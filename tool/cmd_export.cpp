@@ -13,8 +13,9 @@ Runner addExportCommand(CLI::App& app) {
     CLI::App* cmd = app.add_subcommand(
         "export",
         "Export a drawing document (JSON) or a 3D model file (OBJ, PLY, STL, glTF/GLB, ...) to a QMX scene file "
-        "through the plug-in module. Exit status: 0 written, 1 the plug-in reported a failure, 2 bad input or "
-        "command line, 3 cancelled or stopped by Ctrl+C.");
+        "through the plug-in module. Exit status: 0 written, 1 the plug-in reported a failure (its message is "
+        "printed), 2 bad input, bad command line or an existing output without --force, 3 stopped by Ctrl+C or "
+        "cancelled.");
     cmd->add_option("DRAWING", request->drawingPath, "drawing document (.json) or 3D model file")
         ->required()
         ->check(CLI::ExistingFile);
