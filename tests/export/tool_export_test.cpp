@@ -215,6 +215,17 @@ TEST_F(ToolExport, UsageErrorsExitTwo) {
     EXPECT_EQ(readFile(drawing_), kMinimalDrawing);
 }
 
+TEST_F(ToolExport, AHostFolderTooLongForTheHostsPathsIsBadInput) {
+    // The host hands folders over in 260-byte buffers.
+    std::string deep = folder_ / std::string(120, 'a');
+    deep += "/" + std::string(120, 'b');
+    std::filesystem::create_directories(deep);
+    ToolResult r = runTool({"export", drawing_, "-o", output_, "--host-dir", deep});
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_TRUE(contains(r.err, "too long")) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(output_));
+}
+
 TEST_F(ToolExport, TheDefaultHostFolderIsCreatedOnFirstUse) {
     ToolOptions options;
     options.environment["XDG_DATA_HOME"] = folder_ / "xdg";
