@@ -51,7 +51,12 @@ VertexMerger::VertexMerger()
     : slots_(std::size_t{1} << kInitialBits, Slot{{0, 0, 0}, -1}),
       shift_(64 - kInitialBits),
       seen_(std::size_t{1} << kInitialBits, Seen{{0, 0, 0}, -1}),
-      seenShift_(64 - kInitialBits) {}
+      seenShift_(64 - kInitialBits) {
+    // Sized like the tables: an object of about a thousand vertices never regrows them.
+    vertices_.reserve(std::size_t{1} << (kInitialBits - 1));
+    nextInCell_.reserve(std::size_t{1} << (kInitialBits - 1));
+    polygons_.reserve(std::size_t{1} << (kInitialBits + 1));
+}
 
 bool VertexMerger::sameVertex(const Vec3f& a, const Vec3f& b) {
     return within(a.z, b.z) && within(a.y, b.y) && within(a.x, b.x);

@@ -45,7 +45,10 @@ private:
     };
 
     std::size_t slotOf(const Cell& cell) const;  // the slot holding `cell`, or the empty one where it goes
-    static constexpr int kInitialBits = 8;
+    // Room for about a thousand vertices from the start: every converted object
+    // gets a fresh merger, and growing small tables step by step (fresh blocks,
+    // every entry placed again) cost more than the weld itself.
+    static constexpr int kInitialBits = 11;
     // Tables double when half full.
     static constexpr int kGrowthBits = 1;
     static constexpr std::size_t kGrowth = std::size_t{1} << kGrowthBits;
