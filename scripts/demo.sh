@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the tool and the plug-in, exports the sample
-# house into a QMX file and shows it.
+# house into a QMX file and shows it. The example is copied to out/demo first,
+# so that the remembered export mode and any drawing write-back land there and
+# not in the source tree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset default
 cmake --build --preset default --target pelmora pelmora_plugin
-mkdir -p out
-./build/default/tool/pelmora export examples/house.json -o out/house.qmx \
-  --host-dir examples/host --mode 3 --force
-./build/default/tool/pelmora inspect out/house.qmx
+rm -rf out/demo && mkdir -p out/demo
+cp -r examples/host examples/house.json out/demo/
+tool=./build/default/tool/pelmora
+"$tool" export out/demo/house.json -o out/demo/house.qmx --host-dir out/demo/host --mode 3 --force
+"$tool" inspect out/demo/house.qmx
+# A second example: a model file that Debian ships.
+"$tool" export /usr/share/assimp/models/OBJ/spider.obj -o out/demo/spider.qmx --host-dir out/demo/host --force
+"$tool" inspect out/demo/spider.qmx | head -n 40
