@@ -171,7 +171,24 @@ HostServiceAddress benchLookup(std::int32_t service) {
 struct PeakBytes {
     long long plugin = 0;  // the plug-in's allocations beyond those at the start of the call
     long long total = 0;   // the same with the host's temporary objects
+    long long resident = 0;  // growth of the process's peak resident size during the call
 };
+
+// The kernel's resident-size figures of this process, in bytes ("VmRSS:", "VmHWM:").
+long long statusBytes(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(key, 0) == 0) return std::atoll(line.c_str() + std::strlen(key)) * 1024;
+    }
+    return 0;
+}
+
+// Makes the peak resident size start again from the current one.
+void resetResidentPeak() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+}
 
 class ExportHarness {
 public:
@@ -238,12 +255,14 @@ public:
         };
         platform::setPortableHooks(&hooks);
         gRealLookup = host_->callback();
+        resetResidentPeak();
+        const long long residentBefore = statusBytes("VmRSS:");
         const long long pluginBefore = gPluginLive, totalBefore = gPluginLive + gHostLive;
         gPluginPeak = pluginBefore;
         gTotalPeak = totalBefore;
         pluginMain(kActionRun, 0, 0, &benchLookup);
         platform::setPortableHooks(nullptr);
-        return PeakBytes{gPluginPeak - pluginBefore, gTotalPeak - totalBefore};
+        return PeakBytes{gPluginPeak - pluginBefore, gTotalPeak - totalBefore, statusBytes("VmHWM:") - residentBefore};
     }
 
 private:
@@ -261,6 +280,7 @@ struct ExportFigures {
     double rawCpu = 0;
     long long peakBytes = 0;       // the plug-in's
     long long peakWithHost = 0;    // with the host's temporary objects
+    long long peakResident = 0;    // growth of the peak resident size
     std::size_t fileBytes = 0;
     bool identical = true;
 };
@@ -310,6 +330,7 @@ std::optional<ExportFigures> benchExport(const char* label, const TerrainShape& 
         const Timing e = timingOf([&] { peak = harness.run(); });
         figures.peakBytes = std::max(figures.peakBytes, peak.plugin);
         figures.peakWithHost = std::max(figures.peakWithHost, peak.total);
+        figures.peakResident = std::max(figures.peakResident, peak.resident);
         if (readAll(harness.output()) != reference) figures.identical = false;
         const Timing r = timingOf([&] { rawWrite(rawPath, whole); });
         exportTimes.push_back(e.wall);
@@ -331,8 +352,10 @@ std::optional<ExportFigures> benchExport(const char* label, const TerrainShape& 
     std::printf("%s: export %.3f s (cpu %.3f s), fwrite %.3f s (cpu %.3f s), medians of %d; %s\n", label,
                 figures.exportSeconds, figures.exportCpu, figures.rawSeconds, figures.rawCpu, options.rounds,
                 figures.identical ? "every round byte-identical" : "ROUNDS DIFFER");
-    std::printf("%s: peak memory beyond the drawing: plug-in %.1f MiB, with the host's temporary objects %.1f MiB\n",
-                label, figures.peakBytes / 1048576.0, figures.peakWithHost / 1048576.0);
+    std::printf("%s: peak memory beyond the drawing: plug-in %.1f MiB, with the host's temporary objects %.1f MiB; "
+                "peak resident size grew by %.1f MiB\n",
+                label, figures.peakBytes / 1048576.0, figures.peakWithHost / 1048576.0,
+                figures.peakResident / 1048576.0);
     return figures;
 }
 
