@@ -514,6 +514,7 @@ PayloadFigures benchPayloads(const std::vector<std::uint8_t>& fileBytes, const O
 
 // ---- 5: end to end from a shell ----------------------------------------------
 
+#if defined(PELMORA_TOOL)
 double shellSeconds(const std::string& command) {
     int status = 0;
     const double seconds = secondsOf([&] { status = std::system(command.c_str()); });
@@ -523,6 +524,7 @@ double shellSeconds(const std::string& command) {
     }
     return seconds;
 }
+#endif
 
 struct ShellFigures {
     double pelmoraSeconds = 0;
