@@ -7,6 +7,7 @@
 #include "collect/scene_container.h"
 #include "command/qmx_exception.h"
 #include "command/unit_settings.h"
+#include "host/chain_walk.h"
 #include "host/services.h"
 #include "items/light_source.h"
 #include "items/property_value.h"
@@ -109,13 +110,11 @@ public:
     GeometryPass(SceneContainer& scene, std::int32_t mode) : scene_(scene), mode_(mode) {}
 
     void run() {
-        HostHandle current = host::currentItem();
-        HostHandle start = host::chainStart();
-        HostHandle beforeCurrent = start;
-        for (HostHandle s = start; s != nullptr && s != current; s = host::nextInChain(s)) beforeCurrent = s;
-        if (beforeCurrent != start) {
+        const host::ChainPosition chain = host::walkChainToCurrent();
+        const HostHandle current = chain.current;
+        if (chain.beforeCurrent != chain.start) {
             // The current item lies deeper than one step: the chain start alone is walked.
-            walk(start, false);
+            walk(chain.start, false);
             return;
         }
         if (mode_ == kModeSelected || mode_ == kModeVisible) {

@@ -2,25 +2,19 @@
 
 #include "command/export_sequence.h"
 #include "command/qmx_exception.h"
+#include "host/chain_walk.h"
 #include "host/current_callback.h"
 #include "host/services.h"
 
 namespace pelmora {
 
 bool checkCommandState() {
-    HostHandle start = host::chainStart();
-    HostHandle current = host::currentItem();
-    HostHandle handle = start;
-    HostHandle beforeCurrent = current;
-    while (handle != nullptr && handle != current) {
-        beforeCurrent = handle;
-        handle = host::nextInChain(handle);
-    }
-    if (handle == nullptr) {
+    const host::ChainPosition chain = host::walkChainToCurrent();
+    if (!chain.reached) {
         host::showMessage(kMessageList, kMsgChainNotReached);
         return false;
     }
-    if (beforeCurrent != start) {
+    if (chain.beforeCurrent != chain.start) {
         host::showMessage(kMessageList, kMsgChainTooDeep);
         return false;
     }

@@ -5,6 +5,7 @@
 
 #include "collect/collection.h"
 #include "command/qmx_exception.h"
+#include "host/chain_walk.h"
 #include "host/services.h"
 #include "items/motion_builders.h"
 #include "items/node_names.h"
@@ -28,17 +29,10 @@ constexpr std::int32_t kCameraValue = 2;
 // The view object: the chain's first element, provided the current item is
 // that element or the one after it.
 HostHandle findViewObject() {
-    HostHandle start = host::chainStart();
-    HostHandle current = host::currentItem();
-    HostHandle s = start;
-    HostHandle before = current;
-    while (s != nullptr && s != current) {
-        before = s;
-        s = host::nextInChain(s);
-    }
-    if (s == nullptr) raiseMessage(kMsgChainNotReached);
-    if (before != start) raiseMessage(kMsgChainTooDeep);
-    return before;
+    const host::ChainPosition chain = host::walkChainToCurrent();
+    if (!chain.reached) raiseMessage(kMsgChainNotReached);
+    if (chain.beforeCurrent != chain.start) raiseMessage(kMsgChainTooDeep);
+    return chain.beforeCurrent;
 }
 
 // The placement maps a point P to R x (P - O), R row by row in m[0..8], O in m[9..11].
