@@ -45,6 +45,11 @@ bool within(float a, float b) {
     return (-VertexMerger::kTolerance < dd && dd < VertexMerger::kTolerance) || a == b;
 }
 
+// sameVertex, in a form the weld's own loops can inline.
+inline bool joinable(const Vec3f& a, const Vec3f& b) {
+    return within(a.z, b.z) && within(a.y, b.y) && within(a.x, b.x);
+}
+
 }  // namespace
 
 VertexMerger::VertexMerger()
@@ -58,9 +63,7 @@ VertexMerger::VertexMerger()
     polygons_.reserve(std::size_t{1} << (kInitialBits + 1));
 }
 
-bool VertexMerger::sameVertex(const Vec3f& a, const Vec3f& b) {
-    return within(a.z, b.z) && within(a.y, b.y) && within(a.x, b.x);
-}
+bool VertexMerger::sameVertex(const Vec3f& a, const Vec3f& b) { return joinable(a, b); }
 
 void VertexMerger::beginPolygon(std::int32_t n) {
     polygons_.push_back(n);
@@ -68,7 +71,7 @@ void VertexMerger::beginPolygon(std::int32_t n) {
 }
 
 
-std::size_t VertexMerger::slotOf(const Cell& cell) const {
+inline std::size_t VertexMerger::slotOf(const Cell& cell) const {
     // Multiplicative hashing: the top bits of the mixed product pick the slot.
     const std::uint64_t h = static_cast<std::uint64_t>(static_cast<std::uint32_t>(cell.x)) * 0x9E3779B97F4A7C15ULL ^
                             static_cast<std::uint64_t>(static_cast<std::uint32_t>(cell.y)) * 0xC2B2AE3D27D4EB4FULL ^
@@ -79,16 +82,16 @@ std::size_t VertexMerger::slotOf(const Cell& cell) const {
     return i;
 }
 
-std::int32_t VertexMerger::earliestInCell(std::int32_t head, const Vec3f& v) const {
+inline std::int32_t VertexMerger::earliestInCell(std::int32_t head, const Vec3f& v) const {
     // A cell's chain runs from its newest vertex to its oldest: the last match is the earliest.
     std::int32_t found = -1;
     for (std::int32_t k = head; k >= 0; k = nextInCell_[static_cast<std::size_t>(k)]) {
-        if (sameVertex(v, vertices_[static_cast<std::size_t>(k)])) found = k;
+        if (joinable(v, vertices_[static_cast<std::size_t>(k)])) found = k;
     }
     return found;
 }
 
-std::int32_t VertexMerger::earliestMatch(const Vec3f& v, const Cell& home, int sx, int sy, int sz,
+inline std::int32_t VertexMerger::earliestMatch(const Vec3f& v, const Cell& home, int sx, int sy, int sz,
                                          std::size_t& homeSlot) const {
     homeSlot = slotOf(home);
     std::int32_t best = earliestInCell(slots_[homeSlot].head, v);
@@ -107,7 +110,7 @@ std::int32_t VertexMerger::earliestMatch(const Vec3f& v, const Cell& home, int s
     return best;
 }
 
-void VertexMerger::insert(const Cell& cell, std::size_t i, std::int32_t index) {
+inline void VertexMerger::insert(const Cell& cell, std::size_t i, std::int32_t index) {
     if (slots_[i].head < 0) {
         slots_[i].cell = cell;
         ++usedSlots_;
@@ -126,7 +129,7 @@ void VertexMerger::rehash() {
     }
 }
 
-std::size_t VertexMerger::seenSlotOf(const std::uint32_t (&bits)[3]) const {
+inline std::size_t VertexMerger::seenSlotOf(const std::uint32_t (&bits)[3]) const {
     const std::uint64_t h = bits[0] * 0x9E3779B97F4A7C15ULL ^ bits[1] * 0xC2B2AE3D27D4EB4FULL ^
                             bits[2] * 0x165667B19E3779F9ULL;
     const std::size_t mask = seen_.size() - 1;

@@ -44,7 +44,10 @@ private:
         std::int32_t head;  // most recent vertex of the cell, -1 for an empty slot
     };
 
-    std::size_t slotOf(const Cell& cell) const;  // the slot holding `cell`, or the empty one where it goes
+    // The helpers of addVertex are inline, defined in vertex_merger.cpp (the only
+    // caller): the core is built position-independent for the module, and there
+    // the compiler folds only inline functions into the weld's loop.
+    inline std::size_t slotOf(const Cell& cell) const;  // the slot holding `cell`, or the empty one where it goes
     // Room for about a thousand vertices from the start: every converted object
     // gets a fresh merger, and growing small tables step by step (fresh blocks,
     // every entry placed again) cost more than the weld itself.
@@ -55,11 +58,11 @@ private:
 
     // sx, sy, sz: the neighbour cell along each axis that v lies within reach of
     // (-1, +1, or 0 for none). Gives the home cell's slot in `homeSlot`.
-    std::int32_t earliestMatch(const Vec3f& v, const Cell& home, int sx, int sy, int sz, std::size_t& homeSlot) const;
+    inline std::int32_t earliestMatch(const Vec3f& v, const Cell& home, int sx, int sy, int sz, std::size_t& homeSlot) const;
     // The earliest vertex of one cell's chain that is one vertex with v, or -1.
-    std::int32_t earliestInCell(std::int32_t head, const Vec3f& v) const;
+    inline std::int32_t earliestInCell(std::int32_t head, const Vec3f& v) const;
     // Adds vertex `index` to `cell`, whose slot (found or empty) is `slot`.
-    void insert(const Cell& cell, std::size_t slot, std::int32_t index);
+    inline void insert(const Cell& cell, std::size_t slot, std::int32_t index);
     void rehash();
 
     // Vertices already answered, by their exact bits. A repeat gets the answer
@@ -69,7 +72,7 @@ private:
         std::uint32_t bits[3];
         std::int32_t index;  // -1 for an empty slot
     };
-    std::size_t seenSlotOf(const std::uint32_t (&bits)[3]) const;
+    inline std::size_t seenSlotOf(const std::uint32_t (&bits)[3]) const;
     void rehashSeen();
 
     std::vector<Vec3f> vertices_;
