@@ -39,13 +39,13 @@ TEST(Inspect, JsonHoldsTheTreeAndTheDecodedPayloads) {
     EXPECT_EQ(light["targetId1"], 1005);
     EXPECT_EQ(light["attrA"], 0x801);
     EXPECT_EQ(light["motions"][0]["name"], "motionTranslate");
-    EXPECT_EQ(light["motions"][0]["payload"]["translation"], nlohmann::json::parse("[1.0, 2.5, -3.0]"));
+    EXPECT_EQ(light["motions"][0]["payload"]["translation"], nlohmann::ordered_json::parse("[1.0, 2.5, -3.0]"));
     const auto& params = light["motions"][1];
     EXPECT_EQ(params["motionFlags"], 0x30);
     EXPECT_EQ(params["dataSize"], 72);
     EXPECT_EQ(params["payload"]["lightType"], 3);
     EXPECT_EQ(params["payload"]["intensity"], 0.85);
-    EXPECT_EQ(params["payload"]["axis"], nlohmann::json::parse("[0.0, 1.0, 0.0]"));
+    EXPECT_EQ(params["payload"]["axis"], nlohmann::ordered_json::parse("[0.0, 1.0, 0.0]"));
     const auto& mesh = root["children"][2]["mesh"];
     EXPECT_EQ(mesh["vertexCount"], 4);
     EXPECT_EQ(mesh["polygonCount"], 2);
