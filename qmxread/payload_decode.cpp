@@ -20,21 +20,21 @@ std::uint16_t loadUint16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
-DecodedField decodeField(const FieldSpec& spec, const std::uint8_t* payload) {
+DecodedField decodeField(const FieldDef& def, const std::uint8_t* payload) {
     DecodedField field;
-    field.spec = &spec;
-    const std::uint8_t* p = payload + spec.offset;
-    switch (spec.type) {
+    field.def = &def;
+    const std::uint8_t* p = payload + def.offset;
+    switch (def.type) {
     case FieldType::Int32:
-        for (std::uint32_t i = 0; i < spec.count; ++i) field.ints.push_back(loadInt32(p + 4 * i));
+        for (std::uint32_t i = 0; i < def.count; ++i) field.ints.push_back(loadInt32(p + 4 * i));
         break;
     case FieldType::Float:
-        for (std::uint32_t i = 0; i < spec.count; ++i) field.floats.push_back(loadFloat(p + 4 * i));
+        for (std::uint32_t i = 0; i < def.count; ++i) field.floats.push_back(loadFloat(p + 4 * i));
         break;
     case FieldType::Text: {
         // The array should hold a NUL; without one the whole array is the text.
-        const void* nul = std::memchr(p, 0, spec.count);
-        std::size_t length = nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - p) : spec.count;
+        const void* nul = std::memchr(p, 0, def.count);
+        std::size_t length = nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - p) : def.count;
         field.text.assign(reinterpret_cast<const char*>(p), length);
         break;
     }
@@ -46,7 +46,7 @@ DecodedField decodeField(const FieldSpec& spec, const std::uint8_t* payload) {
 
 const DecodedField* DecodedPayload::find(const std::string& name) const {
     for (const DecodedField& field : fields) {
-        if (name == field.spec->name) return &field;
+        if (name == field.def->name) return &field;
     }
     return nullptr;
 }
@@ -65,7 +65,7 @@ float DecodedPayload::floatValue(const std::string& name, std::size_t index) con
 
 const std::string& DecodedPayload::textValue(const std::string& name) const {
     const DecodedField* field = find(name);
-    if (field == nullptr || field->spec->type != FieldType::Text) throw std::out_of_range("no text field " + name);
+    if (field == nullptr || field->def->type != FieldType::Text) throw std::out_of_range("no text field " + name);
     return field->text;
 }
 
@@ -78,7 +78,7 @@ std::optional<DecodedPayload> decodeMotionPayload(const std::string& motionName,
         if (layout.dataFormat == dataFormat && layout.size == data.size()) {
             DecodedPayload decoded;
             decoded.layout = &layout;
-            for (const FieldSpec& spec : layout.fields) decoded.fields.push_back(decodeField(spec, data.data()));
+            for (const FieldDef& def : layout.fields) decoded.fields.push_back(decodeField(def, data.data()));
             return decoded;
         }
         if (expected.tellp() > 0) expected << " or ";

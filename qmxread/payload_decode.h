@@ -26,7 +26,7 @@ private:
 };
 
 struct DecodedField {
-    const FieldSpec* spec = nullptr;
+    const FieldDef* def = nullptr;
     std::vector<std::int32_t> ints;  // FieldType::Int32
     std::vector<float> floats;       // FieldType::Float
     std::string text;                // FieldType::Text

@@ -10,11 +10,11 @@ namespace {
 
 using F = FieldType;
 
-constexpr FieldSpec kTranslate[] = {
+constexpr FieldDef kTranslate[] = {
     {0, "translation", F::Float, 3},
 };
 
-constexpr FieldSpec kLightParameter[] = {
+constexpr FieldDef kLightParameter[] = {
     {0, "lightType", F::Int32, 1},   {4, "lightFlag", F::Int32, 1},  {8, "lightB", F::Int32, 1},
     {12, "intensity", F::Float, 1},  {16, "coneA", F::Float, 1},     {20, "coneB", F::Float, 1},
     {24, "lightC", F::Float, 1},     {28, "lightD", F::Int32, 1},    {32, "axis", F::Float, 3},
@@ -23,7 +23,7 @@ constexpr FieldSpec kLightParameter[] = {
 };
 
 // Header of 36 bytes, then the settings block from offset 36.
-constexpr FieldSpec kCameraCurrent[] = {
+constexpr FieldDef kCameraCurrent[] = {
     {0, "viewAngle", F::Float, 1},   {4, "@4", F::Float, 1},         {8, "@8", F::Float, 1},
     {12, "@12", F::Float, 1},        {16, "@16", F::Float, 1},       {20, "@20", F::Int32, 4},
     {36, "pictureName", F::Text, 256},
@@ -47,7 +47,7 @@ constexpr FieldSpec kCameraCurrent[] = {
 };
 
 // Header of 44 bytes, then the settings block from offset 44.
-constexpr FieldSpec kCameraLegacy[] = {
+constexpr FieldDef kCameraLegacy[] = {
     {0, "viewAngle", F::Float, 1},   {4, "@4", F::Float, 1},         {8, "@8", F::Float, 1},
     {12, "@12", F::Float, 1},        {16, "@16", F::Float, 4},       {32, "@32", F::Int32, 3},
     {44, "pictureName", F::Text, 256},
@@ -65,7 +65,7 @@ constexpr FieldSpec kCameraLegacy[] = {
     {944, "@944", F::Int32, 1},      {948, "@948", F::Int32, 1},
 };
 
-constexpr FieldSpec kMaterialCurrent[] = {
+constexpr FieldDef kMaterialCurrent[] = {
     {0, "diffuse", F::Float, 4},     {16, "specular", F::Float, 4},  {32, "transparent", F::Float, 4},
     {48, "reflexion", F::Float, 4},  {64, "ambient", F::Float, 4},   {80, "emissive", F::Float, 4},
     {96, "@96", F::Float, 4},
@@ -75,7 +75,7 @@ constexpr FieldSpec kMaterialCurrent[] = {
     {140, "@140", F::Int32, 1},      {144, "@144", F::Int32, 5},
 };
 
-constexpr FieldSpec kMaterialLegacy[] = {
+constexpr FieldDef kMaterialLegacy[] = {
     {0, "diffuse", F::Float, 4},     {16, "specular", F::Float, 4},  {32, "transparent", F::Float, 4},
     {48, "reflexion", F::Float, 4},  {64, "ambient", F::Float, 4},   {80, "emissive", F::Float, 4},
     {96, "specularpower", F::Float, 1},         {100, "refractionindex", F::Float, 1},
@@ -83,7 +83,7 @@ constexpr FieldSpec kMaterialLegacy[] = {
     {112, "@112", F::Int32, 1},
 };
 
-constexpr FieldSpec kTextureCurrent[] = {
+constexpr FieldDef kTextureCurrent[] = {
     {0, "cutoutcolor", F::Float, 4}, {16, "deltacutout", F::Float, 4}, {32, "@32", F::Float, 4},
     {48, "position", F::Float, 2},   {56, "size", F::Float, 2},      {64, "@64", F::Int32, 1},
     {68, "keepratio", F::Int32, 1},  {72, "rotate", F::Float, 1},    {76, "repeatx", F::Int32, 1},
@@ -94,7 +94,7 @@ constexpr FieldSpec kTextureCurrent[] = {
     {136, "fileName", F::Text, 256},
 };
 
-constexpr FieldSpec kTextureLegacy[] = {
+constexpr FieldDef kTextureLegacy[] = {
     {0, "@0", F::Int32, 1},          {4, "@4", F::Int32, 1},         {8, "@8", F::Float, 2},
     {16, "size", F::Float, 2},       {24, "@24", F::Float, 2},       {32, "@32", F::Int32, 1},
     {36, "repeatx", F::Int32, 1},    {40, "repeaty", F::Int32, 1},   {44, "@44", F::Int32, 3},

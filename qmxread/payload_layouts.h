@@ -13,7 +13,7 @@ enum class FieldType {
     Text,    // a NUL-terminated text in a char array of `count` bytes
 };
 
-struct FieldSpec {
+struct FieldDef {
     std::uint32_t offset;
     const char* name;  // fields without a name of their own are called "@<offset>"
     FieldType type;
@@ -28,7 +28,7 @@ struct PayloadLayout {
     LayoutTag layout;
     std::int32_t dataFormat;
     std::uint32_t size;
-    std::span<const FieldSpec> fields;
+    std::span<const FieldDef> fields;
 };
 
 // Every known (motion kind, layout) pair.

@@ -65,7 +65,7 @@ const char* layoutName(LayoutTag tag) {
 }
 
 Json fieldValue(const DecodedField& field) {
-    switch (field.spec->type) {
+    switch (field.def->type) {
     case FieldType::Int32:
         if (field.ints.size() == 1) return field.ints[0];
         return Json(field.ints);
@@ -85,10 +85,10 @@ Json payloadJson(const DecodedPayload& payload) {
     out["layout"] = layoutName(payload.layout->layout);
     Json unnamed = Json::object();
     for (const DecodedField& field : payload.fields) {
-        if (field.spec->name[0] == '@') {
-            unnamed[field.spec->name] = fieldValue(field);
+        if (field.def->name[0] == '@') {
+            unnamed[field.def->name] = fieldValue(field);
         } else {
-            out[field.spec->name] = fieldValue(field);
+            out[field.def->name] = fieldValue(field);
         }
     }
     out["unnamed"] = std::move(unnamed);

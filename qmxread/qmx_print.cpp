@@ -24,7 +24,7 @@ void indent(std::ostream& out, int depth) {
 }
 
 std::string fieldText(const DecodedField& field) {
-    switch (field.spec->type) {
+    switch (field.def->type) {
     case FieldType::Text: return quoted(field.text);
     case FieldType::Int32: {
         if (field.ints.size() == 1) return std::to_string(field.ints[0]);
@@ -46,9 +46,9 @@ void printMotion(std::ostream& out, const Motion& motion, int depth) {
         << motion.motionFlags << ", dataFormat " << motion.dataFormat << ", " << motion.dataSize << " bytes\n";
     if (!motion.payload) return;
     for (const DecodedField& field : motion.payload->fields) {
-        if (field.spec->name[0] == '@') continue;
+        if (field.def->name[0] == '@') continue;
         indent(out, depth + 2);
-        out << field.spec->name << " = " << fieldText(field) << "\n";
+        out << field.def->name << " = " << fieldText(field) << "\n";
     }
 }
 

@@ -10,12 +10,12 @@ using namespace qmxtest;
 
 namespace {
 
-std::uint32_t fieldBytes(const FieldSpec& f) { return f.type == FieldType::Text ? f.count : 4 * f.count; }
+std::uint32_t fieldBytes(const FieldDef& f) { return f.type == FieldType::Text ? f.count : 4 * f.count; }
 
 TEST(PayloadTables, EveryTableCoversItsPayloadWithoutGapOrOverlap) {
     for (const PayloadLayout& layout : payloadLayouts()) {
         std::uint32_t next = 0;
-        for (const FieldSpec& field : layout.fields) {
+        for (const FieldDef& field : layout.fields) {
             EXPECT_EQ(field.offset, next) << layout.motionName << " " << field.name;
             next = field.offset + fieldBytes(field);
         }
