@@ -115,6 +115,7 @@ int OutputStream::writeInt(std::int32_t v, bool end) {
 
 int OutputStream::putFloats(const float* values, std::size_t count) {
     std::uint8_t bytes[16];
+    if (count > sizeof bytes / 4) return 0;  // a quad at most
     for (std::size_t i = 0; i < count; ++i) storeLittleEndian(std::bit_cast<std::uint32_t>(values[i]), bytes + 4 * i);
     return put(bytes, 4 * count);
 }

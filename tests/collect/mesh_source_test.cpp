@@ -1,5 +1,7 @@
 // The mesh tree source: vertex pages, the index list, taking over a weld, the
 // mesh node it describes (id, name, payload) and its material and texture items.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -92,7 +94,7 @@ class TemplateFolder {
 public:
     TemplateFolder() {
         folder_ = std::filesystem::path(::testing::TempDir()) /
-                  ("collect_templates_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+                  ("collect_templates_" + std::to_string(::getpid()) + "_" + std::to_string(++folderCount_));
         std::filesystem::remove_all(folder_);
         std::filesystem::create_directories(folder_);
     }
@@ -110,6 +112,8 @@ public:
     }
 
 private:
+    // Distinct per folder and per process: test programs may run side by side.
+    static inline int folderCount_ = 0;
     std::filesystem::path folder_;
 };
 

@@ -1,6 +1,8 @@
 // A collected drawing written as a QMX file and read back: mesh nodes come last,
 // one per class in order of first use, with the welded vertices, the output
 // axes and the polygon lists as collected.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -39,7 +41,7 @@ TEST(SceneExport, MeshesReadBackAsCollected) {
     HostedDrawing drawing(kDrawing);
     extractGeometry(*drawing.scene, kModeAllLayers);
 
-    const auto folder = std::filesystem::path(::testing::TempDir()) / "collect_scene_export";
+    const auto folder = std::filesystem::path(::testing::TempDir()) / ("collect_scene_export_" + std::to_string(::getpid()));
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     const std::string path = (folder / "scene.qmx").string();

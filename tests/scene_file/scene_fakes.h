@@ -3,6 +3,8 @@
 // logged, and so is every payload the writer gives back for release.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -112,7 +114,7 @@ private:
 
 // A fresh, empty folder for one test.
 inline std::filesystem::path freshFolder(const std::string& name) {
-    std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / ("pelmora_scene_file_" + name);
+    std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / ("pelmora_scene_file_" + name + "_" + std::to_string(::getpid()));
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include "scene_run.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +20,7 @@
 namespace pelmora::scene_test {
 
 std::string freshFolder(const std::string& name) {
-    const std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / ("scene_items_" + name);
+    const std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / ("scene_items_" + name + "_" + std::to_string(::getpid()));
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder.string() + "/";
