@@ -37,7 +37,8 @@ std::int16_t usableVertexCount(HostHandle polygon) {
 void fileIntoMesh(SceneContainer& scene, HostHandle polygon, std::int16_t n) {
     MeshSource& mesh = meshFor(scene, polygon);
     mesh.beginPolygon(n);
-    for (std::int16_t i = 1; i <= n; ++i) mesh.addVertex(outputVertex(scene, polygon, i));
+    // The counter is wider than the count: at n = 32767 a 16-bit one would wrap before passing n.
+    for (std::int32_t i = 1; i <= n; ++i) mesh.addVertex(outputVertex(scene, polygon, static_cast<std::int16_t>(i)));
     mesh.endPolygon();
 }
 
@@ -72,7 +73,7 @@ void readPolygon(SceneContainer& scene, HostHandle polygon, VertexMerger* merger
         return;
     }
     merger->beginPolygon(n);
-    for (std::int16_t i = 1; i <= n; ++i) merger->addVertex(outputVertex(scene, polygon, i));
+    for (std::int32_t i = 1; i <= n; ++i) merger->addVertex(outputVertex(scene, polygon, static_cast<std::int16_t>(i)));
 }
 
 void readDirectPolygon(SceneContainer& scene, HostHandle polygon) {

@@ -130,6 +130,50 @@ TEST(ReadDirectPolygon, OpenOrShortPolygonsAreSkipped) {
     EXPECT_TRUE(drawing.scene->meshes.empty());
 }
 
+// The largest count a polygon's 16-bit vertex count can give: every vertex is
+// read once, merged or not, and the walk over them ends.
+std::string widestPolygonPoints() {
+    std::string points = "[";
+    for (int i = 0; i < 32767; ++i) {
+        if (i > 0) points += ",";
+        points += "[" + std::to_string(i) + "," + std::to_string((i % 2) * 1000) + ",0]";
+    }
+    return points + "]";
+}
+
+void expectOnePolygonOf32767(const MeshSource& mesh) {
+    EXPECT_EQ(mesh.polygonCount(), 1);
+    EXPECT_EQ(mesh.vertices().count(), 32767);
+    const auto& indices = mesh.indexList();
+    ASSERT_EQ(indices.size(), 32767u + 2u);
+    EXPECT_EQ(indices.front(), 32767);
+    EXPECT_EQ(indices[1], 0);
+    EXPECT_EQ(indices[32767], 32766);
+    EXPECT_EQ(indices.back(), 0);
+    const Vec3f last = mesh.vertices().at(32766);
+    EXPECT_NEAR(last.x, 32.766f, 1e-6);
+    EXPECT_NEAR(last.z, 0.0f, 1e-6);
+}
+
+TEST(PolygonOfMaximalVertexCount, ReadDirectlyEndsAfterTheLastVertex) {
+    HostedDrawing drawing(oneLayer(R"({"type": "polygon", "points": )" + widestPolygonPoints() + "}"));
+    extractGeometry(*drawing.scene, kModeVisible);
+    ASSERT_EQ(drawing.scene->meshes.size(), 1u);
+    expectOnePolygonOf32767(*drawing.scene->meshes[0]);
+}
+
+TEST(PolygonOfMaximalVertexCount, MergedAndUnmergedEndAfterTheLastVertex) {
+    for (const char* type : {"24", "68"}) {
+        SCOPED_TRACE(type);
+        HostedDrawing drawing(oneLayer(std::string(R"({"type": )") + type + R"(, "polygons": [{"points": )" +
+                                       widestPolygonPoints() + "}]}"));
+        extractGeometry(*drawing.scene, kModeVisible);
+        ASSERT_EQ(drawing.scene->meshes.size(), 1u);
+        expectOnePolygonOf32767(*drawing.scene->meshes[0]);
+        EXPECT_EQ(drawing.host.leakedTemporaries(), 0);
+    }
+}
+
 TEST(OutputVertex, MetresAxesAndElevation) {
     HostedDrawing drawing(R"({"pelmoraDrawing": 1, "hostVersion": 13, "layers": [{"name": "L", "elevation": 10000,
         "objects": [{"type": "polygon", "points": [[1000,2000,3000],[0,0,0],[1000,0,0]]}]}]})");
