@@ -13,8 +13,9 @@ const UnitSettings* g_current = nullptr;
 }  // namespace
 
 void UnitSettings::classify(double u, std::int16_t& code, double& perUnit) {
-    if (!(u > 0.0) || !std::isfinite(u)) {
-        // No usable record (a host without the service leaves it zeroed):
+    if (!(u > 0.0) || !std::isfinite(u) || !std::isfinite(0.0254 / u)) {
+        // No usable record (a host without the service leaves it zeroed, and
+        // a value too close to zero overflows the division just the same):
         // dividing by it would put infinities into the file. Lengths then
         // stay in the host's internal unit, the millimetre.
         perUnit = 0.001;

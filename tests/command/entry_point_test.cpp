@@ -1,6 +1,7 @@
 // The entry point, the pre-export checks and the failure guard against a fake host.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -21,6 +22,7 @@ bool g_canRun = true;
 std::vector<std::pair<int, int>> g_messages;
 std::vector<int> g_calls;  // 148 and 73, in order
 std::vector<int> g_resetArgs;
+std::vector<std::size_t> g_resetsAtMessage;  // resets already made when each message was shown
 HostCallback g_seenDuringMessage = nullptr;
 
 HostHandle chainStart() { return &g_chain[0]; }
@@ -34,6 +36,7 @@ HostBool canRun() { return g_canRun ? 1 : 0; }
 void showMessage(std::int32_t list, std::int32_t index) {
     g_seenDuringMessage = host::currentCallback();
     g_messages.emplace_back(list, index);
+    g_resetsAtMessage.push_back(g_resetArgs.size());
 }
 void prologue() { g_calls.push_back(148); }
 void reset(std::int32_t arg) {
@@ -52,6 +55,7 @@ protected:
         g_messages.clear();
         g_calls.clear();
         g_resetArgs.clear();
+        g_resetsAtMessage.clear();
         host_.set(host::kChainStart, &chainStart);
         host_.set(host::kCurrentItem, &currentItem);
         host_.set(host::kNextInChain, &nextInChain);
@@ -133,6 +137,15 @@ TEST_F(EntryPointTest, GuardShowsOneMessagePerFailureAndAlwaysResets) {
     EXPECT_FALSE(runGuarded({[] { throw 42; }}));
     EXPECT_EQ(g_messages, (std::vector<std::pair<int, int>>{{11011, 5}, {11011, 4}, {11011, 4}}));
     EXPECT_EQ(g_resetArgs, (std::vector<int>{0, 0, 0, 0, 0}));
+}
+
+TEST_F(EntryPointTest, GuardShowsTheMessageBeforeItResetsTheCommandState) {
+    host::CallbackScope scope(host_.callback());
+    runGuarded({[] { raiseMessage(kMsgWriteFailed); }});
+    runGuarded({[] { throw std::runtime_error("boom"); }});
+    EXPECT_EQ(g_messages, (std::vector<std::pair<int, int>>{{11011, 2}, {11011, 4}}));
+    EXPECT_EQ(g_resetsAtMessage, (std::vector<std::size_t>{0, 1}));
+    EXPECT_EQ(g_resetArgs, (std::vector<int>{0, 0}));
 }
 
 }  // namespace

@@ -70,7 +70,9 @@ TEST(UnitSettings, UnusableRecordKeepsMillimetresInsteadOfInfinity) {
     EXPECT_EQ(units.unitCode, kUnitMillimetre);
     EXPECT_TRUE(std::isfinite(units.toMetres(1000.0)));
     EXPECT_DOUBLE_EQ(units.toMetres(1000.0), 1.0);
-    for (double bad : {0.0, -25.4, std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()}) {
+    // The smallest positive doubles are finite, but 0.0254 divided by them is not.
+    for (double bad : {0.0, -25.4, std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
+                       std::numeric_limits<double>::denorm_min(), 1e-310}) {
         std::int16_t code = 0;
         double perUnit = 0.0;
         UnitSettings::classify(bad, code, perUnit);
