@@ -368,5 +368,83 @@ TEST(LightNodes, LongNamesAreCutTo254Bytes) {
     EXPECT_EQ(root.children.at(1).name, name.substr(0, 254));
 }
 
+// ---- the shared sources: what each role and index gives
+
+float payloadFloat(const MotionRecord& r, int offset) { return loadFloat(r.data + offset); }
+
+TEST(SourceRoles, TheCameraAnswersPerRoleAndIndex) {
+    SceneRun run(drawingJson("[]", kPerspective));
+    ASSERT_EQ(run.root().childCount(), 2u);
+    CameraSource& camera = run.root().camera;
+
+    camera.role = 2;  // the target: one item, the target point, whatever the index
+    EXPECT_EQ(camera.motionCount(), 1u);
+    MotionRecord target;
+    ASSERT_TRUE(camera.motion(5, false, target));
+    EXPECT_STREQ(target.name, "motionTranslate");
+    ASSERT_EQ(target.dataSize, 12);
+    EXPECT_EQ(payloadFloat(target, 4), 0.0f);
+
+    camera.role = 1;  // the camera: eye, parameters, nothing past them
+    EXPECT_EQ(camera.motionCount(), 2u);
+    MotionRecord eye;
+    ASSERT_TRUE(camera.motion(0, false, eye));
+    EXPECT_STREQ(eye.name, "motionTranslate");
+    EXPECT_NEAR(payloadFloat(eye, 4), 5.0f, 1e-6);  // d = 5000 mm along the view axis, height second
+    MotionRecord beyond;
+    EXPECT_FALSE(camera.motion(2, false, beyond));
+    EXPECT_EQ(beyond.data, nullptr);
+
+    camera.role = 0;
+    EXPECT_EQ(camera.motionCount(), 0u);
+}
+
+TEST(SourceRoles, WithoutAPerspectiveViewTheCameraDescribesNothing) {
+    SceneRun run(drawingJson("[]", kFlat));
+    EXPECT_EQ(run.root().childCount(), 0u);
+    EXPECT_EQ(run.root().child(0), nullptr);
+    CameraSource& camera = run.root().camera;
+    for (std::int32_t role : {1, 2}) {
+        camera.role = role;
+        NodeRecord node;
+        node.reset(false);
+        camera.describe(false, node);
+        EXPECT_EQ(node.id, 0u) << role;
+        EXPECT_EQ(node.type, 0) << role;
+        EXPECT_EQ(node.name[0], '\0') << role;
+        EXPECT_EQ(node.targetId1, -1) << role;
+        EXPECT_EQ(camera.motionCount(), 0u) << role;
+    }
+}
+
+TEST(SourceRoles, ALightAnswersPerRoleAndIndex) {
+    SceneRun run(drawingJson(kSpot, kFlat));
+    LightSource& light = run.addLight(0);
+
+    light.setRole(2);  // the target: the aim point whatever the index
+    EXPECT_EQ(light.motionCount(), 1u);
+    MotionRecord aim;
+    ASSERT_TRUE(light.motion(7, false, aim));
+    EXPECT_STREQ(aim.name, "motionTranslate");
+    ASSERT_EQ(aim.dataSize, 12);
+    EXPECT_NEAR(payloadFloat(aim, 0), 1.0f, 1e-6);  // (1, 2, 3) m looking down 3 m: (1, 2, 0)
+    EXPECT_NEAR(payloadFloat(aim, 4), 0.0f, 1e-6);
+    EXPECT_NEAR(payloadFloat(aim, 8), 2.0f, 1e-6);
+
+    light.setRole(1);  // the light: position, colour, parameters; a further index fills nothing yet counts
+    EXPECT_EQ(light.motionCount(), 3u);
+    const char* names[3] = {"motionTranslate", "motionMaterial", "motionLightParameter"};
+    for (unsigned i = 0; i < 3; ++i) {
+        MotionRecord r;
+        ASSERT_TRUE(light.motion(i, false, r)) << i;
+        EXPECT_STREQ(r.name, names[i]) << i;
+    }
+    MotionRecord beyond;
+    EXPECT_TRUE(light.motion(3, false, beyond));
+    EXPECT_EQ(beyond.name[0], '\0');
+    EXPECT_EQ(beyond.data, nullptr);
+    EXPECT_EQ(beyond.dataSize, 0);
+}
+
 }  // namespace
 }  // namespace pelmora::scene_test
