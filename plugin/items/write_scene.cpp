@@ -12,7 +12,18 @@
 
 namespace pelmora {
 
-std::string temporaryPathFor(const std::string& outputPath) { return outputPath + ".pelmora-tmp"; }
+std::string temporaryPathFor(const std::string& outputPath) {
+    std::string candidate = outputPath + ".pelmora-tmp";
+    if (candidate.size() <= platform::pathLengthLimit()) return candidate;
+    // A chosen path close to the platform's limit: a short name in the same
+    // folder keeps the replacement in one file system.
+    const std::string separators = std::string("/") + platform::pathSeparator();
+    const std::size_t slash = outputPath.find_last_of(separators);
+    const std::string folder = slash == std::string::npos ? std::string() : outputPath.substr(0, slash + 1);
+    candidate = folder + "~pelmora.tmp";
+    if (candidate.size() <= platform::pathLengthLimit() && candidate != outputPath) return candidate;
+    return {};
+}
 
 void writeScene(RootSource& root, const std::string& outputPath) {
     assignLightIds(root.scene.lights);
@@ -23,6 +34,13 @@ void writeScene(RootSource& root, const std::string& outputPath) {
     // write, a stream that could not be made, or a failure raised while the
     // tree is walked leaves it as it was and takes the partial file away.
     const std::string temporary = temporaryPathFor(outputPath);
+    if (temporary.empty()) {
+        // No room for any temporary name beside the target: write it directly.
+        SceneDescription scene(&root);
+        SceneWriter writer;
+        if (!succeeded(writer.write(outputPath.c_str(), &scene))) raiseMessage(kMsgWriteFailed);
+        return;
+    }
     int result = kFailed;
     try {
         SceneDescription scene(&root);

@@ -14,7 +14,10 @@ class RootSource;
 // `outputPath` stays as it was, and qmx_exception 11011/2 is raised.
 void writeScene(RootSource& root, const std::string& outputPath);
 
-// The temporary file writeScene writes before moving it over `outputPath`.
+// The temporary file writeScene writes before moving it over `outputPath`:
+// "<outputPath>.pelmora-tmp", or "~pelmora.tmp" in the same folder when that
+// would pass the platform's path limit; empty when neither fits, and the
+// file is then written in place.
 std::string temporaryPathFor(const std::string& outputPath);
 
 }  // namespace pelmora

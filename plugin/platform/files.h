@@ -2,6 +2,7 @@
 // the same way on every platform.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,10 @@ namespace pelmora::platform {
 
 // The platform's path separator, as a one-character text.
 const char* pathSeparator();
+
+// The longest path (in bytes, without the terminating NUL) the platform's
+// file calls accept.
+std::size_t pathLengthLimit();
 
 // Names (without folder) of the files in `folder` (which ends with the
 // separator) whose name has at least one character before `.ext`, in the

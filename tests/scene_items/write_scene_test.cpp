@@ -5,6 +5,7 @@
 #include "command/qmx_exception.h"
 #include "items/scene_counters.h"
 #include "items/write_scene.h"
+#include "platform/files.h"
 #include "scene_file/file_sink.h"
 #include "scene_run.h"
 
@@ -22,6 +23,21 @@ std::pair<int, int> messageOf(SceneRun& run, const std::string& path) {
         return {e.list, e.index};
     }
     return {-1, -1};
+}
+
+TEST(WriteScene, TemporaryNameStaysWithinThePlatformPathLimit) {
+    const std::size_t limit = platform::pathLengthLimit();
+    EXPECT_EQ(temporaryPathFor("/out/scene.qmx"), "/out/scene.qmx.pelmora-tmp");
+    // A chosen path just under the limit: a short name beside it instead.
+    const std::string nearLimit = "/out/" + std::string(limit - 6, 'a');
+    EXPECT_EQ(temporaryPathFor(nearLimit), "/out/~pelmora.tmp");
+    // A folder that leaves no room for any other name: the file is written in place.
+    const std::string deepFolder = "/" + std::string(limit - 8, 'f') + "/x.qmx";
+    EXPECT_EQ(temporaryPathFor(deepFolder), "");
+    for (const std::string& path : {std::string("/out/scene.qmx"), nearLimit}) {
+        EXPECT_LE(temporaryPathFor(path).size(), limit);
+        EXPECT_NE(temporaryPathFor(path), path);
+    }
 }
 
 TEST(WriteScene, ASuccessfulWriteReplacesThePreviousFileAndLeavesNoTemporary) {

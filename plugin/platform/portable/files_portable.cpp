@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <climits>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -11,6 +12,8 @@
 namespace pelmora::platform {
 
 const char* pathSeparator() { return "/"; }
+
+std::size_t pathLengthLimit() { return PATH_MAX - 1; }
 
 std::vector<std::string> findFiles(const std::string& folder, const std::string& extension) {
     std::vector<std::string> names;

@@ -41,6 +41,9 @@ private:
 
 const char* pathSeparator() { return "\\"; }
 
+// The classic limit of the ANSI file calls: MAX_PATH less the terminating NUL.
+std::size_t pathLengthLimit() { return MAX_PATH - 1; }
+
 std::vector<std::string> findFiles(const std::string& folder, const std::string& extension) {
     std::vector<std::string> names;
     // "?*" asks for at least one character before the extension.
