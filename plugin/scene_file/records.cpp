@@ -1,6 +1,31 @@
 #include "scene_file/records.h"
 
 namespace pelmora {
+namespace {
+
+// Frees a payload only when both its size and its bytes are set, then
+// zeroes both; a record with size 0 keeps its pointer as it is.
+void releasePayload(std::uint8_t*& data, std::int32_t& dataSize) {
+    if (dataSize != 0 && data != nullptr) {
+        delete[] data;
+        dataSize = 0;
+        data = nullptr;
+    }
+}
+
+// Hands `bytes` to the record after freeing what it held. An empty payload
+// is freed at once: release would never free a block without a size.
+void attachPayload(std::uint8_t*& data, std::int32_t& dataSize, std::uint8_t* bytes, std::int32_t size) {
+    releasePayload(data, dataSize);
+    if (size == 0) {
+        delete[] bytes;
+        bytes = nullptr;
+    }
+    data = bytes;
+    dataSize = size;
+}
+
+}  // namespace
 
 void NodeRecord::reset(bool legacy) {
     kind = legacy ? 4 : 5;
@@ -34,25 +59,11 @@ int NodeRecord::fill(bool legacy, std::uint32_t nodeId, std::int32_t nodeType, c
 }
 
 void NodeRecord::attach(std::uint8_t* bytes, std::int32_t size, std::int32_t format) {
-    release();
-    // release() only frees a payload with a size, so an empty one is freed
-    // here rather than left behind.
-    if (size == 0) {
-        delete[] bytes;
-        bytes = nullptr;
-    }
-    data = bytes;
-    dataSize = size;
+    attachPayload(data, dataSize, bytes, size);
     dataFormat = format;
 }
 
-void NodeRecord::release() {
-    if (dataSize != 0 && data != nullptr) {
-        delete[] data;
-        dataSize = 0;
-        data = nullptr;
-    }
-}
+void NodeRecord::release() { releasePayload(data, dataSize); }
 
 void MotionRecord::reset(bool legacy) {
     kind = legacy ? 1 : 2;
@@ -73,22 +84,10 @@ void MotionRecord::reset(bool legacy) {
 }
 
 void MotionRecord::attach(std::uint8_t* bytes, std::int32_t size, std::int32_t format) {
-    release();
-    if (size == 0) {
-        delete[] bytes;
-        bytes = nullptr;
-    }
-    data = bytes;
-    dataSize = size;
+    attachPayload(data, dataSize, bytes, size);
     dataFormat = format;
 }
 
-void MotionRecord::release() {
-    if (dataSize != 0 && data != nullptr) {
-        delete[] data;
-        dataSize = 0;
-        data = nullptr;
-    }
-}
+void MotionRecord::release() { releasePayload(data, dataSize); }
 
 }  // namespace pelmora
