@@ -9,7 +9,6 @@
 #include "items/material_items.h"
 #include "items/motion_builders.h"
 #include "items/node_names.h"
-#include "items/payload_codec.h"
 #include "items/property_value.h"
 #include "items/scene_axes.h"
 #include "items/scene_counters.h"
@@ -135,20 +134,19 @@ void LightSource::lightParameter(bool legacy, MotionRecord& record) {
     // The builder fills what every light has; the rest goes into the payload
     // just made. A record left without payload (out of memory) is left alone.
     if (record.data == nullptr || record.dataSize < light_payload::kSize) return;
-    std::uint8_t* bytes = record.data;
     PropertyValue value;
     bool flag = false;
-    if (value.fetch(object_, kPropFlag) && value.read(flag)) payload::putI32(bytes, light_payload::kLightFlag, flag ? 1 : 0);
+    if (value.fetch(object_, kPropFlag) && value.read(flag)) setPayloadI32(record, light_payload::kLightFlag, flag ? 1 : 0);
     std::int16_t axis = -1;
     if (value.fetch(object_, kPropAxis) && value.read(axis) && axis >= 0 && axis <= 2) {
-        for (int i = 0; i < 3; ++i) payload::putF32(bytes, light_payload::kAxis + 4 * i, i == axis ? 1.0f : 0.0f);
+        for (int i = 0; i < 3; ++i) setPayloadF32(record, light_payload::kAxis + 4 * i, i == axis ? 1.0f : 0.0f);
     }
     if (lightType == kSpotLight) {
         double cone = 0.0;
         if (value.fetch(object_, kPropConeA) && value.read(cone))
-            payload::putF32(bytes, light_payload::kConeA, static_cast<float>(cone));
+            setPayloadF32(record, light_payload::kConeA, static_cast<float>(cone));
         if (value.fetch(object_, kPropConeB) && value.read(cone))
-            payload::putF32(bytes, light_payload::kConeB, static_cast<float>(cone));
+            setPayloadF32(record, light_payload::kConeB, static_cast<float>(cone));
     }
 }
 
