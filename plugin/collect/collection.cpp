@@ -5,8 +5,8 @@
 
 #include "collect/geometry.h"
 #include "collect/scene_container.h"
-#include "command/qmx_exception.h"
-#include "command/unit_settings.h"
+#include "host/qmx_exception.h"
+#include "host/unit_settings.h"
 #include "host/chain_walk.h"
 #include "host/services.h"
 #include "items/light_source.h"

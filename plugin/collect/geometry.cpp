@@ -3,7 +3,7 @@
 #include "collect/mesh_source.h"
 #include "collect/scene_container.h"
 #include "collect/vertex_merger.h"
-#include "command/unit_settings.h"
+#include "host/unit_settings.h"
 #include "host/services.h"
 
 namespace pelmora {

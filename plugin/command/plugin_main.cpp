@@ -1,7 +1,7 @@
 #include "command/plugin_main.h"
 
 #include "command/export_sequence.h"
-#include "command/qmx_exception.h"
+#include "host/qmx_exception.h"
 #include "host/chain_walk.h"
 #include "host/current_callback.h"
 #include "host/services.h"

@@ -1,6 +1,6 @@
 #include "command/run_guarded.h"
 
-#include "command/qmx_exception.h"
+#include "host/qmx_exception.h"
 #include "host/services.h"
 
 namespace pelmora {

@@ -2,7 +2,7 @@
 // (metres, Y up): (x, y, z) is written as (x, z, y).
 #pragma once
 
-#include "command/unit_settings.h"
+#include "host/unit_settings.h"
 #include "host/host_abi.h"
 
 namespace pelmora {

@@ -12,7 +12,7 @@
 
 #include "collect/mesh_source.h"
 #include "collect/scene_container.h"
-#include "command/unit_settings.h"
+#include "host/unit_settings.h"
 #include "host/current_callback.h"
 #include "host/services.h"
 #include "hostsim/emulated_host.h"

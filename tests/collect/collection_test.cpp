@@ -8,7 +8,7 @@
 
 #include "collect/collection.h"
 #include "collect/geometry.h"
-#include "command/qmx_exception.h"
+#include "host/qmx_exception.h"
 #include "items/light_source.h"
 #include "collect_fixture.h"
 

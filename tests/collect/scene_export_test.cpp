@@ -10,8 +10,8 @@
 
 #include "collect/collection.h"
 #include "collect_fixture.h"
-#include "items/root_source.h"
-#include "items/write_scene.h"
+#include "scene/root_source.h"
+#include "scene/write_scene.h"
 #include "qmxread/qmx_reader.h"
 
 namespace pelmora {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "command/plugin_main.h"
-#include "command/qmx_exception.h"
+#include "host/qmx_exception.h"
 #include "command/run_guarded.h"
 #include "host/current_callback.h"
 #include "support/fake_lookup.h"

@@ -5,7 +5,7 @@
 #include <limits>
 #include <string>
 
-#include "template_test_support.h"
+#include "support/template_test_support.h"
 #include "templates/number_text.h"
 
 namespace pelmora {

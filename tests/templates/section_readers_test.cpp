@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "template_test_support.h"
+#include "support/template_test_support.h"
 #include "templates/section_readers.h"
 
 namespace pelmora {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "template_test_support.h"
+#include "support/template_test_support.h"
 #include "templates/template_library.h"
 
 namespace pelmora {

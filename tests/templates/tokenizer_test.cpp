@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "template_test_support.h"
+#include "support/template_test_support.h"
 #include "templates/tokenizer.h"
 
 namespace pelmora {

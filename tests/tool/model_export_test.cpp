@@ -8,7 +8,7 @@
 #include <map>
 
 #include "qmxread/qmx_reader.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 #include "tool_runner.h"
 
 namespace pelmora {

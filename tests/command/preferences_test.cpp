@@ -9,7 +9,7 @@
 #include "host/current_callback.h"
 #include "host/host_abi.h"
 #include "support/fake_lookup.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace pelmora {
 namespace {

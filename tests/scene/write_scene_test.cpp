@@ -2,9 +2,9 @@
 // failure the previous file stays as it was and no temporary file is left.
 #include <gtest/gtest.h>
 
-#include "command/qmx_exception.h"
+#include "host/qmx_exception.h"
 #include "items/scene_counters.h"
-#include "items/write_scene.h"
+#include "scene/write_scene.h"
 #include "platform/files.h"
 #include "scene_file/file_sink.h"
 #include "scene_run.h"

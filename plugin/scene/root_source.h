@@ -2,7 +2,7 @@
 // the camera, then each light's target and light node, then the meshes.
 #pragma once
 
-#include "items/camera_source.h"
+#include "scene/camera_source.h"
 #include "scene_file/records.h"
 
 namespace pelmora {

@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "command/export_sequence.h"
-#include "command/qmx_exception.h"
-#include "export_run_fixture.h"
+#include "host/qmx_exception.h"
+#include "support/export_run_fixture.h"
 #include "qmxread/qmx_reader.h"
 #include "scene_file/file_sink.h"
 

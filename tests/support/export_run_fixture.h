@@ -13,7 +13,7 @@
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
 #include "platform/portable_hooks.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace pelmora::exporttest {
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "command/qmx_exception.h"
+#include "host/qmx_exception.h"
 #include "items/light_identity.h"
 #include "scene_file/scene_writer.h"
 #include "items/light_source.h"

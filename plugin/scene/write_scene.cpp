@@ -1,9 +1,9 @@
-#include "items/write_scene.h"
+#include "scene/write_scene.h"
 
-#include "command/qmx_exception.h"
+#include "host/qmx_exception.h"
 #include "collect/scene_container.h"
 #include "items/light_identity.h"
-#include "items/root_source.h"
+#include "scene/root_source.h"
 #include "items/scene_counters.h"
 #include "platform/files.h"
 #include "scene_file/result_code.h"

@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "sample_trees.h"
+#include "support/sample_trees.h"
 #include "tool_support.h"
 
 using namespace qmxtest;

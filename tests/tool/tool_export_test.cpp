@@ -6,11 +6,11 @@
 
 #include <filesystem>
 
-#include "export_run_fixture.h"
+#include "support/export_run_fixture.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
 #include "qmxread/qmx_reader.h"
-#include "temp_folder.h"
+#include "support/temp_folder.h"
 #include "tool_runner.h"
 
 namespace pelmora {

@@ -1,4 +1,4 @@
-#include "template_test_support.h"
+#include "support/template_test_support.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

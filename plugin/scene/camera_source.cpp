@@ -1,10 +1,10 @@
-#include "items/camera_source.h"
+#include "scene/camera_source.h"
 
 #include <cmath>
 #include <limits>
 
 #include "collect/collection.h"
-#include "command/qmx_exception.h"
+#include "host/qmx_exception.h"
 #include "host/chain_walk.h"
 #include "host/services.h"
 #include "items/motion_builders.h"

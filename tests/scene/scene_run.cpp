@@ -13,7 +13,7 @@
 #include "collect/collection.h"
 #include "collect/mesh_source.h"
 #include "items/light_source.h"
-#include "items/write_scene.h"
+#include "scene/write_scene.h"
 #include "qmxread/payload_decode.h"
 #include "qmxread/qmx_reader.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "command/plugin_main.h"
-#include "export_run_fixture.h"
+#include "support/export_run_fixture.h"
 #include "host/host_abi.h"
 
 namespace pelmora {

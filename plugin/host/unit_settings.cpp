@@ -1,4 +1,4 @@
-#include "command/unit_settings.h"
+#include "host/unit_settings.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "items/root_source.h"
+#include "scene/root_source.h"
 
 #include <cstdint>
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "command/unit_settings.h"
+#include "host/unit_settings.h"
 #include "host/current_callback.h"
 #include "support/fake_lookup.h"
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "collect/scene_container.h"
-#include "command/unit_settings.h"
+#include "host/unit_settings.h"
 #include "host/current_callback.h"
 #include "hostsim/emulated_host.h"
-#include "items/root_source.h"
+#include "scene/root_source.h"
 #include "qmxread/qmx_tree.h"
 
 namespace pelmora::scene_test {
