@@ -30,7 +30,14 @@ namespace ondemand = json::ondemand;
 constexpr std::size_t kMaxPolygonPoints = 32767;
 constexpr std::size_t kMaxRecordBytes = std::size_t{16} << 20;
 
-std::string inQuotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string inQuotes(std::string_view text) {
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '"';
+    quoted += text;
+    quoted += '"';
+    return quoted;
+}
 
 [[noreturn]] void tooMany(const Path& path, std::size_t limit) {
     fail(path, "array of more than " + std::to_string(limit) + " entries exceeds the limit of " + std::to_string(limit));

@@ -88,10 +88,9 @@ EmulatedHost::Impl::Impl(Drawing d) : drawing(std::move(d)) {
 }
 
 Node* EmulatedHost::Impl::newNode(NodeKind kind) {
-    Node& n = nodes.emplace_back();
-    n.kind = kind;
-    known.insert(&n);
-    return &n;
+    Node* n = table.add();
+    n->kind = kind;
+    return n;
 }
 
 std::uint8_t* EmulatedHost::Impl::newBytes(std::size_t size) {
@@ -159,9 +158,9 @@ void EmulatedHost::Impl::fault(std::int32_t service, const std::string& what) {
 
 Node* EmulatedHost::Impl::anyNode(HostHandle handle, std::int32_t service) {
     if (handle == nullptr) return nullptr;
-    auto* n = static_cast<Node*>(handle);
-    if (n == lastChecked) return n;
-    if (known.find(n) == known.end()) {
+    if (handle == lastChecked) return static_cast<Node*>(handle);
+    Node* n = table.find(handle);
+    if (n == nullptr) {
         fault(service, "handle " + describe(handle) + " was never given by the host");
         return nullptr;
     }
@@ -280,7 +279,7 @@ void EmulatedHost::onMessage(std::function<void(const ShownMessage&)> observer) 
 const std::vector<CommandCall>& EmulatedHost::commandLog() const { return impl_->commandLog; }
 const std::vector<std::string>& EmulatedHost::faults() const { return impl_->faults; }
 void EmulatedHost::setAbortOnFault(bool abortOnFault) { impl_->abortOnFault = abortOnFault; }
-int EmulatedHost::liveTemporaries() const { return static_cast<int>(impl_->temporaries.size()); }
+int EmulatedHost::liveTemporaries() const { return impl_->liveTemporaryCount; }
 int EmulatedHost::leakedTemporaries() const { return liveTemporaries(); }
 
 bool EmulatedHost::recordsChanged() const {
@@ -331,8 +330,8 @@ HostHandle EmulatedHost::symbolHandle(const std::string& symbolName) const {
 
 std::vector<HostHandle> EmulatedHost::recordHandles(HostHandle object) const {
     std::vector<HostHandle> result;
-    auto* n = static_cast<Node*>(object);
-    if (n == nullptr || impl_->known.find(n) == impl_->known.end()) return result;
+    Node* n = object == nullptr ? nullptr : impl_->table.find(object);
+    if (n == nullptr) return result;
     for (Node* r = n->firstRecord; r != nullptr; r = r->next) result.push_back(r);
     return result;
 }

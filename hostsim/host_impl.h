@@ -15,6 +15,7 @@
 
 #include "host/host_abi.h"
 #include "hostsim/emulated_host.h"
+#include "hostsim/node_table.h"
 
 namespace pelmora::hostsim {
 
@@ -46,6 +47,7 @@ inline constexpr std::uint32_t kAnyRecordTag = 1379157095;
 struct Node {
     std::uint8_t* data = nullptr;
     NodeKind kind = NodeKind::Object;
+    bool given = false;  // the slot holds a node the host gave out (see NodeTable)
     bool alive = true;
     bool visible = true;
     bool selected = false;
@@ -60,6 +62,7 @@ struct Node {
     std::uint32_t tag = 0;
     std::int32_t lockCount = 0;
     std::size_t byteCount = 0;
+    std::size_t nodeCount = 0;  // a temporary object's root: the nodes of the whole object
     // links
     Node* next = nullptr;         // next member, layer, record or chain element
     Node* first = nullptr;        // first member
@@ -89,9 +92,8 @@ struct EmulatedHost::Impl {
 
     // --- state ---
     Drawing drawing;
-    std::deque<Node> nodes;
+    NodeTable table;
     std::deque<std::vector<std::uint8_t>> byteStore;  // bytes behind records and layers
-    std::unordered_set<const Node*> known;
     const Node* lastChecked = nullptr;  // last handle found alive: repeated calls skip the lookup
 
     Node* header = nullptr;
@@ -116,12 +118,10 @@ struct EmulatedHost::Impl {
     std::vector<CommandCall> commandLog;
     std::vector<std::string> faults;
     bool abortOnFault = false;
-    // Temporary objects: each one's nodes in one block, its root first. A
-    // disposed block is kept (its nodes marked dead, so that later use is a
+    // Temporary objects: each one's nodes side by side, its root first. A
+    // disposed one's nodes are kept (marked dead, so that later use is a
     // fault) until more than kDisposedNodesKept nodes wait; the oldest go then.
-    std::unordered_map<const Node*, std::vector<Node>> temporaries;
-    std::deque<std::vector<Node>> disposedTemporaries;
-    std::size_t disposedNodeCount = 0;
+    int liveTemporaryCount = 0;
     static constexpr std::size_t kDisposedNodesKept = std::size_t{1} << 20;
 
     // --- building ---

@@ -25,7 +25,9 @@ std::string Path::text() const {
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
         const Path& p = **it;
         if (p.isElement) {
-            result += "[" + std::to_string(p.index) + "]";
+            result += '[';
+            result += std::to_string(p.index);
+            result += ']';
         } else {
             if (!result.empty()) result += '.';
             result += p.key;
