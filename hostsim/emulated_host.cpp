@@ -30,8 +30,9 @@ const ServiceTable& serviceTable() {
 const ServiceTable* gTable = nullptr;
 
 HostServiceAddress lookupService(std::int32_t service) {
-    if (gActive == nullptr || service < 0 || service >= static_cast<std::int32_t>(gTable->size())) return nullptr;
-    if (gActive->implForServices()->disabled[static_cast<std::size_t>(service)]) return nullptr;
+    const EmulatedHost::Impl* impl = gActiveImpl;
+    if (impl == nullptr || service < 0 || service >= static_cast<std::int32_t>(gTable->size())) return nullptr;
+    if (impl->disabled[static_cast<std::size_t>(service)]) return nullptr;
     return (*gTable)[static_cast<std::size_t>(service)];
 }
 
@@ -156,9 +157,8 @@ void EmulatedHost::Impl::fault(std::int32_t service, const std::string& what) {
     }
 }
 
-Node* EmulatedHost::Impl::anyNode(HostHandle handle, std::int32_t service) {
+Node* EmulatedHost::Impl::checkedNode(HostHandle handle, std::int32_t service) {
     if (handle == nullptr) return nullptr;
-    if (handle == lastChecked) return static_cast<Node*>(handle);
     Node* n = table.find(handle);
     if (n == nullptr) {
         fault(service, "handle " + describe(handle) + " was never given by the host");
@@ -172,13 +172,9 @@ Node* EmulatedHost::Impl::anyNode(HostHandle handle, std::int32_t service) {
     return n;
 }
 
-Node* EmulatedHost::Impl::objectNode(HostHandle handle, std::int32_t service) {
-    Node* n = anyNode(handle, service);
-    if (n != nullptr && n->kind == NodeKind::Record) {
-        fault(service, "handle " + describe(handle) + " is a record, not an object");
-        return nullptr;
-    }
-    return n;
+Node* EmulatedHost::Impl::wrongKind(HostHandle handle, std::int32_t service, const char* what) {
+    fault(service, "handle " + describe(handle) + " " + what);
+    return nullptr;
 }
 
 Node* EmulatedHost::Impl::recordNode(HostHandle handle, std::int32_t service) {
@@ -211,14 +207,11 @@ Drawing EmulatedHost::Impl::currentDrawing() const {
     return copy;
 }
 
-EmulatedHost::Impl& serviceHost(std::int32_t service) {
-    if (gActive == nullptr) {
-        std::fprintf(stderr, "emulated host: service %d called while no host is active\n", static_cast<int>(service));
-        std::abort();
-    }
-    EmulatedHost::Impl& impl = *gActive->implForServices();
-    ++impl.calls[static_cast<std::size_t>(service)];
-    return impl;
+EmulatedHost::Impl* gActiveImpl = nullptr;
+
+void noActiveHost(std::int32_t service) {
+    std::fprintf(stderr, "emulated host: service %d called while no host is active\n", static_cast<int>(service));
+    std::abort();
 }
 
 void writeHostName(const std::string& text, std::uint8_t* out256) {
@@ -233,12 +226,16 @@ void writeHostName(const std::string& text, std::uint8_t* out256) {
 EmulatedHost::EmulatedHost(Drawing drawing) : impl_(std::make_unique<Impl>(std::move(drawing))) {}
 
 EmulatedHost::~EmulatedHost() {
-    if (gActive == this) gActive = nullptr;
+    if (gActive == this) {
+        gActive = nullptr;
+        gActiveImpl = nullptr;
+    }
 }
 
 HostCallback EmulatedHost::callback() {
     gTable = &serviceTable();
     gActive = this;
+    gActiveImpl = impl_.get();
     return &lookupService;
 }
 

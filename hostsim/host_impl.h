@@ -139,6 +139,8 @@ struct EmulatedHost::Impl {
     // disposed. Null handles give null without a fault (queries on "no
     // object" answer their fallback).
     Node* anyNode(HostHandle handle, std::int32_t service);
+    Node* checkedNode(HostHandle handle, std::int32_t service);  // anyNode past its shortcut
+    Node* wrongKind(HostHandle handle, std::int32_t service, const char* what);  // records the fault, gives null
     // As anyNode, and a record is the wrong kind.
     Node* objectNode(HostHandle handle, std::int32_t service);
     // As anyNode, and only a record is the right kind.
@@ -149,9 +151,31 @@ struct EmulatedHost::Impl {
     Drawing currentDrawing() const;
 };
 
-// The host the services answer for; aborts when none is active (a service
-// address used outside any host is a fault of the caller that nothing can answer).
-EmulatedHost::Impl& serviceHost(std::int32_t service);
+// The inside of the active host, null when none is; set with the active host.
+extern EmulatedHost::Impl* gActiveImpl;
+[[noreturn]] void noActiveHost(std::int32_t service);
+
+// The host the services answer for, with the call counted; aborts when none
+// is active (a service address used outside any host is a fault of the caller
+// that nothing can answer). Inline: every service call goes through here.
+inline EmulatedHost::Impl& serviceHost(std::int32_t service) {
+    EmulatedHost::Impl* impl = gActiveImpl;
+    if (impl == nullptr) [[unlikely]] noActiveHost(service);
+    ++impl->calls[static_cast<std::size_t>(service)];
+    return *impl;
+}
+
+inline Node* EmulatedHost::Impl::anyNode(HostHandle handle, std::int32_t service) {
+    // Repeated calls on one handle (a polygon's vertices) skip the search.
+    if (handle == lastChecked && handle != nullptr) return static_cast<Node*>(const_cast<void*>(handle));
+    return checkedNode(handle, service);
+}
+
+inline Node* EmulatedHost::Impl::objectNode(HostHandle handle, std::int32_t service) {
+    Node* n = anyNode(handle, service);
+    if (n != nullptr && n->kind == NodeKind::Record) [[unlikely]] return wrongKind(handle, service, "is a record, not an object");
+    return n;
+}
 
 // Writes a length-prefixed name of at most 255 bytes into a 256-byte buffer.
 void writeHostName(const std::string& text, std::uint8_t* out256);

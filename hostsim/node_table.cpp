@@ -12,15 +12,12 @@ namespace {
 // objects needs a few hundred ranges and a temporary object of a thousand
 // polygons fits a block several times.
 constexpr std::size_t kBlockNodes = 4096;
+// Nodes of freed blocks kept for reuse.
+constexpr std::size_t kSpareNodes = std::size_t{1} << 20;
 
 std::uintptr_t address(const void* p) { return reinterpret_cast<std::uintptr_t>(p); }
 
 }  // namespace
-
-bool NodeTable::Block::holds(const void* p) const {
-    const std::uintptr_t begin = address(nodes.get());
-    return address(p) >= begin && address(p) < begin + capacity * sizeof(Node);
-}
 
 Node* NodeTable::Block::nodeAt(const void* p) const {
     const std::uintptr_t offset = address(p) - address(nodes.get());
@@ -35,13 +32,21 @@ NodeTable::~NodeTable() = default;
 
 NodeTable::Block& NodeTable::newBlock(std::size_t capacity, bool temporary) {
     std::unique_ptr<Block> block;
-    if (capacity == kBlockNodes && !spare_.empty()) {
-        block = std::move(spare_.back());
-        spare_.pop_back();
+    // A freed block large enough is used again: a large object converted
+    // once per export needs the same room each time.
+    auto fits = spare_.end();
+    for (auto it = spare_.begin(); it != spare_.end(); ++it) {
+        if ((*it)->capacity >= capacity && (fits == spare_.end() || (*it)->capacity < (*fits)->capacity)) fits = it;
+    }
+    if (fits != spare_.end()) {
+        block = std::move(*fits);
+        spare_.erase(fits);
+        spareNodes_ -= block->capacity;
     } else {
         block = std::make_unique<Block>();
         block->nodes = std::make_unique<Node[]>(capacity);
         block->capacity = capacity;
+        block->bytes = capacity * sizeof(Node);
     }
     block->temporary = temporary;
     Block& made = *block;
@@ -76,8 +81,8 @@ Node* NodeTable::addTemporary(std::size_t count) {
     if (block == nullptr || block->capacity - block->used < count) {
         block = &newBlock(std::max(count, kBlockNodes), true);
         temporaryOrder_.push_back(block);
-        // A block of its own for a large object; small ones share the standard blocks.
-        if (block->capacity == kBlockNodes) temporaryBlock_ = block;
+        // A block of its own for a large object; small ones share blocks.
+        if (count <= kBlockNodes) temporaryBlock_ = block;
     }
     Node* first = &block->nodes[block->used];
     for (std::size_t i = 0; i < count; ++i) {
@@ -111,14 +116,20 @@ void NodeTable::retireTemporary(const Node* first, std::size_t count, std::size_
 }
 
 void NodeTable::freeBlock(Block* block) {
-    if (lastBlock_ == block) lastBlock_ = nullptr;
+    for (const Block*& recent : recent_)
+        if (recent == block) recent = nullptr;
     given_ -= block->used;
-    for (std::size_t i = 0; i < block->used; ++i) block->nodes[i].given = false;
+    // Its nodes are no longer found: only slots below `used` are.
     block->used = block->live = block->disposed = 0;
     auto it = std::find_if(blocks_.begin(), blocks_.end(), [&](const std::unique_ptr<Block>& b) { return b.get() == block; });
     std::unique_ptr<Block> owned = std::move(*it);
     blocks_.erase(it);
-    if (owned->capacity == kBlockNodes && spare_.size() < 16) spare_.push_back(std::move(owned));
+    // Kept for reuse up to as many nodes as the disposed ones waiting: the
+    // host then holds at most about twice that.
+    if (spareNodes_ + owned->capacity <= kSpareNodes) {
+        spareNodes_ += owned->capacity;
+        spare_.push_back(std::move(owned));
+    }
 }
 
 }  // namespace pelmora::hostsim

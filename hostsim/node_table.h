@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -32,12 +33,18 @@ public:
 
     // The node at a handle's address when the host gave it (alive or
     // disposed), else null. Never reads memory the table does not hold.
+    // The two blocks found last are tried first: a walk over a temporary
+    // object goes back and forth between it and the drawing's objects.
     Node* find(const void* handle) const {
-        const Block* b = lastBlock_;
+        const Block* b = recent_[0];
         if (b == nullptr || !b->holds(handle)) {
-            b = blockAt(handle);
-            if (b == nullptr) return nullptr;
-            lastBlock_ = b;
+            b = recent_[1];
+            if (b == nullptr || !b->holds(handle)) {
+                b = blockAt(handle);
+                if (b == nullptr) return nullptr;
+            }
+            recent_[1] = recent_[0];
+            recent_[0] = b;
         }
         return b->nodeAt(handle);
     }
@@ -54,8 +61,13 @@ private:
         std::size_t disposed = 0;  // temporary nodes disposed of and kept
         bool temporary = false;
 
-        bool holds(const void* p) const;
+        bool holds(const void* p) const {
+            const auto begin = reinterpret_cast<std::uintptr_t>(nodes.get());
+            const auto at = reinterpret_cast<std::uintptr_t>(p);
+            return at >= begin && at - begin < bytes;
+        }
         Node* nodeAt(const void* p) const;
+        std::size_t bytes = 0;  // capacity * sizeof(Node)
     };
 
     Block& newBlock(std::size_t capacity, bool temporary);
@@ -67,10 +79,11 @@ private:
     Block* drawingBlock_ = nullptr;               // where the next drawing node goes
     Block* temporaryBlock_ = nullptr;             // where the next temporary object goes
     std::vector<Block*> temporaryOrder_;          // temporary blocks, oldest first
-    std::vector<std::unique_ptr<Block>> spare_;   // freed blocks of the standard size, kept for reuse
+    std::vector<std::unique_ptr<Block>> spare_;   // freed blocks, kept for reuse
+    std::size_t spareNodes_ = 0;
     std::size_t waiting_ = 0;                     // disposed temporary nodes kept
     std::size_t given_ = 0;
-    mutable const Block* lastBlock_ = nullptr;
+    mutable const Block* recent_[2] = {nullptr, nullptr};
 };
 
 }  // namespace pelmora::hostsim
