@@ -22,5 +22,6 @@ Runner addInspectCommand(CLI::App& app);
 Runner addConvertCommand(CLI::App& app);
 Runner addTemplatesCommand(CLI::App& app);
 Runner addExportCommand(CLI::App& app);
+Runner addImportCommand(CLI::App& app);
 
 }  // namespace pelmora::tool
