@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     add(addInspectCommand);
     add(addConvertCommand);
     add(addTemplatesCommand);
+    add(addPreviewCommand);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
