@@ -132,22 +132,13 @@ void VertexMerger::rehash() {
 inline std::size_t VertexMerger::seenSlotOf(const std::uint32_t (&bits)[3]) const {
     const std::uint64_t h = bits[0] * 0x9E3779B97F4A7C15ULL ^ bits[1] * 0xC2B2AE3D27D4EB4FULL ^
                             bits[2] * 0x165667B19E3779F9ULL;
-    const std::size_t mask = seen_.size() - 1;
-    auto i = static_cast<std::size_t>((h ^ (h >> 31)) * 0xBF58476D1CE4E5B9ULL >> seenShift_);
-    while (seen_[i].index >= 0 &&
-           (seen_[i].bits[0] != bits[0] || seen_[i].bits[1] != bits[1] || seen_[i].bits[2] != bits[2])) {
-        i = (i + 1) & mask;
-    }
-    return i;
+    return static_cast<std::size_t>((h ^ (h >> 31)) * 0xBF58476D1CE4E5B9ULL >> seenShift_);
 }
 
-void VertexMerger::rehashSeen() {
-    std::vector<Seen> old(seen_.size() * kGrowth, Seen{{0, 0, 0}, -1});
-    old.swap(seen_);
+void VertexMerger::growSeen() {
+    // What the smaller table held is only a shortcut: it starts again empty.
+    std::vector<Seen>(seen_.size() * kGrowth, Seen{{0, 0, 0}, -1}).swap(seen_);
     seenShift_ -= kGrowthBits;
-    for (const Seen& entry : old) {
-        if (entry.index >= 0) seen_[seenSlotOf(entry.bits)] = entry;
-    }
 }
 
 std::int32_t VertexMerger::addVertex(const Vec3f& v) {
@@ -159,9 +150,10 @@ std::int32_t VertexMerger::addVertex(const Vec3f& v) {
     std::size_t seenSlot = 0;
     if (cacheable) {
         seenSlot = seenSlotOf(bits);
-        if (seen_[seenSlot].index >= 0) {
-            polygons_.push_back(seen_[seenSlot].index);
-            return seen_[seenSlot].index;
+        const Seen& seen = seen_[seenSlot];
+        if (seen.index >= 0 && seen.bits[0] == bits[0] && seen.bits[1] == bits[1] && seen.bits[2] == bits[2]) {
+            polygons_.push_back(seen.index);
+            return seen.index;
         }
     }
 
@@ -174,10 +166,9 @@ std::int32_t VertexMerger::addVertex(const Vec3f& v) {
         vertices_.push_back(v);
         insert(home, homeSlot, index);
     }
-    if (cacheable) {
-        seen_[seenSlot] = Seen{{bits[0], bits[1], bits[2]}, index};
-        if (++seenUsed_ * 2 > seen_.size()) rehashSeen();
-    }
+    if (cacheable) seen_[seenSlot] = Seen{{bits[0], bits[1], bits[2]}, index};
+    // Room for about two slots a stored vertex, up to what the caches hold.
+    if (vertices_.size() * 2 > seen_.size() && seen_.size() < (std::size_t{1} << kMaxSeenBits)) growSeen();
     polygons_.push_back(index);
     return index;
 }

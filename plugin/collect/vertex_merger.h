@@ -65,15 +65,19 @@ private:
     inline void insert(const Cell& cell, std::size_t slot, std::int32_t index);
     void rehash();
 
-    // Vertices already answered, by their exact bits. A repeat gets the answer
-    // of its first occurrence (stored vertices only ever gain higher indices),
-    // so it skips the tolerance search: most vertices of a mesh are repeats.
+    // Vertices answered lately, by their exact bits, one per slot (a newer one
+    // takes the slot of an older). A repeat gets the answer of its first
+    // occurrence (stored vertices only ever gain higher indices), so it skips
+    // the tolerance search: most vertices of a mesh are repeats of recent ones.
+    // Any vertex not found here is answered by the search, with the same
+    // result; so the table stays small enough for the processor's caches.
     struct Seen {
         std::uint32_t bits[3];
         std::int32_t index;  // -1 for an empty slot
     };
+    static constexpr int kMaxSeenBits = 14;
     inline std::size_t seenSlotOf(const std::uint32_t (&bits)[3]) const;
-    void rehashSeen();
+    void growSeen();
 
     std::vector<Vec3f> vertices_;
     std::vector<std::int32_t> nextInCell_;  // per vertex: the previous vertex of its cell, or -1
@@ -82,7 +86,6 @@ private:
     std::size_t usedSlots_ = 0;
     std::vector<Seen> seen_;
     int seenShift_;
-    std::size_t seenUsed_ = 0;
     std::vector<std::int32_t> polygons_;
     std::int32_t polygonCount_ = 0;
 };
