@@ -83,6 +83,11 @@ public:
     void boolean(bool value) { out_ += value ? "true" : "false"; }
     void null() { out_ += "null"; }
 
+    // What is written between these two stays on one line: polygons of a
+    // million points would otherwise take more room in indentation than in numbers.
+    void beginOneLine() { ++oneLine_; }
+    void endOneLine() { --oneLine_; }
+
     // A point on one line: [x, y, z].
     void point(const Point3& p) {
         out_ += '[';
@@ -102,13 +107,14 @@ private:
     void close(char bracket) {
         const bool empty = first_.back();
         first_.pop_back();
-        if (!empty) newline();
+        if (!empty && oneLine_ == 0) newline();
         out_ += bracket;
     }
     void next() {
-        if (!first_.back()) out_ += ',';
+        const bool firstOne = first_.back();
         first_.back() = false;
-        newline();
+        if (!firstOne) out_ += oneLine_ > 0 ? ", " : ",";
+        if (oneLine_ == 0) newline();
     }
     void newline() {
         out_ += '\n';
@@ -137,6 +143,7 @@ private:
 
     std::string& out_;
     std::vector<bool> first_;  // per open object or array: nothing written in it yet
+    int oneLine_ = 0;
 };
 
 const char* typeName(std::int16_t type) {
@@ -169,18 +176,22 @@ std::string hexOf(const std::vector<std::uint8_t>& bytes) {
 }
 
 void writePoints(JsonText& j, const std::vector<Point3>& points) {
+    j.beginOneLine();
     j.beginArray();
     for (const Point3& p : points) {
         j.entry();
         j.point(p);
     }
     j.endArray();
+    j.endOneLine();
 }
 
 void writeEntries(JsonText& j, const std::vector<GeometryEntry>& entries) {
     j.beginArray();
     for (const GeometryEntry& e : entries) {
         j.entry();
+        // A polygon entry on a line of its own.
+        if (!e.isGroup) j.beginOneLine();
         j.beginObject();
         if (e.isGroup) {
             j.key("members");
@@ -202,6 +213,7 @@ void writeEntries(JsonText& j, const std::vector<GeometryEntry>& entries) {
             writePoints(j, e.points);
         }
         j.endObject();
+        if (!e.isGroup) j.endOneLine();
     }
     j.endArray();
 }

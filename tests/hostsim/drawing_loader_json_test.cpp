@@ -202,7 +202,7 @@ TEST(DrawingLoaderFiles, ALargeDocumentLoadsWhileItsTextIsGivenBack) {
     d.classes = {"None", "C"};
     Layer layer;
     layer.name = "A";
-    for (int i = 0; i < 40000; ++i) {
+    for (int i = 0; i < 60000; ++i) {
         DrawingObject o;
         o.type = kCodePolygon;
         o.className = i % 3 == 0 ? "C" : "None";
