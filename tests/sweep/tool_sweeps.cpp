@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -142,6 +143,8 @@ CaseVerdict ToolSweep::runOnce(FaultKind kind, long n) {
 
     const std::string message = readAll(errFile);
     const Snapshot after = snapshotOf(work_);
+    if (std::getenv("PELMORA_SWEEP_ONLY") != nullptr)
+        fs::copy(work_, base_ / ("kept-" + std::to_string(static_cast<int>(kind))), fs::copy_options::recursive);
     std::ostringstream bad;
     for (const auto& [path, bytes] : after) {
         const auto old = before_.find(path);
@@ -154,7 +157,10 @@ CaseVerdict ToolSweep::runOnce(FaultKind kind, long n) {
         }
         const bool asBefore = old != before_.end() && old->second == bytes;
         const bool asReference = fresh != reference_.end() && fresh->second == bytes;
-        if (status == 0 && !asReference) {
+        // The remembered mode is stored before the export; one that could not
+        // be stored is simply not remembered, and the export goes on.
+        const bool preference = path.ends_with("Pelmora.pref");
+        if (status == 0 && !asReference && !(preference && asBefore)) {
             // A template that could not be read is skipped: the scene differs but must be whole.
             const bool templateUnread = failedOp == "fopen" && failedAt.find("/Pelmora/") != std::string::npos;
             if (!(templateUnread && path.ends_with(".qmx") && isQmxReadable(work_ / path)))
@@ -181,7 +187,7 @@ CaseVerdict ToolSweep::runOnce(FaultKind kind, long n) {
 }
 
 long ToolSweep::countClean(FaultKind kind) {
-    if (kind == FaultKind::DiskFull) {
+    if (kind == FaultKind::DiskFull && std::getenv("PELMORA_SWEEP_ONLY") == nullptr) {
         long bytes = 0;
         for (const auto& [path, content] : reference_) {
             const auto old = before_.find(path);
@@ -210,8 +216,11 @@ SweepCounts ToolSweep::sweep(FaultKind kind, long maxCases) {
     counts.total = countClean(kind);
     counts.stride = maxCases > 0 && counts.total > maxCases ? (counts.total + maxCases - 1) / maxCases : 1;
     // A disk budget starts at nothing at all; the other faults at the first operation.
-    const long first = kind == FaultKind::DiskFull ? 0 : 1;
-    for (long n = first; n <= counts.total + 1; n += counts.stride) {
+    long first = kind == FaultKind::DiskFull ? 0 : 1;
+    long last = counts.total + 1;
+    // PELMORA_SWEEP_ONLY=N reruns case N alone and leaves its folder for a look.
+    if (const char* only = std::getenv("PELMORA_SWEEP_ONLY")) first = last = std::atol(only);
+    for (long n = first; n <= last; n += counts.stride) {
         const CaseResult result = runCase([&] { return runOnce(kind, n); });
         ++counts.cases;
         ++counts.outcomes[result.outcome];
@@ -222,7 +231,7 @@ SweepCounts ToolSweep::sweep(FaultKind kind, long maxCases) {
                                       result.detail.substr(0, 3000));
         if (!result.faultFired && kind != FaultKind::DiskFull) break;
     }
-    if (kind == FaultKind::DiskFull) {
+    if (kind == FaultKind::DiskFull && std::getenv("PELMORA_SWEEP_ONLY") == nullptr) {
         // With room to spare the run must complete.
         const CaseResult roomy = runCase([&] { return runOnce(kind, 4 * counts.total + (1 << 20)); });
         ++counts.cases;
