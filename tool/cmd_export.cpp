@@ -1,5 +1,7 @@
 // pelmora export: runs the plug-in module on a drawing document or a 3D model
 // file inside the emulated host and writes the QMX file it produces.
+#include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "tool/commands.h"
@@ -10,6 +12,7 @@ namespace pelmora::tool {
 
 Runner addExportCommand(CLI::App& app) {
     auto request = std::make_shared<ExportRequest>();
+    auto previewPath = std::make_shared<std::string>();
     CLI::App* cmd = app.add_subcommand(
         "export",
         "Export a drawing document (JSON) or a 3D model file (OBJ, PLY, STL, glTF/GLB, ...) to a QMX scene file "
@@ -33,9 +36,19 @@ Runner addExportCommand(CLI::App& app) {
     auto settleModel = addModelImportOptions(*cmd, request->model);
     cmd->add_option("--module", request->modulePath,
                     "the plug-in module to load (default: $PELMORA_MODULE or the module built with the tool)");
-    return [request, settleModel] {
+    cmd->add_option("--preview", *previewPath,
+                    "after a successful export, render the written scene from its camera into this PNG file "
+                    "(as `pelmora preview` does)");
+    return [request, settleModel, previewPath] {
         settleModel();
-        return runExportRequest(*request);
+        if (!previewPath->empty() && std::filesystem::path(*previewPath).lexically_normal() ==
+                                         std::filesystem::path(request->outputPath).lexically_normal()) {
+            std::fprintf(stderr, "pelmora: --preview names the output file; give the picture another path\n");
+            return static_cast<int>(kExitUsage);
+        }
+        const int status = runExportRequest(*request);
+        if (status != kExitOk || previewPath->empty()) return status;
+        return previewAfterExport(request->outputPath, *previewPath);
     };
 }
 

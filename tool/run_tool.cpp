@@ -26,6 +26,7 @@ int parseAndRun(int argc, char** argv) {
     add(addInspectCommand);
     add(addConvertCommand);
     add(addTemplatesCommand);
+    add(addPreviewCommand);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
