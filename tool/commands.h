@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include <CLI/CLI.hpp>
 
@@ -22,5 +23,10 @@ Runner addInspectCommand(CLI::App& app);
 Runner addConvertCommand(CLI::App& app);
 Runner addTemplatesCommand(CLI::App& app);
 Runner addExportCommand(CLI::App& app);
+Runner addImportCommand(CLI::App& app);
+Runner addPreviewCommand(CLI::App& app);
+
+// Renders an exported scene into a PNG picture as `pelmora preview` does.
+int previewAfterExport(const std::string& scenePath, const std::string& picturePath);
 
 }  // namespace pelmora::tool
