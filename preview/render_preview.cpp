@@ -50,7 +50,7 @@ void chooseView(const PreviewScene& scene, const Bounds& bounds, Picture size, R
             angleNote = " (its view angle is unusable; " + std::to_string(kDefaultViewAngle) + " taken)";
             angle = kDefaultViewAngle;
         }
-        report.view = lookAt(camera.eye, camera.target, angle, size.width, size.height, bounds.radius());
+        report.view = lookAt(camera.eye, camera.target, angle, size.width, size.height);
         report.fromCamera = true;
         char degrees[32];
         std::snprintf(degrees, sizeof degrees, "%.1f", angle * 180.0 / 3.14159265358979);
@@ -85,6 +85,8 @@ Vec3d facingNormal(const Vec3d* c, std::size_t n) {
     if (dot(normal, c[0]) > 0.0) normal = normal * -1.0;
     return normal;
 }
+
+bool finitePoint(const Vec3d& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
 struct Corner {
     Vec3d camera;
@@ -136,12 +138,17 @@ void drawEdges(const PreviewMesh& mesh, const View& view, Rasterizer& raster) {
     const std::size_t count = mesh.polygonCount();
     for (std::size_t k = 0; k < count; ++k) {
         const std::uint32_t begin = mesh.starts[k], end = mesh.starts[k + 1];
-        if (end - begin < 2) continue;
+        // Only the polygons that were filled get outlines.
+        if (end - begin < 3) continue;
+        bool valid = true;
+        for (std::uint32_t i = begin; i < end && valid; ++i) {
+            const std::uint32_t index = mesh.indices[i];
+            valid = index < mesh.vertices.size() && finitePoint(mesh.vertices[index]);
+        }
+        if (!valid) continue;
         for (std::uint32_t i = begin; i < end; ++i) {
             const std::uint32_t a = mesh.indices[i], b = mesh.indices[i + 1 < end ? i + 1 : begin];
-            if (a >= mesh.vertices.size() || b >= mesh.vertices.size()) continue;
             const Vec3d p = view.toCamera(mesh.vertices[a]), q = view.toCamera(mesh.vertices[b]);
-            if (!std::isfinite(p.x + p.y + p.z + q.x + q.y + q.z)) continue;
             raster.drawLine(p, q, kEdgeColour, true);
         }
     }

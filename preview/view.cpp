@@ -24,7 +24,7 @@ double focalForViewAngle(double viewAngle, int width, int height) {
     return 0.5 * std::hypot(static_cast<double>(width), static_cast<double>(height)) / std::tan(viewAngle);
 }
 
-View lookAt(const Vec3d& eye, const Vec3d& target, double viewAngle, int width, int height, double sceneSize) {
+View lookAt(const Vec3d& eye, const Vec3d& target, double viewAngle, int width, int height) {
     View view;
     view.eye = eye;
     view.forward = normalised(target - eye);
@@ -39,8 +39,7 @@ View lookAt(const Vec3d& eye, const Vec3d& target, double viewAngle, int width, 
     view.height = height;
     // 1 / depth is kept in floats, whose relative precision does not depend on
     // the near distance; a small one only costs what lies closer still.
-    const double size = std::max(sceneSize, length(target - eye));
-    view.nearZ = std::max(size * 1e-5, 1e-9);
+    view.nearZ = std::max(length(target - eye) * 1e-5, 1e-9);
     return view;
 }
 
@@ -72,7 +71,7 @@ View framingView(const Bounds& bounds, int width, int height) {
     const double halfAngle = std::atan(0.5 * std::min(width, height) / focal);
     const double distance = 1.05 * radius / std::sin(halfAngle);
     const Vec3d eye = centre + normalised(kDefaultDirection) * distance;
-    return lookAt(eye, centre, kDefaultViewAngle, width, height, radius);
+    return lookAt(eye, centre, kDefaultViewAngle, width, height);
 }
 
 }  // namespace pelmora::preview
