@@ -21,6 +21,13 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     return q;
 }
 
+// Rounds a picture coordinate (well inside the guard band) to fixed point
+// without a library call: this runs three times per triangle.
+std::int64_t toFixed(double v) {
+    const double scaled = v * kSubpixels;
+    return static_cast<std::int64_t>(scaled >= 0.0 ? scaled + 0.5 : scaled - 0.5);
+}
+
 struct Fixed {
     std::int64_t x, y;
     double depth;
@@ -89,9 +96,9 @@ void Rasterizer::fillPolygon(const Vec3d* corners, std::size_t count, Rgb colour
 }
 
 void Rasterizer::fillTriangle(const double* pa, const double* pb, const double* pc, Rgb colour) {
-    Fixed a{std::llround(pa[0] * kSubpixels), std::llround(pa[1] * kSubpixels), pa[2]};
-    Fixed b{std::llround(pb[0] * kSubpixels), std::llround(pb[1] * kSubpixels), pb[2]};
-    Fixed c{std::llround(pc[0] * kSubpixels), std::llround(pc[1] * kSubpixels), pc[2]};
+    Fixed a{toFixed(pa[0]), toFixed(pa[1]), pa[2]};
+    Fixed b{toFixed(pb[0]), toFixed(pb[1]), pb[2]};
+    Fixed c{toFixed(pc[0]), toFixed(pc[1]), pc[2]};
     std::int64_t area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
     if (area == 0) return;
     if (area < 0) {  // back faces are drawn like front faces
@@ -155,7 +162,7 @@ void Rasterizer::fillTriangle(const double* pa, const double* pb, const double* 
 
 void Rasterizer::drawLine(const Vec3d& from, const Vec3d& to, Rgb colour, bool depthTested) {
     double t0 = 0.0, t1 = 1.0;
-    for (int plane = 0; plane < kPlanes; ++plane) {
+    for (int plane = 0; plane < kPlanes && !(insideGuard(from) && insideGuard(to)); ++plane) {
         const double d0 = planeDistance(plane, from, view_.focal, guard_, view_.nearZ);
         const double d1 = planeDistance(plane, to, view_.focal, guard_, view_.nearZ);
         if (d0 < 0.0 && d1 < 0.0) return;

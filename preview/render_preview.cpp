@@ -17,7 +17,7 @@ const Rgb kLightOutline{60, 40, 0};
 const Rgb kLightLine{230, 120, 0};
 
 std::uint8_t toByte(double value) {
-    return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0, 1.0) * 255.0));
+    return static_cast<std::uint8_t>(std::clamp(value, 0.0, 1.0) * 255.0 + 0.5);
 }
 
 struct Picture {
@@ -41,7 +41,7 @@ std::string formatPoint(const Vec3d& p) {
     return text;
 }
 
-void chooseView(const PreviewScene& scene, const Bounds& bounds, Picture size, RenderReport& report) {
+void chooseView(const PreviewScene& scene, Picture size, RenderReport& report) {
     if (scene.camera) {
         const PreviewCamera& camera = *scene.camera;
         double angle = camera.viewAngle;
@@ -58,7 +58,7 @@ void chooseView(const PreviewScene& scene, const Bounds& bounds, Picture size, R
                           formatPoint(camera.target) + ", view angle " + degrees + " degrees (half the diagonal)" + angleNote;
         return;
     }
-    report.view = framingView(bounds, size.width, size.height);
+    report.view = framingView(sceneBounds(scene), size.width, size.height);
     const std::string why = scene.cameraProblem.empty() ? "the scene has no camera" : scene.cameraProblem;
     report.viewNote = why + ": seen from a default position at " + formatPoint(report.view.eye) +
                       " that frames the scene's bounding box";
@@ -76,7 +76,7 @@ Vec3d facingNormal(const Vec3d* c, std::size_t n) {
     Vec3d normal;
     for (std::size_t i = 0; i < n; ++i) {
         const Vec3d& p = c[i];
-        const Vec3d& q = c[(i + 1) % n];
+        const Vec3d& q = c[i + 1 < n ? i + 1 : 0];
         normal.x += (p.y - q.y) * (p.z + q.z);
         normal.y += (p.z - q.z) * (p.x + q.x);
         normal.z += (p.x - q.x) * (p.y + q.y);
@@ -134,7 +134,9 @@ void drawMesh(const PreviewMesh& mesh, const View& view, Rasterizer& raster, std
     }
 }
 
-void drawEdges(const PreviewMesh& mesh, const View& view, Rasterizer& raster) {
+void drawEdges(const PreviewMesh& mesh, const View& view, Rasterizer& raster, std::vector<Vec3d>& camera) {
+    camera.resize(mesh.vertices.size());
+    for (std::size_t i = 0; i < mesh.vertices.size(); ++i) camera[i] = view.toCamera(mesh.vertices[i]);
     const std::size_t count = mesh.polygonCount();
     for (std::size_t k = 0; k < count; ++k) {
         const std::uint32_t begin = mesh.starts[k], end = mesh.starts[k + 1];
@@ -143,14 +145,12 @@ void drawEdges(const PreviewMesh& mesh, const View& view, Rasterizer& raster) {
         bool valid = true;
         for (std::uint32_t i = begin; i < end && valid; ++i) {
             const std::uint32_t index = mesh.indices[i];
-            valid = index < mesh.vertices.size() && finitePoint(mesh.vertices[index]);
+            valid = index < camera.size() && finitePoint(camera[index]);
         }
         if (!valid) continue;
-        for (std::uint32_t i = begin; i < end; ++i) {
-            const std::uint32_t a = mesh.indices[i], b = mesh.indices[i + 1 < end ? i + 1 : begin];
-            const Vec3d p = view.toCamera(mesh.vertices[a]), q = view.toCamera(mesh.vertices[b]);
-            raster.drawLine(p, q, kEdgeColour, true);
-        }
+        for (std::uint32_t i = begin; i < end; ++i)
+            raster.drawLine(camera[mesh.indices[i]], camera[mesh.indices[i + 1 < end ? i + 1 : begin]], kEdgeColour,
+                            true);
     }
 }
 
@@ -191,8 +191,7 @@ Rgb backgroundAt(int row, int height) {
 RenderResult renderPreview(const PreviewScene& scene, const RenderOptions& options) {
     RenderResult result;
     const Picture size = pictureSize(scene, options);
-    const Bounds bounds = sceneBounds(scene);
-    chooseView(scene, bounds, size, result.report);
+    chooseView(scene, size, result.report);
     result.image = Image(size.width, size.height);
     paintBackground(result.image);
 
@@ -203,7 +202,7 @@ RenderResult renderPreview(const PreviewScene& scene, const RenderOptions& optio
     for (const auto& mesh : scene.meshes) drawMesh(mesh, view, raster, corners, polygon, result.report);
     result.report.meshes = scene.meshes.size();
     if (options.edges)
-        for (const auto& mesh : scene.meshes) drawEdges(mesh, view, raster);
+        for (const auto& mesh : scene.meshes) drawEdges(mesh, view, raster, polygon);
     if (options.lights) markLights(scene, view, raster, result.report);
     return result;
 }
