@@ -6,12 +6,12 @@
 
 #include "tool/commands.h"
 #include "tool/export_run.h"
+#include "tool/import_options.h"
 
 namespace pelmora::tool {
 
 Runner addExportCommand(CLI::App& app) {
     auto request = std::make_shared<ExportRequest>();
-    auto upAxis = std::make_shared<std::string>("auto");
     auto previewPath = std::make_shared<std::string>();
     CLI::App* cmd = app.add_subcommand(
         "export",
@@ -33,18 +33,14 @@ Runner addExportCommand(CLI::App& app) {
                     "the host's folder: templates and _id_table.txt in DIR/Pelmora/, preferences in DIR/Data/ "
                     "(default: $XDG_DATA_HOME/pelmora or ~/.local/share/pelmora, created on first use)");
     cmd->add_flag("--force", request->force, "replace the output file when it exists");
-    cmd->add_option("--model-unit", request->model.unitMetres,
-                    "model files: length of one model unit in metres (default 1)")
-        ->check(CLI::PositiveNumber);
-    cmd->add_option("--model-up", *upAxis, "model files: the up axis, y or z (default: z for STL and PLY, else y)")
-        ->check(CLI::IsMember({"auto", "y", "z"}));
+    auto settleModel = addModelImportOptions(*cmd, request->model);
     cmd->add_option("--module", request->modulePath,
                     "the plug-in module to load (default: $PELMORA_MODULE or the module built with the tool)");
     cmd->add_option("--preview", *previewPath,
                     "after a successful export, render the written scene from its camera into this PNG file "
                     "(as `pelmora preview` does)");
-    return [request, upAxis, previewPath] {
-        request->model.up = *upAxis == "y" ? UpAxis::Y : *upAxis == "z" ? UpAxis::Z : UpAxis::Auto;
+    return [request, settleModel, previewPath] {
+        settleModel();
         if (!previewPath->empty() && std::filesystem::path(*previewPath).lexically_normal() ==
                                          std::filesystem::path(request->outputPath).lexically_normal()) {
             std::fprintf(stderr, "pelmora: --preview names the output file; give the picture another path\n");

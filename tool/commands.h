@@ -23,6 +23,7 @@ Runner addInspectCommand(CLI::App& app);
 Runner addConvertCommand(CLI::App& app);
 Runner addTemplatesCommand(CLI::App& app);
 Runner addExportCommand(CLI::App& app);
+Runner addImportCommand(CLI::App& app);
 Runner addPreviewCommand(CLI::App& app);
 
 // Renders an exported scene into a PNG picture as `pelmora preview` does.

@@ -11,6 +11,7 @@
 
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
+#include "hostsim/record_check.h"
 #include "tool/commands.h"
 #include "tool/export_host_dir.h"
 #include "tool/export_hooks.h"
@@ -107,6 +108,7 @@ int runExportRequest(const ExportRequest& request) {
     try {
         drawing = document ? hostsim::loadDrawing(request.drawingPath)
                            : importModel(request.drawingPath, request.model);
+        hostsim::checkRecordSizes(drawing);
     } catch (const hostsim::DocumentError& bad) {
         say(request.drawingPath + (bad.path().empty() ? "" : ": at " + bad.path()) + ": " + bad.what());
         return kExitUsage;
