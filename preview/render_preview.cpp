@@ -1,6 +1,7 @@
 #include "preview/render_preview.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 
@@ -25,9 +26,8 @@ struct Picture {
 };
 
 Picture pictureSize(const PreviewScene& scene, const RenderOptions& options) {
-    if (options.width > 0 && options.height > 0) return {options.width, options.height};
-    if (scene.camera && scene.camera->pictureWidth > 0 && scene.camera->pictureHeight > 0 &&
-        scene.camera->pictureWidth <= kMaxSide && scene.camera->pictureHeight <= kMaxSide)
+    if (pictureSizeAccepted(options.width, options.height)) return {options.width, options.height};
+    if (scene.camera && pictureSizeAccepted(scene.camera->pictureWidth, scene.camera->pictureHeight))
         return {scene.camera->pictureWidth, scene.camera->pictureHeight};
     return {kDefaultWidth, kDefaultHeight};
 }

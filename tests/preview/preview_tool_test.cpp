@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "preview/preview_scene.h"
 #include "preview/render_preview.h"
 #include "qmxread/qmx_reader.h"
 #include "support/temp_folder.h"
@@ -122,6 +123,46 @@ TEST_F(SampleHousePreview, BrickColourAtTheProjectionOfTheCameraTarget) {
     EXPECT_NE(marked.out.find("of 5 lights in the picture"), std::string::npos) << marked.out;
 }
 
+TEST_F(SampleHousePreview, SceneTakenFromTheExportedFile) {
+    ASSERT_EQ(exportHouse().status, 0);
+    auto file = qmxread::readQmxFile(scene_);
+    PreviewScene scene = sceneFromQmx(file);
+    ASSERT_TRUE(scene.camera.has_value()) << scene.cameraProblem;
+    // Eye and target as the exported file has them (metres, Y up).
+    EXPECT_NEAR(scene.camera->eye.x, 15.0, 1e-3);
+    EXPECT_NEAR(scene.camera->eye.y, 6.5, 1e-3);
+    EXPECT_NEAR(scene.camera->eye.z, -11.0, 1e-3);
+    EXPECT_NEAR(scene.camera->target.x, 4.0, 1e-3);
+    EXPECT_NEAR(scene.camera->target.y, 2.2, 1e-3);
+    EXPECT_NEAR(scene.camera->target.z, 3.0, 1e-3);
+    EXPECT_NEAR(scene.camera->viewAngle, 0.6363, 1e-3);
+    EXPECT_EQ(scene.camera->pictureWidth, 640);
+    EXPECT_EQ(scene.camera->pictureHeight, 480);
+    ASSERT_EQ(scene.meshes.size(), 5u);
+    std::size_t polygons = 0;
+    for (const auto& mesh : scene.meshes) polygons += mesh.polygonCount();
+    EXPECT_EQ(polygons, 120u);
+    EXPECT_EQ(scene.meshes[1].name, "Brick");
+    EXPECT_NEAR(scene.meshes[1].colour.red, 178 / 255.0, 1e-6);
+    EXPECT_NEAR(scene.meshes[4].colour.red, Colour{}.red, 1e-6) << "a mesh without material keeps the default";
+    // Five lights; the three that shine every way have no target node.
+    ASSERT_EQ(scene.lights.size(), 5u);
+    int aimed = 0;
+    for (const auto& light : scene.lights) aimed += light.target.has_value();
+    EXPECT_EQ(aimed, 2);
+
+    // Without the camera's target node the camera cannot aim: framed instead.
+    auto& children = file.roots.at(0).children;
+    ASSERT_EQ(children.at(0).id, 1002u);
+    children.erase(children.begin());
+    scene = sceneFromQmx(file);
+    EXPECT_FALSE(scene.camera.has_value());
+    EXPECT_EQ(scene.cameraProblem, "its camera has no target node");
+    const RenderResult framed = renderPreview(scene, {});
+    EXPECT_FALSE(framed.report.fromCamera);
+    EXPECT_EQ(framed.image.width, kDefaultWidth);
+}
+
 TEST_F(SampleHousePreview, CorruptOrMissingInputAndBadOutputAreRefused) {
     ASSERT_EQ(exportHouse().status, 0);
     const std::string picture = folder_ / "view.png";
@@ -146,6 +187,7 @@ TEST_F(SampleHousePreview, CorruptOrMissingInputAndBadOutputAreRefused) {
 
     EXPECT_EQ(runTool(folder_, {"preview", scene_, "-o", picture, "--size", "0x10"}).status, 2);
     EXPECT_EQ(runTool(folder_, {"preview", scene_, "-o", picture, "--size", "640"}).status, 2);
+    EXPECT_EQ(runTool(folder_, {"preview", scene_, "-o", picture, "--size", "16384x16384"}).status, 2);
     EXPECT_EQ(runTool(folder_, {"preview", scene_, "-o", scene_}).status, 2);
     EXPECT_EQ(runTool(folder_, {"preview", folder_ / "missing.qmx", "-o", picture}).status, 2);
     const ToolRun nowhere = runTool(folder_, {"preview", scene_, "-o", folder_ / "no/such/folder/view.png"});

@@ -102,6 +102,25 @@ TEST(PreviewRender, NearerPolygonHidesFartherOne) {
     }
 }
 
+TEST(PreviewRender, EdgesOutlineWhatIsSeenOnly) {
+    // A red quad at 10 m, half hidden by a blue one at 5 m; outlines asked for.
+    PreviewScene scene = northCamera();
+    scene.meshes = {quad(-2.0, 1.0, -1.0, 1.0, 10.0, kRed), quad(0.0, 2.0, -0.5, 0.5, 5.0, kBlue)};
+    RenderOptions options;
+    options.edges = true;
+    const RenderResult result = renderPreview(scene, options);
+    const View& view = result.report.view;
+    auto pixelOf = [&](double x, double y, double z) {
+        const Vec3d c = view.toCamera({x, y, z});
+        return result.image.at(static_cast<int>(view.pictureX(c)), static_cast<int>(view.pictureY(c)));
+    };
+    const Rgb edge{35, 35, 35};
+    EXPECT_EQ(pixelOf(-2.0, 0.3, 10.0), edge) << "the red quad's west side";
+    EXPECT_EQ(pixelOf(-1.0, 0.3, 10.0), shade(kRed, {0, 0, -1})) << "inside the red quad";
+    EXPECT_EQ(pixelOf(1.0, 0.0, 10.0), shade(kBlue, {0, 0, -1})) << "the red quad's east side, hidden";
+    EXPECT_EQ(pixelOf(2.0, 0.0, 5.0), edge) << "the blue quad's east side";
+}
+
 TEST(PreviewRender, WhatLiesBehindTheCameraDrawsNothing) {
     const Image empty = render(northCamera());
     const double nan = std::numeric_limits<double>::quiet_NaN();
