@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "preview/polygon_split.h"
+
 namespace pelmora::preview {
 
 namespace {
@@ -83,16 +85,19 @@ void Rasterizer::fillPolygon(const Vec3d* corners, std::size_t count, Rgb colour
         points = clipA_.data();
         if (count < 3) return;
     }
-    auto project = [&](const Vec3d& c) {
-        return std::array<double, 3>{view_.pictureX(c), view_.pictureY(c), 1.0 / c.z};
-    };
-    const auto first = project(points[0]);
-    auto previous = project(points[1]);
-    for (std::size_t i = 2; i < count; ++i) {
-        const auto next = project(points[i]);
-        fillTriangle(first.data(), previous.data(), next.data(), colour);
-        previous = next;
+    projected_.resize(count);
+    projectedCorners_.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        projected_[i] = {view_.pictureX(points[i]), view_.pictureY(points[i]), 1.0 / points[i].z};
+        projectedCorners_[i] = projected_[i].data();
     }
+    fillProjected(projectedCorners_.data(), count, colour);
+}
+
+void Rasterizer::fillProjected(const double* const* corners, std::size_t count, Rgb colour) {
+    splitPolygon(corners, count, split_, splitWork_);
+    for (std::size_t i = 0; i + 2 < split_.size(); i += 3)
+        fillTriangle(corners[split_[i]], corners[split_[i + 1]], corners[split_[i + 2]], colour);
 }
 
 void Rasterizer::fillTriangle(const double* pa, const double* pb, const double* pc, Rgb colour) {

@@ -96,7 +96,7 @@ struct Corner {
 };
 
 void drawMesh(const PreviewMesh& mesh, const View& view, Rasterizer& raster, std::vector<Corner>& corners,
-              std::vector<Vec3d>& polygon, RenderReport& report) {
+              std::vector<Vec3d>& polygon, std::vector<const double*>& pictured, RenderReport& report) {
     corners.resize(mesh.vertices.size());
     for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
         Corner& corner = corners[i];
@@ -127,10 +127,15 @@ void drawMesh(const PreviewMesh& mesh, const View& view, Rasterizer& raster, std
             raster.fillPolygon(polygon.data(), n, colour);
             continue;
         }
-        const double* first = corners[mesh.indices[begin]].picture.data();
-        for (std::uint32_t i = begin + 2; i < end; ++i)
-            raster.fillTriangle(first, corners[mesh.indices[i - 1]].picture.data(),
-                                corners[mesh.indices[i]].picture.data(), colour);
+        if (n == 3) {
+            raster.fillTriangle(corners[mesh.indices[begin]].picture.data(),
+                                corners[mesh.indices[begin + 1]].picture.data(),
+                                corners[mesh.indices[begin + 2]].picture.data(), colour);
+            continue;
+        }
+        pictured.clear();
+        for (std::uint32_t i = begin; i < end; ++i) pictured.push_back(corners[mesh.indices[i]].picture.data());
+        raster.fillProjected(pictured.data(), n, colour);
     }
 }
 
@@ -199,7 +204,8 @@ RenderResult renderPreview(const PreviewScene& scene, const RenderOptions& optio
     Rasterizer raster(result.image, view);
     std::vector<Corner> corners;
     std::vector<Vec3d> polygon;
-    for (const auto& mesh : scene.meshes) drawMesh(mesh, view, raster, corners, polygon, result.report);
+    std::vector<const double*> pictured;
+    for (const auto& mesh : scene.meshes) drawMesh(mesh, view, raster, corners, polygon, pictured, result.report);
     result.report.meshes = scene.meshes.size();
     if (options.edges)
         for (const auto& mesh : scene.meshes) drawEdges(mesh, view, raster, polygon);

@@ -81,6 +81,40 @@ TEST(PreviewRender, QuadFacingTheCameraCoversItsProjection) {
     EXPECT_EQ(render(halves).rgb, image.rgb);
 }
 
+TEST(PreviewRender, ConcavePolygonLeavesItsNotchOpen) {
+    // Each L starts at the outer corner next to its notch, from where a fan
+    // would cover the notch.
+    auto shownAt = [](const PreviewScene& scene, const Vec3d& point) {
+        const RenderResult result = renderPreview(scene, {});
+        const Vec3d c = result.report.view.toCamera(point);
+        const int x = static_cast<int>(result.report.view.pictureX(c));
+        const int y = static_cast<int>(result.report.view.pictureY(c));
+        return !isBackground(result.image, x, y);
+    };
+    // Facing the camera at 10 m; the notch is the square x 1..2, y 1..2.
+    PreviewScene upright = northCamera();
+    PreviewMesh facing;
+    facing.vertices = {{2, 1, 10}, {1, 1, 10}, {1, 2, 10}, {0, 2, 10}, {0, 0, 10}, {2, 0, 10}};
+    facing.addPolygon({0, 1, 2, 3, 4, 5});
+    upright.meshes.push_back(facing);
+    EXPECT_FALSE(shownAt(upright, {1.25, 1.25, 10})) << "notch";
+    EXPECT_FALSE(shownAt(upright, {1.6, 1.2, 10})) << "notch";
+    EXPECT_TRUE(shownAt(upright, {0.5, 1.5, 10})) << "upright";
+    EXPECT_TRUE(shownAt(upright, {1.5, 0.5, 10})) << "foot";
+
+    // On the ground, reaching behind the camera: cut at the near plane first.
+    // The notch is x 0..3, z 8..20.
+    PreviewScene ground = northCamera();
+    ground.camera->target = {0.0, -0.5, 10.0};
+    PreviewMesh lying;
+    lying.vertices = {{3, -1, 8}, {0, -1, 8}, {0, -1, 20}, {-3, -1, 20}, {-3, -1, -5}, {3, -1, -5}};
+    lying.addPolygon({0, 1, 2, 3, 4, 5});
+    ground.meshes.push_back(lying);
+    EXPECT_FALSE(shownAt(ground, {1.0, -1, 12})) << "notch";
+    EXPECT_TRUE(shownAt(ground, {-1.5, -1, 14})) << "upright";
+    EXPECT_TRUE(shownAt(ground, {1.5, -1, 4})) << "foot";
+}
+
 TEST(PreviewRender, NearerPolygonHidesFartherOne) {
     // A red quad at 10 m and a blue one at 5 m that overlap, given in both orders.
     for (bool nearFirst : {false, true}) {
