@@ -6,7 +6,9 @@
 // a name is checked once the name's list is known: classes before the layers
 // are read (the layers wait when the classes come later), symbols when they
 // are known, layers at the end.
+#include <cstdint>
 #include <limits>
+#include <memory>
 #include <new>
 #include <string>
 #include <unordered_set>
@@ -25,6 +27,19 @@ using json::fail;
 using json::Pending;
 using json::keyText;
 namespace ondemand = json::ondemand;
+
+// The on-demand parser of Debian's simdjson (3.0.x) allocates its string
+// buffer with a nothrow new and does not look at the result: without memory it
+// would report success and then write through a null pointer. The buffer is a
+// private member; an explicit instantiation may name it (access is not checked
+// there), which lets the load see the failure and end with std::bad_alloc.
+using StringBufferMember = std::unique_ptr<std::uint8_t[]> ondemand::parser::*;
+StringBufferMember stringBufferMember();
+template <StringBufferMember Member>
+struct StringBufferAccess {
+    friend StringBufferMember stringBufferMember() { return Member; }
+};
+template struct StringBufferAccess<&ondemand::parser::string_buf>;
 
 // A polygon's vertex count reaches the plug-in as a 16-bit integer.
 constexpr std::size_t kMaxPolygonPoints = 32767;
@@ -682,6 +697,8 @@ Drawing parse(DocumentText& text) {
     // The parser allocates its own tables; without memory it says so, and the
     // load ends with std::bad_alloc like any other allocation.
     ondemand::parser parser(kMaxDocumentBytes);
+    const simdjson::error_code allocated = parser.allocate(text.size());
+    if (allocated == simdjson::MEMALLOC || !(parser.*stringBufferMember())) throw std::bad_alloc();
     ondemand::document document;
     const simdjson::error_code error = parser.iterate(text.data(), text.size(), text.capacity()).get(document);
     if (error == simdjson::MEMALLOC) throw std::bad_alloc();

@@ -190,7 +190,13 @@ int runExportRequest(const ExportRequest& request) {
             say("the command did not run: the drawing's state or the host does not allow it");
             return kExitFailure;
         }
-        bool confirmed = !host.dialogs().empty() && host.dialogs().back().result == hostsim::kDialogConfirmed;
+        // Only a dialog that ran and was cancelled is a cancel; one the host
+        // could not build or run is a failure.
+        if (host.dialogs().empty() || !host.dialogs().back().ran) {
+            say("the options dialog could not be shown; nothing was written");
+            return kExitFailure;
+        }
+        bool confirmed = host.dialogs().back().result == hostsim::kDialogConfirmed;
         if (!confirmed) {
             say("the options dialog was not confirmed; nothing was written");
             return kExitCancelled;
