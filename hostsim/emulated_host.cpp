@@ -27,14 +27,14 @@ const ServiceTable& serviceTable() {
     return table;
 }
 
-// Set with the active host; the lookup is on the hot path of every service call.
-const ServiceTable* gTable = nullptr;
+// The active host's table of what it answers, set with the active host: the
+// lookup is on the path of every service call, one bounds check and one load.
+const ServiceTable* gAnswered = nullptr;
 
 HostServiceAddress lookupService(std::int32_t service) {
-    const EmulatedHost::Impl* impl = gActiveImpl;
-    if (impl == nullptr || service < 0 || service >= static_cast<std::int32_t>(gTable->size())) return nullptr;
-    if (impl->disabled[static_cast<std::size_t>(service)]) return nullptr;
-    return (*gTable)[static_cast<std::size_t>(service)];
+    const ServiceTable* table = gAnswered;
+    if (table == nullptr || static_cast<std::uint32_t>(service) >= table->size()) return nullptr;
+    return (*table)[static_cast<std::size_t>(service)];
 }
 
 std::string describe(const void* handle) {
@@ -47,7 +47,7 @@ std::string describe(const void* handle) {
 
 // ---------------------------------------------------------------- building
 
-EmulatedHost::Impl::Impl(Drawing d) : drawing(std::move(d)) {
+EmulatedHost::Impl::Impl(Drawing d) : drawing(std::move(d)), answered(serviceTable()) {
     // Handing over a record shorter than the plug-in reads would let it read
     // and write past the record's end.
     checkRecordSizes(drawing);
@@ -233,13 +233,14 @@ EmulatedHost::~EmulatedHost() {
     if (gActive == this) {
         gActive = nullptr;
         gActiveImpl = nullptr;
+        gAnswered = nullptr;
     }
 }
 
 HostCallback EmulatedHost::callback() {
-    gTable = &serviceTable();
     gActive = this;
     gActiveImpl = impl_.get();
+    gAnswered = &impl_->answered;
     return &lookupService;
 }
 
@@ -254,13 +255,17 @@ void EmulatedHost::setFolder(std::int32_t kind, std::string path) {
 }
 
 void EmulatedHost::disableService(std::int32_t service) {
-    if (service >= 0 && service < static_cast<std::int32_t>(impl_->disabled.size()))
+    if (service >= 0 && service < static_cast<std::int32_t>(impl_->disabled.size())) {
         impl_->disabled[static_cast<std::size_t>(service)] = true;
+        impl_->answered[static_cast<std::size_t>(service)] = nullptr;
+    }
 }
 
 void EmulatedHost::enableService(std::int32_t service) {
-    if (service >= 0 && service < static_cast<std::int32_t>(impl_->disabled.size()))
+    if (service >= 0 && service < static_cast<std::int32_t>(impl_->disabled.size())) {
         impl_->disabled[static_cast<std::size_t>(service)] = false;
+        impl_->answered[static_cast<std::size_t>(service)] = serviceTable()[static_cast<std::size_t>(service)];
+    }
 }
 
 bool EmulatedHost::serviceEnabled(std::int32_t service) const {

@@ -107,6 +107,7 @@ struct EmulatedHost::Impl {
     std::unordered_map<std::string, Node*> layerByName, symbolByName;
 
     std::array<bool, 621> disabled{};
+    ServiceTable answered{};  // the service table less the services switched off: what the lookup gives
     std::array<int, 621> calls{};
     std::string folders[3];
     bool folderSet[3] = {false, false, false};
