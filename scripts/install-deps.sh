@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libsimdjson-dev libcli11-dev libassimp-dev assimp-utils assimp-testmodels libmeshoptimizer-dev libpng-dev
+  nlohmann-json3-dev libsimdjson-dev libcli11-dev libassimp-dev assimp-utils assimp-testmodels libmeshoptimizer-dev libtinyobjloader-dev libpng-dev
   clang libclang-rt-14-dev
   locales
   gcc-mingw-w64-i686 g++-mingw-w64-i686 binutils-mingw-w64-i686
