@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "tool/cli_checks.h"
 #include "tool/commands.h"
 #include "tool/export_run.h"
 #include "tool/import_options.h"
@@ -21,7 +22,7 @@ Runner addExportCommand(CLI::App& app) {
         "cancelled.");
     cmd->add_option("DRAWING", request->drawingPath, "drawing document (.json) or 3D model file")
         ->required()
-        ->check(CLI::ExistingFile);
+        ->check(existingFile());
     cmd->add_option("-o,--output", request->outputPath, "the QMX file to write (the answer of the save dialog)")
         ->required();
     cmd->add_option("--mode", request->mode,
