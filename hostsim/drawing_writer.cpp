@@ -17,6 +17,13 @@
 namespace pelmora::hostsim {
 namespace {
 
+// Windows has no exec to keep the descriptor from, but a text mode to avoid.
+#if defined(_WIN32)
+constexpr int kOpenFlags = O_BINARY;
+#else
+constexpr int kOpenFlags = O_CLOEXEC;
+#endif
+
 // Keys are written in the JSON library's order (sorted), so that documents
 // written before and after read the same to a person comparing them.
 
@@ -199,7 +206,7 @@ std::string createFileBeside(const std::string& target) {
     static unsigned serial = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string candidate = stem + std::to_string(++serial);
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, 0666);
         if (fd >= 0) {
             ::close(fd);
             return candidate;
@@ -212,7 +219,7 @@ std::string createFileBeside(const std::string& target) {
 // Writes all of `text` to the file; a failed close counts as a failed write
 // (a full disk may show only there).
 bool writeAll(const std::string& path, const std::string& text) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | kOpenFlags);
     if (fd < 0) return false;
     const char* next = text.data();
     std::size_t left = text.size();

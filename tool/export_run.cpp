@@ -104,6 +104,9 @@ int runExportRequest(const ExportRequest& request) {
 
     // The drawing, or the model file turned into one.
     const bool document = isDrawingDocument(request.drawingPath);
+    // Taken before the reading: a drawing still in this state after the
+    // export is the one that was read, and need not be read again.
+    const FileState drawingAsRead = FileState::of(request.drawingPath);
     hostsim::Drawing drawing;
     try {
         drawing = document ? hostsim::loadDrawing(request.drawingPath)
@@ -210,10 +213,14 @@ int runExportRequest(const ExportRequest& request) {
     if (document && host.recordsChanged()) {
         hostsim::Drawing changed = host.drawing();
         bool same = false;
-        try {
-            same = hostsim::loadDrawing(request.drawingPath) == changed;
-        } catch (const hostsim::DocumentError&) {
-            // Gone or changed into something unreadable meanwhile: write ours.
+        // Unchanged on disk, the file holds the drawing as read, which differs
+        // from ours by the records; only a file changed meanwhile is read again.
+        if (!FileState::of(request.drawingPath).sameAs(drawingAsRead)) {
+            try {
+                same = hostsim::loadDrawing(request.drawingPath) == changed;
+            } catch (const hostsim::DocumentError&) {
+                // Gone or changed into something unreadable meanwhile: write ours.
+            }
         }
         if (!same) {
             try {
