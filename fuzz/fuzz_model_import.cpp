@@ -15,6 +15,10 @@
 #include "hostsim/drawing.h"
 #include "tool/model_import.h"
 
+// A model may ask for any amount of memory at once: the sanitizer then gives
+// null (the importer's out-of-memory refusal) instead of ending the child.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     namespace fs = std::filesystem;
     using namespace pelmora;

@@ -1,28 +1,19 @@
 // Writing a drawing document: every value the model holds is written so that
 // loading the text gives an equal Drawing; the file is replaced atomically.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <stdexcept>
-
 #include <map>
+#include <memory>
+#include <stdexcept>
 
 #include "hostsim/drawing.h"
 #include "hostsim/json_text.h"
 #include "platform/files.h"
+#include "scene_file/file_sink.h"
 
 namespace pelmora::hostsim {
 namespace {
-
-// Windows has no exec to keep the descriptor from, but a text mode to avoid.
-#if defined(_WIN32)
-constexpr int kOpenFlags = O_BINARY;
-#else
-constexpr int kOpenFlags = O_CLOEXEC;
-#endif
 
 // Keys are written in the JSON library's order (sorted), so that documents
 // written before and after read the same to a person comparing them.
@@ -199,43 +190,15 @@ std::string serializeDrawing(const Drawing& d) {
 
 namespace {
 
-// Creates a new empty file with a name of its own beside `target` (the usual
-// permissions, as a new file would get them); empty when none can be made.
-std::string createFileBeside(const std::string& target) {
-    const std::string stem = target + ".new-" + std::to_string(::getpid()) + "-";
+// A name beside `target` that no file has yet; empty when none is found.
+std::string freshNameBeside(const std::string& target) {
     static unsigned serial = 0;
+    const auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string candidate = stem + std::to_string(++serial);
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return candidate;
-        }
-        if (errno != EEXIST) break;
+        std::string candidate = target + ".new-" + std::to_string(stamp % 1000000007ULL) + "-" + std::to_string(++serial);
+        if (!platform::fileExists(candidate)) return candidate;
     }
     return {};
-}
-
-// Writes all of `text` to the file; a failed close counts as a failed write
-// (a full disk may show only there).
-bool writeAll(const std::string& path, const std::string& text) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | kOpenFlags);
-    if (fd < 0) return false;
-    const char* next = text.data();
-    std::size_t left = text.size();
-    bool written = true;
-    while (left > 0) {
-        const ssize_t n = ::write(fd, next, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            written = false;
-            break;
-        }
-        next += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    const bool closed = ::close(fd) == 0;
-    return written && closed;
 }
 
 }  // namespace
@@ -245,10 +208,15 @@ void saveDrawingAtomically(const Drawing& drawing, const std::string& file) {
     // exists or while its guard stands; the guard's removal cannot throw.
     const std::string text = serializeDrawing(drawing);
     const std::string target = platform::replacementTarget(file);
-    std::string created = createFileBeside(target);
-    if (created.empty()) throw std::runtime_error("cannot create a new file beside \"" + target + "\"");
-    platform::TemporaryFile temporary(std::move(created));
-    if (!writeAll(temporary.path(), text)) throw std::runtime_error("cannot write \"" + temporary.path() + "\"");
+    std::string fresh = freshNameBeside(target);
+    if (fresh.empty()) throw std::runtime_error("cannot find a free name beside \"" + target + "\"");
+    platform::TemporaryFile temporary(std::move(fresh));
+    std::unique_ptr<FileSink> sink = openStdioFileSink(temporary.path().c_str(), "wb");
+    if (!sink) throw std::runtime_error("cannot create \"" + temporary.path() + "\"");
+    // A failed close is a failed write: a full disk may show only there.
+    const bool written = sink->write(text.data(), text.size());
+    const bool closed = sink->close();
+    if (!written || !closed) throw std::runtime_error("cannot write \"" + temporary.path() + "\"");
     if (!platform::replaceFile(temporary.path(), target))
         throw std::runtime_error("cannot replace \"" + file + "\" with the new file");
     temporary.keep();

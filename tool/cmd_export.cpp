@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "tool/cli_checks.h"
 #include "tool/commands.h"
 #include "tool/export_run.h"
 #include "tool/import_options.h"

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "hostsim/drawing.h"
+#include "tool/cli_checks.h"
 #include "tool/commands.h"
 #include "tool/import_options.h"
 

@@ -10,6 +10,7 @@
 #include "preview/preview_scene.h"
 #include "preview/render_preview.h"
 #include "qmxread/read_error.h"
+#include "tool/cli_checks.h"
 #include "tool/commands.h"
 
 namespace pelmora::tool {

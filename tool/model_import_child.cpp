@@ -56,20 +56,25 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     rlimit memory{bytes, bytes};
     setrlimit(RLIMIT_AS, &memory);
 #endif
-    const char* failure = nullptr;
+    // The refusal's text is copied out of the exception before it is gone,
+    // into room that needs no allocation.
+    static char failure[4096];
+    auto keep = [](const char* text) {
+        std::snprintf(failure, sizeof failure, "%s", text != nullptr ? text : "the importer failed");
+    };
     try {
         std::string text(1, kAnswerDrawing);
         text += hostsim::serializeDrawing(importModelInProcess(path, options));
         _exit(writeAll(out, text.data(), text.size()) ? 0 : 1);
     } catch (const ModelImportError& refused) {
-        failure = refused.what();
+        keep(refused.what());
     } catch (const std::bad_alloc&) {
         const char answer = kAnswerOutOfMemory;
         _exit(writeAll(out, &answer, 1) ? 0 : 1);
     } catch (const std::exception& error) {
-        failure = error.what();
+        keep(error.what());
     } catch (...) {
-        failure = "the importer failed";
+        keep(nullptr);
     }
     const char answer = kAnswerRefused;
     const bool sent = writeAll(out, &answer, 1) && writeAll(out, failure, std::char_traits<char>::length(failure));

@@ -2,10 +2,16 @@
 // patching and the out-of-memory path of every motion builder.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <set>
 #include <string>
 
 #include "fail_alloc.h"
+#include "host/current_callback.h"
+#include "hostsim/drawing.h"
+#include "hostsim/emulated_host.h"
+#include "items/light_source.h"
+#include "scene_file/result_code.h"
 #include "items/material_items.h"
 #include "items/motion_builders.h"
 #include "payload_bytes.h"
@@ -116,6 +122,30 @@ TEST(OutOfMemory, EveryMotionBuilderGivesFourWithoutPayload) {
         expectNoPayload(r, "motionMaterial", 3);
         EXPECT_EQ(motionTexture(r, legacy, 3, "wood.png", 0, 1.0f, 1.0f, 1), 4);
         expectNoPayload(r, "motionTexture", 3);
+    }
+}
+
+// The tree sources answer with plain yes and no, so a builder's out-of-memory
+// result cannot travel on: it becomes std::bad_alloc, which fails the export,
+// instead of an empty item in a file reported as written.
+TEST(PayloadOutOfMemory, ATreeSourceFailsInsteadOfGivingAnEmptyItem) {
+    EXPECT_EQ(requireBuilt(kDone), kDone);
+    EXPECT_EQ(requireBuilt(kNothingDone), kNothingDone);
+    EXPECT_THROW(requireBuilt(kOutOfMemory), std::bad_alloc);
+
+    hostsim::EmulatedHost host(hostsim::parseDrawing(
+        R"({"pelmoraDrawing": 1, "layers": [{"name": "G", "objects": [{"type": "light", "properties": {"54": [0, 0, 1000], "55": 1}}]}]})"));
+    host::CallbackScope scope(host.callback());
+    LightSource light(host.objectHandle("G", {0}), 0.0, 2);
+    light.setRole(kRoleLightNode);
+    for (unsigned index = 0; index < 3; ++index) {
+        MotionRecord record;
+        {
+            test::FailAllocations fail;
+            EXPECT_THROW(light.motion(index, false, record), std::bad_alloc) << index;
+        }
+        EXPECT_TRUE(light.motion(index, false, record)) << index;
+        EXPECT_GT(record.dataSize, 0) << index;
     }
 }
 

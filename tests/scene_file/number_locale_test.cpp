@@ -56,9 +56,13 @@ TEST(NumberLocale, AsciiBytesAreTheSameUnderACommaDecimalLocale) {
     ASSERT_EQ(inC.substr(0, 8), "0.50000\n");
 
     CommaDecimalLocale comma;
-    ASSERT_TRUE(comma.active()) << "no comma-decimal locale installed (scripts/install-deps.sh generates de_DE.UTF-8)";
     char printed[16];
     std::snprintf(printed, sizeof printed, "%.1f", 0.5);
+#if defined(_WIN32)
+    // Under Wine the C library may have no such locale, or print without it.
+    if (!comma.active() || std::string(printed) != "0,5") GTEST_SKIP() << "no comma-decimal printing here";
+#endif
+    ASSERT_TRUE(comma.active()) << "no comma-decimal locale installed (scripts/install-deps.sh generates de_DE.UTF-8)";
     ASSERT_STREQ(printed, "0,5") << "the locale does not use a decimal comma";
 
     const std::string inComma = writeAsciiValues((folder / "comma.qmx").string());

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -220,6 +221,8 @@ SweepCounts ToolSweep::sweep(FaultKind kind, long maxCases) {
     long last = counts.total + 1;
     // PELMORA_SWEEP_ONLY=N reruns case N alone and leaves its folder for a look.
     if (const char* only = std::getenv("PELMORA_SWEEP_ONLY")) first = last = std::atol(only);
+    // PELMORA_SWEEP_UPTO=N ends each sweep at case N.
+    if (const char* upTo = std::getenv("PELMORA_SWEEP_UPTO")) last = std::min(last, std::atol(upTo));
     for (long n = first; n <= last; n += counts.stride) {
         const CaseResult result = runCase([&] { return runOnce(kind, n); });
         ++counts.cases;

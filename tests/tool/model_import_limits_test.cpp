@@ -95,6 +95,13 @@ TEST(ModelImportLimits, ImportWritesADrawingTheExportRuns) {
     const auto exported = runTool({"export", folder / "tri.json", "-o", folder / "tri.qmx", "--host-dir",
                                    folder.path().string(), "--mode", "2"});
     EXPECT_EQ(exported.status, 0) << exported.err;
+
+    // The importer's own refusal comes back from the child word for word.
+    writeFile(folder / "points.obj", "v 0 0 0\nv 1 0 0\np 1 2\n");
+    const auto refused = runTool({"import", folder / "points.obj", "-o", folder / "points.json"});
+    EXPECT_EQ(refused.status, 2) << refused.err;
+    EXPECT_TRUE(contains(refused.err, "points.obj")) << refused.err;
+    EXPECT_FALSE(fs::exists(folder / "points.json"));
 }
 
 TEST(ModelImportLimits, NamesAreCutAndConvertedToValidUtf8) {
