@@ -1,7 +1,11 @@
 // pelmora export: runs the plug-in module on a drawing document or a 3D model
-// file inside the emulated host and writes the QMX file it produces.
+// file inside the emulated host and writes the QMX file it produces; with
+// several inputs (or an output folder) one QMX file per input.
+#include <cmath>
 #include <string>
+#include <vector>
 
+#include "tool/batch_export.h"
 #include "tool/commands.h"
 #include "tool/export_run.h"
 
@@ -9,18 +13,20 @@ namespace pelmora::tool {
 
 Runner addExportCommand(CLI::App& app) {
     auto request = std::make_shared<ExportRequest>();
+    auto batch = std::make_shared<BatchRequest>();
     auto upAxis = std::make_shared<std::string>("auto");
     CLI::App* cmd = app.add_subcommand(
         "export",
         "Export a drawing document (JSON) or a 3D model file (OBJ, PLY, STL, glTF/GLB, ...) to a QMX scene file "
-        "through the plug-in module. Exit status: 0 written, 1 the plug-in reported a failure (its message is "
-        "printed), 2 bad input, bad command line or an existing output without --force, 3 stopped by Ctrl+C or "
-        "cancelled.");
-    cmd->add_option("DRAWING", request->drawingPath, "drawing document (.json) or 3D model file")
-        ->required()
-        ->check(CLI::ExistingFile);
-    cmd->add_option("-o,--output", request->outputPath, "the QMX file to write (the answer of the save dialog)")
-        ->required();
+        "through the plug-in module, and print what went in. Exit status: 0 written, 1 the plug-in reported a "
+        "failure (its message is printed), 2 bad input, bad command line or an existing output without --force, "
+        "3 stopped by Ctrl+C or cancelled. With several inputs, the worst of them.");
+    cmd->add_option("DRAWING", batch->inputs, "drawing documents (.json) or 3D model files")->required();
+    cmd->add_option("-o,--output", request->outputPath,
+                    "the QMX file to write (the answer of the save dialog); a name ending in / is an output folder");
+    cmd->add_option("--output-dir", batch->outputDir, "write one QMX file per input into this folder, named after it");
+    cmd->add_option("-j,--jobs", batch->jobs, "with several inputs: export this many at once, each in its own process")
+        ->check(CLI::Range(1, 64));
     cmd->add_option("--mode", request->mode,
                     "export mode chosen in the options dialog: 0 selected objects of the active layer, 1 visible "
                     "objects of the active layer, 2 all visible layers, 3 also through layer references "
@@ -28,18 +34,52 @@ Runner addExportCommand(CLI::App& app) {
         ->check(CLI::Range(0, 3));
     cmd->add_option("--host-dir", request->hostDir,
                     "the host's folder: templates and _id_table.txt in DIR/Pelmora/, preferences in DIR/Data/ "
-                    "(default: $XDG_DATA_HOME/pelmora or ~/.local/share/pelmora, created on first use)");
+                    "(default: $XDG_DATA_HOME/pelmora or ~/.local/share/pelmora; created when missing)");
     cmd->add_flag("--force", request->force, "replace the output file when it exists");
+    cmd->add_flag("--dry-run", request->dryRun,
+                  "load, check and collect as an export would and print the summary; write nothing (no output, "
+                  "no remembered mode, no light records)");
+    cmd->add_flag("--json", request->json,
+                  "print the summary as one JSON object on stdout (also on failure, with \"status\")");
+    cmd->add_flag("-q,--quiet", request->quiet, "print only errors");
     cmd->add_option("--model-unit", request->model.unitMetres,
-                    "model files: length of one model unit in metres (default 1)")
-        ->check(CLI::PositiveNumber);
+                    "model files: length of one model unit in metres, such as 0.001 for millimetres (default 1)")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                try {
+                    std::size_t used = 0;
+                    double value = std::stod(text, &used);
+                    if (used == text.size() && value > 0.0 && std::isfinite(value) && value < 1e9) return {};
+                } catch (const std::exception&) {
+                }
+                return "--model-unit must be a positive length in metres (1 for metres, 0.001 for millimetres, "
+                       "0.0254 for inches); got " + text;
+            },
+            "METRES"));
     cmd->add_option("--model-up", *upAxis, "model files: the up axis, y or z (default: z for STL and PLY, else y)")
         ->check(CLI::IsMember({"auto", "y", "z"}));
     cmd->add_option("--module", request->modulePath,
                     "the plug-in module to load (default: $PELMORA_MODULE or the module built with the tool)");
-    return [request, upAxis] {
+    return [request, batch, upAxis] {
         request->model.up = *upAxis == "y" ? UpAxis::Y : *upAxis == "z" ? UpAxis::Z : UpAxis::Auto;
-        return runExportRequest(*request);
+        const bool toFolder = !batch->outputDir.empty() ||
+                              (!request->outputPath.empty() && request->outputPath.back() == '/');
+        if (batch->inputs.size() == 1 && !toFolder) {
+            if (request->outputPath.empty()) {
+                std::fprintf(stderr, "pelmora export: give the QMX file to write with -o FILE.qmx (or -o FOLDER/)\n");
+                return int{kExitUsage};
+            }
+            request->drawingPath = batch->inputs.front();
+            return runExportRequest(*request);
+        }
+        if (batch->outputDir.empty()) batch->outputDir = request->outputPath;
+        if (batch->outputDir.empty()) {
+            std::fprintf(stderr, "pelmora export: with several inputs give the output folder: -o FOLDER/ or "
+                                 "--output-dir FOLDER\n");
+            return int{kExitUsage};
+        }
+        batch->single = *request;
+        return runBatchExport(*batch);
     };
 }
 

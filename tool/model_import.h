@@ -4,6 +4,7 @@
 // material or mesh names, the file's lights and its first camera.
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -21,6 +22,8 @@ enum class UpAxis { Auto, Y, Z };
 struct ModelImportOptions {
     double unitMetres = 1.0;      // length of one model unit in metres
     UpAxis up = UpAxis::Auto;     // Auto: Z for STL and PLY, Y for the rest
+    // Told the fraction read so far (0 to 1); giving false stops the import.
+    std::function<bool(double)> progress;
 };
 
 // The type code given to imported meshes: an object the host converts into
