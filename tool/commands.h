@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include <CLI/CLI.hpp>
 
@@ -22,5 +23,9 @@ Runner addInspectCommand(CLI::App& app);
 Runner addConvertCommand(CLI::App& app);
 Runner addTemplatesCommand(CLI::App& app);
 Runner addExportCommand(CLI::App& app);
+Runner addFormatsCommand(CLI::App& app);
+
+// What --version prints: the tool's version, the module it loads, Assimp's version.
+std::string versionText();
 
 }  // namespace pelmora::tool

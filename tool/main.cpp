@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
     using namespace pelmora::tool;
     CLI::App app{"pelmora: export drawings to QMX scene files and read them back"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", [] { return versionText(); }, "Print the tool's version, its plug-in module and Assimp's version");
     std::vector<std::pair<CLI::App*, Runner>> commands;
     auto add = [&](Runner (*registerCommand)(CLI::App&)) {
         std::size_t before = app.get_subcommands({}).size();
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     add(addInspectCommand);
     add(addConvertCommand);
     add(addTemplatesCommand);
+    add(addFormatsCommand);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
