@@ -53,6 +53,7 @@ extern "C" int hookSaveDialog(const char*, const char*, const char*, char* outPa
     if (state.progress) {
         state.progress->phase("collecting objects");
         state.showCollection();
+        state.progress->show();
         // The writer's first file marks the end of the collection.
         state.progress->nextPhaseWhenFileAppears(state.answerPath + kWriterSuffix,
                                                  "writing " + std::filesystem::path(state.targetPath).filename().string());

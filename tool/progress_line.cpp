@@ -87,6 +87,12 @@ void ProgressLine::nextPhaseWhenFileAppears(const std::string& path, const std::
     awaitedLabel_ = label;
 }
 
+void ProgressLine::show() {
+    if (!enabled_) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    drawLocked(true);
+}
+
 void ProgressLine::clear() {
     if (!enabled_) return;
     std::lock_guard<std::mutex> lock(mutex_);

@@ -33,6 +33,9 @@ public:
     // When `path` appears, the phase `label` begins and shows the file's size.
     void nextPhaseWhenFileAppears(const std::string& path, const std::string& label);
 
+    // Draws the line now, however recently it was drawn.
+    void show();
+
     // Erases the line, so that a message can be printed; the next update draws it again.
     void clear();
     // Erases the line and draws nothing more.
