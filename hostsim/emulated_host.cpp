@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "hostsim/host_impl.h"
+#include "hostsim/record_check.h"
 
 namespace pelmora::hostsim {
 namespace {
@@ -46,6 +47,9 @@ std::string describe(const void* handle) {
 // ---------------------------------------------------------------- building
 
 EmulatedHost::Impl::Impl(Drawing d) : drawing(std::move(d)) {
+    // Handing over a record shorter than the plug-in reads would let it read
+    // and write past the record's end.
+    checkRecordSizes(drawing);
     header = newNode(NodeKind::Header);
     layerList = newNode(NodeKind::LayerList);
     thirdElement = newNode(NodeKind::ThirdElement);

@@ -28,8 +28,8 @@ inline constexpr std::int16_t kRecordCode = 98;
 
 // Size of the host's own record behind a layer handle for versions below 15,
 // and where the layer's elevation lies in it.
-inline constexpr std::size_t kLayerRecordSize = 512;
-inline constexpr std::size_t kLayerElevationOffset = 504;
+inline constexpr std::size_t kLayerRecordSize = host::kLayerRecordSize;
+inline constexpr std::size_t kLayerElevationOffset = host::kLayerElevationOffset;
 // From version 15 on the host keeps no elevation there: the record is small,
 // so that a plug-in reading byte 504 anyway is caught by the sanitizers.
 inline constexpr std::size_t kModernLayerRecordSize = 16;

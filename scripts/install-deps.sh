@@ -5,21 +5,32 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libcli11-dev libassimp-dev assimp-utils assimp-testmodels libmeshoptimizer-dev
+  nlohmann-json3-dev libcli11-dev libassimp-dev assimp-utils assimp-testmodels libmeshoptimizer-dev libpng-dev
   clang libclang-rt-14-dev
+  locales
   gcc-mingw-w64-i686 g++-mingw-w64-i686 binutils-mingw-w64-i686
 )
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-if [ ${#missing[@]} -eq 0 ]; then
+# A comma-decimal locale, for the test that the ASCII encoding ignores the
+# process locale.
+locale_missing=0
+locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' || locale_missing=1
+if [ ${#missing[@]} -eq 0 ] && [ $locale_missing -eq 0 ]; then
   exit 0
 fi
 if [ "$(id -u)" -ne 0 ]; then
-  echo "install-deps: these packages are missing and installing them needs root: ${missing[*]}" >&2
+  echo "install-deps: installing needs root; missing: ${missing[*]}$([ $locale_missing -eq 1 ] && echo ' the de_DE.UTF-8 locale')" >&2
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
-apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+if [ $locale_missing -eq 1 ]; then
+  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'de_DE.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen
+fi

@@ -97,6 +97,8 @@ std::vector<std::string> childArguments(const ExportRequest& single, const std::
     char unit[64];
     std::snprintf(unit, sizeof unit, "%.17g", single.model.unitMetres);
     args.insert(args.end(), {"--model-unit", unit, "--model-up", upText(single.model.up)});
+    std::snprintf(unit, sizeof unit, "%.17g", single.model.seconds);
+    args.insert(args.end(), {"--import-time", unit, "--import-memory", std::to_string(single.model.memoryMiB)});
     if (!single.modulePath.empty()) args.insert(args.end(), {"--module", single.modulePath});
     return args;
 }

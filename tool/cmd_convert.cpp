@@ -15,6 +15,7 @@
 #include <assimp/Exporter.hpp>
 #include <assimp/postprocess.h>
 
+#include "platform/files.h"
 #include "qmxread/qmx_reader.h"
 #include "scene_file/result_code.h"
 #include "scene_file/scene_writer.h"
@@ -90,11 +91,13 @@ std::string reserveTempPath(const fs::path& target) {
     fs::path folder = target.parent_path();
     std::string stem = "." + target.filename().string() + ".tmp";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path candidate = folder / (stem + std::to_string(::getpid()) + "-" + std::to_string(attempt));
-        int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+        // The name is complete before the file exists: nothing allocates
+        // between its creation and its guard.
+        std::string candidate = (folder / (stem + std::to_string(::getpid()) + "-" + std::to_string(attempt))).string();
+        int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);
-            return candidate.string();
+            return candidate;
         }
         if (errno != EEXIST) break;
     }
@@ -115,30 +118,26 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
     // A single-file format is written beside the target and moved over it when
     // complete; formats with side files (.bin, .mtl) name them after the output.
     const bool singleFile = format.assimpId != "gltf2" && format.assimpId != "obj";
-    const fs::path target(options.output);
-    const std::string written = singleFile ? reserveTempPath(target) : options.output;
-    if (written.empty()) return fail("cannot create a file beside " + options.output);
+    const std::string target = singleFile ? platform::replacementTarget(options.output) : options.output;
+    std::optional<platform::TemporaryFile> temp;
+    if (singleFile) {
+        std::string reserved = reserveTempPath(fs::path(target));
+        if (reserved.empty()) return fail("cannot create a file beside " + target);
+        temp.emplace(std::move(reserved));
+    }
+    const std::string written = singleFile ? temp->path() : options.output;
     unsigned steps = aiProcess_ValidateDataStructure;
     if (format.triangles) steps |= aiProcess_Triangulate;
     Assimp::Exporter exporter;
-    std::error_code ec;
-    if (exporter.Export(converted.scene.get(), format.assimpId, written, steps) != AI_SUCCESS) {
-        if (singleFile) fs::remove(written, ec);
+    if (exporter.Export(converted.scene.get(), format.assimpId, written, steps) != AI_SUCCESS)
         return fail("writing " + options.output + " as " + format.label + " failed: " + exporter.GetErrorString());
-    }
     if (format.gltf) {
         const std::string problem = addCamerasAndLights(written, format.glb, converted.cameras, converted.lights);
-        if (!problem.empty()) {
-            if (singleFile) fs::remove(written, ec);
-            return fail(problem);
-        }
+        if (!problem.empty()) return fail(problem);
     }
     if (singleFile) {
-        fs::rename(written, target, ec);
-        if (ec) {
-            fs::remove(written, ec);
-            return fail("cannot move the written file to " + options.output);
-        }
+        if (!platform::replaceFile(temp->path(), target)) return fail("cannot move the written file to " + options.output);
+        temp->keep();
     }
     std::string line = "pelmora: wrote " + options.output + " (" + format.label + "): " +
                        ProgressLine::countText(converted.meshes) + " meshes, " +
@@ -203,25 +202,15 @@ int runConvert(const ConvertOptions& options) {
     writer.legacy = file.header.layout == qmxread::Layout::Legacy;
     writer.checksums = file.header.checksums;
 
-    const fs::path target(options.output);
-    const std::string temp = reserveTempPath(target);
-    if (temp.empty()) return fail("cannot create a file beside " + options.output);
-    int result = kFailed;
-    try {
-        result = writer.write(temp.c_str(), &scene);
-    } catch (...) {
-        fs::remove(temp, ec);
-        throw;
-    }
-    if (!succeeded(result)) {
-        fs::remove(temp, ec);
-        return fail("writing " + options.output + " failed (result " + std::to_string(result) + ")");
-    }
-    fs::rename(temp, target, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return fail("cannot move the written file to " + options.output);
-    }
+    // A link named as the output stays a link: the file it points to is replaced.
+    const std::string target = platform::replacementTarget(options.output);
+    std::string reserved = reserveTempPath(fs::path(target));
+    if (reserved.empty()) return fail("cannot create a file beside " + target);
+    platform::TemporaryFile temp(std::move(reserved));
+    const int result = writer.write(temp.path().c_str(), &scene);
+    if (!succeeded(result)) return fail("writing " + options.output + " failed (result " + std::to_string(result) + ")");
+    if (!platform::replaceFile(temp.path(), target)) return fail("cannot move the written file to " + options.output);
+    temp.keep();
     return kExitOk;
 }
 

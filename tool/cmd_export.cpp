@@ -1,20 +1,22 @@
 // pelmora export: runs the plug-in module on a drawing document or a 3D model
 // file inside the emulated host and writes the QMX file it produces; with
 // several inputs (or an output folder) one QMX file per input.
-#include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tool/batch_export.h"
 #include "tool/commands.h"
 #include "tool/export_run.h"
+#include "tool/import_options.h"
 
 namespace pelmora::tool {
 
 Runner addExportCommand(CLI::App& app) {
     auto request = std::make_shared<ExportRequest>();
     auto batch = std::make_shared<BatchRequest>();
-    auto upAxis = std::make_shared<std::string>("auto");
+    auto previewPath = std::make_shared<std::string>();
     CLI::App* cmd = app.add_subcommand(
         "export",
         "Export a drawing document (JSON) or a 3D model file (OBJ, PLY, STL, glTF/GLB, ...) to a QMX scene file "
@@ -42,41 +44,40 @@ Runner addExportCommand(CLI::App& app) {
     cmd->add_flag("--json", request->json,
                   "print the summary as one JSON object on stdout (also on failure, with \"status\")");
     cmd->add_flag("-q,--quiet", request->quiet, "print only errors");
-    cmd->add_option("--model-unit", request->model.unitMetres,
-                    "model files: length of one model unit in metres, such as 0.001 for millimetres (default 1)")
-        ->check(CLI::Validator(
-            [](std::string& text) -> std::string {
-                try {
-                    std::size_t used = 0;
-                    double value = std::stod(text, &used);
-                    if (used == text.size() && value > 0.0 && std::isfinite(value) && value < 1e9) return {};
-                } catch (const std::exception&) {
-                }
-                return "--model-unit must be a positive length in metres (1 for metres, 0.001 for millimetres, "
-                       "0.0254 for inches); got " + text;
-            },
-            "METRES"));
-    cmd->add_option("--model-up", *upAxis, "model files: the up axis, y or z (default: z for STL and PLY, else y)")
-        ->check(CLI::IsMember({"auto", "y", "z"}));
+    auto settleModel = addModelImportOptions(*cmd, request->model);
     cmd->add_option("--module", request->modulePath,
                     "the plug-in module to load (default: $PELMORA_MODULE or the module built with the tool)");
-    return [request, batch, upAxis] {
-        request->model.up = *upAxis == "y" ? UpAxis::Y : *upAxis == "z" ? UpAxis::Z : UpAxis::Auto;
+    cmd->add_option("--preview", *previewPath,
+                    "after a successful export, render the written scene from its camera into this PNG file "
+                    "(as `pelmora preview` does)");
+    return [request, batch, settleModel, previewPath] {
+        settleModel();
         const bool toFolder = !batch->outputDir.empty() ||
                               (!request->outputPath.empty() && request->outputPath.back() == '/');
         if (batch->inputs.size() == 1 && !toFolder) {
             if (request->outputPath.empty()) {
                 std::fprintf(stderr, "pelmora export: give the QMX file to write with -o FILE.qmx (or -o FOLDER/)\n");
-                return int{kExitUsage};
+                return static_cast<int>(kExitUsage);
             }
             request->drawingPath = batch->inputs.front();
-            return runExportRequest(*request);
+            if (!previewPath->empty() && std::filesystem::path(*previewPath).lexically_normal() ==
+                                             std::filesystem::path(request->outputPath).lexically_normal()) {
+                std::fprintf(stderr, "pelmora: --preview names the output file; give the picture another path\n");
+                return static_cast<int>(kExitUsage);
+            }
+            const int status = runExportRequest(*request);
+            if (status != kExitOk || previewPath->empty() || request->dryRun) return status;
+            return previewAfterExport(request->outputPath, *previewPath);
+        }
+        if (!previewPath->empty()) {
+            std::fprintf(stderr, "pelmora export: --preview takes one input; run `pelmora preview` on each file\n");
+            return static_cast<int>(kExitUsage);
         }
         if (batch->outputDir.empty()) batch->outputDir = request->outputPath;
         if (batch->outputDir.empty()) {
             std::fprintf(stderr, "pelmora export: with several inputs give the output folder: -o FOLDER/ or "
                                  "--output-dir FOLDER\n");
-            return int{kExitUsage};
+            return static_cast<int>(kExitUsage);
         }
         batch->single = *request;
         return runBatchExport(*batch);

@@ -27,5 +27,10 @@ Runner addFormatsCommand(CLI::App& app);
 
 // What --version prints: the tool's version, the module it loads, Assimp's version.
 std::string versionText();
+Runner addImportCommand(CLI::App& app);
+Runner addPreviewCommand(CLI::App& app);
+
+// Renders an exported scene into a PNG picture as `pelmora preview` does.
+int previewAfterExport(const std::string& scenePath, const std::string& picturePath);
 
 }  // namespace pelmora::tool

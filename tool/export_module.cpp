@@ -43,11 +43,11 @@ PluginModule::PluginModule(const std::string& path) {
     handle_ = openModule(path);
     if (!handle_) throw ModuleError("cannot load the plug-in module " + path + ": " + lastError());
     void* mainSymbol = findSymbol(handle_, "plugin_main");
-    void* hooksSymbol = findSymbol(handle_, "pelmora_set_portable_hooks");
+    void* hooksSymbol = findSymbol(handle_, "pelmora_install_runner_hooks");
     if (!mainSymbol || !hooksSymbol) {
         closeModule(handle_);
         handle_ = nullptr;
-        throw ModuleError("the module " + path + " does not export plugin_main and pelmora_set_portable_hooks");
+        throw ModuleError("the module " + path + " does not export plugin_main and pelmora_install_runner_hooks");
     }
     main_ = symbolAs<PluginMain>(mainSymbol);
     setHooks_ = symbolAs<SetHooks>(hooksSymbol);

@@ -18,8 +18,8 @@ public:
 
 class PluginModule {
 public:
-    using PluginMain = std::int32_t (*)(std::int32_t, std::int32_t, std::int32_t, HostCallback);
-    using SetHooks = void (*)(const PelmoraPortableHooks*);
+    using PluginMain = std::int32_t(PELMORA_HOST_CALL*)(std::int32_t, std::int32_t, std::int32_t, HostCallback);
+    using SetHooks = void(PELMORA_HOST_CALL*)(const PelmoraPortableHooks*);
 
     // Loads the module; throws ModuleError when it cannot be loaded or lacks
     // plugin_main or the hook installer.

@@ -17,6 +17,7 @@
 #include "host/host_abi.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
+#include "hostsim/record_check.h"
 #include "platform/files.h"
 #include "tool/commands.h"
 #include "tool/export_hooks.h"
@@ -237,6 +238,7 @@ private:
             progress_.phase("loading " + fs::path(path).filename().string());
             try {
                 drawing = hostsim::loadDrawing(path);
+                hostsim::checkRecordSizes(drawing);
             } catch (const hostsim::DocumentError& bad) {
                 if (bad.path() == "pelmoraDrawing")
                     report_.error(path + " is not a Pelmora drawing document (it has no \"pelmoraDrawing\" format "
@@ -255,7 +257,8 @@ private:
                           " model; a drawing document must be named *.json (see examples/house.json)");
             return kExitUsage;
         }
-        progress_.phase("reading " + fs::path(path).filename().string());
+        // The import runs in a helper process, which draws its own fraction.
+        progress_.phase("reading " + fs::path(path).filename().string(), false);
         ModelImportOptions options = request_.model;
         options.progress = [this](double done) {
             progress_.fraction(done);
@@ -263,6 +266,10 @@ private:
         };
         try {
             drawing = importModel(path, options);
+            hostsim::checkRecordSizes(drawing);
+        } catch (const hostsim::DocumentError& bad) {
+            report_.error(path + (bad.path().empty() ? "" : ": at " + bad.path()) + ": " + bad.what());
+            return kExitUsage;
         } catch (const ModelImportError& bad) {
             if (InterruptScope::raised()) return kExitCancelled;
             report_.error(bad.what());

@@ -10,6 +10,9 @@ namespace {
 
 volatile std::sig_atomic_t g_raised = 0;
 volatile std::sig_atomic_t g_terminal = 0;
+// Helper processes forked meanwhile (the model import) inherit the handler;
+// only the tool itself speaks.
+volatile pid_t g_owner = 0;
 
 constexpr std::size_t kPathCapacity = 4096;
 char g_removeOnQuit[InterruptScope::kSlots][kPathCapacity];
@@ -22,14 +25,14 @@ void writeText(const char* text) {
 extern "C" void onInterrupt(int) {
     if (!g_raised) {
         g_raised = 1;
-        if (g_terminal)
+        if (g_terminal && ::getpid() == g_owner)
             writeText("\r\033[Kpelmora: stopping\xE2\x80\xA6 (the previous file stays as it was; Ctrl+C again quits at once)\n");
         return;
     }
     // Asked twice: out now, leaving no partial file behind.
     for (auto& path : g_removeOnQuit)
         if (path[0] != '\0') ::unlink(path);
-    if (g_terminal) writeText("\r\033[K");
+    if (g_terminal && ::getpid() == g_owner) writeText("\r\033[K");
     std::signal(SIGINT, SIG_DFL);
     ::raise(SIGINT);
 }
@@ -38,6 +41,7 @@ extern "C" void onInterrupt(int) {
 
 InterruptScope::InterruptScope(bool terminal) {
     g_terminal = terminal ? 1 : 0;
+    g_owner = ::getpid();
     g_raised = 0;
     for (auto& path : g_removeOnQuit) path[0] = '\0';
     struct sigaction action {};

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <new>
 
 #include <assimp/Importer.hpp>
 #include <assimp/ProgressHandler.hpp>
@@ -32,10 +33,51 @@ std::string lowerExtension(const std::string& path) {
     return ext;
 }
 
-std::string cutName(std::string name) {
-    if (name.size() > kMaxNameBytes) name.resize(kMaxNameBytes);
-    return name;
+}  // namespace
+
+std::string documentName(std::string_view bytes) {
+    // Each byte that does not start a complete, well-formed UTF-8 sequence is
+    // read as Latin-1, the usual code page of such files; then the text is cut
+    // at a character boundary so that no sequence is split.
+    std::string text;
+    text.reserve(bytes.size());
+    auto continuation = [&](std::size_t i) {
+        return i < bytes.size() && (static_cast<unsigned char>(bytes[i]) & 0xC0) == 0x80;
+    };
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        std::size_t length = 0;
+        if (lead < 0x80) length = 1;
+        else if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+        else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
+        else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
+        bool wellFormed = length > 0;
+        for (std::size_t k = 1; k < length && wellFormed; ++k) wellFormed = continuation(i + k);
+        if (wellFormed && length >= 3) {
+            // No overlong forms, no surrogates, nothing above U+10FFFF.
+            const auto second = static_cast<unsigned char>(bytes[i + 1]);
+            if (lead == 0xE0 && second < 0xA0) wellFormed = false;
+            if (lead == 0xED && second > 0x9F) wellFormed = false;
+            if (lead == 0xF0 && second < 0x90) wellFormed = false;
+            if (lead == 0xF4 && second > 0x8F) wellFormed = false;
+        }
+        if (wellFormed) {
+            if (text.size() + length > kMaxNameBytes) break;
+            text.append(bytes.substr(i, length));
+            i += length;
+        } else {
+            if (text.size() + 2 > kMaxNameBytes) break;
+            text.push_back(static_cast<char>(0xC0 | (lead >> 6)));
+            text.push_back(static_cast<char>(0x80 | (lead & 0x3F)));
+            ++i;
+        }
+    }
+    return text;
 }
+
+namespace {
+
+std::string cutName(const char* name) { return documentName(name == nullptr ? std::string_view() : name); }
 
 // Model space (after the node transforms) to drawing space in millimetres.
 class Placement {
@@ -106,7 +148,7 @@ private:
         }
         if (name.empty() || name == AI_DEFAULT_MATERIAL_NAME) name = mesh.mName.C_Str();
         if (name.empty()) return drawing_.classes.front();
-        name = cutName(name);
+        name = cutName(name.c_str());
         if (std::find(drawing_.classes.begin(), drawing_.classes.end(), name) == drawing_.classes.end())
             drawing_.classes.push_back(name);
         return name;
@@ -314,7 +356,7 @@ bool isModelFile(const std::string& path) {
     return importer.IsExtensionSupported(ext);
 }
 
-hostsim::Drawing importModel(const std::string& path, const ModelImportOptions& options) {
+hostsim::Drawing importModelInProcess(const std::string& path, const ModelImportOptions& options) {
     if (!(options.unitMetres > 0.0) || !std::isfinite(options.unitMetres))
         throw ModelImportError("the model unit must be a positive length in metres");
     Assimp::Importer importer;
@@ -326,6 +368,8 @@ hostsim::Drawing importModel(const std::string& path, const ModelImportOptions& 
         const std::string why = importer.GetErrorString();
         if (why.find("No meshes remaining") != std::string::npos)
             throw ModelImportError(path + " holds only lines or points: there are no surfaces (faces) to export");
+        // The importer turns its own out-of-memory failure into a message.
+        if (why.find("bad_alloc") != std::string::npos) throw std::bad_alloc();
         throw ModelImportError("cannot import " + path + ": " + why);
     }
     if ((scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || scene->mNumMeshes == 0)

@@ -7,6 +7,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "hostsim/drawing.h"
 
@@ -19,11 +20,21 @@ public:
 
 enum class UpAxis { Auto, Y, Z };
 
+// Bounds of one import. A malformed model file can make the importer run
+// forever or ask for any amount of memory; the import runs in a child process
+// that is stopped at these limits. The defaults fit what a 32-bit host could
+// hold at all: a model that needs more than 2 GiB to import would not fit
+// beside the drawing in the host's address space.
+inline constexpr double kDefaultImportSeconds = 60.0;
+inline constexpr long kDefaultImportMemoryMiB = 2048;
+
 struct ModelImportOptions {
     double unitMetres = 1.0;      // length of one model unit in metres
     UpAxis up = UpAxis::Auto;     // Auto: Z for STL and PLY, Y for the rest
     // Told the fraction read so far (0 to 1); giving false stops the import.
     std::function<bool(double)> progress;
+    double seconds = kDefaultImportSeconds;     // wall-clock time the import may take
+    long memoryMiB = kDefaultImportMemoryMiB;   // memory the importing process may use
 };
 
 // The type code given to imported meshes: an object the host converts into
@@ -34,7 +45,17 @@ inline constexpr const char* kImportedLayerName = "Model";
 // True when the file's extension names a format the importer reads.
 bool isModelFile(const std::string& path);
 
-// Throws ModelImportError when the file cannot be read or holds no usable geometry.
+// Imports in a child process bounded by the options' time and memory, which
+// hands the drawing back as a drawing document. Throws ModelImportError when
+// the file cannot be read, holds no usable geometry or exceeds a limit.
 hostsim::Drawing importModel(const std::string& path, const ModelImportOptions& options);
+
+// The import itself, in this process and unbounded (the child's work).
+hostsim::Drawing importModelInProcess(const std::string& path, const ModelImportOptions& options);
+
+// A name as the document may hold it: valid UTF-8 (a byte that is not part of
+// a well-formed sequence is read as Latin-1) of at most 255 bytes, cut at a
+// character boundary.
+std::string documentName(std::string_view bytes);
 
 }  // namespace pelmora::tool

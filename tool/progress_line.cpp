@@ -46,9 +46,10 @@ ProgressLine::ProgressLine(bool enabled) : enabled_(enabled) {
 
 ProgressLine::~ProgressLine() { finish(); }
 
-void ProgressLine::phase(const std::string& label) {
+void ProgressLine::phase(const std::string& label, bool ticking) {
     if (!enabled_) return;
     std::lock_guard<std::mutex> lock(mutex_);
+    ticking_ = ticking;
     label_ = label;
     detail_.clear();
     watched_.clear();
@@ -157,7 +158,7 @@ void ProgressLine::tick() {
     while (!stopping_) {
         wake_.wait_for(lock, kTickerPeriod);
         if (stopping_) break;
-        drawLocked(false);
+        if (ticking_) drawLocked(false);
     }
 }
 

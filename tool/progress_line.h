@@ -23,7 +23,9 @@ public:
     bool enabled() const { return enabled_; }
 
     // A new phase: no fraction, no detail, the clock restarts; drawn at once.
-    void phase(const std::string& label);
+    // Without `ticking` only the updates draw it (as when a helper process
+    // reports on the same terminal).
+    void phase(const std::string& label, bool ticking = true);
     // Fraction done in 0..1; a negative value shows none.
     void fraction(double done);
     void detail(const std::string& text);
@@ -57,6 +59,7 @@ private:
     bool stopping_ = false;
     bool finished_ = false;
     bool drawn_ = false;
+    bool ticking_ = true;
     std::string label_;
     std::string detail_;
     std::string watched_;

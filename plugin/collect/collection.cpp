@@ -32,7 +32,7 @@ constexpr std::int16_t kLightKindWithoutTarget = 1;
 
 // Where the host keeps a layer's elevation in its own record, for versions below 15.
 constexpr std::uint8_t kFirstVersionWithoutElevation = 15;
-constexpr std::size_t kElevationOffset = 504;
+constexpr std::size_t kElevationOffset = host::kLayerElevationOffset;
 
 bool convertedWithMerging(std::int16_t t) {
     switch (t) {
@@ -88,7 +88,7 @@ struct PrecheckContext {
 };
 
 // Called by the host for each object; no exception may cross the host's frames.
-HostHandle precheckObject(HostHandle object, HostCallback /*callback*/, void* context) {
+HostHandle PELMORA_HOST_CALL precheckObject(HostHandle object, HostCallback /*callback*/, void* context) {
     auto* ctx = static_cast<PrecheckContext*>(context);
     if (ctx->failure) return nullptr;
     try {

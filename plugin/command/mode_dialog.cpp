@@ -29,7 +29,8 @@ void fetchText(std::int32_t index, char (&buffer)[N]) {
 
 }  // namespace
 
-extern "C" void modeDialogCallback(std::int32_t dialog, std::int32_t* item, std::int32_t, void* context) {
+extern "C" void PELMORA_HOST_CALL modeDialogCallback(std::int32_t dialog, std::int32_t* item, std::int32_t,
+                                                     void* context) {
     auto* state = static_cast<ModeDialogContext*>(context);
     if (!state) return;
     if (state->firstCall) {

@@ -26,6 +26,7 @@ bool askMode(std::int32_t& mode);
 // Called by the host while the dialog runs. The first call only sets the
 // radio items from the context's mode; later calls take a clicked radio item
 // as the new mode.
-extern "C" void modeDialogCallback(std::int32_t dialog, std::int32_t* item, std::int32_t value, void* context);
+extern "C" void PELMORA_HOST_CALL modeDialogCallback(std::int32_t dialog, std::int32_t* item, std::int32_t value,
+                                                     void* context);
 
 }  // namespace pelmora

@@ -78,13 +78,13 @@ void storeMode(std::int32_t mode) {
     if (folder.empty()) return;
     platform::createDirectory(folder);  // an existing folder is fine
 
-    const std::string path = folder + platform::pathSeparator() + kPreferenceFile;
-    const std::string temporary = path + kTemporarySuffix;
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
+    const std::string path = platform::replacementTarget(folder + platform::pathSeparator() + kPreferenceFile);
+    platform::TemporaryFile temporary(path + kTemporarySuffix);
+    std::FILE* file = std::fopen(temporary.path().c_str(), "wb");
     if (!file) return;
     bool written = std::fwrite(modeText(mode), 1, kModeTextSize, file) == kModeTextSize;
     written = (std::fclose(file) == 0) && written;
-    if (!written || !platform::replaceFile(temporary, path)) platform::removeFile(temporary);
+    if (written && platform::replaceFile(temporary.path(), path)) temporary.keep();
 }
 
 }  // namespace pelmora

@@ -105,10 +105,11 @@ double toDocumentLength(double length) {
 void commandPrologue() { callVoid<sig::CommandPrologue>(kCommandPrologue); }
 void getUnitRecord(std::uint8_t* out) { callVoid<sig::GetUnitRecord>(kGetUnitRecord, out); }
 std::uint8_t hostVersion(std::uint8_t fallback) {
-    std::uint8_t fields[6] = {0, fallback, 0, 0, 0, 0};
-    callVoid<sig::GetHostVersion>(kGetHostVersion, &fields[0], &fields[1], &fields[2], &fields[3], &fields[4],
-                                  &fields[5]);
-    return fields[1];
+    HostVersionSlot fields[kHostVersionFields] = {};
+    fields[kHostVersionField].bytes[0] = fallback;
+    callVoid<sig::GetHostVersion>(kGetHostVersion, fields[0].bytes, fields[1].bytes, fields[2].bytes,
+                                  fields[3].bytes, fields[4].bytes, fields[5].bytes);
+    return fields[kHostVersionField].bytes[0];
 }
 void getIndexedString(std::int32_t list, std::int32_t index, char* out) {
     callVoid<sig::GetIndexedString>(kGetIndexedString, list, index, out, std::int32_t{1}, std::int32_t{2});

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pelmora::platform {
@@ -27,9 +28,44 @@ bool readWholeFile(const std::string& path, std::string& out);
 // which callers ignore).
 bool createDirectory(const std::string& path);
 
-// Moves `from` over `to`, replacing it in one step where the platform can.
+// The file that writing to `path` changes: `path` itself, or, when it is a
+// symbolic link, the file it finally points to (which may not exist yet). A
+// replacement writes its temporary file beside this one and replaces it, so
+// that the link stays a link and the rename stays within one file system.
+std::string replacementTarget(const std::string& path);
+
+// Puts the complete file `from` in the place of `to` in one step, keeping
+// what the replaced file had: its permissions (and owner and group where the
+// process may set them; on Windows its attributes). `from` reaches the disk
+// before the rename and the rename before this returns, so that a power loss
+// leaves either the old file or the new one, never an empty one. `to` should
+// be a replacementTarget. False when `from` could not be flushed or moved; the
+// old file is then unchanged and `from` is left for the caller to remove.
 bool replaceFile(const std::string& from, const std::string& to);
+// Removes a file; allocates nothing, so it may run while an out-of-memory
+// failure unwinds.
 bool removeFile(const std::string& path);
 bool fileExists(const std::string& path);
+
+// Removes a temporary file when the scope ends, unless keep() was called
+// (after the file was moved into place). Neither taking the path (moved in)
+// nor the removal allocates, so a file that exists is never left behind by an
+// out-of-memory failure.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string&& path) noexcept : path_(std::move(path)) {}
+    ~TemporaryFile() {
+        if (!kept_) removeFile(path_);
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    void keep() noexcept { kept_ = true; }
+    const std::string& path() const noexcept { return path_; }
+
+private:
+    std::string path_;
+    bool kept_ = false;
+};
 
 }  // namespace pelmora::platform

@@ -1,32 +1,48 @@
-// What a runner of the portable build (the command-line tool, the tests)
-// supplies in place of the Windows dialogs, keys and cursors. Every hook may
-// be null; a null hook behaves as a quiet default (no message shown, dialogs
-// cancelled, no abort, no cursor).
+// What a runner (the command-line tool, the tests, the Windows test runner)
+// supplies in place of the platform's dialogs, keys and cursors. Until a
+// runner installs hooks the platform's own calls are used: the Windows dialogs,
+// keys and cursors, or quiet defaults where there are none. Once installed,
+// every call goes to the hooks, and a null hook behaves as a quiet default (no
+// message shown, dialogs cancelled, no abort, no cursor).
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+#include "host/host_abi.h"
 
 extern "C" {
 
 struct PelmoraPortableHooks {
     // A modal message box with an OK button.
-    void (*messageBox)(const char* text, void* user);
+    void(PELMORA_HOST_CALL* messageBox)(const char* text, void* user);
     // The save dialog: writes the chosen full path (NUL-terminated, at most
     // capacity - 1 bytes) and gives 1 for OK, anything else for cancel.
-    // `existingPrompt` is 1: the runner must confirm replacing an existing file.
-    int (*saveDialog)(const char* defaultExtension, const char* initialName, const char* filter, char* outPath,
-                      int capacity, void* user);
+    // The runner must confirm replacing an existing file, as the Windows
+    // dialog does.
+    int(PELMORA_HOST_CALL* saveDialog)(const char* defaultExtension, const char* initialName, const char* filter,
+                                       char* outPath, int capacity, void* user);
     // Polled once per container walked: non-zero stops the export.
-    int (*abortRequested)(void* user);
+    int(PELMORA_HOST_CALL* abortRequested)(void* user);
     // The busy cursor changed to `frame` (0 to 3) after `ticks` units of work.
-    void (*busyCursor)(int frame, std::int32_t ticks, void* user);
+    void(PELMORA_HOST_CALL* busyCursor)(int frame, std::int32_t ticks, void* user);
     void* user;
 };
 
 }  // extern "C"
 
 namespace pelmora::platform {
-// Installs the hooks (copied); null restores the quiet defaults.
+// Installs the hooks (copied); null goes back to the platform's own calls.
 void setPortableHooks(const PelmoraPortableHooks* hooks);
 const PelmoraPortableHooks& portableHooks();
+// True between an install of hooks and the next install of null.
+bool runnerHooksInstalled();
+
+// The user-interface calls of platform/ui.h answered by the installed hooks.
+namespace runner {
+void showMessageBox(const char* text);
+bool askSavePath(const char* defaultExtension, const char* initialName, const char* filter, std::string& outPath);
+bool abortKeysDown();
+void showBusyCursor(int frame, long ticks);
+}  // namespace runner
 }  // namespace pelmora::platform

@@ -32,28 +32,26 @@ void writeScene(RootSource& root, const std::string& outputPath) {
 
     // The file the user chose is only replaced by a complete one: a failed
     // write, a stream that could not be made, or a failure raised while the
-    // tree is walked leaves it as it was and takes the partial file away.
-    const std::string temporary = temporaryPathFor(outputPath);
-    if (temporary.empty()) {
+    // tree is walked leaves it as it was and takes the partial file away. A
+    // chosen link stays a link: the file it points to is the one replaced.
+    const std::string target = platform::replacementTarget(outputPath);
+    std::string temporaryPath = temporaryPathFor(target);
+    if (temporaryPath.empty()) {
         // No room for any temporary name beside the target: write it directly.
         SceneDescription scene(&root);
         SceneWriter writer;
         if (!succeeded(writer.write(outputPath.c_str(), &scene))) raiseMessage(kMsgWriteFailed);
         return;
     }
+    platform::TemporaryFile temporary(std::move(temporaryPath));
     int result = kFailed;
-    try {
+    {
         SceneDescription scene(&root);
         SceneWriter writer;
-        result = writer.write(temporary.c_str(), &scene);
-    } catch (...) {
-        platform::removeFile(temporary);
-        throw;
+        result = writer.write(temporary.path().c_str(), &scene);
     }
-    if (!succeeded(result) || !platform::replaceFile(temporary, outputPath)) {
-        platform::removeFile(temporary);
-        raiseMessage(kMsgWriteFailed);
-    }
+    if (!succeeded(result) || !platform::replaceFile(temporary.path(), target)) raiseMessage(kMsgWriteFailed);
+    temporary.keep();
 }
 
 }  // namespace pelmora

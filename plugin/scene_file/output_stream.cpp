@@ -1,9 +1,11 @@
 #include "scene_file/output_stream.h"
 
 #include <bit>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <system_error>
 
 namespace pelmora {
 
@@ -121,15 +123,22 @@ int OutputStream::putFloats(const float* values, std::size_t count) {
 }
 
 int OutputStream::printFloats(const float* values, std::size_t count, bool end) {
+    // The text of "%.5f" in the C locale, whatever locale the host process has
+    // set: a comma-decimal locale would make printf write "0,00000", which no
+    // reader of the format takes. to_chars gives the same exactly rounded digits.
     char text[kTextRoom];
-    std::size_t length = 0;
+    char* out = text;
+    char* const last = text + sizeof text;
     for (std::size_t i = 0; i < count; ++i) {
-        const int n = std::snprintf(text + length, sizeof text - length, i == 0 ? "%.5f" : " %.5f",
-                                    static_cast<double>(values[i]));
-        if (n <= 0 || static_cast<std::size_t>(n) >= sizeof text - length) return 0;
-        length += static_cast<std::size_t>(n);
+        if (i > 0) {
+            if (out == last) return 0;
+            *out++ = ' ';
+        }
+        const auto printed = std::to_chars(out, last, static_cast<double>(values[i]), std::chars_format::fixed, 5);
+        if (printed.ec != std::errc()) return 0;
+        out = printed.ptr;
     }
-    return putText(text, length, end);
+    return putText(text, static_cast<std::size_t>(out - text), end);
 }
 
 int OutputStream::writeFloat(float v, bool end) {

@@ -179,5 +179,43 @@ TEST(HostServices, TheFixedArgumentsReachTheHost) {
     EXPECT_EQ(g_args, (std::vector<std::int32_t>{9, 6, 1, 9, 7, 0}));
 }
 
+// A host that writes each of GetHostVersion's six fields as a 64-bit integer:
+// every field has a slot of its own, so nothing beyond the slot is touched
+// (the sanitizers see any byte written past the plug-in's slots) and the
+// version is the low byte of the second field.
+std::vector<std::uintptr_t> g_versionFields;
+void PELMORA_HOST_CALL wideHostVersion(std::uint8_t* a, std::uint8_t* b, std::uint8_t* c, std::uint8_t* d,
+                                       std::uint8_t* e, std::uint8_t* f) {
+    g_versionFields.clear();
+    std::uint64_t value = 0x1111111111111100u;
+    for (std::uint8_t* field : {a, b, c, d, e, f}) {
+        g_versionFields.push_back(reinterpret_cast<std::uintptr_t>(field));
+        const std::uint64_t written = field == b ? 0xA5A5A5A5A5A5A516u : value++;
+        std::memcpy(field, &written, sizeof written);
+    }
+}
+void PELMORA_HOST_CALL narrowHostVersion(std::uint8_t* a, std::uint8_t* b, std::uint8_t* c, std::uint8_t* d,
+                                         std::uint8_t* e, std::uint8_t* f) {
+    for (std::uint8_t* field : {a, c, d, e, f}) *field = 0xFF;
+    *b = 14;
+}
+
+TEST(HostServices, EveryHostVersionFieldHasAnAlignedEightByteSlot) {
+    testing::FakeLookup host;
+    host::CallbackScope scope(host.callback());
+    host.set(host::kGetHostVersion, &wideHostVersion);
+    EXPECT_EQ(host::hostVersion(13), 0x16);
+    ASSERT_EQ(g_versionFields.size(), 6u);
+    for (std::size_t i = 0; i < g_versionFields.size(); ++i) {
+        EXPECT_EQ(g_versionFields[i] % 8, 0u) << "field " << i;
+        if (i > 0) {
+            EXPECT_GE(g_versionFields[i] - g_versionFields[i - 1], 8u) << "field " << i;
+        }
+    }
+    // A host writing single bytes, the other fields with all bits set: only the second byte counts.
+    host.set(host::kGetHostVersion, &narrowHostVersion);
+    EXPECT_EQ(host::hostVersion(13), 14);
+}
+
 }  // namespace
 }  // namespace pelmora

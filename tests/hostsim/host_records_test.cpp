@@ -6,6 +6,7 @@
 
 #include "host/services.h"
 #include "host_fixture.h"
+#include "hostsim/record_check.h"
 
 namespace pelmora::hostsim {
 namespace {
@@ -142,7 +143,8 @@ TEST(HostRecords, RewritingTheSameIdIsNoChange) {
 }
 
 TEST(HostRecords, DeletedRecordsLeaveTheDrawingAndTheirHandlesDie) {
-    HostRun run(drawingWithLight(R"({"tag": "rDgN", "hex": "01"}, {"tag": "rDgN", "hex": "02"})"));
+    HostRun run(drawingWithLight(R"({"tag": "rDgN", "hex": ")" + lightRecordHex(1) + R"("}, {"tag": "rDgN", "hex": ")" +
+                                 lightRecordHex(2) + R"("})"));
     HostHandle light = run.host.objectHandle("A", {0});
     std::vector<HostHandle> records = run.host.recordHandles(light);
     ASSERT_EQ(records.size(), 2u);
@@ -152,14 +154,15 @@ TEST(HostRecords, DeletedRecordsLeaveTheDrawingAndTheirHandlesDie) {
     EXPECT_TRUE(run.host.recordsChanged());
     Drawing after = run.host.drawing();
     ASSERT_EQ(after.layers[0].objects[0].records.size(), 1u);
-    EXPECT_EQ(after.layers[0].objects[0].records[0].bytes, std::vector<std::uint8_t>{2});
+    ASSERT_EQ(after.layers[0].objects[0].records[0].bytes.size(), 132u);
+    EXPECT_EQ(after.layers[0].objects[0].records[0].bytes[128], 2);
 
     host::lockRecord(records[0]);
     EXPECT_EQ(run.host.faults().size(), 1u);
 }
 
 TEST(HostRecords, RecordOfAnotherObjectIsNotDeleted) {
-    HostRun run(drawingWithLight(R"({"tag": "rDgN", "hex": "01"})"));
+    HostRun run(drawingWithLight(R"({"tag": "rDgN", "hex": ")" + lightRecordHex(1) + R"("})"));
     HostHandle record = run.host.recordHandles(run.host.objectHandle("A", {0})).at(0);
     host::deleteAuxRecord(record, run.host.objectHandle("A", {1}));
     EXPECT_EQ(run.host.faults().size(), 1u);
@@ -174,7 +177,7 @@ TEST(HostRecords, RecordsAreKeptOnDrawingObjectsOnly) {
 }
 
 TEST(HostRecords, UnlockWithoutLockIsAFault) {
-    HostRun run(drawingWithLight(R"({"tag": "rDgN", "hex": "01"})"));
+    HostRun run(drawingWithLight(R"({"tag": "rDgN", "hex": ")" + lightRecordHex(1) + R"("})"));
     HostHandle record = run.host.recordHandles(run.host.objectHandle("A", {0})).at(0);
     host::lockRecord(record);
     host::unlockRecord(record);
@@ -184,12 +187,45 @@ TEST(HostRecords, UnlockWithoutLockIsAFault) {
 }
 
 TEST(HostRecords, ObjectServicesRefuseRecords) {
-    HostRun run(drawingWithLight(R"({"tag": "rDgN", "hex": "01"})"));
+    HostRun run(drawingWithLight(R"({"tag": "rDgN", "hex": ")" + lightRecordHex(1) + R"("})"));
     HostHandle record = run.host.recordHandles(run.host.objectHandle("A", {0})).at(0);
     EXPECT_EQ(host::objectType(record), 0);
     EXPECT_EQ(run.host.faults().size(), 1u);
     host::lockRecord(run.host.objectHandle("A", {0}));
     EXPECT_EQ(run.host.faults().size(), 2u);
+}
+
+// The plug-in reads a light record at bytes 64 to 131 without knowing its size:
+// the host refuses a drawing that holds a shorter one where the search looks,
+// naming the record's place in the document.
+TEST(HostRecords, ShortRecordsWhereTheLightSearchReadsAreRefused) {
+    auto refusal = [](const std::string& records) -> std::string {
+        try {
+            HostRun run(drawingWithLight(records));
+        } catch (const DocumentError& refused) {
+            return refused.path();
+        }
+        return "accepted";
+    };
+    EXPECT_EQ(refusal(R"({"tag": "rDgN", "hex": "0102"})"), "layers[0].objects[0].records[0]");
+    EXPECT_EQ(refusal(R"({"tag": "abcd", "hex": "01"}, {"tag": "rDgN", "hex": ")" + lightRecordHex(1998).substr(2) +
+                      R"("})"),
+              "layers[0].objects[0].records[1]");
+    EXPECT_EQ(refusal(R"({"tag": "rDgN", "hex": ")" + lightRecordHex(1998) + R"("}, {"tag": "wxyz", "hex": "00"})"),
+              "layers[0].objects[0].records[1]");
+    // Short records of other tags before any light record are never read.
+    EXPECT_EQ(refusal(R"({"tag": "wxyz", "hex": "00"}, {"tag": "rDgN", "hex": ")" + lightRecordHex(1998) + R"("})"),
+              "accepted");
+
+    Drawing nested = parseDrawing(R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [
+        {"type": "group", "members": [{"type": "light"}, {"type": "light", "records": [{"tag": "rDgN", "hex": "00"}]}]}]}]})");
+    try {
+        checkRecordSizes(nested);
+        ADD_FAILURE() << "a short light record inside a group was accepted";
+    } catch (const DocumentError& refused) {
+        EXPECT_EQ(refused.path(), "layers[0].objects[0].members[1].records[0]");
+        EXPECT_NE(std::string(refused.what()).find("132"), std::string::npos);
+    }
 }
 
 }  // namespace

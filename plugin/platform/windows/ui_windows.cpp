@@ -1,11 +1,14 @@
 // The Windows user interface of the plug-in: message box, save dialog, abort
-// keys, the busy cursor from the module's own resources and the process clock.
+// keys, the busy cursor from the module's own resources and the process clock;
+// the runner's hooks instead of the dialogs, keys and cursor while a runner has
+// installed them (a test run without a person in front of the screen).
 #include <windows.h>
 #include <commdlg.h>
 
 #include <ctime>
 #include <vector>
 
+#include "platform/portable_hooks.h"
 #include "platform/ui.h"
 
 namespace pelmora::platform {
@@ -31,11 +34,13 @@ HMODULE ownModule() {
 }  // namespace
 
 void showMessageBox(const std::string& text) {
+    if (runnerHooksInstalled()) return runner::showMessageBox(text.c_str());
     // No owner window: task-modal keeps the host's windows waiting for OK.
     MessageBoxA(nullptr, text.c_str(), kCaption, MB_OK | MB_TASKMODAL);
 }
 
 bool askSavePath(const char* defaultExtension, const char* initialName, const char* filter, std::string& outPath) {
+    if (runnerHooksInstalled()) return runner::askSavePath(defaultExtension, initialName, filter, outPath);
     // The filter is given with '|' between its parts; the dialog wants NULs
     // and a final double NUL.
     std::vector<char> filterText;
@@ -66,7 +71,10 @@ bool askSavePath(const char* defaultExtension, const char* initialName, const ch
     return !outPath.empty();
 }
 
-bool abortKeysDown() { return held(VK_ESCAPE) || (held(VK_CONTROL) && held(VK_DECIMAL)); }
+bool abortKeysDown() {
+    if (runnerHooksInstalled()) return runner::abortKeysDown();
+    return held(VK_ESCAPE) || (held(VK_CONTROL) && held(VK_DECIMAL));
+}
 
 void loadBusyCursors() {
     const HMODULE module = ownModule();
@@ -75,7 +83,8 @@ void loadBusyCursors() {
     }
 }
 
-void showBusyCursor(int frame, long) {
+void showBusyCursor(int frame, long ticks) {
+    if (runnerHooksInstalled()) return runner::showBusyCursor(frame, ticks);
     if (frame < 0 || frame >= kCursorFrames || g_cursors[frame] == nullptr) return;
     SetCursor(g_cursors[frame]);
 }

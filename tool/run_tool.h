@@ -1,0 +1,12 @@
+// The whole `pelmora` command line as one call, so that tests can run it in
+// their own process (under the allocation and file fault hooks).
+#pragma once
+
+namespace pelmora::tool {
+
+// Parses the arguments, runs the subcommand and gives the exit status. Never
+// throws: out of memory anywhere, the parsing included, is a message and
+// status 1.
+int runTool(int argc, char** argv) noexcept;
+
+}  // namespace pelmora::tool
