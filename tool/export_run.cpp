@@ -257,8 +257,7 @@ private:
                           " model; a drawing document must be named *.json (see examples/house.json)");
             return kExitUsage;
         }
-        // The import runs in a helper process, which draws its own fraction.
-        progress_.phase("reading " + fs::path(path).filename().string(), false);
+        progress_.phase("reading " + fs::path(path).filename().string());
         ModelImportOptions options = request_.model;
         options.progress = [this](double done) {
             progress_.fraction(done);

@@ -2,10 +2,12 @@
 
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <new>
 
 namespace pelmora::tool {
 namespace {
@@ -35,6 +37,9 @@ std::string cutToCells(const std::string& text, std::size_t width) {
 ProgressLine::ProgressLine(bool enabled) : enabled_(enabled) {
     phaseStart_ = Clock::now();
     if (!enabled_) return;
+    owner_ = ::getpid();
+    void* shared = ::mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    permille_ = shared == MAP_FAILED ? &localPermille_ : new (shared) std::atomic<int>(-1);
     // The ticker never takes a Ctrl+C: the main thread handles it.
     sigset_t block, previous;
     sigemptyset(&block);
@@ -44,26 +49,29 @@ ProgressLine::ProgressLine(bool enabled) : enabled_(enabled) {
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
-ProgressLine::~ProgressLine() { finish(); }
+ProgressLine::~ProgressLine() {
+    finish();
+    if (permille_ && permille_ != &localPermille_) ::munmap(permille_, sizeof(std::atomic<int>));
+}
 
-void ProgressLine::phase(const std::string& label, bool ticking) {
+void ProgressLine::phase(const std::string& label) {
     if (!enabled_) return;
     std::lock_guard<std::mutex> lock(mutex_);
-    ticking_ = ticking;
     label_ = label;
     detail_.clear();
     watched_.clear();
     awaitedFile_.clear();
-    fraction_ = -1.0;
+    permille_->store(-1);
     phaseStart_ = Clock::now();
     drawLocked(true);
 }
 
 void ProgressLine::fraction(double done) {
     if (!enabled_) return;
+    permille_->store(done < 0.0 ? -1 : static_cast<int>((done > 1.0 ? 1.0 : done) * 1000.0));
+    if (::getpid() != owner_) return;  // a helper: the tool's ticker draws it
     std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
     if (!lock.owns_lock()) return;
-    fraction_ = done > 1.0 ? 1.0 : done;
     drawLocked(false);
 }
 
@@ -126,7 +134,7 @@ void ProgressLine::drawLocked(bool force) {
     if (!awaitedFile_.empty() && stat(awaitedFile_.c_str(), &info) == 0) {
         label_ = awaitedLabel_;
         watched_ = awaitedFile_;
-        fraction_ = -1.0;
+        permille_->store(-1);
         phaseStart_ = now;
         awaitedFile_.clear();
         force = true;
@@ -138,8 +146,8 @@ void ProgressLine::drawLocked(bool force) {
     }
     char numbers[64];
     std::string line = label_;
-    if (fraction_ >= 0.0) {
-        std::snprintf(numbers, sizeof numbers, "  %3d%%", static_cast<int>(fraction_ * 100.0));
+    if (const int permille = permille_->load(); permille >= 0) {
+        std::snprintf(numbers, sizeof numbers, "  %3d%%", permille / 10);
         line += numbers;
     }
     if (!detail_.empty()) line += "  " + detail_;
@@ -158,7 +166,7 @@ void ProgressLine::tick() {
     while (!stopping_) {
         wake_.wait_for(lock, kTickerPeriod);
         if (stopping_) break;
-        if (ticking_) drawLocked(false);
+        drawLocked(false);
     }
 }
 

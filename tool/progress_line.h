@@ -5,6 +5,9 @@
 // the end. Disabled (nothing at all is written) when stderr is no terminal.
 #pragma once
 
+#include <sys/types.h>
+
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -23,10 +26,10 @@ public:
     bool enabled() const { return enabled_; }
 
     // A new phase: no fraction, no detail, the clock restarts; drawn at once.
-    // Without `ticking` only the updates draw it (as when a helper process
-    // reports on the same terminal).
-    void phase(const std::string& label, bool ticking = true);
-    // Fraction done in 0..1; a negative value shows none.
+    void phase(const std::string& label);
+    // Fraction done in 0..1; a negative value shows none. A helper process
+    // forked meanwhile (the model import) may report it too: the value is
+    // kept in memory shared with it, and this process draws it.
     void fraction(double done);
     void detail(const std::string& text);
     // The size of this file (when it exists) is shown as the detail.
@@ -59,13 +62,14 @@ private:
     bool stopping_ = false;
     bool finished_ = false;
     bool drawn_ = false;
-    bool ticking_ = true;
     std::string label_;
     std::string detail_;
     std::string watched_;
     std::string awaitedFile_;
     std::string awaitedLabel_;
-    double fraction_ = -1.0;
+    std::atomic<int>* permille_ = nullptr;  // the fraction done, -1 for none; shared with helpers
+    std::atomic<int> localPermille_{-1};    // when no shared memory could be had
+    pid_t owner_ = 0;
     std::chrono::steady_clock::time_point phaseStart_;
     std::chrono::steady_clock::time_point lastDraw_;
 };
