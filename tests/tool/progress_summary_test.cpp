@@ -37,7 +37,7 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 
 // Runs the tool with its stderr (and stdout) on a pseudo-terminal and gives
 // everything it wrote there.
-std::string runOnTerminal(const Strings& arguments, int& status) {
+std::string runOnTerminal(const Strings& arguments, int& status, const std::string& interruptAtStep = "") {
     std::vector<std::string> argv{PELMORA_TOOL};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> raw;
@@ -50,6 +50,7 @@ std::string runOnTerminal(const Strings& arguments, int& status) {
     std::fflush(nullptr);
     pid_t child = forkpty(&master, nullptr, nullptr, &size);
     if (child == 0) {
+        if (!interruptAtStep.empty()) setenv("PELMORA_INTERRUPT_AT_STEP", interruptAtStep.c_str(), 1);
         execv(raw[0], raw.data());
         _exit(127);
     }
@@ -120,6 +121,13 @@ TEST_F(ExportTells, ProgressPhasesOnATerminalClearedAtTheEndAndNothingOnAPipe) {
         {"export", folder_ / "big.json", "-o", output_, "--host-dir", hostDir_, "--force", "--quiet"}, status);
     EXPECT_EQ(status, kExitOk);
     EXPECT_EQ(quiet, "");
+
+    // Ctrl+C is acknowledged on the terminal at once, over the progress line.
+    const std::string stopped = runOnTerminal(
+        {"export", folder_ / "big.json", "-o", output_, "--host-dir", hostDir_, "--force"}, status, "loaded");
+    EXPECT_EQ(status, 3) << stopped;
+    EXPECT_TRUE(contains(stopped, "\r\033[Kpelmora: stopping\xE2\x80\xA6")) << stopped;
+    EXPECT_TRUE(contains(stopped, "was left as it was")) << stopped;
 }
 
 TEST_F(ExportTells, SummaryTextJsonAndQuiet) {
