@@ -139,6 +139,33 @@ inline hostsim::Drawing makeReferenceDrawing(const TerrainShape& shape) {
     return drawing;
 }
 
+// A drawing of many small objects, as a document of about 45 MB when written:
+// `objects` polygons of four points each, in four layers, 50 classes.
+inline hostsim::Drawing makeManyObjectsDrawing(int objects) {
+    hostsim::Drawing drawing;
+    drawing.classes.clear();
+    for (int k = 0; k < 50; ++k) drawing.classes.push_back(className(k));
+    for (int l = 0; l < 4; ++l) {
+        hostsim::Layer layer;
+        layer.name = "Layer " + std::to_string(l + 1);
+        layer.objects.reserve(static_cast<std::size_t>(objects / 4 + 1));
+        for (int i = l; i < objects; i += 4) {
+            hostsim::DrawingObject o;
+            o.type = hostsim::kCodePolygon;
+            o.className = drawing.classes[static_cast<std::size_t>(i % 50)];
+            for (int p = 0; p < 4; ++p) {
+                const double a = p * 1.5707963267948966;
+                o.points.push_back({i * 37.5 + 100.0 * std::cos(a), (i % 997) * 12.25 + 100.0 * std::sin(a),
+                                    std::sin(i * 0.01) * 300.0});
+            }
+            layer.objects.push_back(std::move(o));
+        }
+        drawing.layers.push_back(std::move(layer));
+    }
+    drawing.activeLayer = drawing.layers.front().name;
+    return drawing;
+}
+
 // One object's corners as the weld receives them: output vertices (x, height, y)
 // in metres as floats, three per triangle.
 struct CornerStream {

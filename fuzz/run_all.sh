@@ -23,8 +23,10 @@ for corpus in "$here"/corpus/*/; do
   fi
   mkdir -p "$work/$name/corpus" "$work/$name/artifacts"
   cp -R "$corpus". "$work/$name/corpus/"
+  dict=()
+  if [[ -f "$here/$name.dict" ]]; then dict=(-dict="$here/$name.dict"); fi
   echo "== $name: ${seconds}s"
-  if ! "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+  if ! "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=3072 -print_final_stats=1 "${dict[@]}" \
       -artifact_prefix="$work/$name/artifacts/" "$work/$name/corpus"; then
     echo "run_all: $name found a failure; reproducers in $work/$name/artifacts/" >&2
     status=1

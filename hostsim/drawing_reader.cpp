@@ -1,339 +1,577 @@
-// Loading a drawing document: every value is checked against its expected
-// type and range before it reaches the model, and the first bad one is
-// reported with its JSON path. Sizes and depths from the document are never
-// trusted.
-#include <cmath>
-#include <fstream>
+// Loading a drawing document: the JSON text is read once, value by value,
+// straight into the drawing model (no tree of the whole document is built).
+// Every value is checked against its expected type and range as it is taken,
+// and the first bad one is reported with its JSON path. Sizes and depths from
+// the document are never trusted. Members come in any order, so what refers to
+// a name is checked once the name's list is known: classes before the layers
+// are read (the layers wait when the classes come later), symbols when they
+// are known, layers at the end.
+#include <cstdint>
 #include <limits>
-#include <set>
-#include <sstream>
+#include <memory>
+#include <new>
 #include <string>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
-#include <nlohmann/json.hpp>
-
+#include "hostsim/document_text.h"
 #include "hostsim/drawing.h"
+#include "hostsim/json_values.h"
 
 namespace pelmora::hostsim {
 namespace {
 
-using nlohmann::json;
+using json::Path;
+using json::fail;
+using json::Pending;
+using json::keyText;
+namespace ondemand = json::ondemand;
 
-// JSON nesting allowed while parsing: room for kMaxNestingDepth group levels
-// plus as many levels of nested conversion geometry, with their points.
-constexpr int kMaxJsonDepth = 4 * kMaxNestingDepth + 32;
+// The on-demand parser of Debian's simdjson (3.0.x) allocates its string
+// buffer with a nothrow new and does not look at the result: without memory it
+// would report success and then write through a null pointer. The buffer is a
+// private member; an explicit instantiation may name it (access is not checked
+// there), which lets the load see the failure and end with std::bad_alloc.
+using StringBufferMember = std::unique_ptr<std::uint8_t[]> ondemand::parser::*;
+StringBufferMember stringBufferMember();
+template <StringBufferMember Member>
+struct StringBufferAccess {
+    friend StringBufferMember stringBufferMember() { return Member; }
+};
+template struct StringBufferAccess<&ondemand::parser::string_buf>;
+
 // A polygon's vertex count reaches the plug-in as a 16-bit integer.
 constexpr std::size_t kMaxPolygonPoints = 32767;
 constexpr std::size_t kMaxRecordBytes = std::size_t{16} << 20;
 
-std::string member(const std::string& path, const std::string& key) { return path.empty() ? key : path + "." + key; }
-std::string element(const std::string& path, std::size_t index) { return path + "[" + std::to_string(index) + "]"; }
+std::string inQuotes(std::string_view text) {
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted += '"';
+    quoted += text;
+    quoted += '"';
+    return quoted;
+}
 
-[[noreturn]] void fail(const std::string& path, const std::string& what) { throw DocumentError(path, what); }
+[[noreturn]] void tooMany(const Path& path, std::size_t limit) {
+    fail(path, "array of more than " + std::to_string(limit) + " entries exceeds the limit of " + std::to_string(limit));
+}
 
-struct Names {
-    std::vector<std::string> classes;
-    std::set<std::string> classSet, layerSet, symbolSet;
+// A name that must be in a list the document declares, checked once the list is complete.
+struct PendingName {
+    std::string path;
+    std::string name;
 };
 
-class Reader {
+class DrawingReader {
 public:
-    explicit Reader(const json& root) : root_(root) {}
+    DrawingReader(const json::Values& values, DocumentText& text) : values_(values), text_(text) {}
 
-    Drawing read() {
-        if (!root_.is_object()) fail("", "the document must be a JSON object");
+    Drawing read(ondemand::document& document) {
+        const Path root;
+        ondemand::json_type type{};
+        values_.check(document.type().get(type), root);
+        if (type != ondemand::json_type::object) fail(root, "the document must be a JSON object");
+        ondemand::object top;
+        values_.check(document.get_object().get(top), root);
+
         Drawing d;
-        const json* version = find(root_, "pelmoraDrawing");
-        if (version == nullptr) fail("pelmoraDrawing", "required key is missing");
-        d.formatVersion = static_cast<int>(integer(*version, "pelmoraDrawing", 1, 1));
-        d.unitsPerInch = optNumber(root_, "", "unitsPerInch", 25.4);
-        if (!(d.unitsPerInch > 0.0)) fail("unitsPerInch", "must be a positive number");
-        d.hostVersion = static_cast<int>(optInteger(root_, "", "hostVersion", 13, 0, 255));
-        d.canRun = optBool(root_, "", "canRun", true);
-        d.currentItem = static_cast<int>(optInteger(root_, "", "currentItem", 2, 0, 3));
-        readClasses(d);
-        readSymbols(d);
-        collectLayerNames();
-        if (const json* view = find(root_, "view"); view != nullptr && !view->is_null()) d.view = readView(*view, "view");
-        if (const json* layers = find(root_, "layers"); layers != nullptr) {
-            checkArray(*layers, "layers");
-            for (std::size_t i = 0; i < layers->size(); ++i) d.layers.push_back(readLayer((*layers)[i], element("layers", i)));
+        bool versionGiven = false;
+        bool layersWait = false;
+        for (auto item : top) {
+            ondemand::field f = values_.field(std::move(item), root);
+            const std::string_view key = values_.key(f, root);
+            ondemand::value& v = f.value();
+            const Path p = root.member(key);
+            if (key == "layers") {
+                // Objects name their classes: with the classes still to come, the layers wait.
+                if (classesRead_) readLayers(v, p, d);
+                else layersWait = true;
+            } else if (key == "pelmoraDrawing") {
+                d.formatVersion = static_cast<int>(values_.integer(v, p, 1, 1));
+                versionGiven = true;
+            } else if (key == "unitsPerInch") {
+                d.unitsPerInch = values_.number(v, p);
+                if (!(d.unitsPerInch > 0.0)) fail(p, "must be a positive number");
+            } else if (key == "hostVersion") {
+                d.hostVersion = static_cast<int>(values_.integer(v, p, 0, 255));
+            } else if (key == "canRun") {
+                d.canRun = values_.boolean(v, p);
+            } else if (key == "currentItem") {
+                d.currentItem = static_cast<int>(values_.integer(v, p, 0, 3));
+            } else if (key == "classes") {
+                readClasses(v, p, d);
+            } else if (key == "view") {
+                if (values_.typeOf(v, p) == ondemand::json_type::null) {
+                    values_.ignore(v, p);
+                    d.view.reset();
+                } else {
+                    d.view = readView(v, p);
+                }
+            } else if (key == "activeLayer") {
+                activeLayer_ = std::string(values_.string(v, p));
+                activeLayerGiven_ = true;
+            } else if (key == "symbols") {
+                readSymbols(v, p, d);
+            } else {
+                values_.ignore(v, p);
+            }
         }
-        if (const json* active = find(root_, "activeLayer"); active != nullptr) {
-            d.activeLayer = string(*active, "activeLayer");
-            if (names_.layerSet.count(d.activeLayer) == 0) fail("activeLayer", "no layer is named \"" + d.activeLayer + "\"");
-        } else if (!d.layers.empty()) {
-            d.activeLayer = d.layers.front().name;
+        if (values_.position() != nullptr) {
+            throw DocumentError("", "not a valid JSON document: more text after the end of the document");
         }
+        if (!versionGiven) fail(root.member("pelmoraDrawing"), "required key is missing");
+        if (!classesRead_) classesAreFinal(d);  // the default list
+        if (layersWait) readWaitingLayers(top, root, d);
+        finish(d);
         return d;
     }
 
 private:
-    static const json* find(const json& object, const char* key) {
-        auto it = object.find(key);
-        return it == object.end() ? nullptr : &*it;
-    }
+    // ------------------------------------------------------------ lists of names
 
-    static void checkObject(const json& v, const std::string& path) {
-        if (!v.is_object()) fail(path, "expected an object");
-    }
-
-    static void checkArray(const json& v, const std::string& path, std::size_t limit = kMaxArrayLength) {
-        if (!v.is_array()) fail(path, "expected an array");
-        if (v.size() > limit) fail(path, "array of " + std::to_string(v.size()) + " entries exceeds the limit of " + std::to_string(limit));
-    }
-
-    static double number(const json& v, const std::string& path) {
-        if (!v.is_number()) fail(path, "expected a number");
-        double value = v.get<double>();
-        if (!std::isfinite(value)) fail(path, "the number is not finite");
-        return value;
-    }
-
-    static std::int64_t integer(const json& v, const std::string& path, std::int64_t low, std::int64_t high) {
-        if (!v.is_number_integer()) fail(path, "expected an integer");
-        if (v.is_number_unsigned() && v.get<std::uint64_t>() > static_cast<std::uint64_t>(high))
-            fail(path, "out of range " + std::to_string(low) + ".." + std::to_string(high));
-        std::int64_t value = v.get<std::int64_t>();
-        if (value < low || value > high) fail(path, "out of range " + std::to_string(low) + ".." + std::to_string(high));
-        return value;
-    }
-
-    static bool boolean(const json& v, const std::string& path) {
-        if (!v.is_boolean()) fail(path, "expected true or false");
-        return v.get<bool>();
-    }
-
-    static std::string string(const json& v, const std::string& path) {
-        if (!v.is_string()) fail(path, "expected a string");
-        return v.get<std::string>();
-    }
-
-    static double optNumber(const json& o, const std::string& path, const char* key, double fallback) {
-        const json* v = find(o, key);
-        return v == nullptr ? fallback : number(*v, member(path, key));
-    }
-    static std::int64_t optInteger(const json& o, const std::string& path, const char* key, std::int64_t fallback,
-                                   std::int64_t low, std::int64_t high) {
-        const json* v = find(o, key);
-        return v == nullptr ? fallback : integer(*v, member(path, key), low, high);
-    }
-    static bool optBool(const json& o, const std::string& path, const char* key, bool fallback) {
-        const json* v = find(o, key);
-        return v == nullptr ? fallback : boolean(*v, member(path, key));
-    }
-    static std::string optString(const json& o, const std::string& path, const char* key) {
-        const json* v = find(o, key);
-        return v == nullptr ? std::string() : string(*v, member(path, key));
-    }
-
-    static Point3 point(const json& v, const std::string& path) {
-        if (!v.is_array() || v.size() != 3) fail(path, "expected a point: an array of three numbers");
-        return {number(v[0], element(path, 0)), number(v[1], element(path, 1)), number(v[2], element(path, 2))};
-    }
-
-    static std::vector<Point3> points(const json& v, const std::string& path) {
-        checkArray(v, path, kMaxPolygonPoints);
-        std::vector<Point3> result;
-        result.reserve(v.size());
-        for (std::size_t i = 0; i < v.size(); ++i) result.push_back(point(v[i], element(path, i)));
-        return result;
-    }
-
-    void readClasses(Drawing& d) {
-        const json* classes = find(root_, "classes");
-        if (classes != nullptr) {
-            checkArray(*classes, "classes");
-            if (classes->empty()) fail("classes", "a drawing has at least one class");
-            d.classes.clear();
-            for (std::size_t i = 0; i < classes->size(); ++i) {
-                std::string path = element("classes", i);
-                std::string name = string((*classes)[i], path);
-                if (!names_.classSet.insert(name).second) fail(path, "duplicate class \"" + name + "\"");
-                d.classes.push_back(std::move(name));
-            }
-        } else {
-            names_.classSet.insert(d.classes.begin(), d.classes.end());
+    void readClasses(ondemand::value& v, const Path& p, Drawing& d) {
+        if (classesRead_) fail(p, "the key is given more than once");
+        ondemand::array a = values_.array(v, p);
+        d.classes.clear();
+        std::size_t i = 0;
+        for (auto item : a) {
+            if (i == kMaxArrayLength) tooMany(p, kMaxArrayLength);
+            const Path ep = p.element(i++);
+            ondemand::value e = values_.entry(std::move(item), p);
+            d.classes.emplace_back(values_.string(e, ep));
         }
-        names_.classes = d.classes;
+        if (d.classes.empty()) fail(p, "a drawing has at least one class");
+        std::unordered_set<std::string_view> seen;
+        for (std::size_t k = 0; k < d.classes.size(); ++k) {
+            if (!seen.insert(d.classes[k]).second) fail(p.element(k), "duplicate class " + inQuotes(d.classes[k]));
+        }
+        classesAreFinal(d);
     }
 
-    void readSymbols(Drawing& d) {
-        const json* symbols = find(root_, "symbols");
-        if (symbols == nullptr) return;
-        checkArray(*symbols, "symbols");
-        for (std::size_t i = 0; i < symbols->size(); ++i) {
-            std::string path = element("symbols", i);
-            const json& s = (*symbols)[i];
-            checkObject(s, path);
+    // From here on the classes do not change: objects are checked against them
+    // and take the first as their default.
+    void classesAreFinal(const Drawing& d) {
+        classesRead_ = true;
+        classSet_.clear();
+        classSet_.insert(d.classes.begin(), d.classes.end());
+        defaultClass_ = d.classes.front();
+    }
+
+    void readSymbols(ondemand::value& v, const Path& p, Drawing& d) {
+        if (symbolsRead_) fail(p, "the key is given more than once");
+        ondemand::array a = values_.array(v, p);
+        std::size_t i = 0;
+        for (auto item : a) {
+            if (i == kMaxArrayLength) tooMany(p, kMaxArrayLength);
+            const Path sp = p.element(i++);
+            ondemand::value e = values_.entry(std::move(item), p);
+            ondemand::object o = values_.object(e, sp);
             Symbol symbol;
-            const json* name = find(s, "name");
-            if (name == nullptr) fail(member(path, "name"), "required key is missing");
-            symbol.name = string(*name, member(path, "name"));
-            if (!names_.symbolSet.insert(symbol.name).second) fail(member(path, "name"), "duplicate symbol \"" + symbol.name + "\"");
-            symbol.kind = static_cast<std::int16_t>(optInteger(s, path, "kind", 1, INT16_MIN, INT16_MAX));
+            bool named = false;
+            for (auto field : o) {
+                ondemand::field f = values_.field(std::move(field), sp);
+                const std::string_view key = values_.key(f, sp);
+                const Path fp = sp.member(key);
+                if (key == "name") {
+                    symbol.name = std::string(values_.string(f.value(), fp));
+                    named = true;
+                } else if (key == "kind") {
+                    symbol.kind = static_cast<std::int16_t>(values_.integer(f.value(), fp, INT16_MIN, INT16_MAX));
+                } else {
+                    values_.ignore(f.value(), fp);
+                }
+            }
+            const Path np = sp.member("name");
+            if (!named) fail(np, "required key is missing");
+            if (!symbolSet_.insert(symbol.name).second) fail(np, "duplicate symbol " + inQuotes(symbol.name));
             d.symbols.push_back(std::move(symbol));
         }
+        symbolsRead_ = true;
+        for (const PendingName& pending : pendingSymbols_)
+            if (symbolSet_.count(pending.name) == 0) throw DocumentError(pending.path, "unknown symbol " + inQuotes(pending.name));
+        pendingSymbols_.clear();
     }
 
-    // Layer names first: references may name a layer that comes later.
-    void collectLayerNames() {
-        const json* layers = find(root_, "layers");
-        if (layers == nullptr) return;
-        checkArray(*layers, "layers");
-        for (std::size_t i = 0; i < layers->size(); ++i) {
-            std::string path = element("layers", i);
-            const json& l = (*layers)[i];
-            checkObject(l, path);
-            const json* name = find(l, "name");
-            if (name == nullptr) fail(member(path, "name"), "required key is missing");
-            std::string text = string(*name, member(path, "name"));
-            if (!names_.layerSet.insert(text).second) fail(member(path, "name"), "duplicate layer \"" + text + "\"");
-        }
-    }
+    // ------------------------------------------------------------ view
 
-    View readView(const json& v, const std::string& path) {
-        checkObject(v, path);
+    View readView(ondemand::value& v, const Path& p) {
+        ondemand::object o = values_.object(v, p);
         View view;
-        view.perspective = optBool(v, path, "perspective", true);
-        if (const json* r = find(v, "rotation"); r != nullptr) {
-            std::string rp = member(path, "rotation");
-            if (!r->is_array() || r->size() != 3) fail(rp, "expected three rows of three numbers");
-            for (std::size_t row = 0; row < 3; ++row) {
-                Point3 p = point((*r)[row], element(rp, row));
-                view.rotation[row] = {p.x, p.y, p.z};
+        for (auto item : o) {
+            ondemand::field f = values_.field(std::move(item), p);
+            const std::string_view key = values_.key(f, p);
+            ondemand::value& fv = f.value();
+            const Path fp = p.member(key);
+            if (key == "perspective") {
+                view.perspective = values_.boolean(fv, fp);
+            } else if (key == "rotation") {
+                readRotation(fv, fp, view);
+            } else if (key == "origin") {
+                view.origin = values_.point(fv, fp);
+            } else if (key == "distance") {
+                view.distance = values_.number(fv, fp);
+            } else if (key == "focal") {
+                view.focal = values_.number(fv, fp);
+            } else if (key == "box") {
+                readBox(fv, fp, view);
+            } else {
+                values_.ignore(fv, fp);
             }
-        }
-        if (const json* o = find(v, "origin"); o != nullptr) view.origin = point(*o, member(path, "origin"));
-        view.distance = optNumber(v, path, "distance", 0.0);
-        view.focal = optNumber(v, path, "focal", 1.0);
-        if (const json* b = find(v, "box"); b != nullptr) {
-            std::string bp = member(path, "box");
-            if (!b->is_array() || b->size() != 4) fail(bp, "expected an array of four numbers");
-            for (std::size_t i = 0; i < 4; ++i) view.box[i] = number((*b)[i], element(bp, i));
         }
         return view;
     }
 
-    Layer readLayer(const json& l, const std::string& path) {
-        Layer layer;
-        layer.name = string(l.at("name"), member(path, "name"));
-        layer.visible = optBool(l, path, "visible", true);
-        layer.elevation = optNumber(l, path, "elevation", 0.0);
-        if (const json* objects = find(l, "objects"); objects != nullptr) {
-            std::string op = member(path, "objects");
-            checkArray(*objects, op);
-            layer.objects.reserve(objects->size());
-            for (std::size_t i = 0; i < objects->size(); ++i) layer.objects.push_back(readObject((*objects)[i], element(op, i), 1));
+    void readRotation(ondemand::value& v, const Path& p, View& view) {
+        static const char* const kExpected = "expected three rows of three numbers";
+        if (values_.typeOf(v, p) != ondemand::json_type::array) fail(p, kExpected);
+        ondemand::array a = values_.array(v, p);
+        std::size_t count = 0;
+        values_.check(a.count_elements().get(count), p);
+        if (count != 3) fail(p, kExpected);
+        std::size_t row = 0;
+        for (auto item : a) {
+            ondemand::value e = values_.entry(std::move(item), p);
+            const Point3 r = values_.point(e, p.element(row));
+            view.rotation[row++] = {r.x, r.y, r.z};
         }
+    }
+
+    void readBox(ondemand::value& v, const Path& p, View& view) {
+        static const char* const kExpected = "expected an array of four numbers";
+        if (values_.typeOf(v, p) != ondemand::json_type::array) fail(p, kExpected);
+        ondemand::array a = values_.array(v, p);
+        std::size_t count = 0;
+        values_.check(a.count_elements().get(count), p);
+        if (count != 4) fail(p, kExpected);
+        std::size_t i = 0;
+        for (auto item : a) {
+            ondemand::value e = values_.entry(std::move(item), p);
+            view.box[i] = values_.number(e, p.element(i));
+            ++i;
+        }
+    }
+
+    // ------------------------------------------------------------ layers
+
+    // The layers met before the classes, read now: a second walk over the
+    // document's members that reads nothing else.
+    void readWaitingLayers(ondemand::object& top, const Path& root, Drawing& d) {
+        bool any = false;
+        values_.check(top.reset().get(any), root);
+        std::string scratch;
+        for (auto item : top) {
+            ondemand::field f = values_.field(std::move(item), root);
+            if (keyText(f.key(), scratch) == "layers") readLayers(f.value(), root.member("layers"), d);
+        }
+    }
+
+    void readLayers(ondemand::value& v, const Path& p, Drawing& d) {
+        ondemand::array a = values_.array(v, p);
+        d.layers.clear();
+        layerSet_.clear();
+        pendingLayers_.clear();
+        pendingSymbols_.clear();
+        std::size_t i = 0;
+        for (auto item : a) {
+            if (i == kMaxArrayLength) tooMany(p, kMaxArrayLength);
+            const Path lp = p.element(i++);
+            ondemand::value e = values_.entry(std::move(item), p);
+            d.layers.push_back(readLayer(e, lp));
+        }
+    }
+
+    Layer readLayer(ondemand::value& v, const Path& p) {
+        ondemand::object o = values_.object(v, p);
+        Layer layer;
+        bool named = false;
+        for (auto item : o) {
+            ondemand::field f = values_.field(std::move(item), p);
+            const std::string_view key = values_.key(f, p);
+            ondemand::value& fv = f.value();
+            const Path fp = p.member(key);
+            if (key == "objects") {
+                readObjects(fv, fp, layer.objects, 1);
+            } else if (key == "name") {
+                layer.name = std::string(values_.string(fv, fp));
+                named = true;
+            } else if (key == "visible") {
+                layer.visible = values_.boolean(fv, fp);
+            } else if (key == "elevation") {
+                layer.elevation = values_.number(fv, fp);
+            } else {
+                values_.ignore(fv, fp);
+            }
+        }
+        const Path np = p.member("name");
+        if (!named) fail(np, "required key is missing");
+        if (!layerSet_.insert(layer.name).second) fail(np, "duplicate layer " + inQuotes(layer.name));
         return layer;
     }
 
-    std::string className(const json& o, const std::string& path, const std::string& fallback) const {
-        const json* v = find(o, "class");
-        if (v == nullptr) return fallback;
-        std::string name = string(*v, member(path, "class"));
-        if (names_.classSet.count(name) == 0) fail(member(path, "class"), "unknown class \"" + name + "\"");
-        return name;
-    }
+    // ------------------------------------------------------------ objects
 
-    static std::int16_t typeCode(const json& v, const std::string& path) {
-        if (v.is_string()) {
-            const std::string name = v.get<std::string>();
-            static const std::pair<const char*, std::int16_t> kNames[] = {
-                {"group", kCodeGroup}, {"instance", kCodeInstance}, {"polygon", kCodePolygon},
-                {"reference", kCodeReference}, {"light", kCodeLight}, {"end", kCodeEnd}};
-            for (const auto& [text, code] : kNames)
-                if (name == text) return code;
-            fail(path, "unknown type name \"" + name + "\"");
+    // A layer's objects or a group's members, `level` groups deep.
+    void readObjects(ondemand::value& v, const Path& p, std::vector<DrawingObject>& out, int level) {
+        ondemand::array a = values_.array(v, p);
+        // Counted first: the list is sized once instead of growing by copies
+        // (the objects are most of the drawing's memory).
+        std::size_t count = 0;
+        values_.check(a.count_elements().get(count), p);
+        if (count > kMaxArrayLength)
+            fail(p, "array of " + std::to_string(count) + " entries exceeds the limit of " + std::to_string(kMaxArrayLength));
+        out.clear();
+        out.reserve(count);
+        std::size_t i = 0;
+        for (auto item : a) {
+            const Path op = p.element(i++);
+            ondemand::value e = values_.entry(std::move(item), p);
+            // Nothing before this object is read again: its text can go.
+            text_.releaseBefore(values_.position());
+            out.push_back(readObject(e, op, level));
         }
-        if (!v.is_number()) fail(path, "expected a type code or a type name");
-        return static_cast<std::int16_t>(integer(v, path, INT16_MIN, INT16_MAX));
     }
 
-    DrawingObject readObject(const json& o, const std::string& path, int depth) {
-        checkObject(o, path);
-        if (depth > kMaxNestingDepth) fail(path, "groups nested deeper than " + std::to_string(kMaxNestingDepth) + " levels");
+    static std::int16_t namedType(std::string_view name) {
+        static const std::pair<std::string_view, std::int16_t> kNames[] = {
+            {"group", kCodeGroup}, {"instance", kCodeInstance}, {"polygon", kCodePolygon},
+            {"reference", kCodeReference}, {"light", kCodeLight}, {"end", kCodeEnd}};
+        for (const auto& [text, code] : kNames)
+            if (name == text) return code;
+        return -1;
+    }
+
+    std::int16_t typeCode(ondemand::value& v, const Path& p) {
+        const ondemand::json_type t = values_.typeOf(v, p);
+        if (t == ondemand::json_type::string) {
+            const std::string_view name = values_.string(v, p);
+            const std::int16_t code = namedType(name);
+            if (code < 0) fail(p, "unknown type name " + inQuotes(name));
+            return code;
+        }
+        if (t != ondemand::json_type::number) fail(p, "expected a type code or a type name");
+        return static_cast<std::int16_t>(values_.integer(v, p, INT16_MIN, INT16_MAX));
+    }
+
+    std::string className(ondemand::value& v, const Path& p) {
+        const std::string_view name = values_.string(v, p);
+        if (classSet_.find(name) == classSet_.end()) fail(p, "unknown class " + inQuotes(name));
+        return std::string(name);
+    }
+
+    // An object's members in one walk. The type decides which members are
+    // read, and it may come last: the points of a polygon (the bulk of most
+    // drawings) and its two flags are read before the type is known, any
+    // fault in them kept until it is; for the other members that depend on
+    // the type, the rest of the object is searched for the type first and the
+    // walk goes on from where it was.
+    DrawingObject readObject(ondemand::value& v, const Path& p, int level) {
+        ondemand::object o = values_.object(v, p);
+        if (level > kMaxNestingDepth) fail(p, "groups nested deeper than " + std::to_string(kMaxNestingDepth) + " levels");
         DrawingObject obj;
-        const json* type = find(o, "type");
-        if (type == nullptr) fail(member(path, "type"), "required key is missing");
-        obj.type = typeCode(*type, member(path, "type"));
-        obj.className = className(o, path, names_.classes.front());
-        obj.visible = optBool(o, path, "visible", true);
-        obj.selected = optBool(o, path, "selected", false);
-        obj.name = optString(o, path, "name");
-        if (const json* records = find(o, "records"); records != nullptr) readRecords(*records, member(path, "records"), obj);
-        if (const json* polygons = find(o, "polygons"); polygons != nullptr)
-            obj.polygons = readEntries(*polygons, member(path, "polygons"), 1);
-        switch (obj.type) {
-        case kCodeGroup:
-            if (const json* members = find(o, "members"); members != nullptr) {
-                std::string mp = member(path, "members");
-                checkArray(*members, mp);
-                obj.members.reserve(members->size());
-                for (std::size_t i = 0; i < members->size(); ++i)
-                    obj.members.push_back(readObject((*members)[i], element(mp, i), depth + 1));
+        const Path typePath = p.member("type");
+        std::string scratch;
+        bool typeKnown = false;
+        bool typeReadAhead = false;  // by the search, which also read it
+        bool searching = false;
+        std::size_t resumeAt = 0;    // after the search: the member the walk stopped at
+        std::size_t skip = 0;        // members handled before the search
+        bool classGiven = false;
+        // Read before the type was known.
+        Pending early;
+        bool earlyPoints = false, earlyClosed = false, earlyVertexData = false;
+        auto settle = [&] {
+            // The type is known: what was read early counts for polygons only.
+            if (obj.type == kCodePolygon) {
+                early.raise();
+            } else {
+                if (earlyPoints) obj.points = {};
+                if (earlyClosed) obj.closed = true;
+                if (earlyVertexData) obj.vertexData = true;
             }
-            break;
-        case kCodePolygon:
-            if (const json* pts = find(o, "points"); pts != nullptr) obj.points = points(*pts, member(path, "points"));
-            obj.closed = optBool(o, path, "closed", true);
-            obj.vertexData = optBool(o, path, "vertexData", true);
-            break;
-        case kCodeInstance:
-            if (const json* symbol = find(o, "symbol"); symbol != nullptr) {
-                obj.symbol = string(*symbol, member(path, "symbol"));
-                if (names_.symbolSet.count(obj.symbol) == 0) fail(member(path, "symbol"), "unknown symbol \"" + obj.symbol + "\"");
+        };
+        for (;;) {
+            std::size_t at = 0;
+            for (auto item : o) {
+                ondemand::field f = values_.field(std::move(item), p);
+                if (at++ < skip) continue;
+                const std::string_view key = keyText(f.key(), scratch);
+                ondemand::value& fv = f.value();
+                if (searching) {
+                    if (key != "type") continue;
+                    if (typeKnown) fail(typePath, "the type is given more than once");
+                    obj.type = typeCode(fv, typePath);
+                    typeKnown = true;
+                    continue;
+                }
+                if (key == "type") {
+                    if (typeReadAhead) continue;
+                    if (typeKnown) fail(typePath, "the type is given more than once");
+                    obj.type = typeCode(fv, typePath);
+                    typeKnown = true;
+                    settle();
+                    continue;
+                }
+                const Path fp = p.member(key);
+                if (key == "class") {
+                    obj.className = className(fv, fp);
+                    classGiven = true;
+                } else if (key == "points" && (!typeKnown || obj.type == kCodePolygon)) {
+                    Pending now;
+                    obj.points = readPoints(fv, fp, typeKnown ? now : early);
+                    now.raise();
+                    earlyPoints = !typeKnown;
+                } else if ((key == "closed" || key == "vertexData") && (!typeKnown || obj.type == kCodePolygon)) {
+                    bool& flag = key == "closed" ? obj.closed : obj.vertexData;
+                    if (typeKnown) {
+                        flag = values_.boolean(fv, fp);
+                    } else {
+                        (key == "closed" ? earlyClosed : earlyVertexData) = true;
+                        if (values_.typeOf(fv, fp) == ondemand::json_type::boolean) flag = values_.boolean(fv, fp);
+                        else notBoolean(fv, fp, early);
+                    }
+                } else if (!typeKnown && dependsOnType(key)) {
+                    // Its meaning needs the type: find it in the rest of the object.
+                    searching = true;
+                    resumeAt = at - 1;
+                } else if (key == "polygons") {
+                    obj.polygons = readEntries(fv, fp, 1);
+                } else if (key == "visible") {
+                    obj.visible = values_.boolean(fv, fp);
+                } else if (key == "selected") {
+                    obj.selected = values_.boolean(fv, fp);
+                } else if (key == "name") {
+                    obj.name = std::string(values_.string(fv, fp));
+                } else if (key == "records") {
+                    readRecords(fv, fp, obj);
+                } else if (key == "members" && obj.type == kCodeGroup) {
+                    readObjects(fv, fp, obj.members, level + 1);
+                } else if (key == "symbol" && obj.type == kCodeInstance) {
+                    obj.symbol = std::string(values_.string(fv, fp));
+                    referToSymbol(obj.symbol, fp);
+                } else if (key == "layer" && obj.type == kCodeReference) {
+                    if (values_.typeOf(fv, fp) == ondemand::json_type::null) {
+                        values_.ignore(fv, fp);
+                        obj.referredLayer.reset();
+                    } else {
+                        obj.referredLayer = std::string(values_.string(fv, fp));
+                        pendingLayers_.push_back({fp.text(), *obj.referredLayer});
+                    }
+                } else if (key == "properties" && obj.type == kCodeLight) {
+                    readProperties(fv, fp, obj);
+                } else {
+                    values_.ignore(fv, fp);
+                }
             }
-            break;
-        case kCodeReference:
-            if (const json* layer = find(o, "layer"); layer != nullptr && !layer->is_null()) {
-                std::string name = string(*layer, member(path, "layer"));
-                if (names_.layerSet.count(name) == 0) fail(member(path, "layer"), "unknown layer \"" + name + "\"");
-                obj.referredLayer = std::move(name);
-            }
-            break;
-        case kCodeLight:
-            if (const json* properties = find(o, "properties"); properties != nullptr)
-                readProperties(*properties, member(path, "properties"), obj);
-            break;
-        default:
-            break;
+            if (!searching) break;
+            // Back to the member the walk stopped at, the type now known.
+            if (!typeKnown) fail(typePath, "required key is missing");
+            searching = false;
+            typeReadAhead = true;
+            skip = resumeAt;
+            settle();
+            bool any = false;
+            values_.check(o.reset().get(any), p);
         }
+        if (!typeKnown) fail(typePath, "required key is missing");
+        if (!classGiven) obj.className = defaultClass_;
         return obj;
     }
 
-    static void readRecords(const json& records, const std::string& path, DrawingObject& obj) {
-        checkArray(records, path);
-        for (std::size_t i = 0; i < records.size(); ++i) {
-            std::string rp = element(path, i);
-            const json& r = records[i];
-            checkObject(r, rp);
+    // Members whose meaning depends on the type, besides those read early.
+    static bool dependsOnType(std::string_view key) {
+        return key == "members" || key == "symbol" || key == "layer" || key == "properties";
+    }
+
+    void notBoolean(ondemand::value& v, const Path& p, Pending& pending) {
+        pending.note(p, "expected true or false");
+        values_.ignore(v, p);
+    }
+
+    void referToSymbol(const std::string& name, const Path& p) {
+        if (!symbolsRead_) {
+            pendingSymbols_.push_back({p.text(), name});
+        } else if (symbolSet_.count(name) == 0) {
+            fail(p, "unknown symbol " + inQuotes(name));
+        }
+    }
+
+    // A fault is noted in `pending` and the rest read through; no points then.
+    std::vector<Point3> readPoints(ondemand::value& v, const Path& p, Pending& pending) {
+        if (values_.typeOf(v, p) != ondemand::json_type::array) {
+            pending.note(p, "expected an array");
+            values_.ignore(v, p);
+            return {};
+        }
+        ondemand::array a = values_.array(v, p);
+        // Gathered in a list kept from polygon to polygon, then copied to one
+        // of the exact size: a polygon's points take no more than they need.
+        scratchPoints_.clear();
+        std::size_t i = 0;
+        for (auto item : a) {
+            const Path pp = p.element(i++);
+            ondemand::value e = values_.entry(std::move(item), p);
+            if (pending.any) {
+                values_.ignore(e, pp);
+                continue;
+            }
+            if (i > kMaxPolygonPoints) {
+                pending.note(p, "array of more than " + std::to_string(kMaxPolygonPoints) + " entries exceeds the limit of " +
+                                    std::to_string(kMaxPolygonPoints));
+                values_.ignore(e, pp);
+                continue;
+            }
+            Point3 point;
+            if (values_.point(e, pp, point, pending)) scratchPoints_.push_back(point);
+        }
+        if (pending.any) return {};
+        return std::vector<Point3>(scratchPoints_.begin(), scratchPoints_.end());
+    }
+
+    void readRecords(ondemand::value& v, const Path& p, DrawingObject& obj) {
+        ondemand::array a = values_.array(v, p);
+        obj.records.clear();
+        std::size_t i = 0;
+        for (auto item : a) {
+            if (i == kMaxArrayLength) tooMany(p, kMaxArrayLength);
+            const Path rp = p.element(i++);
+            ondemand::value e = values_.entry(std::move(item), p);
+            ondemand::object o = values_.object(e, rp);
             AuxRecord record;
-            if (const json* tag = find(r, "tag"); tag != nullptr) {
-                // Four characters as the tag's bytes; an integer is also taken,
-                // for tags whose bytes are not printable.
-                if (tag->is_number()) {
-                    record.tag = static_cast<std::uint32_t>(integer(*tag, member(rp, "tag"), 0, UINT32_MAX));
+            for (auto field : o) {
+                ondemand::field f = values_.field(std::move(field), rp);
+                const std::string_view key = values_.key(f, rp);
+                ondemand::value& fv = f.value();
+                const Path fp = rp.member(key);
+                if (key == "tag") {
+                    // Four characters as the tag's bytes; an integer is also
+                    // taken, for tags whose bytes are not printable.
+                    if (values_.typeOf(fv, fp) == ondemand::json_type::number) {
+                        record.tag = static_cast<std::uint32_t>(values_.integer(fv, fp, 0, UINT32_MAX));
+                    } else {
+                        const std::string_view text = values_.string(fv, fp);
+                        if (text.size() != 4) fail(fp, "expected a tag of exactly four characters");
+                        record.tag = tagFromChars(text);
+                    }
+                } else if (key == "hex") {
+                    record.bytes = bytesFromHex(values_.string(fv, fp), fp);
                 } else {
-                    std::string text = string(*tag, member(rp, "tag"));
-                    if (text.size() != 4) fail(member(rp, "tag"), "expected a tag of exactly four characters");
-                    record.tag = tagFromChars(text);
+                    values_.ignore(fv, fp);
                 }
             }
-            if (const json* hex = find(r, "hex"); hex != nullptr) record.bytes = bytesFromHex(*hex, member(rp, "hex"));
             obj.records.push_back(std::move(record));
         }
     }
 
-    static std::vector<std::uint8_t> bytesFromHex(const json& v, const std::string& path) {
-        std::string text = string(v, path);
-        if (text.size() % 2 != 0) fail(path, "expected two hexadecimal digits a byte");
-        if (text.size() / 2 > kMaxRecordBytes) fail(path, "record larger than " + std::to_string(kMaxRecordBytes) + " bytes");
+    static std::vector<std::uint8_t> bytesFromHex(std::string_view text, const Path& p) {
+        if (text.size() % 2 != 0) fail(p, "expected two hexadecimal digits a byte");
+        if (text.size() / 2 > kMaxRecordBytes) fail(p, "record larger than " + std::to_string(kMaxRecordBytes) + " bytes");
         auto digit = [&](char c) -> int {
             if (c >= '0' && c <= '9') return c - '0';
             if (c >= 'a' && c <= 'f') return c - 'a' + 10;
             if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-            fail(path, "not a hexadecimal digit: '" + std::string(1, c) + "'");
+            fail(p, "not a hexadecimal digit: '" + std::string(1, c) + "'");
         };
         std::vector<std::uint8_t> bytes(text.size() / 2);
         for (std::size_t i = 0; i < bytes.size(); ++i)
@@ -341,100 +579,147 @@ private:
         return bytes;
     }
 
-    static void readProperties(const json& properties, const std::string& path, DrawingObject& obj) {
-        checkObject(properties, path);
-        if (properties.size() > kMaxArrayLength) fail(path, "too many properties");
-        for (const auto& [key, value] : properties.items()) {
-            std::string pp = member(path, key);
+    void readProperties(ondemand::value& v, const Path& p, DrawingObject& obj) {
+        ondemand::object o = values_.object(v, p);
+        obj.properties.clear();
+        std::size_t count = 0;
+        for (auto item : o) {
+            if (count++ == kMaxArrayLength) fail(p, "too many properties");
+            ondemand::field f = values_.field(std::move(item), p);
+            const std::string_view key = values_.key(f, p);
+            const Path pp = p.member(key);
             std::int32_t number = 0;
-            std::size_t used = 0;
-            try {
-                long long parsed = std::stoll(key, &used, 10);
-                if (used != key.size() || parsed < INT32_MIN || parsed > INT32_MAX) throw std::invalid_argument(key);
-                number = static_cast<std::int32_t>(parsed);
-            } catch (const std::exception&) {
-                fail(pp, "a property key is a property number");
-            }
-            PropertyValue pv;
-            if (value.is_boolean()) {
-                pv.kind = PropertyValue::Kind::Bool;
-                pv.boolValue = value.get<bool>();
-            } else if (value.is_number_integer()) {
-                pv.kind = PropertyValue::Kind::Int16;
-                pv.intValue = static_cast<std::int16_t>(integer(value, pp, INT16_MIN, INT16_MAX));
-            } else if (value.is_number()) {
-                pv.kind = PropertyValue::Kind::Double;
-                pv.doubleValue = Reader::number(value, pp);
-            } else if (value.is_array()) {
-                pv.kind = PropertyValue::Kind::Point;
-                pv.pointValue = point(value, pp);
-            } else {
-                fail(pp, "expected true, false, a number or a point");
-            }
-            obj.properties[number] = pv;
+            if (!json::propertyNumber(key, number)) fail(pp, "a property key is a property number");
+            obj.properties[number] = values_.propertyValue(f.value(), pp);
         }
     }
 
-    std::vector<GeometryEntry> readEntries(const json& entries, const std::string& path, int depth) const {
-        checkArray(entries, path);
+    // ------------------------------------------------------------ conversion geometry
+
+    std::vector<GeometryEntry> readEntries(ondemand::value& v, const Path& p, int level) {
+        ondemand::array a = values_.array(v, p);
         std::vector<GeometryEntry> result;
-        result.reserve(entries.size());
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            std::string ep = element(path, i);
-            const json& e = entries[i];
-            checkObject(e, ep);
-            GeometryEntry entry;
-            if (const json* members = find(e, "members"); members != nullptr) {
-                if (depth > kMaxNestingDepth)
-                    fail(ep, "geometry groups nested deeper than " + std::to_string(kMaxNestingDepth) + " levels");
-                entry.isGroup = true;
-                entry.members = readEntries(*members, member(ep, "members"), depth + 1);
-            } else {
-                if (const json* pts = find(e, "points"); pts != nullptr) entry.points = points(*pts, member(ep, "points"));
-                entry.className = className(e, ep, std::string());
-                entry.vertexData = optBool(e, ep, "vertexData", true);
-                entry.closed = optBool(e, ep, "closed", true);
-            }
-            result.push_back(std::move(entry));
+        std::size_t i = 0;
+        for (auto item : a) {
+            if (i == kMaxArrayLength) tooMany(p, kMaxArrayLength);
+            const Path ep = p.element(i++);
+            ondemand::value e = values_.entry(std::move(item), p);
+            if (level == 1) text_.releaseBefore(values_.position());
+            result.push_back(readEntry(e, ep, level));
         }
+        // Grown by doubling: trimmed, since the drawing keeps it.
+        if (result.capacity() > result.size()) result.shrink_to_fit();
         return result;
     }
 
-    const json& root_;
-    Names names_;
+    // An entry with members is a group, whatever else it holds, and members
+    // may come last: the polygon's keys are read as they come, any fault in
+    // them kept until the end of the entry shows it is no group.
+    GeometryEntry readEntry(ondemand::value& v, const Path& p, int level) {
+        ondemand::object o = values_.object(v, p);
+        GeometryEntry entry;
+        Pending polygonFault;
+        for (auto item : o) {
+            ondemand::field f = values_.field(std::move(item), p);
+            const std::string_view key = values_.key(f, p);
+            ondemand::value& fv = f.value();
+            const Path fp = p.member(key);
+            if (key == "members") {
+                if (level > kMaxNestingDepth)
+                    fail(p, "geometry groups nested deeper than " + std::to_string(kMaxNestingDepth) + " levels");
+                entry.isGroup = true;
+                entry.members = readEntries(fv, fp, level + 1);
+            } else if (entry.isGroup) {
+                values_.ignore(fv, fp);
+            } else if (key == "points") {
+                entry.points = readPoints(fv, fp, polygonFault);
+            } else if (key == "class") {
+                if (values_.typeOf(fv, fp) != ondemand::json_type::string) {
+                    polygonFault.note(fp, "expected a string");
+                    values_.ignore(fv, fp);
+                    continue;
+                }
+                const std::string_view name = values_.string(fv, fp);
+                if (classSet_.find(name) == classSet_.end()) polygonFault.note(fp, "unknown class " + inQuotes(name));
+                else entry.className = std::string(name);
+            } else if (key == "vertexData" || key == "closed") {
+                if (values_.typeOf(fv, fp) == ondemand::json_type::boolean) {
+                    (key == "closed" ? entry.closed : entry.vertexData) = values_.boolean(fv, fp);
+                } else {
+                    notBoolean(fv, fp, polygonFault);
+                }
+            } else {
+                values_.ignore(fv, fp);
+            }
+        }
+        if (entry.isGroup) {
+            // A group keeps nothing of a polygon.
+            entry.points = {};
+            entry.className.clear();
+            entry.vertexData = entry.closed = true;
+        } else {
+            polygonFault.raise();
+        }
+        return entry;
+    }
+
+    // ------------------------------------------------------------ names checked at the end
+
+    void finish(Drawing& d) {
+        for (const PendingName& pending : pendingSymbols_)
+            throw DocumentError(pending.path, "unknown symbol " + inQuotes(pending.name));
+        for (const PendingName& pending : pendingLayers_)
+            if (layerSet_.count(pending.name) == 0) throw DocumentError(pending.path, "unknown layer " + inQuotes(pending.name));
+        if (activeLayerGiven_) {
+            if (layerSet_.count(activeLayer_) == 0) throw DocumentError("activeLayer", "no layer is named " + inQuotes(activeLayer_));
+            d.activeLayer = std::move(activeLayer_);
+        } else if (!d.layers.empty()) {
+            d.activeLayer = d.layers.front().name;
+        }
+    }
+
+    const json::Values& values_;
+    DocumentText& text_;
+    bool classesRead_ = false;
+    std::unordered_set<std::string_view> classSet_;  // views of the drawing's class names
+    std::string defaultClass_;
+    bool symbolsRead_ = false;
+    std::unordered_set<std::string> symbolSet_;
+    std::unordered_set<std::string> layerSet_;
+    std::vector<PendingName> pendingSymbols_;
+    std::vector<PendingName> pendingLayers_;
+    std::string activeLayer_;
+    bool activeLayerGiven_ = false;
+    std::vector<Point3> scratchPoints_;
 };
+
+Drawing parse(DocumentText& text) {
+    // The parser allocates its own tables; without memory it says so, and the
+    // load ends with std::bad_alloc like any other allocation.
+    ondemand::parser parser(kMaxDocumentBytes);
+    const simdjson::error_code allocated = parser.allocate(text.size());
+    if (allocated == simdjson::MEMALLOC || !(parser.*stringBufferMember())) throw std::bad_alloc();
+    ondemand::document document;
+    const simdjson::error_code error = parser.iterate(text.data(), text.size(), text.capacity()).get(document);
+    if (error == simdjson::MEMALLOC) throw std::bad_alloc();
+    if (error != simdjson::SUCCESS)
+        throw DocumentError("", std::string("not a valid JSON document: ") + simdjson::error_message(error));
+    const json::Values values(document, text.data());
+    return DrawingReader(values, text).read(document);
+}
 
 }  // namespace
 
 Drawing parseDrawing(std::string_view jsonText) {
-    if (jsonText.size() > kMaxDocumentBytes) fail("", "the document is larger than " + std::to_string(kMaxDocumentBytes) + " bytes");
-    json root;
-    try {
-        // The parser itself does not recurse, but the model built from it
-        // would: refuse absurd nesting before any of it is built.
-        json::parser_callback_t limitDepth = [](int depth, json::parse_event_t, json&) {
-            if (depth > kMaxJsonDepth) fail("", "nested deeper than " + std::to_string(kMaxJsonDepth) + " levels");
-            return true;
-        };
-        root = json::parse(jsonText.begin(), jsonText.end(), limitDepth);
-    } catch (const json::exception& e) {
-        fail("", std::string("not a valid JSON document: ") + e.what());
-    }
-    return Reader(root).read();
+    if (jsonText.size() > kMaxDocumentBytes)
+        throw DocumentError("", "the document is larger than " + std::to_string(kMaxDocumentBytes) + " bytes");
+    DocumentText text = DocumentText::fromText(jsonText);
+    return parse(text);
 }
 
 Drawing loadDrawing(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) fail("", "cannot open the drawing document \"" + file + "\"");
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    if (size < 0) fail("", "cannot read the drawing document \"" + file + "\"");
-    if (static_cast<std::uint64_t>(size) > kMaxDocumentBytes)
-        fail("", "the drawing document \"" + file + "\" is larger than " + std::to_string(kMaxDocumentBytes) + " bytes");
-    in.seekg(0, std::ios::beg);
-    std::string text(static_cast<std::size_t>(size), '\0');
-    if (size > 0 && !in.read(text.data(), size)) fail("", "cannot read the drawing document \"" + file + "\"");
-    return parseDrawing(text);
+    DocumentText text = DocumentText::fromFile(file, kMaxDocumentBytes);
+    return parse(text);
 }
 
 }  // namespace pelmora::hostsim

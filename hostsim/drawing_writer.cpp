@@ -8,28 +8,37 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include <nlohmann/json.hpp>
+#include <map>
 
 #include "hostsim/drawing.h"
+#include "hostsim/json_text.h"
 #include "platform/files.h"
 
 namespace pelmora::hostsim {
 namespace {
 
-using nlohmann::json;
+// Windows has no exec to keep the descriptor from, but a text mode to avoid.
+#if defined(_WIN32)
+constexpr int kOpenFlags = O_BINARY;
+#else
+constexpr int kOpenFlags = O_CLOEXEC;
+#endif
 
-double finite(double value) {
-    // JSON has no place for these: they would come back as null.
-    if (!std::isfinite(value)) throw std::invalid_argument("a drawing value is not finite");
-    return value;
+// Keys are written in the JSON library's order (sorted), so that documents
+// written before and after read the same to a person comparing them.
+
+void point(JsonText& out, std::string_view key, const Point3& p) {
+    out.beginArray(key);
+    out.number({}, p.x);
+    out.number({}, p.y);
+    out.number({}, p.z);
+    out.endArray();
 }
 
-json pointJson(const Point3& p) { return json::array({finite(p.x), finite(p.y), finite(p.z)}); }
-
-json pointsJson(const std::vector<Point3>& points) {
-    json result = json::array();
-    for (const Point3& p : points) result.push_back(pointJson(p));
-    return result;
+void points(JsonText& out, std::string_view key, const std::vector<Point3>& list) {
+    out.beginArray(key);
+    for (const Point3& p : list) point(out, {}, p);
+    out.endArray();
 }
 
 const char* typeName(std::int16_t type) {
@@ -61,120 +70,131 @@ std::string hexOf(const std::vector<std::uint8_t>& bytes) {
     return text;
 }
 
-json entriesJson(const std::vector<GeometryEntry>& entries) {
-    json result = json::array();
-    for (const GeometryEntry& e : entries) {
-        json entry = json::object();
+void entries(JsonText& out, std::string_view key, const std::vector<GeometryEntry>& list) {
+    out.beginArray(key);
+    for (const GeometryEntry& e : list) {
+        out.beginObject();
         if (e.isGroup) {
-            entry["members"] = entriesJson(e.members);
+            entries(out, "members", e.members);
         } else {
-            entry["points"] = pointsJson(e.points);
-            if (!e.className.empty()) entry["class"] = e.className;
-            if (!e.vertexData) entry["vertexData"] = false;
-            if (!e.closed) entry["closed"] = false;
+            if (!e.className.empty()) out.string("class", e.className);
+            if (!e.closed) out.boolean("closed", false);
+            points(out, "points", e.points);
+            if (!e.vertexData) out.boolean("vertexData", false);
         }
-        result.push_back(std::move(entry));
+        out.endObject();
     }
-    return result;
+    out.endArray();
 }
 
-json propertyJson(const PropertyValue& v) {
+void property(JsonText& out, std::string_view key, const PropertyValue& v) {
     switch (v.kind) {
-    case PropertyValue::Kind::Bool: return v.boolValue;
-    case PropertyValue::Kind::Int16: return static_cast<std::int64_t>(v.intValue);
-    case PropertyValue::Kind::Double: return finite(v.doubleValue);  // written with a point: read back as a double
-    case PropertyValue::Kind::Point: return pointJson(v.pointValue);
+    case PropertyValue::Kind::Bool: out.boolean(key, v.boolValue); return;
+    case PropertyValue::Kind::Int16: out.integer(key, v.intValue); return;
+    case PropertyValue::Kind::Double: out.number(key, v.doubleValue); return;  // with a point: read back as a double
+    case PropertyValue::Kind::Point: point(out, key, v.pointValue); return;
     }
-    return nullptr;
+    out.null(key);
 }
 
-json objectJson(const DrawingObject& o) {
-    json j = json::object();
-    if (const char* name = typeName(o.type)) j["type"] = name;
-    else j["type"] = o.type;
-    j["class"] = o.className;
-    if (!o.visible) j["visible"] = false;
-    if (o.selected) j["selected"] = true;
-    if (!o.name.empty()) j["name"] = o.name;
+void object(JsonText& out, const DrawingObject& o) {
+    out.beginObject();
+    out.string("class", o.className);
+    if (o.type == kCodePolygon && !o.closed) out.boolean("closed", false);
+    if (o.type == kCodeReference && o.referredLayer) out.string("layer", *o.referredLayer);
+    if (o.type == kCodeGroup) {
+        out.beginArray("members");
+        for (const DrawingObject& m : o.members) object(out, m);
+        out.endArray();
+    }
+    if (!o.name.empty()) out.string("name", o.name);
+    if (o.type == kCodePolygon) points(out, "points", o.points);
+    if (o.polygons) entries(out, "polygons", *o.polygons);
+    if (o.type == kCodeLight) {
+        // Sorted as texts, as the JSON library keeps an object's keys.
+        std::map<std::string, const PropertyValue*> sorted;
+        for (const auto& [number, value] : o.properties) sorted.emplace(std::to_string(number), &value);
+        out.beginObject("properties");
+        for (const auto& [number, value] : sorted) property(out, number, *value);
+        out.endObject();
+    }
     if (!o.records.empty()) {
-        json records = json::array();
+        out.beginArray("records");
         for (const AuxRecord& r : o.records) {
-            json record = json::object();
-            if (printableTag(r.tag)) record["tag"] = charsFromTag(r.tag);
-            else record["tag"] = r.tag;
-            record["hex"] = hexOf(r.bytes);
-            records.push_back(std::move(record));
+            out.beginObject();
+            out.string("hex", hexOf(r.bytes));
+            if (printableTag(r.tag)) out.string("tag", charsFromTag(r.tag));
+            else out.integer("tag", r.tag);
+            out.endObject();
         }
-        j["records"] = std::move(records);
+        out.endArray();
     }
-    if (o.polygons) j["polygons"] = entriesJson(*o.polygons);
-    switch (o.type) {
-    case kCodeGroup: {
-        json members = json::array();
-        for (const DrawingObject& m : o.members) members.push_back(objectJson(m));
-        j["members"] = std::move(members);
-        break;
-    }
-    case kCodePolygon:
-        j["points"] = pointsJson(o.points);
-        if (!o.closed) j["closed"] = false;
-        if (!o.vertexData) j["vertexData"] = false;
-        break;
-    case kCodeInstance:
-        if (!o.symbol.empty()) j["symbol"] = o.symbol;
-        break;
-    case kCodeReference:
-        if (o.referredLayer) j["layer"] = *o.referredLayer;
-        break;
-    case kCodeLight: {
-        json properties = json::object();
-        for (const auto& [number, value] : o.properties) properties[std::to_string(number)] = propertyJson(value);
-        j["properties"] = std::move(properties);
-        break;
-    }
-    default:
-        break;
-    }
-    return j;
+    if (o.selected) out.boolean("selected", true);
+    if (o.type == kCodeInstance && !o.symbol.empty()) out.string("symbol", o.symbol);
+    if (const char* name = typeName(o.type)) out.string("type", name);
+    else out.integer("type", o.type);
+    if (o.type == kCodePolygon && !o.vertexData) out.boolean("vertexData", false);
+    if (!o.visible) out.boolean("visible", false);
+    out.endObject();
 }
 
 }  // namespace
 
 std::string serializeDrawing(const Drawing& d) {
-    json root = json::object();
-    root["pelmoraDrawing"] = d.formatVersion;
-    root["unitsPerInch"] = finite(d.unitsPerInch);
-    root["hostVersion"] = d.hostVersion;
-    root["canRun"] = d.canRun;
-    root["currentItem"] = d.currentItem;
-    root["classes"] = d.classes;
+    JsonText out;
+    out.beginObject();
+    if (!d.activeLayer.empty()) out.string("activeLayer", d.activeLayer);
+    out.boolean("canRun", d.canRun);
+    out.beginArray("classes");
+    for (const std::string& c : d.classes) out.string({}, c);
+    out.endArray();
+    out.integer("currentItem", d.currentItem);
+    out.integer("hostVersion", d.hostVersion);
+    out.beginArray("layers");
+    for (const Layer& l : d.layers) {
+        out.beginObject();
+        out.number("elevation", l.elevation);
+        out.string("name", l.name);
+        out.beginArray("objects");
+        for (const DrawingObject& o : l.objects) object(out, o);
+        out.endArray();
+        out.boolean("visible", l.visible);
+        out.endObject();
+    }
+    out.endArray();
+    out.integer("pelmoraDrawing", d.formatVersion);
+    out.beginArray("symbols");
+    for (const Symbol& s : d.symbols) {
+        out.beginObject();
+        out.integer("kind", s.kind);
+        out.string("name", s.name);
+        out.endObject();
+    }
+    out.endArray();
+    out.number("unitsPerInch", d.unitsPerInch);
     if (d.view) {
         const View& v = *d.view;
-        json rotation = json::array();
-        for (const auto& row : v.rotation) rotation.push_back(json::array({finite(row[0]), finite(row[1]), finite(row[2])}));
-        root["view"] = {{"perspective", v.perspective},
-                        {"rotation", std::move(rotation)},
-                        {"origin", pointJson(v.origin)},
-                        {"distance", finite(v.distance)},
-                        {"focal", finite(v.focal)},
-                        {"box", json::array({finite(v.box[0]), finite(v.box[1]), finite(v.box[2]), finite(v.box[3])})}};
+        out.beginObject("view");
+        out.beginArray("box");
+        for (double b : v.box) out.number({}, b);
+        out.endArray();
+        out.number("distance", v.distance);
+        out.number("focal", v.focal);
+        point(out, "origin", v.origin);
+        out.boolean("perspective", v.perspective);
+        out.beginArray("rotation");
+        for (const auto& row : v.rotation) {
+            out.beginArray();
+            for (double r : row) out.number({}, r);
+            out.endArray();
+        }
+        out.endArray();
+        out.endObject();
     } else {
-        root["view"] = nullptr;
+        out.null("view");
     }
-    json layers = json::array();
-    for (const Layer& l : d.layers) {
-        json layer = {{"name", l.name}, {"visible", l.visible}, {"elevation", finite(l.elevation)}};
-        json objects = json::array();
-        for (const DrawingObject& o : l.objects) objects.push_back(objectJson(o));
-        layer["objects"] = std::move(objects);
-        layers.push_back(std::move(layer));
-    }
-    root["layers"] = std::move(layers);
-    if (!d.activeLayer.empty()) root["activeLayer"] = d.activeLayer;
-    json symbols = json::array();
-    for (const Symbol& s : d.symbols) symbols.push_back({{"name", s.name}, {"kind", s.kind}});
-    root["symbols"] = std::move(symbols);
-    return root.dump(1) + "\n";
+    out.endObject();
+    return out.finish();
 }
 
 namespace {
@@ -186,7 +206,7 @@ std::string createFileBeside(const std::string& target) {
     static unsigned serial = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string candidate = stem + std::to_string(++serial);
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, 0666);
         if (fd >= 0) {
             ::close(fd);
             return candidate;
@@ -199,7 +219,7 @@ std::string createFileBeside(const std::string& target) {
 // Writes all of `text` to the file; a failed close counts as a failed write
 // (a full disk may show only there).
 bool writeAll(const std::string& path, const std::string& text) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | kOpenFlags);
     if (fd < 0) return false;
     const char* next = text.data();
     std::size_t left = text.size();

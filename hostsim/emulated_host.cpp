@@ -31,8 +31,9 @@ const ServiceTable& serviceTable() {
 const ServiceTable* gTable = nullptr;
 
 HostServiceAddress lookupService(std::int32_t service) {
-    if (gActive == nullptr || service < 0 || service >= static_cast<std::int32_t>(gTable->size())) return nullptr;
-    if (gActive->implForServices()->disabled[static_cast<std::size_t>(service)]) return nullptr;
+    const EmulatedHost::Impl* impl = gActiveImpl;
+    if (impl == nullptr || service < 0 || service >= static_cast<std::int32_t>(gTable->size())) return nullptr;
+    if (impl->disabled[static_cast<std::size_t>(service)]) return nullptr;
     return (*gTable)[static_cast<std::size_t>(service)];
 }
 
@@ -92,10 +93,9 @@ EmulatedHost::Impl::Impl(Drawing d) : drawing(std::move(d)) {
 }
 
 Node* EmulatedHost::Impl::newNode(NodeKind kind) {
-    Node& n = nodes.emplace_back();
-    n.kind = kind;
-    known.insert(&n);
-    return &n;
+    Node* n = table.add();
+    n->kind = kind;
+    return n;
 }
 
 std::uint8_t* EmulatedHost::Impl::newBytes(std::size_t size) {
@@ -161,11 +161,10 @@ void EmulatedHost::Impl::fault(std::int32_t service, const std::string& what) {
     }
 }
 
-Node* EmulatedHost::Impl::anyNode(HostHandle handle, std::int32_t service) {
+Node* EmulatedHost::Impl::checkedNode(HostHandle handle, std::int32_t service) {
     if (handle == nullptr) return nullptr;
-    auto* n = static_cast<Node*>(handle);
-    if (n == lastChecked) return n;
-    if (known.find(n) == known.end()) {
+    Node* n = table.find(handle);
+    if (n == nullptr) {
         fault(service, "handle " + describe(handle) + " was never given by the host");
         return nullptr;
     }
@@ -177,13 +176,9 @@ Node* EmulatedHost::Impl::anyNode(HostHandle handle, std::int32_t service) {
     return n;
 }
 
-Node* EmulatedHost::Impl::objectNode(HostHandle handle, std::int32_t service) {
-    Node* n = anyNode(handle, service);
-    if (n != nullptr && n->kind == NodeKind::Record) {
-        fault(service, "handle " + describe(handle) + " is a record, not an object");
-        return nullptr;
-    }
-    return n;
+Node* EmulatedHost::Impl::wrongKind(HostHandle handle, std::int32_t service, const char* what) {
+    fault(service, "handle " + describe(handle) + " " + what);
+    return nullptr;
 }
 
 Node* EmulatedHost::Impl::recordNode(HostHandle handle, std::int32_t service) {
@@ -216,14 +211,11 @@ Drawing EmulatedHost::Impl::currentDrawing() const {
     return copy;
 }
 
-EmulatedHost::Impl& serviceHost(std::int32_t service) {
-    if (gActive == nullptr) {
-        std::fprintf(stderr, "emulated host: service %d called while no host is active\n", static_cast<int>(service));
-        std::abort();
-    }
-    EmulatedHost::Impl& impl = *gActive->implForServices();
-    ++impl.calls[static_cast<std::size_t>(service)];
-    return impl;
+EmulatedHost::Impl* gActiveImpl = nullptr;
+
+void noActiveHost(std::int32_t service) {
+    std::fprintf(stderr, "emulated host: service %d called while no host is active\n", static_cast<int>(service));
+    std::abort();
 }
 
 void writeHostName(const std::string& text, std::uint8_t* out256) {
@@ -238,12 +230,16 @@ void writeHostName(const std::string& text, std::uint8_t* out256) {
 EmulatedHost::EmulatedHost(Drawing drawing) : impl_(std::make_unique<Impl>(std::move(drawing))) {}
 
 EmulatedHost::~EmulatedHost() {
-    if (gActive == this) gActive = nullptr;
+    if (gActive == this) {
+        gActive = nullptr;
+        gActiveImpl = nullptr;
+    }
 }
 
 HostCallback EmulatedHost::callback() {
     gTable = &serviceTable();
     gActive = this;
+    gActiveImpl = impl_.get();
     return &lookupService;
 }
 
@@ -284,7 +280,7 @@ void EmulatedHost::onMessage(std::function<void(const ShownMessage&)> observer) 
 const std::vector<CommandCall>& EmulatedHost::commandLog() const { return impl_->commandLog; }
 const std::vector<std::string>& EmulatedHost::faults() const { return impl_->faults; }
 void EmulatedHost::setAbortOnFault(bool abortOnFault) { impl_->abortOnFault = abortOnFault; }
-int EmulatedHost::liveTemporaries() const { return static_cast<int>(impl_->temporaries.size()); }
+int EmulatedHost::liveTemporaries() const { return impl_->liveTemporaryCount; }
 int EmulatedHost::leakedTemporaries() const { return liveTemporaries(); }
 
 bool EmulatedHost::recordsChanged() const {
@@ -335,8 +331,8 @@ HostHandle EmulatedHost::symbolHandle(const std::string& symbolName) const {
 
 std::vector<HostHandle> EmulatedHost::recordHandles(HostHandle object) const {
     std::vector<HostHandle> result;
-    auto* n = static_cast<Node*>(object);
-    if (n == nullptr || impl_->known.find(n) == impl_->known.end()) return result;
+    Node* n = object == nullptr ? nullptr : impl_->table.find(object);
+    if (n == nullptr) return result;
     for (Node* r = n->firstRecord; r != nullptr; r = r->next) result.push_back(r);
     return result;
 }

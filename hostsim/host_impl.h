@@ -15,6 +15,7 @@
 
 #include "host/host_abi.h"
 #include "hostsim/emulated_host.h"
+#include "hostsim/node_table.h"
 
 namespace pelmora::hostsim {
 
@@ -46,6 +47,7 @@ inline constexpr std::uint32_t kAnyRecordTag = 1379157095;
 struct Node {
     std::uint8_t* data = nullptr;
     NodeKind kind = NodeKind::Object;
+    bool given = false;  // the slot holds a node the host gave out (see NodeTable)
     bool alive = true;
     bool visible = true;
     bool selected = false;
@@ -60,6 +62,7 @@ struct Node {
     std::uint32_t tag = 0;
     std::int32_t lockCount = 0;
     std::size_t byteCount = 0;
+    std::size_t nodeCount = 0;  // a temporary object's root: the nodes of the whole object
     // links
     Node* next = nullptr;         // next member, layer, record or chain element
     Node* first = nullptr;        // first member
@@ -89,9 +92,8 @@ struct EmulatedHost::Impl {
 
     // --- state ---
     Drawing drawing;
-    std::deque<Node> nodes;
+    NodeTable table;
     std::deque<std::vector<std::uint8_t>> byteStore;  // bytes behind records and layers
-    std::unordered_set<const Node*> known;
     const Node* lastChecked = nullptr;  // last handle found alive: repeated calls skip the lookup
 
     Node* header = nullptr;
@@ -116,12 +118,10 @@ struct EmulatedHost::Impl {
     std::vector<CommandCall> commandLog;
     std::vector<std::string> faults;
     bool abortOnFault = false;
-    // Temporary objects: each one's nodes in one block, its root first. A
-    // disposed block is kept (its nodes marked dead, so that later use is a
+    // Temporary objects: each one's nodes side by side, its root first. A
+    // disposed one's nodes are kept (marked dead, so that later use is a
     // fault) until more than kDisposedNodesKept nodes wait; the oldest go then.
-    std::unordered_map<const Node*, std::vector<Node>> temporaries;
-    std::deque<std::vector<Node>> disposedTemporaries;
-    std::size_t disposedNodeCount = 0;
+    int liveTemporaryCount = 0;
     static constexpr std::size_t kDisposedNodesKept = std::size_t{1} << 20;
 
     // --- building ---
@@ -139,6 +139,8 @@ struct EmulatedHost::Impl {
     // disposed. Null handles give null without a fault (queries on "no
     // object" answer their fallback).
     Node* anyNode(HostHandle handle, std::int32_t service);
+    Node* checkedNode(HostHandle handle, std::int32_t service);  // anyNode past its shortcut
+    Node* wrongKind(HostHandle handle, std::int32_t service, const char* what);  // records the fault, gives null
     // As anyNode, and a record is the wrong kind.
     Node* objectNode(HostHandle handle, std::int32_t service);
     // As anyNode, and only a record is the right kind.
@@ -149,9 +151,31 @@ struct EmulatedHost::Impl {
     Drawing currentDrawing() const;
 };
 
-// The host the services answer for; aborts when none is active (a service
-// address used outside any host is a fault of the caller that nothing can answer).
-EmulatedHost::Impl& serviceHost(std::int32_t service);
+// The inside of the active host, null when none is; set with the active host.
+extern EmulatedHost::Impl* gActiveImpl;
+[[noreturn]] void noActiveHost(std::int32_t service);
+
+// The host the services answer for, with the call counted; aborts when none
+// is active (a service address used outside any host is a fault of the caller
+// that nothing can answer). Inline: every service call goes through here.
+inline EmulatedHost::Impl& serviceHost(std::int32_t service) {
+    EmulatedHost::Impl* impl = gActiveImpl;
+    if (impl == nullptr) [[unlikely]] noActiveHost(service);
+    ++impl->calls[static_cast<std::size_t>(service)];
+    return *impl;
+}
+
+inline Node* EmulatedHost::Impl::anyNode(HostHandle handle, std::int32_t service) {
+    // Repeated calls on one handle (a polygon's vertices) skip the search.
+    if (handle == lastChecked && handle != nullptr) return static_cast<Node*>(const_cast<void*>(handle));
+    return checkedNode(handle, service);
+}
+
+inline Node* EmulatedHost::Impl::objectNode(HostHandle handle, std::int32_t service) {
+    Node* n = anyNode(handle, service);
+    if (n != nullptr && n->kind == NodeKind::Record) [[unlikely]] return wrongKind(handle, service, "is a record, not an object");
+    return n;
+}
 
 // Writes a length-prefixed name of at most 255 bytes into a 256-byte buffer.
 void writeHostName(const std::string& text, std::uint8_t* out256);

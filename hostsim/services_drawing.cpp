@@ -99,7 +99,7 @@ void forEachObject(HostObjectCallback callback, void* context, HostCallback curr
     // A callback that never leads to the end would keep the host here for
     // ever: more steps than the host has handles means it does not advance.
     std::size_t steps = 0;
-    const std::size_t limit = host.known.size() + 1;
+    const std::size_t limit = host.table.givenCount() + 1;
     HostHandle object = host.layerList->first;
     while (object != nullptr) {
         if (++steps > limit) {

@@ -15,7 +15,7 @@ std::size_t nodesFor(const std::vector<GeometryEntry>& entries) {
 // Fills the nodes of one block, each from the next free slot.
 class BlockBuilder {
 public:
-    BlockBuilder(std::vector<Node>& block, const DrawingObject& converted, std::int32_t classIndex,
+    BlockBuilder(Node* block, const DrawingObject& converted, std::int32_t classIndex,
                  const EmulatedHost::Impl& host)
         : block_(block), converted_(converted), classIndex_(classIndex), host_(host) {}
 
@@ -54,7 +54,7 @@ private:
         return n;
     }
 
-    std::vector<Node>& block_;
+    Node* block_;
     const DrawingObject& converted_;
     std::int32_t classIndex_;
     const EmulatedHost::Impl& host_;
@@ -67,33 +67,27 @@ Node* EmulatedHost::Impl::makeTemporary(const Node& source) {
     if (source.object == nullptr || !source.object->polygons) return nullptr;
     const std::vector<GeometryEntry>& entries = *source.object->polygons;
     const bool single = entries.size() == 1 && !entries.front().isGroup;
-    // Sized once: the nodes never move while their handles are out.
-    std::vector<Node> block(single ? 1 : 1 + nodesFor(entries));
+    // Side by side, and never moved while their handles are out.
+    const std::size_t count = single ? 1 : 1 + nodesFor(entries);
+    Node* block = table.addTemporary(count);
     BlockBuilder builder(block, *source.object, source.classIndex, *this);
     Node* root = single ? builder.entry(entries.front(), nullptr) : builder.group(entries, nullptr);
-    for (const Node& n : block) known.insert(&n);
-    temporaries.emplace(root, std::move(block));
+    root->nodeCount = count;
+    ++liveTemporaryCount;
     return root;
 }
 
 void EmulatedHost::Impl::disposeTemporary(Node* root) {
-    auto it = temporaries.find(root);
-    if (it == temporaries.end()) {
+    if (root->kind != NodeKind::Temporary || !root->temporaryRoot || !root->alive) {
         fault(81, "asked to dispose of an object that is not a live temporary object");
         return;
     }
-    for (Node& n : it->second) {
-        n.alive = false;
-        if (lastChecked == &n) lastChecked = nullptr;
+    for (Node* n = root; n != root + root->nodeCount; ++n) {
+        n->alive = false;
+        if (lastChecked == n) lastChecked = nullptr;
     }
-    disposedNodeCount += it->second.size();
-    disposedTemporaries.push_back(std::move(it->second));
-    temporaries.erase(it);
-    while (disposedNodeCount > kDisposedNodesKept && !disposedTemporaries.empty()) {
-        for (const Node& n : disposedTemporaries.front()) known.erase(&n);
-        disposedNodeCount -= disposedTemporaries.front().size();
-        disposedTemporaries.pop_front();
-    }
+    --liveTemporaryCount;
+    table.retireTemporary(root, root->nodeCount, kDisposedNodesKept);
 }
 
 }  // namespace pelmora::hostsim

@@ -51,6 +51,7 @@ bool encode(std::FILE* file, const Image& image, char* message, std::size_t mess
 // A name beside `target` that nobody else uses, created empty and opened.
 std::FILE* openBeside(const std::filesystem::path& target, std::string& name) {
     const std::filesystem::path folder = target.parent_path();
+    errno = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = (folder / ("." + target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
                           std::to_string(attempt)))
@@ -65,7 +66,8 @@ std::FILE* openBeside(const std::filesystem::path& target, std::string& name) {
 
 void writePngFile(const Image& image, const std::string& path) {
     if (image.width <= 0 || image.height <= 0) throw PictureError("the picture is empty");
-    const std::filesystem::path target(path);
+    // A link stays a link: the file it points to is the one replaced.
+    const std::string target = platform::replacementTarget(path);
     std::string temporary;
     std::FILE* file = openBeside(target, temporary);
     if (!file)
@@ -84,7 +86,7 @@ void writePngFile(const Image& image, const std::string& path) {
         platform::removeFile(temporary);
         throw PictureError(std::string("cannot write ") + path + ": " + message);
     }
-    if (!platform::replaceFile(temporary, path)) {
+    if (!platform::replaceFile(temporary, target)) {
         const int error = errno;
         platform::removeFile(temporary);
         throw PictureError("cannot replace " + path + ": " + std::strerror(error));

@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "preview/polygon_split.h"
+
 namespace pelmora::preview {
 
 namespace {
@@ -19,6 +21,13 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     std::int64_t q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
     return q;
+}
+
+// Rounds a picture coordinate (well inside the guard band) to fixed point
+// without a library call: this runs three times per triangle.
+std::int64_t toFixed(double v) {
+    const double scaled = v * kSubpixels;
+    return static_cast<std::int64_t>(scaled >= 0.0 ? scaled + 0.5 : scaled - 0.5);
 }
 
 struct Fixed {
@@ -76,22 +85,25 @@ void Rasterizer::fillPolygon(const Vec3d* corners, std::size_t count, Rgb colour
         points = clipA_.data();
         if (count < 3) return;
     }
-    auto project = [&](const Vec3d& c) {
-        return std::array<double, 3>{view_.pictureX(c), view_.pictureY(c), 1.0 / c.z};
-    };
-    const auto first = project(points[0]);
-    auto previous = project(points[1]);
-    for (std::size_t i = 2; i < count; ++i) {
-        const auto next = project(points[i]);
-        fillTriangle(first.data(), previous.data(), next.data(), colour);
-        previous = next;
+    projected_.resize(count);
+    projectedCorners_.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        projected_[i] = {view_.pictureX(points[i]), view_.pictureY(points[i]), 1.0 / points[i].z};
+        projectedCorners_[i] = projected_[i].data();
     }
+    fillProjected(projectedCorners_.data(), count, colour);
+}
+
+void Rasterizer::fillProjected(const double* const* corners, std::size_t count, Rgb colour) {
+    splitPolygon(corners, count, split_, splitWork_);
+    for (std::size_t i = 0; i + 2 < split_.size(); i += 3)
+        fillTriangle(corners[split_[i]], corners[split_[i + 1]], corners[split_[i + 2]], colour);
 }
 
 void Rasterizer::fillTriangle(const double* pa, const double* pb, const double* pc, Rgb colour) {
-    Fixed a{std::llround(pa[0] * kSubpixels), std::llround(pa[1] * kSubpixels), pa[2]};
-    Fixed b{std::llround(pb[0] * kSubpixels), std::llround(pb[1] * kSubpixels), pb[2]};
-    Fixed c{std::llround(pc[0] * kSubpixels), std::llround(pc[1] * kSubpixels), pc[2]};
+    Fixed a{toFixed(pa[0]), toFixed(pa[1]), pa[2]};
+    Fixed b{toFixed(pb[0]), toFixed(pb[1]), pb[2]};
+    Fixed c{toFixed(pc[0]), toFixed(pc[1]), pc[2]};
     std::int64_t area = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
     if (area == 0) return;
     if (area < 0) {  // back faces are drawn like front faces
@@ -155,7 +167,7 @@ void Rasterizer::fillTriangle(const double* pa, const double* pb, const double* 
 
 void Rasterizer::drawLine(const Vec3d& from, const Vec3d& to, Rgb colour, bool depthTested) {
     double t0 = 0.0, t1 = 1.0;
-    for (int plane = 0; plane < kPlanes; ++plane) {
+    for (int plane = 0; plane < kPlanes && !(insideGuard(from) && insideGuard(to)); ++plane) {
         const double d0 = planeDistance(plane, from, view_.focal, guard_, view_.nearZ);
         const double d1 = planeDistance(plane, to, view_.focal, guard_, view_.nearZ);
         if (d0 < 0.0 && d1 < 0.0) return;

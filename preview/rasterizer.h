@@ -8,6 +8,7 @@
 // then share their edges without gaps or pixels drawn twice.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -29,8 +30,12 @@ public:
                std::abs(view_.focal * c.y) <= guard_ * c.z;
     }
 
-    // A convex or concave polygon, fanned from its first corner after clipping.
+    // A polygon of camera-frame corners, clipped, projected and split.
     void fillPolygon(const Vec3d* corners, std::size_t count, Rgb colour);
+
+    // A polygon of picture positions with 1 / depth (x, y, 1 / depth at each
+    // pointer) inside the guard band: fanned when convex, else cut into ears.
+    void fillProjected(const double* const* corners, std::size_t count, Rgb colour);
 
     // A triangle of picture positions with 1 / depth at each corner; the
     // positions must lie inside the guard band.
@@ -54,6 +59,9 @@ private:
     View view_;
     double guard_;  // how far from the centre (pixels) positions may lie
     std::vector<Vec3d> clipA_, clipB_;
+    std::vector<std::array<double, 3>> projected_;
+    std::vector<const double*> projectedCorners_;
+    std::vector<std::uint32_t> split_, splitWork_;
     std::size_t triangles_ = 0;
 };
 

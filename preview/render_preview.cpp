@@ -1,6 +1,7 @@
 #include "preview/render_preview.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 
@@ -17,7 +18,7 @@ const Rgb kLightOutline{60, 40, 0};
 const Rgb kLightLine{230, 120, 0};
 
 std::uint8_t toByte(double value) {
-    return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0, 1.0) * 255.0));
+    return static_cast<std::uint8_t>(std::clamp(value, 0.0, 1.0) * 255.0 + 0.5);
 }
 
 struct Picture {
@@ -25,9 +26,8 @@ struct Picture {
 };
 
 Picture pictureSize(const PreviewScene& scene, const RenderOptions& options) {
-    if (options.width > 0 && options.height > 0) return {options.width, options.height};
-    if (scene.camera && scene.camera->pictureWidth > 0 && scene.camera->pictureHeight > 0 &&
-        scene.camera->pictureWidth <= kMaxSide && scene.camera->pictureHeight <= kMaxSide)
+    if (pictureSizeAccepted(options.width, options.height)) return {options.width, options.height};
+    if (scene.camera && pictureSizeAccepted(scene.camera->pictureWidth, scene.camera->pictureHeight))
         return {scene.camera->pictureWidth, scene.camera->pictureHeight};
     return {kDefaultWidth, kDefaultHeight};
 }
@@ -41,7 +41,7 @@ std::string formatPoint(const Vec3d& p) {
     return text;
 }
 
-void chooseView(const PreviewScene& scene, const Bounds& bounds, Picture size, RenderReport& report) {
+void chooseView(const PreviewScene& scene, Picture size, RenderReport& report) {
     if (scene.camera) {
         const PreviewCamera& camera = *scene.camera;
         double angle = camera.viewAngle;
@@ -50,7 +50,7 @@ void chooseView(const PreviewScene& scene, const Bounds& bounds, Picture size, R
             angleNote = " (its view angle is unusable; " + std::to_string(kDefaultViewAngle) + " taken)";
             angle = kDefaultViewAngle;
         }
-        report.view = lookAt(camera.eye, camera.target, angle, size.width, size.height, bounds.radius());
+        report.view = lookAt(camera.eye, camera.target, angle, size.width, size.height);
         report.fromCamera = true;
         char degrees[32];
         std::snprintf(degrees, sizeof degrees, "%.1f", angle * 180.0 / 3.14159265358979);
@@ -58,7 +58,7 @@ void chooseView(const PreviewScene& scene, const Bounds& bounds, Picture size, R
                           formatPoint(camera.target) + ", view angle " + degrees + " degrees (half the diagonal)" + angleNote;
         return;
     }
-    report.view = framingView(bounds, size.width, size.height);
+    report.view = framingView(sceneBounds(scene), size.width, size.height);
     const std::string why = scene.cameraProblem.empty() ? "the scene has no camera" : scene.cameraProblem;
     report.viewNote = why + ": seen from a default position at " + formatPoint(report.view.eye) +
                       " that frames the scene's bounding box";
@@ -76,7 +76,7 @@ Vec3d facingNormal(const Vec3d* c, std::size_t n) {
     Vec3d normal;
     for (std::size_t i = 0; i < n; ++i) {
         const Vec3d& p = c[i];
-        const Vec3d& q = c[(i + 1) % n];
+        const Vec3d& q = c[i + 1 < n ? i + 1 : 0];
         normal.x += (p.y - q.y) * (p.z + q.z);
         normal.y += (p.z - q.z) * (p.x + q.x);
         normal.z += (p.x - q.x) * (p.y + q.y);
@@ -86,6 +86,8 @@ Vec3d facingNormal(const Vec3d* c, std::size_t n) {
     return normal;
 }
 
+bool finitePoint(const Vec3d& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
 struct Corner {
     Vec3d camera;
     std::array<double, 3> picture;  // x, y, 1 / depth; valid when `inside`
@@ -94,7 +96,7 @@ struct Corner {
 };
 
 void drawMesh(const PreviewMesh& mesh, const View& view, Rasterizer& raster, std::vector<Corner>& corners,
-              std::vector<Vec3d>& polygon, RenderReport& report) {
+              std::vector<Vec3d>& polygon, std::vector<const double*>& pictured, RenderReport& report) {
     corners.resize(mesh.vertices.size());
     for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
         Corner& corner = corners[i];
@@ -125,25 +127,35 @@ void drawMesh(const PreviewMesh& mesh, const View& view, Rasterizer& raster, std
             raster.fillPolygon(polygon.data(), n, colour);
             continue;
         }
-        const double* first = corners[mesh.indices[begin]].picture.data();
-        for (std::uint32_t i = begin + 2; i < end; ++i)
-            raster.fillTriangle(first, corners[mesh.indices[i - 1]].picture.data(),
-                                corners[mesh.indices[i]].picture.data(), colour);
+        if (n == 3) {
+            raster.fillTriangle(corners[mesh.indices[begin]].picture.data(),
+                                corners[mesh.indices[begin + 1]].picture.data(),
+                                corners[mesh.indices[begin + 2]].picture.data(), colour);
+            continue;
+        }
+        pictured.clear();
+        for (std::uint32_t i = begin; i < end; ++i) pictured.push_back(corners[mesh.indices[i]].picture.data());
+        raster.fillProjected(pictured.data(), n, colour);
     }
 }
 
-void drawEdges(const PreviewMesh& mesh, const View& view, Rasterizer& raster) {
+void drawEdges(const PreviewMesh& mesh, const View& view, Rasterizer& raster, std::vector<Vec3d>& camera) {
+    camera.resize(mesh.vertices.size());
+    for (std::size_t i = 0; i < mesh.vertices.size(); ++i) camera[i] = view.toCamera(mesh.vertices[i]);
     const std::size_t count = mesh.polygonCount();
     for (std::size_t k = 0; k < count; ++k) {
         const std::uint32_t begin = mesh.starts[k], end = mesh.starts[k + 1];
-        if (end - begin < 2) continue;
-        for (std::uint32_t i = begin; i < end; ++i) {
-            const std::uint32_t a = mesh.indices[i], b = mesh.indices[i + 1 < end ? i + 1 : begin];
-            if (a >= mesh.vertices.size() || b >= mesh.vertices.size()) continue;
-            const Vec3d p = view.toCamera(mesh.vertices[a]), q = view.toCamera(mesh.vertices[b]);
-            if (!std::isfinite(p.x + p.y + p.z + q.x + q.y + q.z)) continue;
-            raster.drawLine(p, q, kEdgeColour, true);
+        // Only the polygons that were filled get outlines.
+        if (end - begin < 3) continue;
+        bool valid = true;
+        for (std::uint32_t i = begin; i < end && valid; ++i) {
+            const std::uint32_t index = mesh.indices[i];
+            valid = index < camera.size() && finitePoint(camera[index]);
         }
+        if (!valid) continue;
+        for (std::uint32_t i = begin; i < end; ++i)
+            raster.drawLine(camera[mesh.indices[i]], camera[mesh.indices[i + 1 < end ? i + 1 : begin]], kEdgeColour,
+                            true);
     }
 }
 
@@ -184,8 +196,7 @@ Rgb backgroundAt(int row, int height) {
 RenderResult renderPreview(const PreviewScene& scene, const RenderOptions& options) {
     RenderResult result;
     const Picture size = pictureSize(scene, options);
-    const Bounds bounds = sceneBounds(scene);
-    chooseView(scene, bounds, size, result.report);
+    chooseView(scene, size, result.report);
     result.image = Image(size.width, size.height);
     paintBackground(result.image);
 
@@ -193,10 +204,11 @@ RenderResult renderPreview(const PreviewScene& scene, const RenderOptions& optio
     Rasterizer raster(result.image, view);
     std::vector<Corner> corners;
     std::vector<Vec3d> polygon;
-    for (const auto& mesh : scene.meshes) drawMesh(mesh, view, raster, corners, polygon, result.report);
+    std::vector<const double*> pictured;
+    for (const auto& mesh : scene.meshes) drawMesh(mesh, view, raster, corners, polygon, pictured, result.report);
     result.report.meshes = scene.meshes.size();
     if (options.edges)
-        for (const auto& mesh : scene.meshes) drawEdges(mesh, view, raster);
+        for (const auto& mesh : scene.meshes) drawEdges(mesh, view, raster, polygon);
     if (options.lights) markLights(scene, view, raster, result.report);
     return result;
 }

@@ -15,6 +15,12 @@ namespace pelmora::preview {
 inline constexpr int kDefaultWidth = 1280;
 inline constexpr int kDefaultHeight = 720;
 inline constexpr int kMaxSide = 16384;
+inline constexpr long long kMaxPixels = 40'000'000;  // about 280 MB with the depth buffer
+
+// True for a picture size the renderer accepts.
+inline bool pictureSizeAccepted(long long width, long long height) {
+    return width >= 1 && height >= 1 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxPixels;
+}
 
 struct RenderOptions {
     int width = 0;   // 0: the camera's picture size, else the default

@@ -24,7 +24,7 @@ double focalForViewAngle(double viewAngle, int width, int height) {
     return 0.5 * std::hypot(static_cast<double>(width), static_cast<double>(height)) / std::tan(viewAngle);
 }
 
-View lookAt(const Vec3d& eye, const Vec3d& target, double viewAngle, int width, int height, double sceneSize) {
+View lookAt(const Vec3d& eye, const Vec3d& target, double viewAngle, int width, int height) {
     View view;
     view.eye = eye;
     view.forward = normalised(target - eye);
@@ -39,8 +39,7 @@ View lookAt(const Vec3d& eye, const Vec3d& target, double viewAngle, int width, 
     view.height = height;
     // 1 / depth is kept in floats, whose relative precision does not depend on
     // the near distance; a small one only costs what lies closer still.
-    const double size = std::max(sceneSize, length(target - eye));
-    view.nearZ = std::max(size * 1e-5, 1e-9);
+    view.nearZ = std::max(length(target - eye) * 1e-5, 1e-9);
     return view;
 }
 
@@ -68,11 +67,30 @@ Bounds sceneBounds(const PreviewScene& scene) {
 View framingView(const Bounds& bounds, int width, int height) {
     const Vec3d centre = bounds.empty ? Vec3d{} : bounds.centre();
     const double radius = bounds.radius() > 0.0 ? bounds.radius() : 1.0;
+    const Vec3d direction = normalised(kDefaultDirection);
     const double focal = focalForViewAngle(kDefaultViewAngle, width, height);
     const double halfAngle = std::atan(0.5 * std::min(width, height) / focal);
-    const double distance = 1.05 * radius / std::sin(halfAngle);
-    const Vec3d eye = centre + normalised(kDefaultDirection) * distance;
-    return lookAt(eye, centre, kDefaultViewAngle, width, height, radius);
+    // Far enough for the bounding sphere; then closer, as long as every corner
+    // of the box still projects into the inner 90% of the picture.
+    auto fits = [&](double distance) {
+        const View view = lookAt(centre + direction * distance, centre, kDefaultViewAngle, width, height);
+        const Vec3d low = bounds.empty ? centre : bounds.low, high = bounds.empty ? centre : bounds.high;
+        for (int i = 0; i < 8; ++i) {
+            const Vec3d corner{i & 1 ? high.x : low.x, i & 2 ? high.y : low.y, i & 4 ? high.z : low.z};
+            const Vec3d c = view.toCamera(corner);
+            if (c.z <= view.nearZ) return false;
+            if (std::abs(view.pictureX(c) - view.centreX) > 0.9 * view.centreX) return false;
+            if (std::abs(view.pictureY(c) - view.centreY) > 0.9 * view.centreY) return false;
+        }
+        return true;
+    };
+    double far = 1.05 * radius / std::sin(halfAngle), near = 0.0;
+    if (fits(far))
+        for (int step = 0; step < 40; ++step) {
+            const double middle = 0.5 * (near + far);
+            (fits(middle) ? far : near) = middle;
+        }
+    return lookAt(centre + direction * far, centre, kDefaultViewAngle, width, height);
 }
 
 }  // namespace pelmora::preview

@@ -44,8 +44,9 @@ struct View {
 // window times the square's diagonal ratio (1.414).
 double focalForViewAngle(double viewAngle, int width, int height);
 
-// A camera at `eye` aiming at `target` (distinct points); nearZ from `sceneSize`.
-View lookAt(const Vec3d& eye, const Vec3d& target, double viewAngle, int width, int height, double sceneSize);
+// A camera at `eye` aiming at `target` (distinct points); the near plane lies
+// at a small fraction of their distance.
+View lookAt(const Vec3d& eye, const Vec3d& target, double viewAngle, int width, int height);
 
 struct Bounds {
     Vec3d low, high;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the tool and the plug-in, exports the sample
-# house into a QMX file and shows it. The example is copied to out/demo first,
+# house into a QMX file, shows it and renders the README's picture of it
+# (docs/house-preview.png) from its camera. The example is copied to out/demo first,
 # so that the remembered export mode and any drawing write-back land there and
 # not in the source tree.
 set -euo pipefail
@@ -13,8 +14,13 @@ cp -r examples/host examples/house.json out/demo/
 tool=./build/default/tool/pelmora
 "$tool" export out/demo/house.json -o out/demo/house.qmx --host-dir out/demo/host --mode 3 --force
 "$tool" inspect out/demo/house.qmx
+<<<<<<< HEAD
 # The same scene for any glTF viewer (f3d, Blender).
 "$tool" convert out/demo/house.qmx out/demo/house.glb
+=======
+"$tool" preview out/demo/house.qmx -o docs/house-preview.png --lights --edges
+>>>>>>> main
 # A second example: a model file that Debian ships.
-"$tool" export /usr/share/assimp/models/OBJ/spider.obj -o out/demo/spider.qmx --host-dir out/demo/host --force
+"$tool" export /usr/share/assimp/models/OBJ/spider.obj -o out/demo/spider.qmx --host-dir out/demo/host --force \
+  --preview out/demo/spider.png
 "$tool" inspect out/demo/spider.qmx | head -n 40

@@ -5,11 +5,14 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libcli11-dev libassimp-dev assimp-utils assimp-testmodels libmeshoptimizer-dev libpng-dev
+  nlohmann-json3-dev libsimdjson-dev libcli11-dev libassimp-dev assimp-utils assimp-testmodels libmeshoptimizer-dev libpng-dev
   clang libclang-rt-14-dev
   locales
   gcc-mingw-w64-i686 g++-mingw-w64-i686 binutils-mingw-w64-i686
 )
+# Wine runs the 32-bit Windows module and its test programs in CI; its 32-bit
+# part needs the i386 architecture.
+packages+=(wine wine32:i386)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -27,6 +30,9 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 if [ ${#missing[@]} -gt 0 ]; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
   apt-get update -q
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi

@@ -29,7 +29,7 @@ int fail(const std::string& message) {
     return kExitFailure;
 }
 
-// "WxH" with both sides from 1 to the largest picture side.
+// "WxH" within the sizes the renderer accepts.
 bool parseSize(const std::string& text, int& width, int& height) {
     const auto cross = text.find_first_of("xX");
     if (cross == std::string::npos || cross == 0 || cross + 1 >= text.size()) return false;
@@ -38,7 +38,7 @@ bool parseSize(const std::string& text, int& width, int& height) {
         const std::string w = text.substr(0, cross), h = text.substr(cross + 1);
         const long wide = std::stol(w, &usedW), high = std::stol(h, &usedH);
         if (usedW != w.size() || usedH != h.size()) return false;
-        if (wide < 1 || high < 1 || wide > preview::kMaxSide || high > preview::kMaxSide) return false;
+        if (!preview::pictureSizeAccepted(wide, high)) return false;
         width = static_cast<int>(wide);
         height = static_cast<int>(high);
         return true;
@@ -52,8 +52,10 @@ int runPreview(const PreviewRequest& request) {
     options.lights = request.lights;
     options.edges = request.edges;
     if (!request.size.empty() && !parseSize(request.size, options.width, options.height)) {
-        std::fprintf(stderr, "pelmora preview: --size wants WIDTHxHEIGHT, each from 1 to %d (got \"%s\")\n",
-                     preview::kMaxSide, request.size.c_str());
+        std::fprintf(stderr,
+                     "pelmora preview: --size wants WIDTHxHEIGHT, each from 1 to %d and at most %lld pixels "
+                     "(got \"%s\")\n",
+                     preview::kMaxSide, preview::kMaxPixels, request.size.c_str());
         return kExitUsage;
     }
     std::error_code ec;

@@ -117,6 +117,31 @@ long long fileSize(const std::string& path) {
     return stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
 }
 
+// Enough of a file's identity to tell that it was replaced or written.
+struct FileState {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+
+    static FileState of(const std::string& path) {
+        FileState state;
+        struct stat info {};
+        if (stat(path.c_str(), &info) != 0) return state;
+        state.exists = true;
+        state.device = info.st_dev;
+        state.inode = info.st_ino;
+        state.size = info.st_size;
+        state.modified = info.st_mtim;
+        return state;
+    }
+    bool sameAs(const FileState& other) const {
+        return exists == other.exists && device == other.device && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
 bool copyFile(const std::string& from, const std::string& to) {
     std::error_code error;
     return fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
@@ -236,6 +261,9 @@ private:
                 return kExitUsage;
             }
             progress_.phase("loading " + fs::path(path).filename().string());
+            // Taken before the reading: a drawing still in this state after the
+            // export is the one that was read, and need not be read again.
+            drawingAsRead_ = FileState::of(path);
             try {
                 drawing = hostsim::loadDrawing(path);
                 hostsim::checkRecordSizes(drawing);
@@ -325,7 +353,10 @@ private:
 
         // The file the plug-in writes: beside the target, or for a dry run in
         // a private folder, where the preference file is a copy too.
-        StagingFile staging = request_.dryRun ? StagingFile::inPrivateFolder() : StagingFile(summary_.output);
+        // A link named as the output stays a link: the file it points to is
+        // replaced, from a staging file beside that one.
+        const std::string target = platform::replacementTarget(summary_.output);
+        StagingFile staging = request_.dryRun ? StagingFile::inPrivateFolder() : StagingFile(target);
         if (staging.path().empty()) {
             report_.error("cannot create a file in " + fs::path(summary_.output).parent_path().string() +
                           " (path too long or no permission)");
@@ -403,6 +434,12 @@ private:
                               "(\"canRun\" and \"currentItem\" of the drawing document)");
                 return kExitFailure;
             }
+            // Only a dialog that ran and was cancelled is a cancel; one the host
+            // could not build or run is a failure.
+            if (host.dialogs().empty() || !host.dialogs().back().ran) {
+                report_.error("the options dialog could not be shown; nothing was written");
+                return kExitFailure;
+            }
             if (!summary_.mode) {
                 report_.error("the options dialog was not confirmed; nothing was written");
                 return kExitCancelled;
@@ -434,7 +471,7 @@ private:
                 stopped();
                 return kExitCancelled;
             }
-            if (!platform::replaceFile(staging.path(), summary_.output)) {
+            if (!platform::replaceFile(staging.path(), target)) {
                 report_.error("cannot move the written file over " + summary_.output + ": " + std::strerror(errno) +
                               "; the previous file is unchanged");
                 return kExitFailure;
@@ -452,10 +489,14 @@ private:
         if (kind_ == InputKind::Drawing && host.recordsChanged()) {
             hostsim::Drawing changed = host.drawing();
             bool same = false;
-            try {
-                same = hostsim::loadDrawing(request_.drawingPath) == changed;
-            } catch (const hostsim::DocumentError&) {
-                // Gone or changed into something unreadable meanwhile: write ours.
+            // Unchanged on disk, the file holds the drawing as read, which differs
+            // from ours by the records; only a file changed meanwhile is read again.
+            if (!FileState::of(request_.drawingPath).sameAs(drawingAsRead_)) {
+                try {
+                    same = hostsim::loadDrawing(request_.drawingPath) == changed;
+                } catch (const hostsim::DocumentError&) {
+                    // Gone or changed into something unreadable meanwhile: write ours.
+                }
             }
             if (!same) {
                 try {
@@ -478,6 +519,7 @@ private:
     InputKind kind_ = InputKind::Drawing;
     bool outputExisted_ = false;
     bool stoppedByUser_ = false;
+    FileState drawingAsRead_;
 };
 
 }  // namespace

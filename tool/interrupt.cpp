@@ -70,6 +70,11 @@ void InterruptScope::removeOnQuit(int slot, const std::string& path) {
     std::memcpy(target, path.c_str(), path.size() + 1);
 }
 
+void InterruptScope::forgetRemovals() noexcept {
+    InterruptScope::Hold hold;
+    for (auto& path : g_removeOnQuit) path[0] = '\0';
+}
+
 InterruptScope::Hold::Hold() {
     sigset_t block;
     sigemptyset(&block);

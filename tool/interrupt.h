@@ -28,6 +28,7 @@ public:
     // the signal handler may not allocate.
     static void removeOnQuit(int slot, const std::string& path);
     static constexpr int kSlots = 4;
+    static void forgetRemovals() noexcept;
 
     // Holds Ctrl+C back for the life of the object: a signal that comes
     // meanwhile is handled when it ends. Used around the final replacement, so

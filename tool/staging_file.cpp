@@ -45,6 +45,7 @@ StagingFile::StagingFile(const std::string& target) {
             if (candidate.size() + std::char_traits<char>::length(kWriterSuffix) > limit) break;
             if (reserve(candidate)) {
                 path_ = candidate;
+                writerPath_ = candidate + kWriterSuffix;
                 registerForQuit();
                 return;
             }
@@ -62,13 +63,17 @@ StagingFile StagingFile::inPrivateFolder() {
     if (!::mkdtemp(buffer.data())) return staging;
     staging.privateFolder_ = buffer.data();
     staging.path_ = staging.privateFolder_ + "/scene.qmx";
+    staging.writerPath_ = staging.path_ + kWriterSuffix;
     staging.registerForQuit();
     return staging;
 }
 
 StagingFile::StagingFile(StagingFile&& other) noexcept
-    : path_(std::move(other.path_)), privateFolder_(std::move(other.privateFolder_)) {
+    : path_(std::move(other.path_)),
+      writerPath_(std::move(other.writerPath_)),
+      privateFolder_(std::move(other.privateFolder_)) {
     other.path_.clear();
+    other.writerPath_.clear();
     other.privateFolder_.clear();
 }
 
@@ -76,22 +81,25 @@ StagingFile::~StagingFile() { remove(); }
 
 void StagingFile::registerForQuit() const {
     InterruptScope::removeOnQuit(0, path_);
-    InterruptScope::removeOnQuit(1, path_ + kWriterSuffix);
+    InterruptScope::removeOnQuit(1, writerPath_);
 }
 
-void StagingFile::remove() {
+void StagingFile::remove() noexcept {
+    InterruptScope::forgetRemovals();
     if (!path_.empty()) {
-        ::unlink((path_ + kWriterSuffix).c_str());
+        ::unlink(writerPath_.c_str());
         ::unlink(path_.c_str());
         path_.clear();
     }
     if (!privateFolder_.empty()) {
-        std::error_code ignored;
-        fs::remove_all(privateFolder_, ignored);
+        // Holds nothing but the two files above and the preference copy.
+        try {
+            std::error_code ignored;
+            fs::remove_all(privateFolder_, ignored);
+        } catch (...) {
+        }
         privateFolder_.clear();
     }
-    InterruptScope::removeOnQuit(0, "");
-    InterruptScope::removeOnQuit(1, "");
 }
 
 }  // namespace pelmora::tool

@@ -26,13 +26,16 @@ public:
     // After the file was moved away (or should stay): nothing to take away.
     void release() { path_.clear(); }
     // Removes the staging file and the writer's partial files now.
-    void remove();
+    void remove() noexcept;
 
 private:
     StagingFile() = default;
     void registerForQuit() const;
 
+    // Kept whole from the start, so that taking the files away allocates
+    // nothing (it may run while an out-of-memory failure unwinds).
     std::string path_;
+    std::string writerPath_;  // the writer's partial file beside path_
     std::string privateFolder_;
 };
 

@@ -92,9 +92,9 @@ void MeshSource::describe(bool legacy, NodeRecord& node) {
         mappingType = materialTemplate_->textures.front().mappingtype.value;
     }
 
-    fillMeshNode(node, legacy, id, name.c_str(), vertexCount, flat.get(), polygonCount_,
+    requireBuilt(fillMeshNode(node, legacy, id, name.c_str(), vertexCount, flat.get(), polygonCount_,
                  static_cast<std::int32_t>(listLength * sizeof(std::int32_t)), indices, mappingType,
-                 kSmoothingDegrees);
+                 kSmoothingDegrees));
 }
 
 unsigned MeshSource::motionCount() {
@@ -110,7 +110,7 @@ bool MeshSource::motion(unsigned index, bool legacy, MotionRecord& record) {
         if (material.kind == 1) {
             const MaterialLayer& layer = material.layers[0];
             const Colour4 diffuse{{layer.diffuse.red, layer.diffuse.green, layer.diffuse.blue, layer.diffuse.alpha}};
-            motionMaterial(record, legacy, 0, 0.0f, &diffuse, nullptr, nullptr, nullptr, nullptr);
+            requireBuilt(motionMaterial(record, legacy, 0, 0.0f, &diffuse, nullptr, nullptr, nullptr, nullptr));
             if (record.data != nullptr) applyMaterialTemplate(record, layer);
         }
         return true;
@@ -123,7 +123,7 @@ bool MeshSource::motion(unsigned index, bool legacy, MotionRecord& record) {
     const std::int32_t value = texture.mappingtype.given ? texture.mappingtype.value : 0;
     const float sizeX = texture.size.given ? texture.size.value.v[0] : 0.0f;
     const float sizeY = texture.size.given ? texture.size.value.v[1] : 0.0f;
-    motionTexture(record, legacy, 0, picture.c_str(), value, sizeX, sizeY, 1);
+    requireBuilt(motionTexture(record, legacy, 0, picture.c_str(), value, sizeX, sizeY, 1));
     if (record.data != nullptr) applyTextureTemplate(record, texture);
     return true;
 }

@@ -1,6 +1,7 @@
 #include "command/plugin_main.h"
 
 #include "command/export_sequence.h"
+#include "command/run_guarded.h"
 #include "host/qmx_exception.h"
 #include "host/chain_walk.h"
 #include "host/current_callback.h"
@@ -31,8 +32,14 @@ std::int32_t pluginMain(std::int32_t action, std::int32_t, std::int32_t, HostCal
     try {
         runExport();
     } catch (...) {
-        // Nothing may cross into the host; the guarded steps report their own
-        // failures, so whatever reaches here ends the command quietly.
+        // The guarded steps report their own failures and nothing leaves
+        // their guard: this is a failure before it (reading the preference,
+        // the options dialog, preparing the templates, most likely for want
+        // of memory). It is reported as the guard reports one, once, and the
+        // host's command state is reset all the same; nothing crosses into
+        // the host.
+        reportFailure(std::current_exception());
+        resetCommandStateQuietly();
     }
     return 0;
 }

@@ -97,19 +97,19 @@ bool LightSource::motion(unsigned index, bool legacy, MotionRecord& record) {
             aim = MetrePoint{position.x + d.x * scale, position.y + d.y * scale, position.z + d.z * scale};
         }
         toSceneAxes(aim, point);
-        motionTranslate(record, legacy, 0, point);
+        requireBuilt(motionTranslate(record, legacy, 0, point));
         return true;
     }
     switch (index) {
         case 0:
             toSceneAxes(toMetrePoint(pointProperty(object_, kPropPosition), baseHeight_), point);
-            motionTranslate(record, legacy, 0, point);
+            requireBuilt(motionTranslate(record, legacy, 0, point));
             break;
         case 1: {
             const HostPoint rgb = pointProperty(object_, kPropColour);
             const Colour4 diffuse{
                 {static_cast<float>(rgb.x), static_cast<float>(rgb.y), static_cast<float>(rgb.z), 0.0f}};
-            motionMaterial(record, legacy, 0, intensityOf(object_), &diffuse, nullptr, nullptr, nullptr, nullptr);
+            requireBuilt(motionMaterial(record, legacy, 0, intensityOf(object_), &diffuse, nullptr, nullptr, nullptr, nullptr));
             break;
         }
         case 2:
@@ -130,7 +130,7 @@ void LightSource::lightParameter(bool legacy, MotionRecord& record) {
         default: break;
     }
     const std::int32_t lightMode = boolProperty(object_, kPropMode, false) ? 2 : 1;
-    motionLightParameter(record, legacy, 0, lightType, intensityOf(object_), lightMode, kLightE);
+    requireBuilt(motionLightParameter(record, legacy, 0, lightType, intensityOf(object_), lightMode, kLightE));
     // The builder fills what every light has; the rest goes into the payload
     // just made. A record left without payload (out of memory) is left alone.
     if (record.data == nullptr || record.dataSize < light_payload::kSize) return;

@@ -1,5 +1,7 @@
 #include "items/motion_builders.h"
 
+#include <new>
+
 #include <bit>
 #include <cstddef>
 #include <cstring>
@@ -233,6 +235,11 @@ int attachLegacyMesh(NodeRecord& node, std::int32_t vertexCount, const float* ve
 }
 
 }  // namespace
+
+int requireBuilt(int builderResult) {
+    if (builderResult == kOutOfMemory) throw std::bad_alloc();
+    return builderResult;
+}
 
 const char* motionName(int index) {
     if (index < 0 || index >= kMotionNameCount) return "";

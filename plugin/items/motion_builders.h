@@ -40,6 +40,13 @@ int fillMeshNode(NodeRecord& node, bool legacy, std::uint32_t id, const char* na
                  const float* vertices, std::int32_t polygonCount, std::int32_t indexBytes,
                  const std::int32_t* polygonLists, std::int32_t mappingType, float smoothingDegrees);
 
+// The tree sources give their items and nodes as plain answers and cannot
+// pass a builder's out-of-memory result on: a payload that could not be made
+// would leave as an empty item in a file reported as written. Turns that
+// result into std::bad_alloc, which the export's guard reports; gives the
+// result otherwise.
+int requireBuilt(int builderResult);
+
 // The steps every motion builder begins with: frees a payload the record may
 // still hold, resets it for the layout, sets the kind's name and the key.
 void startMotion(MotionRecord& record, bool legacy, int nameIndex, std::int32_t key);

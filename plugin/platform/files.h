@@ -22,6 +22,7 @@ std::size_t pathLengthLimit();
 std::vector<std::string> findFiles(const std::string& folder, const std::string& extension);
 
 // Reads a whole file in one request; false when it cannot be opened or read.
+// Throws std::bad_alloc when memory is short for it.
 bool readWholeFile(const std::string& path, std::string& out);
 
 // Creates one directory; false on failure (an existing one is a failure too,

@@ -55,7 +55,7 @@ void storeMetres(HostPoint p, double height, double out[3]) {
 void translate(MotionRecord& record, bool legacy, const double p[3]) {
     float point[3];
     toSceneAxes(MetrePoint{p[0], p[1], p[2]}, point);
-    motionTranslate(record, legacy, 0, point);
+    requireBuilt(motionTranslate(record, legacy, 0, point));
 }
 
 }  // namespace
@@ -117,8 +117,8 @@ bool CameraSource::motion(unsigned index, bool legacy, MotionRecord& record) {
         return true;
     }
     if (index == 1) {
-        motionCameraParameter(record, legacy, 0, kSwitchA, static_cast<float>(view.angle), kSwitchB, kSwitchC,
-                              kCameraValue, nullptr);
+        requireBuilt(motionCameraParameter(record, legacy, 0, kSwitchA, static_cast<float>(view.angle), kSwitchB, kSwitchC,
+                              kCameraValue, nullptr));
         return true;
     }
     return false;

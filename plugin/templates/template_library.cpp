@@ -1,5 +1,7 @@
 #include "templates/template_library.h"
 
+#include <new>
+
 #include <cstring>
 
 #include "host/host_abi.h"
@@ -78,6 +80,8 @@ void TemplateLibrary::readTemplateText(TextBuffer& text, const std::string& file
         tokenizer.readString(displayName);
         tokenizer.expect("Script");
         tokenizer.expect("File");
+    } catch (const std::bad_alloc&) {
+        throw;  // out of memory fails the export; it is no fault of the file
     } catch (...) {
         skip(fileName, kSkipHeader);
         return;
@@ -106,6 +110,8 @@ void TemplateLibrary::readTemplateText(TextBuffer& text, const std::string& file
         }
     } catch (const unexpected_eof_error&) {
         // The end of the text, also inside a section: the template keeps what was read.
+    } catch (const std::bad_alloc&) {
+        throw;  // out of memory fails the export; it is no fault of the file
     } catch (...) {
         const std::string message = readErrorMessage(fileName);
         platform::showMessageBox(message);
@@ -149,6 +155,8 @@ void TemplateLibrary::readIdTableText(TextBuffer& text) {
             if (entry.classIndex > 0) idTable_[entry.classIndex] = value;  // a later line wins
             if (report_) report_->idLines.push_back(std::move(entry));
         }
+    } catch (const std::bad_alloc&) {
+        throw;  // out of memory fails the export; it is no fault of the file
     } catch (...) {
         // Normally the end of the text; the entries read so far stay.
     }

@@ -16,11 +16,10 @@ bool TextBuffer::load(const std::string& path) {
     storage_.clear();
     storage_.shrink_to_fit();
     bool complete = false;
+    // Out of memory is not an unreadable file: read as one, it would drop a
+    // template or the id table from an export that then counts as done.
     try {
         complete = platform::readWholeFile(path, storage_);
-    } catch (const std::bad_alloc&) {
-        storage_ = std::string();
-        return false;
     } catch (const std::length_error&) {
         storage_ = std::string();
         return false;

@@ -9,10 +9,11 @@ namespace pelmora {
 
 class TextBuffer {
 public:
-    // Reads the whole file. False when it cannot be opened or the memory
-    // cannot be had (no text then), and when the read falls short (the text
-    // then holds what was read). A file whose size does not fit the 32-bit
-    // length is treated as one that cannot be opened.
+    // Reads the whole file. False when it cannot be opened (no text then),
+    // and when the read falls short (the text then holds what was read). A
+    // file whose size does not fit the 32-bit length is treated as one that
+    // cannot be opened. Out of memory throws std::bad_alloc: the export fails
+    // rather than run without a template or the id table.
     bool load(const std::string& path);
     // Takes text that is already in memory (the same limits apply).
     bool assign(const char* data, std::size_t size);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <new>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -146,6 +147,28 @@ TEST_F(EntryPointTest, GuardShowsTheMessageBeforeItResetsTheCommandState) {
     EXPECT_EQ(g_messages, (std::vector<std::pair<int, int>>{{11011, 2}, {11011, 4}}));
     EXPECT_EQ(g_resetsAtMessage, (std::vector<std::size_t>{0, 1}));
     EXPECT_EQ(g_resetArgs, (std::vector<int>{0, 0}));
+}
+
+std::int32_t folderPathOutOfMemory(std::int32_t, char*, std::int32_t) { throw std::bad_alloc(); }
+void showMessageOutOfMemory(std::int32_t, std::int32_t) { throw std::bad_alloc(); }
+
+// Before the guard the preference file, the options dialog and the templates
+// are prepared; a failure there (the host out of memory) is shown as the
+// guard shows one, once, and the command state is reset after it.
+TEST_F(EntryPointTest, FailureBeforeTheGuardShowsItsMessageOnceAndResets) {
+    host_.set(host::kGetFolderPath, &folderPathOutOfMemory);
+    EXPECT_EQ(pluginMain(kActionRun, 0, 0, host_.callback()), 0);
+    EXPECT_EQ(g_messages, (std::vector<std::pair<int, int>>{{11011, 4}}));
+    EXPECT_EQ(g_calls, (std::vector<int>{148, 73, 73})) << "prologue, the checks' reset, the failure's reset";
+    EXPECT_EQ(g_resetsAtMessage, (std::vector<std::size_t>{1}));
+
+    // A host that cannot even show the message: nothing escapes into it.
+    host_.set(host::kShowMessage, &showMessageOutOfMemory);
+    g_calls.clear();
+    EXPECT_NO_THROW(pluginMain(kActionRun, 0, 0, host_.callback()));
+    EXPECT_EQ(g_calls, (std::vector<int>{148, 73, 73}));
+    host::CallbackScope scope(host_.callback());
+    EXPECT_NO_THROW(runGuarded({[] { throw std::bad_alloc(); }}));
 }
 
 }  // namespace

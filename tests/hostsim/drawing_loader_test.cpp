@@ -292,9 +292,11 @@ TEST(DrawingLoaderFiles, RefusedDocumentLeavesTheFileAsItWas) {
         EXPECT_EQ(e.path(), "layers[0].name");
         EXPECT_NE(std::string(e.what()).find("layers[0].name"), std::string::npos);
     }
-    std::ifstream in(file);
     std::stringstream back;
-    back << in.rdbuf();
+    {
+        std::ifstream in(file);
+        back << in.rdbuf();
+    }  // closed first: Windows removes no open file
     EXPECT_EQ(back.str(), text);
     fs::remove(file);
 }

@@ -125,9 +125,24 @@ inline std::vector<std::uint8_t> fileBytes(const std::filesystem::path& path) {
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The file's text with the platform's line end read as "\n": the ASCII modes
+// are the platform's text modes, so on Windows every line of the file must end
+// in CR LF (a bare LF there is a failure of its own).
 inline std::string fileText(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>{});
+#if defined(_WIN32)
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+        if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r'))
+            ADD_FAILURE() << "a line of " << path << " ends in LF alone";
+        text += bytes[i];
+    }
+    return text;
+#else
+    return bytes;
+#endif
 }
 
 }  // namespace pelmora::scene_test

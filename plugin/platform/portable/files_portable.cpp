@@ -6,7 +6,7 @@
 
 #include <climits>
 #include <cstdio>
-#include <exception>
+#include <stdexcept>
 #include <memory>
 
 #include "platform/files.h"
@@ -45,7 +45,8 @@ bool readWholeFile(const std::string& path, std::string& out) {
     const auto size = static_cast<std::size_t>(info.st_size);
     try {
         out.resize(size);
-    } catch (const std::exception&) {
+    } catch (const std::length_error&) {
+        // Larger than a string can be: unreadable. Out of memory goes to the caller.
         out = std::string();
         return false;
     }

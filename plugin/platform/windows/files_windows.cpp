@@ -2,7 +2,7 @@
 // paths are given in.
 #include <windows.h>
 
-#include <exception>
+#include <stdexcept>
 #include <limits>
 
 #include "platform/files.h"
@@ -76,7 +76,8 @@ bool readWholeFile(const std::string& path, std::string& out) {
     const auto wanted = static_cast<DWORD>(size.QuadPart);
     try {
         out.resize(wanted);
-    } catch (const std::exception&) {
+    } catch (const std::length_error&) {
+        // Larger than a string can be: unreadable. Out of memory goes to the caller.
         out = std::string();
         return false;
     }

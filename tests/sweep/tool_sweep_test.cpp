@@ -1,0 +1,139 @@
+// Fault sweeps over whole runs of the tool: an export of the sample house, an
+// export that writes the drawing back, and a convert, each run once for every
+// allocation (failing just that one, or every one from there on), every file
+// operation, and every size of a disk that fills up. Every case must end in
+// success or in a clean failure: a message and a non-zero status, the previous
+// files as they were or completely written, no temporary file left, no crash,
+// no leak. PELMORA_SWEEP_CASES bounds the cases of each sweep (0: all).
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "hostsim/drawing.h"
+#include "tool_sweeps.h"
+
+namespace pelmora::sweep {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kSource = PELMORA_SOURCE_DIR;
+constexpr const char* kOldOutput = "the previous output, which a failed run must leave as it is\n";
+
+void put(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string slurp(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+long casesPerSweep(long fallback) {
+    const char* text = std::getenv("PELMORA_SWEEP_CASES");
+    return text ? std::atol(text) : fallback;
+}
+
+fs::path sweepBase(const std::string& name) {
+    const fs::path base = fs::path(::testing::TempDir()) / ("pelmora_sweep_" + name + "_" + std::to_string(getpid()));
+    fs::remove_all(base);
+    fs::create_directories(base);
+    return base;
+}
+
+// A host folder with the sample templates and a remembered mode.
+void prepareHost(const fs::path& folder) {
+    fs::copy(kSource / "examples/host", folder / "host", fs::copy_options::recursive);
+    put(folder / "host/Data/Pelmora.pref", "v01");
+}
+
+std::vector<std::string> exportArguments(const fs::path& folder, const std::string& drawing) {
+    return {"export", (folder / drawing).string(), "-o", (folder / "out.qmx").string(), "--force", "--mode", "2",
+            "--host-dir", (folder / "host").string()};
+}
+
+Scenario exportScenario() {
+    const std::string house = slurp(kSource / "examples/house.json");
+    return {"export",
+            [house](const fs::path& folder) {
+                put(folder / "house.json", house);
+                put(folder / "out.qmx", kOldOutput);
+                prepareHost(folder);
+            },
+            [](const fs::path& folder) { return exportArguments(folder, "house.json"); }};
+}
+
+// The house without its light records: the export gives the lights their
+// identities and writes the drawing back.
+Scenario writeBackScenario() {
+    hostsim::Drawing drawing = hostsim::loadDrawing((kSource / "examples/house.json").string());
+    std::function<void(std::vector<hostsim::DrawingObject>&)> strip = [&](std::vector<hostsim::DrawingObject>& objects) {
+        for (auto& object : objects) {
+            object.records.clear();
+            strip(object.members);
+        }
+    };
+    for (auto& layer : drawing.layers) strip(layer.objects);
+    const std::string text = hostsim::serializeDrawing(drawing);
+    return {"write-back",
+            [text](const fs::path& folder) {
+                put(folder / "drawing.json", text);
+                put(folder / "out.qmx", kOldOutput);
+                prepareHost(folder);
+            },
+            [](const fs::path& folder) { return exportArguments(folder, "drawing.json"); }};
+}
+
+Scenario convertScenario(const std::string& scene) {
+    return {"convert",
+            [scene](const fs::path& folder) {
+                put(folder / "in.qmx", scene);
+                put(folder / "out.qmx", kOldOutput);
+            },
+            [](const fs::path& folder) {
+                return std::vector<std::string>{"convert", (folder / "in.qmx").string(), (folder / "out.qmx").string(),
+                                                "--ascii"};
+            }};
+}
+
+void runSweeps(const Scenario& scenario, const std::vector<std::pair<FaultKind, long>>& sweeps) {
+    ToolSweep sweep(sweepBase(scenario.name), scenario);
+    sweep.prepareReference();
+    for (const auto& [kind, cases] : sweeps) {
+        const SweepCounts counts = sweep.sweep(kind, cases);
+        std::printf("[sweep] %s, %s: %s\n", scenario.name.c_str(), faultKindName(kind), counts.summary().c_str());
+        std::fflush(stdout);
+        EXPECT_GT(counts.cases, 0);
+        EXPECT_GE(counts.total, counts.cases > 1 ? 1 : 0);
+        for (std::size_t i = 0; i < counts.problems.size() && i < 5; ++i)
+            ADD_FAILURE() << scenario.name << ", " << faultKindName(kind) << ": " << counts.problems[i];
+        EXPECT_TRUE(counts.problems.empty()) << counts.problems.size() << " cases ended badly";
+    }
+}
+
+std::vector<std::pair<FaultKind, long>> allKinds() {
+    return {{FaultKind::AllocationOnce, casesPerSweep(120)},
+            {FaultKind::AllocationFromThereOn, casesPerSweep(40)},
+            {FaultKind::FileOperation, casesPerSweep(120)},
+            {FaultKind::DiskFull, casesPerSweep(30)}};
+}
+
+TEST(ToolSweep, ExportOfTheSampleHouse) { runSweeps(exportScenario(), allKinds()); }
+
+TEST(ToolSweep, ExportThatWritesTheDrawingBack) { runSweeps(writeBackScenario(), allKinds()); }
+
+TEST(ToolSweep, ConvertToAscii) {
+    // The scene to convert: the sample house as an export writes it.
+    const fs::path base = sweepBase("convert_input");
+    ToolSweep reference(base, exportScenario());
+    reference.prepareReference();
+    const std::string scene = slurp(base / "work/out.qmx");
+    ASSERT_GT(scene.size(), 1000u);
+    runSweeps(convertScenario(scene), allKinds());
+}
+
+}  // namespace
+}  // namespace pelmora::sweep

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# wine_run.sh PREFIX PROGRAM [ARGS...]: runs a 32-bit Windows program under
+# Wine without a display, in the Wine prefix PREFIX (made on first use, inside
+# the build folder, so that nothing outside it is touched).
+set -euo pipefail
+prefix=$1
+shift
+export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
+# No Mono or Gecko download prompts; no window anywhere.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+if [ ! -f "$prefix/system.reg" ]; then
+  mkdir -p "$(dirname "$prefix")"
+  # Several test programs may start at once: one of them makes the prefix.
+  (
+    flock 9
+    if [ ! -f "$prefix/system.reg" ]; then
+      wineboot --init >/dev/null 2>&1 || true
+      wineserver --wait || true
+    fi
+  ) 9>"$prefix.lock"
+fi
+exec wine "$@"
