@@ -14,12 +14,9 @@ cp -r examples/host examples/house.json out/demo/
 tool=./build/default/tool/pelmora
 "$tool" export out/demo/house.json -o out/demo/house.qmx --host-dir out/demo/host --mode 3 --force
 "$tool" inspect out/demo/house.qmx
-<<<<<<< HEAD
+"$tool" preview out/demo/house.qmx -o docs/house-preview.png --lights --edges
 # The same scene for any glTF viewer (f3d, Blender).
 "$tool" convert out/demo/house.qmx out/demo/house.glb
-=======
-"$tool" preview out/demo/house.qmx -o docs/house-preview.png --lights --edges
->>>>>>> main
 # A second example: a model file that Debian ships.
 "$tool" export /usr/share/assimp/models/OBJ/spider.obj -o out/demo/spider.qmx --host-dir out/demo/host --force \
   --preview out/demo/spider.png
