@@ -1,6 +1,7 @@
 // pelmora inspect FILE [--json] [--geometry] [--raw] [--no-decode]: reads a QMX file with
 // the independent reader and prints its tree, or the tree as JSON.
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
@@ -22,6 +23,12 @@ struct InspectOptions {
 };
 
 int runInspect(const InspectOptions& options) {
+    std::error_code missing;
+    if (!std::filesystem::exists(options.file, missing)) {
+        // Bad input, as for export and convert.
+        std::fprintf(stderr, "pelmora inspect: %s: no such file\n", options.file.c_str());
+        return kExitUsage;
+    }
     qmxread::QmxFile file;
     try {
         qmxread::ReadOptions readOptions;

@@ -39,6 +39,10 @@ Runner addInspectCommand(CLI::App& app);
 Runner addConvertCommand(CLI::App& app);
 Runner addTemplatesCommand(CLI::App& app);
 Runner addExportCommand(CLI::App& app);
+Runner addFormatsCommand(CLI::App& app);
+
+// What --version prints: the tool's version, the module it loads, Assimp's version.
+std::string versionText();
 Runner addImportCommand(CLI::App& app);
 Runner addPreviewCommand(CLI::App& app);
 

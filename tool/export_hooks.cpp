@@ -1,31 +1,30 @@
 #include "tool/export_hooks.h"
 
-#include <unistd.h>
-
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
+#include "host/host_abi.h"
+#include "hostsim/emulated_host.h"
+#include "tool/interrupt.h"
+#include "tool/progress_line.h"
+
 namespace pelmora::tool {
 namespace {
 
-volatile std::sig_atomic_t g_abortRaised = 0;
-
-extern "C" void onInterrupt(int) {
-    if (g_abortRaised) {
-        // Asked twice: the user wants out now.
-        std::signal(SIGINT, SIG_DFL);
-        std::raise(SIGINT);
-        return;
-    }
-    g_abortRaised = 1;
-}
+// Asked once of every object the walks visit.
+constexpr std::int32_t kIsVisibleService = 69;
+constexpr std::int32_t kFirstModeItem = 4;
+constexpr int kModeCount = 4;
+// The plug-in's writer fills this name beside the chosen path first.
+constexpr const char* kWriterSuffix = ".pelmora-tmp";
 
 ExportHookState& stateOf(void* user) { return *static_cast<ExportHookState*>(user); }
 
 extern "C" void hookMessageBox(const char* text, void* user) {
     ExportHookState& state = stateOf(user);
-    state.endProgress();
+    if (state.progress) state.progress->clear();
     state.messageBoxes.emplace_back(text ? text : "");
     std::fprintf(stderr, "pelmora: plug-in message: %s\n", text ? text : "");
 }
@@ -35,33 +34,44 @@ extern "C" int hookSaveDialog(const char*, const char*, const char*, char* outPa
     ++state.saveDialogCalls;
     std::error_code error;
     // The overwrite prompt of the save dialog: only --force says yes.
-    if (std::filesystem::exists(state.outputPath, error) && !state.force) {
+    if (std::filesystem::exists(state.targetPath, error) && !state.force) {
         state.refusedOverwrite = true;
         return 2;
     }
-    if (capacity <= 0 || state.outputPath.size() >= static_cast<std::size_t>(capacity)) {
+    if (capacity <= 0 || state.answerPath.size() >= static_cast<std::size_t>(capacity)) {
         state.pathTooLong = true;
         return 2;
     }
-    std::memcpy(outPath, state.outputPath.c_str(), state.outputPath.size() + 1);
+    std::memcpy(outPath, state.answerPath.c_str(), state.answerPath.size() + 1);
     state.saveAnswered = true;
+    // The geometry pass follows the save dialog.
+    if (state.host) {
+        state.visitedBaseline = state.host->callCount(kIsVisibleService);
+        const std::optional<int> mode = chosenMode(*state.host);
+        state.objectsInScope = mode && *mode <= 1 ? state.objectsActiveLayer : state.objectsVisibleLayers;
+    }
+    if (state.progress) {
+        state.progress->phase("collecting objects");
+        state.showCollection();
+        state.progress->show();
+        // The writer's first file marks the end of the collection.
+        state.progress->nextPhaseWhenFileAppears(state.answerPath + kWriterSuffix,
+                                                 "writing " + std::filesystem::path(state.targetPath).filename().string());
+    }
     return 1;
 }
 
 extern "C" int hookAbortRequested(void* user) {
     ExportHookState& state = stateOf(user);
     if (++state.abortPolls == state.interruptAtPoll) std::raise(SIGINT);
-    return g_abortRaised ? 1 : 0;
+    if (state.saveAnswered) state.showCollection();
+    return InterruptScope::raised() ? 1 : 0;
 }
 
-extern "C" void hookBusyCursor(int frame, std::int32_t ticks, void* user) {
+extern "C" void hookBusyCursor(int, std::int32_t, void* user) {
     ExportHookState& state = stateOf(user);
     ++state.progressUpdates;
-    if (!state.showProgress) return;
-    static const char kSpinner[] = {'|', '/', '-', '\\'};
-    std::fprintf(stderr, "\rexporting %c %ld units of work", kSpinner[frame & 3], static_cast<long>(ticks));
-    std::fflush(stderr);
-    state.progressShown = true;
+    state.showCollection();
 }
 
 }  // namespace
@@ -76,24 +86,28 @@ PelmoraPortableHooks ExportHookState::hooks() {
     return hooks;
 }
 
-void ExportHookState::endProgress() {
-    if (!progressShown) return;
-    std::fprintf(stderr, "\r\033[K");
-    std::fflush(stderr);
-    progressShown = false;
+std::optional<int> chosenMode(const hostsim::EmulatedHost& host) {
+    if (host.dialogs().empty()) return std::nullopt;
+    const hostsim::DialogRecord& dialog = host.dialogs().back();
+    if (dialog.result != hostsim::kDialogConfirmed) return std::nullopt;
+    for (int mode = 0; mode < kModeCount; ++mode) {
+        const hostsim::DialogItem* item = dialog.item(kFirstModeItem + mode);
+        if (item && item->state) return mode;
+    }
+    return std::nullopt;
 }
 
-AbortOnInterrupt::AbortOnInterrupt() {
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous_);
+void ExportHookState::showCollection() {
+    if (!progress || !progress->enabled() || !host) return;
+    long long visited = host->callCount(kIsVisibleService) - visitedBaseline;
+    if (objectsInScope > 0) {
+        if (visited > objectsInScope) visited = objectsInScope;
+        progress->fraction(static_cast<double>(visited) / static_cast<double>(objectsInScope));
+        progress->detail(ProgressLine::countText(visited) + " of " + ProgressLine::countText(objectsInScope) +
+                         " objects");
+    } else {
+        progress->detail(ProgressLine::countText(visited) + " objects");
+    }
 }
-
-AbortOnInterrupt::~AbortOnInterrupt() { sigaction(SIGINT, &previous_, nullptr); }
-
-bool AbortOnInterrupt::raised() { return g_abortRaised != 0; }
-void AbortOnInterrupt::raise() { g_abortRaised = 1; }
-void AbortOnInterrupt::clear() { g_abortRaised = 0; }
 
 }  // namespace pelmora::tool

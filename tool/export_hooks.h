@@ -1,22 +1,35 @@
 // The tool's stand-ins for the plug-in's platform calls: the save dialog
-// answered from -o (with the overwrite prompt answered by --force), message
-// boxes and progress on stderr, and Ctrl+C as the abort keys.
+// answered with the tool's staging path (the overwrite prompt answered by
+// --force for the real target), message boxes on stderr, Ctrl+C as the abort
+// keys, and the busy cursor turned into the progress line.
 #pragma once
 
-#include <csignal>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/portable_hooks.h"
 
+namespace pelmora::hostsim {
+class EmulatedHost;
+}
+
 namespace pelmora::tool {
+
+class ProgressLine;
 
 struct ExportHookState {
     // Set up by the caller.
-    std::string outputPath;  // absolute
+    std::string targetPath;  // absolute: the file the user named
+    std::string answerPath;  // what the save dialog answers: the staging file beside the target
     bool force = false;
-    bool showProgress = false;
+    ProgressLine* progress = nullptr;
+    const hostsim::EmulatedHost* host = nullptr;
+    // Drawing objects the chosen mode may visit, as the host knows them.
+    long long objectsActiveLayer = 0;    // modes 0 and 1
+    long long objectsVisibleLayers = 0;  // modes 2 and 3
+    long long objectsInScope = 0;        // set once the mode is chosen
     // Test seam: raise SIGINT at this abort poll (0: never), so that the
     // Ctrl+C path can be exercised without timing.
     int interruptAtPoll = 0;
@@ -29,30 +42,15 @@ struct ExportHookState {
     std::vector<std::string> messageBoxes;
     int abortPolls = 0;
     int progressUpdates = 0;
-    bool progressShown = false;
+    int visitedBaseline = 0;  // visibility questions asked before the geometry pass
 
     PelmoraPortableHooks hooks();
-    // Clears the progress line when one was drawn.
-    void endProgress();
+    // Shows the objects visited so far on the progress line.
+    void showCollection();
 };
 
-// Ctrl+C raises the abort keys while the scope lives: the first SIGINT sets
-// the flag that the plug-in polls once per container; a second one ends the
-// process at once.
-class AbortOnInterrupt {
-public:
-    AbortOnInterrupt();
-    ~AbortOnInterrupt();
-    AbortOnInterrupt(const AbortOnInterrupt&) = delete;
-    AbortOnInterrupt& operator=(const AbortOnInterrupt&) = delete;
-
-    static bool raised();
-    // For tests and for a runner that raises the keys itself.
-    static void raise();
-    static void clear();
-
-private:
-    struct sigaction previous_ {};
-};
+// The mode confirmed in the options dialog of the last run; none when the
+// dialog did not run or was cancelled.
+std::optional<int> chosenMode(const hostsim::EmulatedHost& host);
 
 }  // namespace pelmora::tool

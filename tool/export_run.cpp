@@ -3,19 +3,30 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <memory>
 #include <utility>
 
+#include "host/host_abi.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
 #include "hostsim/record_check.h"
+#include "platform/files.h"
 #include "tool/commands.h"
-#include "tool/export_host_dir.h"
 #include "tool/export_hooks.h"
+#include "tool/export_host_dir.h"
 #include "tool/export_module.h"
+#include "tool/export_summary.h"
+#include "tool/interrupt.h"
+#include "tool/progress_line.h"
+#include "tool/staging_file.h"
 
 namespace pelmora::tool {
 namespace {
@@ -23,8 +34,88 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::int32_t kActionRun = 3;
+constexpr std::int32_t kMessageList = 11011;
+constexpr std::int32_t kMessageWriteFailed = 2;
+constexpr std::int32_t kMessageNothingToExport = 5;
+constexpr const char* kPreferenceFile = "Data/Pelmora.pref";
 
-void say(const std::string& text) { std::fprintf(stderr, "pelmora: %s\n", text.c_str()); }
+// Where the tool's own words go: errors always on stderr, the rest unless
+// --quiet; everything is also kept for the summary.
+class Reporter {
+public:
+    Reporter(ExportSummary& summary, ProgressLine& progress, bool quiet)
+        : summary_(summary), progress_(progress), quiet_(quiet) {}
+
+    void error(const std::string& text) {
+        summary_.errors.push_back(text);
+        print(text);
+    }
+    void warning(const std::string& text) {
+        summary_.warnings.push_back(text);
+        if (!quiet_) print("warning: " + text);
+    }
+    void note(const std::string& text) {
+        if (!quiet_) print(text);
+    }
+    void print(const std::string& text) {
+        progress_.clear();
+        std::fprintf(stderr, "pelmora: %s\n", text.c_str());
+    }
+
+private:
+    ExportSummary& summary_;
+    ProgressLine& progress_;
+    bool quiet_;
+};
+
+// The input's kind, told by its extension and, for anything else, its first byte.
+enum class InputKind { Drawing, Model };
+
+int firstNonSpace(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return EOF;
+    int c;
+    do c = std::fgetc(file);
+    while (c == ' ' || c == '\t' || c == '\r' || c == '\n');
+    std::fclose(file);
+    return c;
+}
+
+std::string lowerExtension(const std::string& path) {
+    std::string ext = fs::path(path).extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+InputKind kindOf(const std::string& path) {
+    if (lowerExtension(path) == ".json") return InputKind::Drawing;
+    if (isModelFile(path)) return InputKind::Model;
+    return firstNonSpace(path) == '{' ? InputKind::Drawing : InputKind::Model;
+}
+
+// The objects of a layer and of every group in it.
+long long objectCount(const std::vector<hostsim::DrawingObject>& objects) {
+    long long n = 0;
+    for (const auto& object : objects) n += 1 + objectCount(object.members);
+    return n;
+}
+
+int interruptSeam() {
+    const char* text = std::getenv("PELMORA_INTERRUPT_AT_POLL");
+    return text ? std::atoi(text) : 0;
+}
+
+// Test seam: raise SIGINT when the run reaches the named step ("loaded",
+// "written" or "replaced"), as a Ctrl+C at that moment would.
+void interruptAtStep(const char* step) {
+    const char* wanted = std::getenv("PELMORA_INTERRUPT_AT_STEP");
+    if (wanted && std::strcmp(wanted, step) == 0) std::raise(SIGINT);
+}
+
+long long fileSize(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
+}
 
 // Enough of a file's identity to tell that it was replaced or written.
 struct FileState {
@@ -51,188 +142,391 @@ struct FileState {
     }
 };
 
-bool isDrawingDocument(const std::string& path) {
-    if (fs::path(path).extension() == ".json") return true;
-    if (isModelFile(path)) return false;
-    // Anything else is read as a document when it looks like JSON.
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return true;  // the loader reports the unreadable file
-    int c;
-    do c = std::fgetc(file);
-    while (c == ' ' || c == '\t' || c == '\r' || c == '\n');
-    std::fclose(file);
-    return c == '{' || c == EOF;
+bool copyFile(const std::string& from, const std::string& to) {
+    std::error_code error;
+    return fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
 }
 
-int interruptSeam() {
-    const char* text = std::getenv("PELMORA_INTERRUPT_AT_POLL");
-    return text ? std::atoi(text) : 0;
-}
+class ExportRun {
+public:
+    explicit ExportRun(const ExportRequest& request)
+        : request_(request),
+          terminal_(isatty(STDERR_FILENO) != 0),
+          progress_(terminal_ && !request.quiet),
+          report_(summary_, progress_, request.quiet) {
+        summary_.input = request.drawingPath;
+        summary_.modeGiven = request.mode.has_value();
+    }
+
+    int run() {
+        const auto start = std::chrono::steady_clock::now();
+        int status = kExitFailure;
+        {
+            InterruptScope interrupt(terminal_);
+            status = exportOnce();
+        }
+        summary_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        progress_.finish();
+        return finish(status);
+    }
+
+private:
+    int finish(int status) {
+        summary_.exitStatus = status;
+        if (summary_.status.empty()) {
+            summary_.status = status == kExitOk          ? (request_.dryRun ? "dry-run" : "written")
+                              : status == kExitUsage     ? "bad-input"
+                              : status == kExitCancelled ? (stoppedByUser_ ? "stopped" : "cancelled")
+                                                         : "failed";
+        }
+        if (request_.json) {
+            std::cout << summaryJson(summary_).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                      << std::endl;
+        } else if (!request_.quiet && status == kExitOk) {
+            const std::string text = summaryText(summary_);
+            if (!text.empty()) std::fprintf(stderr, "%s\n", text.c_str());
+        }
+        return status;
+    }
+
+    bool stopped() {
+        if (!InterruptScope::raised()) return false;
+        stoppedByUser_ = true;
+        report_.error("stopped by Ctrl+C; " +
+                      (outputExisted_ ? summary_.output + " was left as it was" : std::string("nothing was written")));
+        return true;
+    }
+
+    // The output path: checked before anything runs, so that no work is lost
+    // to a name that cannot be written.
+    int checkOutput() {
+        const std::string& given = request_.outputPath;
+        if (given == "-") {
+            report_.error("-o - is not supported: a QMX file is written in place and cannot go to standard output; "
+                          "give a file name such as scene.qmx");
+            return kExitUsage;
+        }
+        std::error_code error;
+        const std::string output = fs::absolute(given, error).lexically_normal().string();
+        if (error || output.empty() || output.back() == '/') {
+            report_.error("bad output path \"" + given + "\": give a file name for the QMX file");
+            return kExitUsage;
+        }
+        summary_.output = output;
+        if (fs::is_directory(output, error)) {
+            report_.error(output + " is a folder; give a file name for the QMX file (or use --output-dir)");
+            return kExitUsage;
+        }
+        const fs::path folder = fs::path(output).parent_path();
+        if (!fs::is_directory(folder, error)) {
+            report_.error("the output folder " + folder.string() + " does not exist; create it or choose another -o");
+            return kExitUsage;
+        }
+        if (!request_.dryRun && ::access(folder.c_str(), W_OK | X_OK) != 0) {
+            report_.error("cannot write in the output folder " + folder.string() + ": " + std::strerror(errno));
+            return kExitUsage;
+        }
+        if (fs::exists(output, error) && fs::equivalent(output, request_.drawingPath, error)) {
+            report_.error("the output would replace the drawing itself; give another file name");
+            return kExitUsage;
+        }
+        outputExisted_ = fs::exists(output, error);
+        if (outputExisted_ && !request_.force && !request_.dryRun) {
+            report_.error(output + " exists; give --force to replace it (nothing was changed)");
+            return kExitUsage;
+        }
+        if (lowerExtension(output) != ".qmx")
+            report_.warning("the output name " + fs::path(output).filename().string() +
+                            " does not end in .qmx; renderers look for .qmx files");
+        return kExitOk;
+    }
+
+    int loadInput(hostsim::Drawing& drawing) {
+        const std::string& path = request_.drawingPath;
+        std::error_code error;
+        if (!fs::exists(path, error)) {
+            report_.error(path + ": no such file");
+            return kExitUsage;
+        }
+        if (fs::is_directory(path, error)) {
+            report_.error(path + " is a folder; give a drawing document (.json) or a 3D model file");
+            return kExitUsage;
+        }
+        kind_ = kindOf(path);
+        const std::string ext = lowerExtension(path);
+        if (kind_ == InputKind::Drawing) {
+            if (firstNonSpace(path) == EOF) {
+                report_.error(path + " is empty; a drawing document is a JSON object (see examples/house.json and "
+                                     "docs/drawing-format.md)");
+                return kExitUsage;
+            }
+            progress_.phase("loading " + fs::path(path).filename().string());
+            // Taken before the reading: a drawing still in this state after the
+            // export is the one that was read, and need not be read again.
+            drawingAsRead_ = FileState::of(path);
+            try {
+                drawing = hostsim::loadDrawing(path);
+                hostsim::checkRecordSizes(drawing);
+            } catch (const hostsim::DocumentError& bad) {
+                if (bad.path() == "pelmoraDrawing")
+                    report_.error(path + " is not a Pelmora drawing document (it has no \"pelmoraDrawing\" format "
+                                         "version); see examples/house.json and docs/drawing-format.md");
+                else if (bad.path().empty())
+                    report_.error(path + " cannot be read as a drawing document: " + bad.what() +
+                                  " (see docs/drawing-format.md)");
+                else
+                    report_.error(path + ": at " + bad.path() + ": " + bad.what());
+                return kExitUsage;
+            }
+            return kExitOk;
+        }
+        if (ext != ".gltf" && firstNonSpace(path) == '{') {
+            report_.error(path + " holds JSON, not a " + (ext.empty() ? "model" : ext.substr(1)) +
+                          " model; a drawing document must be named *.json (see examples/house.json)");
+            return kExitUsage;
+        }
+        progress_.phase("reading " + fs::path(path).filename().string());
+        ModelImportOptions options = request_.model;
+        options.progress = [this](double done) {
+            progress_.fraction(done);
+            return !InterruptScope::raised();
+        };
+        try {
+            drawing = importModel(path, options);
+            hostsim::checkRecordSizes(drawing);
+        } catch (const hostsim::DocumentError& bad) {
+            report_.error(path + (bad.path().empty() ? "" : ": at " + bad.path()) + ": " + bad.what());
+            return kExitUsage;
+        } catch (const ModelImportError& bad) {
+            if (InterruptScope::raised()) return kExitCancelled;
+            report_.error(bad.what());
+            return kExitUsage;
+        }
+        // A model file has no selection: every object counts as selected.
+        return kExitOk;
+    }
+
+    void reportHostMessage(const hostsim::ShownMessage& message, std::optional<int> mode) {
+        std::string text = message.text + " (message " + std::to_string(message.list) + "/" +
+                           std::to_string(message.index) + ")";
+        summary_.messages.push_back(text);
+        if (message.list == kMessageList && message.index == kMessageWriteFailed) {
+            text += ": writing beside " + summary_.output +
+                    " failed (full disk or no permission?); the previous file is unchanged";
+        } else if (message.list == kMessageList && message.index == kMessageNothingToExport) {
+            if (kind_ == InputKind::Model && mode == 0)
+                text += ": mode 0 exports the selected objects, and a model file has no selection; give --mode 1";
+            else
+                text += ": the chosen mode finds no polygons; try another --mode (2 takes every visible layer)";
+        }
+        summary_.errors.push_back(text);
+        report_.print(text);
+    }
+
+    int exportOnce() {
+        if (int status = checkOutput(); status != kExitOk) return status;
+
+        hostsim::Drawing drawing;
+        if (int status = loadInput(drawing); status != kExitOk) {
+            if (stopped()) return kExitCancelled;
+            return status;
+        }
+        interruptAtStep("loaded");
+        if (stopped()) return kExitCancelled;
+
+        std::string hostDir;
+        try {
+            hostDir = prepareHostDir(request_.hostDir.empty() ? defaultHostDir() : request_.hostDir, true);
+        } catch (const HostDirError& bad) {
+            report_.error(bad.what());
+            return kExitUsage;
+        }
+
+        std::unique_ptr<PluginModule> module;
+        try {
+            module = std::make_unique<PluginModule>(request_.modulePath.empty() ? defaultModulePath()
+                                                                                : request_.modulePath);
+        } catch (const ModuleError& bad) {
+            report_.error(bad.what());
+            return kExitFailure;
+        }
+
+        // The file the plug-in writes: beside the target, or for a dry run in
+        // a private folder, where the preference file is a copy too.
+        // A link named as the output stays a link: the file it points to is
+        // replaced, from a staging file beside that one.
+        const std::string target = platform::replacementTarget(summary_.output);
+        StagingFile staging = request_.dryRun ? StagingFile::inPrivateFolder() : StagingFile(target);
+        if (staging.path().empty()) {
+            report_.error("cannot create a file in " + fs::path(summary_.output).parent_path().string() +
+                          " (path too long or no permission)");
+            return kExitUsage;
+        }
+        std::string userDataDir = hostDir;
+        if (request_.dryRun) {
+            userDataDir = fs::path(staging.path()).parent_path().string() + "/";
+            fs::create_directories(userDataDir + "Data");
+            if (fs::exists(hostDir + kPreferenceFile)) copyFile(hostDir + kPreferenceFile, userDataDir + kPreferenceFile);
+        }
+
+        if (stopped()) return kExitCancelled;
+
+        long long activeLayerObjects = 0, visibleLayerObjects = 0;
+        for (const auto& layer : drawing.layers) {
+            const long long n = objectCount(layer.objects);
+            if (layer.name == drawing.activeLayer) activeLayerObjects = n;
+            if (layer.visible) visibleLayerObjects += n;
+        }
+
+        ExportHookState state;
+        state.targetPath = summary_.output;
+        state.answerPath = staging.path();
+        state.force = request_.force || request_.dryRun;
+        state.interruptAtPoll = interruptSeam();
+        state.progress = &progress_;
+        state.objectsActiveLayer = activeLayerObjects;
+        state.objectsVisibleLayers = visibleLayerObjects;
+
+        hostsim::EmulatedHost host(std::move(drawing));
+        state.host = &host;
+        host.setFolder(host::kFolderBase, hostDir);
+        host.setFolder(host::kFolderUserData, userDataDir);
+        host.dialogScript().action = hostsim::DialogScript::Action::Confirm;
+        host.dialogScript().mode = request_.mode;
+        host.onMessage([this, &host](const hostsim::ShownMessage& message) {
+            reportHostMessage(message, chosenMode(host));
+        });
+
+        progress_.phase("checking the drawing");
+        const long long stagedBefore = fileSize(staging.path());
+        {
+            const PelmoraPortableHooks hooks = state.hooks();
+            module->setHooks(&hooks);
+            module->pluginMain(kActionRun, host.callback());
+            module->setHooks(nullptr);
+        }
+        progress_.clear();
+        summary_.mode = chosenMode(host);
+        for (const auto& text : state.messageBoxes) summary_.messages.push_back(text);
+
+        for (const auto& fault : host.faults()) report_.error("host fault: " + fault);
+        if (int leaked = host.leakedTemporaries(); leaked > 0)
+            report_.error("host fault: " + std::to_string(leaked) + " temporary objects were never disposed");
+
+        const long long staged = fileSize(staging.path());
+        const bool written = state.saveAnswered && staged > 0 && staged != stagedBefore;
+
+        if (!host.messages().empty()) return kExitFailure;
+        if (!written) {
+            if (stopped()) return kExitCancelled;
+            if (state.refusedOverwrite) {
+                report_.error(summary_.output + " exists; give --force to replace it (nothing was written)");
+                return kExitUsage;
+            }
+            if (state.pathTooLong) {
+                report_.error("the output path is too long for the save dialog");
+                return kExitUsage;
+            }
+            bool started = false;
+            for (const auto& call : host.commandLog()) started = started || call.service == host::kCommandPrologue;
+            if (!started) {
+                report_.error("the command did not run: the drawing's state or the host does not allow it "
+                              "(\"canRun\" and \"currentItem\" of the drawing document)");
+                return kExitFailure;
+            }
+            // Only a dialog that ran and was cancelled is a cancel; one the host
+            // could not build or run is a failure.
+            if (host.dialogs().empty() || !host.dialogs().back().ran) {
+                report_.error("the options dialog could not be shown; nothing was written");
+                return kExitFailure;
+            }
+            if (!summary_.mode) {
+                report_.error("the options dialog was not confirmed; nothing was written");
+                return kExitCancelled;
+            }
+            report_.error("the export ended without writing " + summary_.output);
+            return kExitFailure;
+        }
+
+        interruptAtStep("written");
+        if (stopped()) return kExitCancelled;
+        progress_.phase("reading back");
+        readWrittenScene(staging.path(), summary_);
+        summary_.bytes = staged;
+        progress_.clear();
+
+        if (request_.dryRun) {
+            if (stopped()) return kExitCancelled;
+            report_.note("dry run: " + summary_.output + " would be written; nothing was changed");
+            for (const auto& warning : summary_.warnings) report_.note("warning: " + warning);
+            return kExitOk;
+        }
+
+        // The replacement: a Ctrl+C either comes before it (and the target
+        // stays as it was) or after it (and the new file is complete).
+        {
+            InterruptScope::Hold hold;
+            if (InterruptScope::raised()) {
+                staging.remove();
+                stopped();
+                return kExitCancelled;
+            }
+            if (!platform::replaceFile(staging.path(), target)) {
+                report_.error("cannot move the written file over " + summary_.output + ": " + std::strerror(errno) +
+                              "; the previous file is unchanged");
+                return kExitFailure;
+            }
+            staging.release();
+            interruptAtStep("replaced");
+        }
+        if (!request_.quiet && !request_.json) report_.note("wrote " + summary_.output);
+        for (const auto& warning : summary_.warnings) report_.note("warning: " + warning);
+        if (InterruptScope::raised())
+            report_.note("Ctrl+C came after " + summary_.output + " was replaced; the file is complete");
+
+        // Keep the light identities the export gave, so that the next export
+        // finds them again. Nothing is written when nothing changed.
+        if (kind_ == InputKind::Drawing && host.recordsChanged()) {
+            hostsim::Drawing changed = host.drawing();
+            bool same = false;
+            // Unchanged on disk, the file holds the drawing as read, which differs
+            // from ours by the records; only a file changed meanwhile is read again.
+            if (!FileState::of(request_.drawingPath).sameAs(drawingAsRead_)) {
+                try {
+                    same = hostsim::loadDrawing(request_.drawingPath) == changed;
+                } catch (const hostsim::DocumentError&) {
+                    // Gone or changed into something unreadable meanwhile: write ours.
+                }
+            }
+            if (!same) {
+                try {
+                    hostsim::saveDrawingAtomically(changed, request_.drawingPath);
+                    report_.note("updated the light records of " + request_.drawingPath);
+                } catch (const std::exception& bad) {
+                    report_.error(std::string("could not update the light records of the drawing: ") + bad.what());
+                    return kExitFailure;
+                }
+            }
+        }
+        return kExitOk;
+    }
+
+    const ExportRequest& request_;
+    const bool terminal_;
+    ExportSummary summary_;
+    ProgressLine progress_;
+    Reporter report_;
+    InputKind kind_ = InputKind::Drawing;
+    bool outputExisted_ = false;
+    bool stoppedByUser_ = false;
+    FileState drawingAsRead_;
+};
 
 }  // namespace
 
 int runExportRequest(const ExportRequest& request) {
-    // The output: an absolute path, replaced only with --force.
-    std::error_code error;
-    const std::string output = fs::absolute(request.outputPath, error).lexically_normal().string();
-    if (error || output.empty()) {
-        say("bad output path " + request.outputPath);
-        return kExitUsage;
-    }
-    if (fs::is_directory(output, error)) {
-        say(output + " is a folder; give a file name for the QMX file");
-        return kExitUsage;
-    }
-    if (fs::equivalent(output, request.drawingPath, error)) {
-        say("the output would replace the drawing itself; give another file name");
-        return kExitUsage;
-    }
-    if (fs::exists(output, error) && !request.force) {
-        say(output + " exists; give --force to replace it (nothing was changed)");
-        return kExitUsage;
-    }
-
-    // From here on Ctrl+C stops the run cleanly: before the plug-in runs it is
-    // checked between the steps, during the export the plug-in polls it.
-    AbortOnInterrupt interrupt;
-    AbortOnInterrupt::clear();
-    auto stopped = [] {
-        if (!AbortOnInterrupt::raised()) return false;
-        say("stopped by Ctrl+C; nothing was written");
-        return true;
-    };
-
-    // The drawing, or the model file turned into one.
-    const bool document = isDrawingDocument(request.drawingPath);
-    // Taken before the reading: a drawing still in this state after the
-    // export is the one that was read, and need not be read again.
-    const FileState drawingAsRead = FileState::of(request.drawingPath);
-    hostsim::Drawing drawing;
-    try {
-        drawing = document ? hostsim::loadDrawing(request.drawingPath)
-                           : importModel(request.drawingPath, request.model);
-        hostsim::checkRecordSizes(drawing);
-    } catch (const hostsim::DocumentError& bad) {
-        say(request.drawingPath + (bad.path().empty() ? "" : ": at " + bad.path()) + ": " + bad.what());
-        return kExitUsage;
-    } catch (const ModelImportError& bad) {
-        say(bad.what());
-        return kExitUsage;
-    }
-
-    if (stopped()) return kExitCancelled;
-
-    std::string hostDir;
-    try {
-        hostDir = request.hostDir.empty() ? prepareHostDir(defaultHostDir(), true)
-                                          : prepareHostDir(request.hostDir, false);
-    } catch (const HostDirError& bad) {
-        say(bad.what());
-        return kExitUsage;
-    }
-
-    std::unique_ptr<PluginModule> module;
-    try {
-        module = std::make_unique<PluginModule>(request.modulePath.empty() ? defaultModulePath() : request.modulePath);
-    } catch (const ModuleError& bad) {
-        say(bad.what());
-        return kExitFailure;
-    }
-
-    if (stopped()) return kExitCancelled;
-
-    ExportHookState state;
-    state.outputPath = output;
-    state.force = request.force;
-    state.showProgress = isatty(STDERR_FILENO) != 0;
-    state.interruptAtPoll = interruptSeam();
-
-    hostsim::EmulatedHost host(std::move(drawing));
-    host.setFolder(host::kFolderBase, hostDir);
-    host.setFolder(host::kFolderUserData, hostDir);
-    host.dialogScript().action = hostsim::DialogScript::Action::Confirm;
-    host.dialogScript().mode = request.mode;
-    host.onMessage([&state](const hostsim::ShownMessage& message) {
-        state.endProgress();
-        say(message.text + " (message " + std::to_string(message.list) + "/" + std::to_string(message.index) + ")");
-    });
-
-    const FileState before = FileState::of(output);
-    {
-        const PelmoraPortableHooks hooks = state.hooks();
-        module->setHooks(&hooks);
-        module->pluginMain(kActionRun, host.callback());
-        module->setHooks(nullptr);
-    }
-    state.endProgress();
-
-    for (const auto& fault : host.faults()) say("host fault: " + fault);
-    if (int leaked = host.leakedTemporaries(); leaked > 0)
-        say("host fault: " + std::to_string(leaked) + " temporary objects were never disposed");
-
-    const FileState after = FileState::of(output);
-    const bool written = after.exists && !before.sameAs(after) && state.saveAnswered;
-
-    if (!host.messages().empty()) return kExitFailure;
-    if (!written) {
-        if (stopped()) return kExitCancelled;
-        if (state.refusedOverwrite) {
-            say(output + " exists; give --force to replace it (nothing was written)");
-            return kExitUsage;
-        }
-        if (state.pathTooLong) {
-            say("the output path is too long for the save dialog");
-            return kExitUsage;
-        }
-        bool started = false;
-        for (const auto& call : host.commandLog()) started = started || call.service == host::kCommandPrologue;
-        if (!started) {
-            say("the command did not run: the drawing's state or the host does not allow it");
-            return kExitFailure;
-        }
-        // Only a dialog that ran and was cancelled is a cancel; one the host
-        // could not build or run is a failure.
-        if (host.dialogs().empty() || !host.dialogs().back().ran) {
-            say("the options dialog could not be shown; nothing was written");
-            return kExitFailure;
-        }
-        bool confirmed = host.dialogs().back().result == hostsim::kDialogConfirmed;
-        if (!confirmed) {
-            say("the options dialog was not confirmed; nothing was written");
-            return kExitCancelled;
-        }
-        say("the export ended without writing " + output);
-        return kExitFailure;
-    }
-
-    say("wrote " + output + " (" + std::to_string(static_cast<long long>(after.size)) + " bytes)");
-    if (AbortOnInterrupt::raised()) say("Ctrl+C came after the drawing was collected; the file is complete");
-
-    // Keep the light identities the export gave, so that the next export
-    // finds them again. Nothing is written when nothing changed.
-    if (document && host.recordsChanged()) {
-        hostsim::Drawing changed = host.drawing();
-        bool same = false;
-        // Unchanged on disk, the file holds the drawing as read, which differs
-        // from ours by the records; only a file changed meanwhile is read again.
-        if (!FileState::of(request.drawingPath).sameAs(drawingAsRead)) {
-            try {
-                same = hostsim::loadDrawing(request.drawingPath) == changed;
-            } catch (const hostsim::DocumentError&) {
-                // Gone or changed into something unreadable meanwhile: write ours.
-            }
-        }
-        if (!same) {
-            try {
-                hostsim::saveDrawingAtomically(changed, request.drawingPath);
-                say("updated the light records of " + request.drawingPath);
-            } catch (const std::exception& bad) {
-                say(std::string("could not update the light records of the drawing: ") + bad.what());
-                return kExitFailure;
-            }
-        }
-    }
-    return kExitOk;
+    ExportRun run(request);
+    return run.run();
 }
 
 }  // namespace pelmora::tool

@@ -1,5 +1,6 @@
-// One run of `pelmora export`: the drawing (or imported model) in the emulated
-// host, the plug-in module called with action 3, the outcome as an exit status.
+// One run of `pelmora export` for one input: the drawing (or imported model)
+// in the emulated host, the plug-in module called with action 3, the file
+// staged beside the target and moved over it, the summary of what was done.
 #pragma once
 
 #include <optional>
@@ -17,9 +18,12 @@ struct ExportRequest {
     bool force = false;        // replace an existing output file
     std::string modulePath;    // empty: the default module
     ModelImportOptions model;
+    bool json = false;         // the summary as one JSON object on stdout
+    bool quiet = false;        // errors only
+    bool dryRun = false;       // collect and summarise, write nothing
 };
 
-// Gives the exit status of tool/commands.h; every message goes to stderr.
+// Gives the exit status of tool/commands.h; messages go to stderr.
 int runExportRequest(const ExportRequest& request);
 
 }  // namespace pelmora::tool

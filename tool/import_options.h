@@ -14,8 +14,21 @@ namespace pelmora::tool {
 // `cmd`; call the result before the run to settle the up axis.
 inline std::function<void()> addModelImportOptions(CLI::App& cmd, ModelImportOptions& options) {
     auto upAxis = std::make_shared<std::string>("auto");
-    cmd.add_option("--model-unit", options.unitMetres, "model files: length of one model unit in metres (default 1)")
-        ->check(CLI::PositiveNumber);
+    cmd.add_option("--model-unit", options.unitMetres,
+                   "model files: length of one model unit in metres, such as 0.001 for millimetres (default 1)")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                // CLI11's own check would print the smallest double in full.
+                try {
+                    std::size_t used = 0;
+                    const double value = std::stod(text, &used);
+                    if (used == text.size() && value > 0.0 && value < 1e9) return {};
+                } catch (const std::exception&) {
+                }
+                return "--model-unit must be a positive length in metres (1 for metres, 0.001 for millimetres, "
+                       "0.0254 for inches); got " + text;
+            },
+            "METRES"));
     cmd.add_option("--model-up", *upAxis, "model files: the up axis, y or z (default: z for STL and PLY, else y)")
         ->check(CLI::IsMember({"auto", "y", "z"}));
     cmd.add_option("--import-time", options.seconds,

@@ -8,6 +8,7 @@
 #include <new>
 
 #include <assimp/Importer.hpp>
+#include <assimp/ProgressHandler.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
@@ -336,6 +337,16 @@ private:
     bool cameraAtNode_;
 };
 
+// Hands Assimp's progress to the caller's function (the importer owns it).
+class ProgressRelay : public Assimp::ProgressHandler {
+public:
+    explicit ProgressRelay(std::function<bool(double)> report) : report_(std::move(report)) {}
+    bool Update(float percentage) override { return report_(percentage < 0.0f ? 0.0 : percentage); }
+
+private:
+    std::function<bool(double)> report_;
+};
+
 }  // namespace
 
 bool isModelFile(const std::string& path) {
@@ -351,9 +362,12 @@ hostsim::Drawing importModelInProcess(const std::string& path, const ModelImport
     Assimp::Importer importer;
     // Lines and points are dropped; the faces are kept as the file gives them.
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
+    if (options.progress) importer.SetProgressHandler(new ProgressRelay(options.progress));
     const aiScene* scene = importer.ReadFile(path, aiProcess_SortByPType | aiProcess_ValidateDataStructure);
     if (!scene || !scene->mRootNode) {
         const std::string why = importer.GetErrorString();
+        if (why.find("No meshes remaining") != std::string::npos)
+            throw ModelImportError(path + " holds only lines or points: there are no surfaces (faces) to export");
         // The importer turns its own out-of-memory failure into a message.
         if (why.find("bad_alloc") != std::string::npos) throw std::bad_alloc();
         throw ModelImportError("cannot import " + path + ": " + why);

@@ -4,6 +4,7 @@
 // material or mesh names, the file's lights and its first camera.
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -30,6 +31,8 @@ inline constexpr long kDefaultImportMemoryMiB = 2048;
 struct ModelImportOptions {
     double unitMetres = 1.0;      // length of one model unit in metres
     UpAxis up = UpAxis::Auto;     // Auto: Z for STL and PLY, Y for the rest
+    // Told the fraction read so far (0 to 1); giving false stops the import.
+    std::function<bool(double)> progress;
     double seconds = kDefaultImportSeconds;     // wall-clock time the import may take
     long memoryMiB = kDefaultImportMemoryMiB;   // memory the importing process may use
 };

@@ -56,29 +56,28 @@ bool writeAll(int fd, const char* data, std::size_t size) {
     rlimit memory{bytes, bytes};
     setrlimit(RLIMIT_AS, &memory);
 #endif
-    // The refusal's text is copied out of the exception before it is gone,
-    // into room that needs no allocation.
-    static char failure[4096];
-    auto keep = [](const char* text) {
-        std::snprintf(failure, sizeof failure, "%s", text != nullptr ? text : "the importer failed");
+    // The refusal's text is sent from inside its handler: the exception
+    // object (and its text) is gone once the handler ends.
+    const char answer = kAnswerRefused;
+    auto refuse = [out, answer](const char* failure) {
+        const bool sent = writeAll(out, &answer, 1) && writeAll(out, failure, std::char_traits<char>::length(failure));
+        _exit(sent ? 0 : 1);
     };
     try {
         std::string text(1, kAnswerDrawing);
         text += hostsim::serializeDrawing(importModelInProcess(path, options));
         _exit(writeAll(out, text.data(), text.size()) ? 0 : 1);
     } catch (const ModelImportError& refused) {
-        keep(refused.what());
+        refuse(refused.what());
     } catch (const std::bad_alloc&) {
-        const char answer = kAnswerOutOfMemory;
-        _exit(writeAll(out, &answer, 1) ? 0 : 1);
+        const char outOfMemory = kAnswerOutOfMemory;
+        _exit(writeAll(out, &outOfMemory, 1) ? 0 : 1);
     } catch (const std::exception& error) {
-        keep(error.what());
+        refuse(error.what());
     } catch (...) {
-        keep(nullptr);
+        refuse("the importer failed");
     }
-    const char answer = kAnswerRefused;
-    const bool sent = writeAll(out, &answer, 1) && writeAll(out, failure, std::char_traits<char>::length(failure));
-    _exit(sent ? 0 : 1);
+    _exit(1);  // not reached: every branch above ends the child
 }
 
 // Resident size of a process in MiB, -1 when unknown.

@@ -14,6 +14,8 @@ namespace {
 int parseAndRun(int argc, char** argv) {
     CLI::App app{"pelmora: export drawings to QMX scene files and read them back"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", [] { return versionText(); },
+                         "Print the tool's version, its plug-in module and Assimp's version");
     std::vector<std::pair<CLI::App*, Runner>> commands;
     auto add = [&](Runner (*registerCommand)(CLI::App&)) {
         std::size_t before = app.get_subcommands({}).size();
@@ -27,6 +29,7 @@ int parseAndRun(int argc, char** argv) {
     add(addConvertCommand);
     add(addTemplatesCommand);
     add(addPreviewCommand);
+    add(addFormatsCommand);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -205,8 +205,8 @@ TEST_F(ToolExport, UsageErrorsExitTwo) {
     EXPECT_EQ(exportWith({"--mode", "4"}).status, kExitUsage);
     EXPECT_EQ(runTool({"export", drawing_}).status, kExitUsage) << "-o is required";
     EXPECT_EQ(runTool({"export", folder_ / "missing.json", "-o", output_}).status, kExitUsage);
-    EXPECT_EQ(runTool({"export", drawing_, "-o", output_, "--host-dir", folder_ / "no-such-folder"}).status,
-              kExitUsage);
+    EXPECT_EQ(runTool({"export", drawing_, "-o", output_, "--host-dir", drawing_ + "/host"}).status, kExitUsage)
+        << "a host folder that cannot be made";
     EXPECT_EQ(runTool({"export", drawing_, "-o", folder_ / "out", "--host-dir", hostDir_}).status, kExitUsage)
         << "a folder as output";
     EXPECT_FALSE(std::filesystem::exists(output_));
@@ -240,6 +240,12 @@ TEST_F(ToolExport, TheDefaultHostFolderIsCreatedOnFirstUse) {
     r = runTool({"export", drawing_, "-o", output_, "--force"}, options);
     ASSERT_EQ(r.status, kExitOk) << r.err;
     EXPECT_TRUE(std::filesystem::is_directory(folder_ / "home/.local/share/pelmora/Data"));
+
+    // A folder given with --host-dir is made the same way.
+    r = runTool({"export", drawing_, "-o", output_, "--force", "--mode", "1", "--host-dir", folder_ / "given/host"});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_TRUE(std::filesystem::is_directory(folder_ / "given/host/Pelmora"));
+    EXPECT_EQ(readFile(folder_ / "given/host/Data/Pelmora.pref"), "v02");
 }
 
 TEST_F(ToolExport, TemplatesInTheHostFolderGiveMaterials) {

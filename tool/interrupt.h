@@ -1,0 +1,51 @@
+// Ctrl+C during a run of the tool. The first SIGINT only raises a flag, which
+// the plug-in polls as its abort keys and the tool checks between its steps;
+// on a terminal it is acknowledged at once. A second SIGINT ends the process
+// at once, after taking away the files registered here (a staging file, the
+// writer's partial file) and clearing the progress line.
+#pragma once
+
+#include <csignal>
+#include <string>
+
+namespace pelmora::tool {
+
+class InterruptScope {
+public:
+    // `terminal`: stderr is a terminal (the acknowledgement and the clearing
+    // of the progress line are written only there).
+    explicit InterruptScope(bool terminal);
+    ~InterruptScope();
+    InterruptScope(const InterruptScope&) = delete;
+    InterruptScope& operator=(const InterruptScope&) = delete;
+
+    static bool raised();
+    static void raise();  // as if Ctrl+C had been pressed once
+    static void clear();
+
+    // Files a second Ctrl+C removes before the process ends (at most four;
+    // empty slots are skipped). Paths are copied into fixed storage, since
+    // the signal handler may not allocate.
+    static void removeOnQuit(int slot, const std::string& path);
+    static constexpr int kSlots = 4;
+    static void forgetRemovals() noexcept;
+
+    // Holds Ctrl+C back for the life of the object: a signal that comes
+    // meanwhile is handled when it ends. Used around the final replacement, so
+    // that a Ctrl+C is either before it (and stops the run) or after it.
+    class Hold {
+    public:
+        Hold();
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        sigset_t previous_{};
+    };
+
+private:
+    struct sigaction previous_ {};
+};
+
+}  // namespace pelmora::tool

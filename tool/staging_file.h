@@ -1,0 +1,42 @@
+// The staging file of an export: a fresh name in the target's folder that the
+// save dialog is answered with. The plug-in writes there (through its own
+// temporary name beside it); the tool moves the finished file over the target
+// only when the run was not stopped. Whatever is left is taken away when the
+// object ends, and by a second Ctrl+C.
+#pragma once
+
+#include <string>
+
+namespace pelmora::tool {
+
+class StagingFile {
+public:
+    // Reserves a name beside `target` (an absolute path). Empty path() when no
+    // name could be made there.
+    explicit StagingFile(const std::string& target);
+    // Reserves a name in a private temporary folder (for --dry-run).
+    static StagingFile inPrivateFolder();
+    ~StagingFile();
+    StagingFile(StagingFile&& other) noexcept;
+    StagingFile& operator=(StagingFile&&) = delete;
+    StagingFile(const StagingFile&) = delete;
+    StagingFile& operator=(const StagingFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    // After the file was moved away (or should stay): nothing to take away.
+    void release() { path_.clear(); }
+    // Removes the staging file and the writer's partial files now.
+    void remove() noexcept;
+
+private:
+    StagingFile() = default;
+    void registerForQuit() const;
+
+    // Kept whole from the start, so that taking the files away allocates
+    // nothing (it may run while an out-of-memory failure unwinds).
+    std::string path_;
+    std::string writerPath_;  // the writer's partial file beside path_
+    std::string privateFolder_;
+};
+
+}  // namespace pelmora::tool
