@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "hostsim/drawing.h"
+#include "hostsim/drawing_names.h"
 
 namespace pelmora::hostsim {
 namespace {
@@ -48,6 +49,7 @@ public:
         d.unitsPerInch = optNumber(root_, "", "unitsPerInch", 25.4);
         if (!(d.unitsPerInch > 0.0)) fail("unitsPerInch", "must be a positive number");
         d.hostVersion = static_cast<int>(optInteger(root_, "", "hostVersion", 13, 0, 255));
+        d.codePage = static_cast<int>(optInteger(root_, "", "codePage", 1252, 1, 65535));
         d.canRun = optBool(root_, "", "canRun", true);
         d.currentItem = static_cast<int>(optInteger(root_, "", "currentItem", 2, 0, 3));
         readClasses(d);
@@ -420,7 +422,9 @@ Drawing parseDrawing(std::string_view jsonText) {
     } catch (const json::exception& e) {
         fail("", std::string("not a valid JSON document: ") + e.what());
     }
-    return Reader(root).read();
+    Drawing drawing = Reader(root).read();
+    encodeNames(drawing);
+    return drawing;
 }
 
 Drawing loadDrawing(const std::string& file) {

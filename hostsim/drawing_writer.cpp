@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "hostsim/drawing.h"
+#include "hostsim/drawing_names.h"
 #include "platform/files.h"
 
 namespace pelmora::hostsim {
@@ -147,11 +148,14 @@ json objectJson(const DrawingObject& o) {
 
 }  // namespace
 
-std::string serializeDrawing(const Drawing& d) {
+std::string serializeDrawing(const Drawing& drawing) {
+    // The names back from the host's code page into the document's Unicode.
+    const Drawing d = decodedNames(drawing);
     json root = json::object();
     root["pelmoraDrawing"] = d.formatVersion;
     root["unitsPerInch"] = finite(d.unitsPerInch);
     root["hostVersion"] = d.hostVersion;
+    root["codePage"] = d.codePage;
     root["canRun"] = d.canRun;
     root["currentItem"] = d.currentItem;
     root["classes"] = d.classes;

@@ -144,6 +144,7 @@ int runExportRequest(const ExportRequest& request) {
     state.showProgress = isatty(STDERR_FILENO) != 0;
     state.interruptAtPoll = interruptSeam();
 
+    const int codePage = drawing.codePage;
     hostsim::EmulatedHost host(std::move(drawing));
     host.setFolder(host::kFolderBase, hostDir);
     host.setFolder(host::kFolderUserData, hostDir);
@@ -156,7 +157,9 @@ int runExportRequest(const ExportRequest& request) {
 
     const FileState before = FileState::of(output);
     {
-        const PelmoraPortableHooks hooks = state.hooks();
+        PelmoraPortableHooks hooks = state.hooks();
+        // Template file names reach the plug-in in the host's code page, as on Windows.
+        hooks.fileNameCodePage = codePage;
         module->setHooks(&hooks);
         module->pluginMain(kActionRun, host.callback());
         module->setHooks(nullptr);
