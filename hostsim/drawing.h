@@ -118,6 +118,8 @@ struct Drawing {
     int formatVersion = 1;
     double unitsPerInch = 25.4;
     int hostVersion = 13;
+    // The host's 8-bit code page; after loading, every name below is in it.
+    int codePage = 1252;
     bool canRun = true;
     int currentItem = 2;  // 0 outside the chain, 1 header, 2 layer list, 3 third element
     std::vector<std::string> classes{"None"};

@@ -17,6 +17,7 @@
 
 #include "hostsim/document_text.h"
 #include "hostsim/drawing.h"
+#include "hostsim/drawing_names.h"
 #include "hostsim/json_values.h"
 
 namespace pelmora::hostsim {
@@ -96,6 +97,8 @@ public:
                 if (!(d.unitsPerInch > 0.0)) fail(p, "must be a positive number");
             } else if (key == "hostVersion") {
                 d.hostVersion = static_cast<int>(values_.integer(v, p, 0, 255));
+            } else if (key == "codePage") {
+                d.codePage = static_cast<int>(values_.integer(v, p, 1, 65535));
             } else if (key == "canRun") {
                 d.canRun = values_.boolean(v, p);
             } else if (key == "currentItem") {
@@ -705,7 +708,10 @@ Drawing parse(DocumentText& text) {
     if (error != simdjson::SUCCESS)
         throw DocumentError("", std::string("not a valid JSON document: ") + simdjson::error_message(error));
     const json::Values values(document, text.data());
-    return DrawingReader(values, text).read(document);
+    Drawing drawing = DrawingReader(values, text).read(document);
+    // Names reach the plug-in in the host's code page, as a real host hands them.
+    encodeNames(drawing);
+    return drawing;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "hostsim/drawing.h"
+#include "hostsim/drawing_names.h"
 #include "hostsim/json_text.h"
 #include "platform/files.h"
 #include "scene_file/file_sink.h"
@@ -131,7 +132,9 @@ void object(JsonText& out, const DrawingObject& o) {
 
 }  // namespace
 
-std::string serializeDrawing(const Drawing& d) {
+std::string serializeDrawing(const Drawing& drawing) {
+    // The names back from the host's code page into the document's Unicode.
+    const Drawing d = decodedNames(drawing);
     JsonText out;
     out.beginObject();
     if (!d.activeLayer.empty()) out.string("activeLayer", d.activeLayer);
@@ -139,6 +142,7 @@ std::string serializeDrawing(const Drawing& d) {
     out.beginArray("classes");
     for (const std::string& c : d.classes) out.string({}, c);
     out.endArray();
+    out.integer("codePage", d.codePage);
     out.integer("currentItem", d.currentItem);
     out.integer("hostVersion", d.hostVersion);
     out.beginArray("layers");

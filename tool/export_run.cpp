@@ -387,6 +387,7 @@ private:
         state.objectsActiveLayer = activeLayerObjects;
         state.objectsVisibleLayers = visibleLayerObjects;
 
+        const int codePage = drawing.codePage;
         hostsim::EmulatedHost host(std::move(drawing));
         state.host = &host;
         host.setFolder(host::kFolderBase, hostDir);
@@ -400,7 +401,9 @@ private:
         progress_.phase("checking the drawing");
         const long long stagedBefore = fileSize(staging.path());
         {
-            const PelmoraPortableHooks hooks = state.hooks();
+            PelmoraPortableHooks hooks = state.hooks();
+            // Template file names reach the plug-in in the host's code page, as on Windows.
+            hooks.fileNameCodePage = codePage;
             module->setHooks(&hooks);
             module->pluginMain(kActionRun, host.callback());
             module->setHooks(nullptr);

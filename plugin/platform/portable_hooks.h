@@ -27,6 +27,10 @@ struct PelmoraPortableHooks {
     // The busy cursor changed to `frame` (0 to 3) after `ticks` units of work.
     void(PELMORA_HOST_CALL* busyCursor)(int frame, std::int32_t ticks, void* user);
     void* user;
+    // Portable build: the host's code page (1252 or 932), in which the
+    // template enumeration gives file names, as Windows' ANSI calls do; 0 or
+    // 65001: names as the file system has them. Windows uses its own.
+    int fileNameCodePage;
 };
 
 }  // extern "C"

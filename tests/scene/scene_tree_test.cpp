@@ -22,10 +22,12 @@ using qmxread::Node;
 constexpr const char* kPerspective = R"({"perspective": true, "distance": 5000, "focal": 1, "box": [-1, -1, 1, 1]})";
 constexpr const char* kFlat = R"({"perspective": false})";
 
-// The expected node names, written out here independently of the plug-in.
-const std::string kCameraTargetName = "注視点>カメラ";
-const std::string kCameraName = "カメラ";
-const std::string kTargetPrefix = "照射点>";
+// The expected node names, written out here independently of the plug-in, as
+// the file holds them: in code page 932 (Shift-JIS).
+const std::string kCameraTargetName = "\x92\x8D\x8E\x8B\x93\x5F>\x83\x4A\x83\x81\x83\x89";  // 注視点>カメラ
+const std::string kCameraName = "\x83\x4A\x83\x81\x83\x89";                                 // カメラ
+const std::string kTargetPrefix = "\x8F\xC6\x8E\xCB\x93\x5F>";                               // 照射点>
+const std::string kLightStem = "\x83\x89\x83\x43\x83\x67-";                                 // ライト-
 
 void expectTranslation(const qmxread::Motion& motion, float x, float y, float z) {
     const std::vector<float> t = translation(motion);
@@ -342,19 +344,19 @@ TEST(LightNodes, UnnamedLightsAreNumberedOnFromExportToExport) {
     for (int i = 0; i < 3; ++i) run.addLight(i);
     Node root = run.write(folder + "first.qmx").roots.at(0);
     ASSERT_EQ(root.children.size(), 6u);
-    const auto numbered = [](const char* stem, std::int32_t k) { return std::string(stem) + std::to_string(k); };
-    EXPECT_EQ(root.children[0].name, numbered("照射点>ライト-", n));
-    EXPECT_EQ(root.children[1].name, numbered("ライト-", n));
-    EXPECT_EQ(root.children[2].name, "照射点>A");
+    const auto numbered = [](const std::string& stem, std::int32_t k) { return stem + std::to_string(k); };
+    EXPECT_EQ(root.children[0].name, numbered(kTargetPrefix + kLightStem, n));
+    EXPECT_EQ(root.children[1].name, numbered(kLightStem, n));
+    EXPECT_EQ(root.children[2].name, kTargetPrefix + "A");
     EXPECT_EQ(root.children[3].name, "A");
-    EXPECT_EQ(root.children[4].name, numbered("照射点>ライト-", n + 1));
-    EXPECT_EQ(root.children[5].name, numbered("ライト-", n + 1));
+    EXPECT_EQ(root.children[4].name, numbered(kTargetPrefix + kLightStem, n + 1));
+    EXPECT_EQ(root.children[5].name, numbered(kLightStem, n + 1));
 
     run.restart();
     run.addLight(0);
     root = run.write(folder + "second.qmx").roots.at(0);
-    EXPECT_EQ(root.children.at(0).name, numbered("照射点>ライト-", n + 2));
-    EXPECT_EQ(root.children.at(1).name, numbered("ライト-", n + 2));
+    EXPECT_EQ(root.children.at(0).name, numbered(kTargetPrefix + kLightStem, n + 2));
+    EXPECT_EQ(root.children.at(1).name, numbered(kLightStem, n + 2));
     EXPECT_EQ(lightNameCounter, n + 3);
 }
 
@@ -364,7 +366,7 @@ TEST(LightNodes, LongNamesAreCutTo254Bytes) {
     SceneRun run(drawingJson(R"([{"type": "light", "name": ")" + name + R"("}])", kFlat));
     run.addLight(0);
     const Node root = run.write(folder + "out.qmx").roots.at(0);
-    EXPECT_EQ(root.children.at(0).name, ("照射点>" + name).substr(0, 254));
+    EXPECT_EQ(root.children.at(0).name, (kTargetPrefix + name).substr(0, 254));
     EXPECT_EQ(root.children.at(1).name, name.substr(0, 254));
 }
 

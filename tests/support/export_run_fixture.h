@@ -106,6 +106,7 @@ public:
             if (std::filesystem::exists(self.outputPath_)) self.outputExistedAtAnyPoll = true;
             return self.abortAtPoll != 0 && self.polls_ >= self.abortAtPoll;
         };
+        hooks.fileNameCodePage = host_->drawing().codePage;
         platform::setPortableHooks(&hooks);
         pluginMain(kActionRun, 0, 0, host_->callback());
         platform::setPortableHooks(nullptr);

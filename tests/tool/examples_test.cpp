@@ -61,8 +61,15 @@ TEST_F(SampleHouse, CameraLightsAndMeshesInOrder) {
         names.push_back(child.name);
         ids.push_back(child.id);
     }
-    const Strings expectedNames = {"注視点>カメラ", "カメラ", "Hall lamp", "照射点>ライト-1", "ライト-1", "Bedroom lamp",
-                                   "ライト-2", "照射点>Sun", "Sun", "Floor", "Brick", "Glass", "Wood", "Roof"};
+    // The fixed names in code page 932: 注視点>カメラ, カメラ, 照射点>ライト-N, ライト-N, 照射点>.
+    const std::string cameraTarget = "\x92\x8D\x8E\x8B\x93\x5F>\x83\x4A\x83\x81\x83\x89";
+    const std::string camera = "\x83\x4A\x83\x81\x83\x89";
+    const std::string target = "\x8F\xC6\x8E\xCB\x93\x5F>";
+    const std::string light = "\x83\x89\x83\x43\x83\x67-";
+    const Strings expectedNames = {cameraTarget, camera,       "Hall lamp",      target + light + "1",
+                                   light + "1",  "Bedroom lamp", light + "2",    target + "Sun",
+                                   "Sun",        "Floor",      "Brick",          "Glass",
+                                   "Wood",       "Roof"};
     EXPECT_EQ(names, expectedNames);
     // Light ids kept in the document's records; mesh ids from the example id table.
     const std::vector<std::uint32_t> expectedIds = {1002, 1001, 1999, 1996, 1997, 1995, 1993,

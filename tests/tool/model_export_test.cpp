@@ -105,7 +105,7 @@ TEST_F(ModelExport, GltfCameraLightsAndMaterialClass) {
     EXPECT_EQ(children[2].type, 4);
     expectNear(translationOf(children[2]), 0, 3, 0);
 
-    EXPECT_EQ(children[3].name, "照射点>Spot");
+    EXPECT_EQ(children[3].name, "\x8F\xC6\x8E\xCB\x93\x5F>Spot");
     expectNear(translationOf(children[3]), 2, 3, 3);  // 3 m along the spot's direction
     EXPECT_EQ(children[4].name, "Spot");
 

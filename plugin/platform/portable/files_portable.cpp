@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <stdexcept>
 #include <memory>
+#include <optional>
 
 #include "platform/files.h"
+#include "platform/portable/file_names.h"
 
 namespace pelmora::platform {
 
@@ -21,21 +23,20 @@ std::vector<std::string> findFiles(const std::string& folder, const std::string&
     std::vector<std::string> names;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
     if (!dir) return names;
-    const std::string suffix = "." + extension;
+    // As FindFirstFileA: the extension in any case, the names in the host's code page.
     while (dirent* entry = readdir(dir.get())) {
-        std::string name = entry->d_name;
-        if (name.size() <= suffix.size()) continue;
-        if (name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) continue;
+        const std::string name = entry->d_name;
+        if (!hasExtension(name, extension)) continue;
         struct stat info {};
         if (stat((folder + name).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-        names.push_back(std::move(name));
+        if (std::optional<std::string> hostName = hostFileName(name)) names.push_back(std::move(*hostName));
     }
     return names;
 }
 
 bool readWholeFile(const std::string& path, std::string& out) {
     out.clear();
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(fileSystemPath(path).c_str(), "rb"), std::fclose);
     if (!file) return false;
     // Only a regular file has a size to read: a folder opened by name would
     // report a meaningless one.
