@@ -2,8 +2,6 @@
 // function that runs it; a run gives the process exit status.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <functional>
 #include <string>
 
@@ -20,20 +18,6 @@ enum ExitStatus : int {
     kExitUsage = 2,       // bad command line or bad input document
     kExitCancelled = 3,   // cancelled or aborted by the user
 };
-
-// What CLI::ExistingFile checks, with its messages. CLI11 makes its path in
-// a function that may not throw, so running out of memory there ends the
-// process; here it is an exception like any other.
-inline CLI::Validator existingFile() {
-    return CLI::Validator(
-        [](std::string& path) -> std::string {
-            struct stat info {};
-            if (::stat(path.c_str(), &info) != 0) return "File does not exist: " + path;
-            if (S_ISDIR(info.st_mode)) return "File is actually a directory: " + path;
-            return std::string();
-        },
-        "FILE");
-}
 
 Runner addInspectCommand(CLI::App& app);
 Runner addConvertCommand(CLI::App& app);
