@@ -6,9 +6,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <iconv.h>
-
-#include <cerrno>
+#include "platform/portable/file_names.h"
 #endif
 
 namespace pelmora::hostsim {
@@ -97,21 +95,7 @@ const char* iconvName(int codePage) {
 }
 
 std::optional<std::string> convert(const std::string& text, int from, int to) {
-    iconv_t descriptor = iconv_open(iconvName(to), iconvName(from));
-    if (descriptor == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-    std::string out;
-    std::vector<char> buffer(text.size() * 4 + 16);
-    char* in = const_cast<char*>(text.data());
-    std::size_t inLeft = text.size();
-    char* next = buffer.data();
-    std::size_t outLeft = buffer.size();
-    const std::size_t result = iconv(descriptor, &in, &inLeft, &next, &outLeft);
-    const bool ok = result != static_cast<std::size_t>(-1) && inLeft == 0 &&
-                    iconv(descriptor, nullptr, nullptr, &next, &outLeft) != static_cast<std::size_t>(-1);
-    iconv_close(descriptor);
-    // Every character must have its own bytes (no approximation counted in result).
-    if (!ok || result != 0) return std::nullopt;
-    return std::string(buffer.data(), next);
+    return platform::convertText(text, iconvName(to), iconvName(from));
 }
 
 #endif

@@ -226,34 +226,33 @@ private:
         return view;
     }
 
-    void readRotation(ondemand::value& v, const Path& p, View& view) {
-        static const char* const kExpected = "expected three rows of three numbers";
-        if (values_.typeOf(v, p) != ondemand::json_type::array) fail(p, kExpected);
+    // An array of exactly `size` entries, each handed to `take` with its index and path.
+    template <typename Take>
+    void readFixedArray(ondemand::value& v, const Path& p, std::size_t size, const char* expected, Take take) {
+        if (values_.typeOf(v, p) != ondemand::json_type::array) fail(p, expected);
         ondemand::array a = values_.array(v, p);
         std::size_t count = 0;
         values_.check(a.count_elements().get(count), p);
-        if (count != 3) fail(p, kExpected);
-        std::size_t row = 0;
-        for (auto item : a) {
-            ondemand::value e = values_.entry(std::move(item), p);
-            const Point3 r = values_.point(e, p.element(row));
-            view.rotation[row++] = {r.x, r.y, r.z};
-        }
-    }
-
-    void readBox(ondemand::value& v, const Path& p, View& view) {
-        static const char* const kExpected = "expected an array of four numbers";
-        if (values_.typeOf(v, p) != ondemand::json_type::array) fail(p, kExpected);
-        ondemand::array a = values_.array(v, p);
-        std::size_t count = 0;
-        values_.check(a.count_elements().get(count), p);
-        if (count != 4) fail(p, kExpected);
+        if (count != size) fail(p, expected);
         std::size_t i = 0;
         for (auto item : a) {
             ondemand::value e = values_.entry(std::move(item), p);
-            view.box[i] = values_.number(e, p.element(i));
+            take(i, e, p.element(i));
             ++i;
         }
+    }
+
+    void readRotation(ondemand::value& v, const Path& p, View& view) {
+        readFixedArray(v, p, 3, "expected three rows of three numbers",
+                       [&](std::size_t row, ondemand::value& e, const Path& at) {
+                           const Point3 r = values_.point(e, at);
+                           view.rotation[row] = {r.x, r.y, r.z};
+                       });
+    }
+
+    void readBox(ondemand::value& v, const Path& p, View& view) {
+        readFixedArray(v, p, 4, "expected an array of four numbers",
+                       [&](std::size_t i, ondemand::value& e, const Path& at) { view.box[i] = values_.number(e, at); });
     }
 
     // ------------------------------------------------------------ layers

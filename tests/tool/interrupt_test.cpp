@@ -44,52 +44,6 @@ bool completeQmx(const std::string& path) {
     }
 }
 
-// A child that runs the tool with its output in files, to be signalled by the test.
-struct Running {
-    pid_t pid = -1;
-    std::string out, err;
-};
-
-Running start(const Strings& arguments, const std::string& folder) {
-    Running run;
-    run.out = folder + "/run.out";
-    run.err = folder + "/run.err";
-    std::vector<std::string> argv{PELMORA_TOOL};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<char*> raw;
-    for (auto& a : argv) raw.push_back(a.data());
-    raw.push_back(nullptr);
-    std::fflush(nullptr);
-    run.pid = fork();
-    if (run.pid == 0) {
-        int out = open(run.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = open(run.err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
-        dup2(err, 2);
-        execv(raw[0], raw.data());
-        _exit(127);
-    }
-    return run;
-}
-
-struct Ended {
-    int status = -1;
-    int signal = 0;
-    std::string err;
-};
-
-Ended wait(const Running& run) {
-    Ended ended;
-    int raw = 0;
-    waitpid(run.pid, &raw, 0);
-    if (WIFEXITED(raw)) ended.status = WEXITSTATUS(raw);
-    if (WIFSIGNALED(raw)) ended.signal = WTERMSIG(raw);
-    ended.err = readFile(run.err);
-    std::filesystem::remove(run.out);
-    std::filesystem::remove(run.err);
-    return ended;
-}
-
 class CtrlC : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { drawingText_ = new std::string(exporttest::bigDrawing(3000, 24)); }
@@ -158,10 +112,10 @@ TEST_F(CtrlC, ByTimerEveryOutcomeIsOneOfTheTwo) {
     int stoppedRuns = 0;
     for (int delayMs : {30, 300, 700, 1100, 1500}) {
         writeFile(output_, kPrevious);
-        Running run = start(arguments(), folder_.path().string());
+        const exporttest::StartedTool run = exporttest::startTool(arguments());
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         kill(run.pid, SIGINT);
-        Ended ended = wait(run);
+        const ToolResult ended = exporttest::finishTool(run);
         const std::string when = "Ctrl+C after " + std::to_string(delayMs) + " ms";
         if (ended.signal == SIGINT) {
             // So early that the tool had not taken Ctrl+C over yet.
@@ -182,12 +136,12 @@ TEST_F(CtrlC, ByTimerEveryOutcomeIsOneOfTheTwo) {
 TEST_F(CtrlC, TwiceEndsAtOnceWithoutAPartialFile) {
     for (int delayMs : {100, 600, 1100}) {
         writeFile(output_, kPrevious);
-        Running run = start(arguments(), folder_.path().string());
+        const exporttest::StartedTool run = exporttest::startTool(arguments());
         std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         kill(run.pid, SIGINT);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         kill(run.pid, SIGINT);
-        Ended ended = wait(run);
+        const ToolResult ended = exporttest::finishTool(run);
         const std::string when = "twice after " + std::to_string(delayMs) + " ms";
         if (ended.status == kExitOk) {
             expectReplaced(when);  // it had finished before the signals came

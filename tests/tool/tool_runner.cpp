@@ -23,12 +23,13 @@ std::string slurp(const std::string& path) {
 
 }  // namespace
 
-ToolResult runTool(const std::vector<std::string>& arguments, const ToolOptions& options) {
+StartedTool startTool(const std::vector<std::string>& arguments, const ToolOptions& options) {
     static int serial = 0;
     const std::string base =
         ::testing::TempDir() + "/pelmora_tool_" + std::to_string(getpid()) + "_" + std::to_string(++serial);
-    const std::string outPath = base + ".out";
-    const std::string errPath = base + ".err";
+    StartedTool started{-1, base + ".out", base + ".err"};
+    const std::string& outPath = started.outPath;
+    const std::string& errPath = started.errPath;
 
     std::vector<std::string> argv{PELMORA_TOOL};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -59,17 +60,26 @@ ToolResult runTool(const std::vector<std::string>& arguments, const ToolOptions&
         execv(raw[0], raw.data());
         _exit(127);
     }
+    started.pid = child;
+    return started;
+}
+
+ToolResult finishTool(const StartedTool& started) {
     ToolResult result;
     int status = 0;
-    if (child > 0 && waitpid(child, &status, 0) == child) {
+    if (started.pid > 0 && waitpid(started.pid, &status, 0) == started.pid) {
         if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
         if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     }
-    result.out = slurp(outPath);
-    result.err = slurp(errPath);
-    std::remove(outPath.c_str());
-    std::remove(errPath.c_str());
+    result.out = slurp(started.outPath);
+    result.err = slurp(started.errPath);
+    std::remove(started.outPath.c_str());
+    std::remove(started.errPath.c_str());
     return result;
+}
+
+ToolResult runTool(const std::vector<std::string>& arguments, const ToolOptions& options) {
+    return finishTool(startTool(arguments, options));
 }
 
 }  // namespace pelmora::exporttest

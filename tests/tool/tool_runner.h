@@ -23,6 +23,16 @@ struct ToolOptions {
     std::string workingFolder;                       // empty: the test's own
 };
 
+// A tool started and not yet waited for, so that a test can signal it.
+struct StartedTool {
+    int pid = -1;
+    std::string outPath, errPath;  // where its standard output and error go
+};
+
+StartedTool startTool(const std::vector<std::string>& arguments, const ToolOptions& options = {});
+// Waits for the tool to end and gives what it printed (its files removed).
+ToolResult finishTool(const StartedTool& started);
+
 ToolResult runTool(const std::vector<std::string>& arguments, const ToolOptions& options = {});
 
 }  // namespace pelmora::exporttest

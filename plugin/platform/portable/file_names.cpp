@@ -24,27 +24,12 @@ const char* hostCodePage() {
     }
 }
 
-std::optional<std::string> convert(const std::string& text, const char* to, const char* from) {
-    iconv_t descriptor = iconv_open(to, from);
-    if (descriptor == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-    std::vector<char> buffer(text.size() * 4 + 16);
-    char* in = const_cast<char*>(text.data());
-    std::size_t inLeft = text.size();
-    char* next = buffer.data();
-    std::size_t outLeft = buffer.size();
-    const std::size_t result = iconv(descriptor, &in, &inLeft, &next, &outLeft);
-    iconv_close(descriptor);
-    // Refused, cut short, or a character only approximated: no name.
-    if (result != 0 || inLeft != 0) return std::nullopt;
-    return std::string(buffer.data(), next);
-}
-
 }  // namespace
 
 std::optional<std::string> hostFileName(const std::string& fileSystemName) {
     const char* codePage = hostCodePage();
     if (codePage == nullptr || ascii(fileSystemName)) return fileSystemName;
-    return convert(fileSystemName, codePage, "UTF-8");
+    return convertText(fileSystemName, codePage, "UTF-8");
 }
 
 std::string fileSystemPath(const std::string& path) {
@@ -53,8 +38,25 @@ std::string fileSystemPath(const std::string& path) {
     const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
     const std::string name = path.substr(start);
     if (codePage == nullptr || ascii(name)) return path;
-    const std::optional<std::string> converted = convert(name, "UTF-8", codePage);
+    const std::optional<std::string> converted = convertText(name, "UTF-8", codePage);
     return converted ? path.substr(0, start) + *converted : path;
+}
+
+std::optional<std::string> convertText(const std::string& text, const char* to, const char* from) {
+    iconv_t descriptor = iconv_open(to, from);
+    if (descriptor == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    std::vector<char> buffer(text.size() * 4 + 16);
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    char* next = buffer.data();
+    std::size_t outLeft = buffer.size();
+    const std::size_t result = iconv(descriptor, &in, &inLeft, &next, &outLeft);
+    const bool ended = result != static_cast<std::size_t>(-1) && inLeft == 0 &&
+                       iconv(descriptor, nullptr, nullptr, &next, &outLeft) != static_cast<std::size_t>(-1);
+    iconv_close(descriptor);
+    // Refused, cut short, or a character only approximated: no text.
+    if (!ended || result != 0) return std::nullopt;
+    return std::string(buffer.data(), next);
 }
 
 bool hasExtension(const std::string& name, const std::string& extension) {
