@@ -1,13 +1,6 @@
 #include "tool/batch_export.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,8 +14,8 @@
 
 #include "tool/commands.h"
 #include "tool/progress_line.h"
-
-extern char** environ;
+#include "tool/system/child_processes.h"
+#include "tool/system/file_creation.h"
 
 namespace pelmora::tool {
 namespace {
@@ -30,23 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::ordered_json;
 
-constexpr int kMaxJobs = 64;
-
-// Ctrl+C in a batch: the children run in their own process group, so the
-// terminal's signal reaches the batch alone, which hands each one on.
-volatile std::sig_atomic_t g_interrupts = 0;
-volatile pid_t g_children[kMaxJobs] = {};
-
-extern "C" void onBatchInterrupt(int) {
-    g_interrupts = g_interrupts + 1;
-    for (auto& child : g_children)
-        if (child > 0) ::kill(child, SIGINT);
-    if (g_interrupts >= 2) {
-        // The children quit at once on their second signal; so does the batch.
-        std::signal(SIGINT, SIG_DFL);
-        ::raise(SIGINT);
-    }
-}
+constexpr int kMaxJobs = system::ChildProcesses::kMaxSlots;
 
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -57,11 +34,11 @@ struct Job {
     std::string input;
     std::string output;
     std::string outFile, errFile;  // where the child's stdout and stderr go
-    pid_t pid = 0;
     int slot = -1;
     int status = kExitFailure;
     Json summary;
     std::string errors;
+    bool running = false;
 };
 
 std::string upText(UpAxis up) { return up == UpAxis::Y ? "y" : up == UpAxis::Z ? "z" : "auto"; }
@@ -128,25 +105,13 @@ int runBatchExport(const BatchRequest& request) {
         jobs.push_back(std::move(job));
     }
 
-    char scratchPattern[] = "/tmp/pelmora-batch-XXXXXX";
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp == '/' ? tmp : "/tmp") + "/pelmora-batch-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    const char* scratch = ::mkdtemp(buffer.data());
-    if (!scratch) scratch = ::mkdtemp(scratchPattern);
-    if (!scratch) {
-        std::fprintf(stderr, "pelmora export: cannot create a temporary folder: %s\n", std::strerror(errno));
+    const std::string scratchDir = system::makePrivateFolder("pelmora-batch");
+    if (scratchDir.empty()) {
+        std::fprintf(stderr, "pelmora export: cannot create a temporary folder: %s\n", system::lastFileError().c_str());
         return kExitFailure;
     }
-    const std::string scratchDir = scratch;
 
-    struct sigaction action {}, previous {};
-    action.sa_handler = onBatchInterrupt;
-    sigemptyset(&action.sa_mask);
-    g_interrupts = 0;
-    sigaction(SIGINT, &action, &previous);
-
+    system::ChildProcesses children;
     const int width = std::clamp(request.jobs, 1, kMaxJobs);
     std::vector<bool> slotBusy(static_cast<std::size_t>(width), false);
     std::size_t next = 0, done = 0, running = 0;
@@ -155,45 +120,13 @@ int runBatchExport(const BatchRequest& request) {
         const std::string base = scratchDir + "/" + std::to_string(&job - jobs.data());
         job.outFile = base + ".out";
         job.errFile = base + ".err";
-        std::vector<std::string> args = childArguments(request.single, job.input, job.output);
-        args.insert(args.begin(), "pelmora");
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t files;
-        posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, job.outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&files, STDERR_FILENO, job.errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
-        posix_spawnattr_setpgroup(&attributes, 0);
-        sigset_t none;
-        sigemptyset(&none);
-        posix_spawnattr_setsigmask(&attributes, &none);
-        pid_t pid = 0;
-        // The children must not see a Ctrl+C twice; the batch's handler may
-        // run only once the pid is in its table.
-        sigset_t block, old;
-        sigemptyset(&block);
-        sigaddset(&block, SIGINT);
-        sigprocmask(SIG_BLOCK, &block, &old);
-        int failed = posix_spawn(&pid, "/proc/self/exe", &files, &attributes, argv.data(), environ);
-        if (failed == 0) {
-            job.pid = pid;
-            job.slot = slot;
-            g_children[slot] = pid;
-            if (g_interrupts > 0) ::kill(pid, SIGINT);
-        }
-        sigprocmask(SIG_SETMASK, &old, nullptr);
-        posix_spawn_file_actions_destroy(&files);
-        posix_spawnattr_destroy(&attributes);
-        if (failed != 0) {
-            job.errors = std::string("cannot start the export process: ") + std::strerror(failed);
+        if (!children.start(slot, childArguments(request.single, job.input, job.output), job.outFile, job.errFile,
+                            job.errors)) {
             job.status = kExitFailure;
             return false;
         }
+        job.slot = slot;
+        job.running = true;
         return true;
     };
     auto report = [&](const Job& job) {
@@ -205,7 +138,7 @@ int runBatchExport(const BatchRequest& request) {
     };
 
     while (done < jobs.size()) {
-        while (running < static_cast<std::size_t>(width) && next < jobs.size() && g_interrupts == 0) {
+        while (running < static_cast<std::size_t>(width) && next < jobs.size() && children.interrupts() == 0) {
             int slot = 0;
             while (slotBusy[static_cast<std::size_t>(slot)]) ++slot;
             Job& job = jobs[next++];
@@ -227,23 +160,15 @@ int runBatchExport(const BatchRequest& request) {
             }
             break;
         }
-        int raw = 0;
-        pid_t ended = ::waitpid(-1, &raw, 0);
-        if (ended < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
+        const std::optional<system::ChildProcesses::Ended> ended = children.waitForOne();
+        if (!ended) break;
         for (Job& job : jobs) {
-            if (job.pid != ended) continue;
-            g_children[job.slot] = 0;
+            if (!job.running || job.slot != ended->slot) continue;
             slotBusy[static_cast<std::size_t>(job.slot)] = false;
             --running;
-            job.pid = 0;
-            job.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : kExitFailure;
-            if (WIFSIGNALED(raw)) {
-                job.status = WTERMSIG(raw) == SIGINT ? kExitCancelled : kExitFailure;
-                job.errors = "the export process ended by signal " + std::to_string(WTERMSIG(raw));
-            }
+            job.running = false;
+            job.status = ended->exited ? ended->exitStatus : ended->byInterrupt ? kExitCancelled : kExitFailure;
+            if (!ended->how.empty()) job.errors = ended->how;
             job.summary = Json::parse(slurp(job.outFile), nullptr, false);
             if (job.summary.is_discarded()) job.summary = Json();
             if (!job.summary.is_object()) {
@@ -254,7 +179,6 @@ int runBatchExport(const BatchRequest& request) {
             report(job);
         }
     }
-    sigaction(SIGINT, &previous, nullptr);
     std::error_code ignored;
     fs::remove_all(scratchDir, ignored);
 

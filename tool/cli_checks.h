@@ -4,20 +4,20 @@
 // lets a failure reach the tool's failure handler.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <string>
 
 #include <CLI/CLI.hpp>
+
+#include "tool/system/file_status.h"
 
 namespace pelmora::tool {
 
 inline CLI::Validator existingFile() {
     return CLI::Validator(
         [](std::string& name) -> std::string {
-            struct stat info {};
-            if (::stat(name.c_str(), &info) != 0) return "File does not exist: " + name;
-            if (S_ISDIR(info.st_mode)) return "File is actually a directory: " + name;
+            const system::PathKind kind = system::pathKind(name);
+            if (kind == system::PathKind::Missing) return "File does not exist: " + name;
+            if (kind == system::PathKind::Folder) return "File is actually a directory: " + name;
             return {};
         },
         "FILE");

@@ -2,10 +2,6 @@
 // writes it as a glTF, OBJ, PLY or STL scene (or any format Assimp writes) for
 // viewers, or again as QMX through the plug-in's scene writer, in the same
 // layout and with byte-sums when the input has them.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -24,6 +20,8 @@
 #include "tool/progress_line.h"
 #include "tool/scene_to_model.h"
 #include "tool/qmx_replay.h"
+#include "tool/system/file_creation.h"
+#include "tool/system/process.h"
 
 namespace pelmora::tool {
 
@@ -93,13 +91,11 @@ std::string reserveTempPath(const fs::path& target) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         // The name is complete before the file exists: nothing allocates
         // between its creation and its guard.
-        std::string candidate = (folder / (stem + std::to_string(::getpid()) + "-" + std::to_string(attempt))).string();
-        int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return candidate;
-        }
-        if (errno != EEXIST) break;
+        std::string candidate =
+            (folder / (stem + std::to_string(system::processId()) + "-" + std::to_string(attempt))).string();
+        const system::NewFile created = system::createNewFile(candidate);
+        if (created == system::NewFile::Created) return candidate;
+        if (created != system::NewFile::Exists) break;
     }
     return {};
 }

@@ -11,6 +11,7 @@
 #include "tool/commands.h"
 #include "tool/export_run.h"
 #include "tool/import_options.h"
+#include "tool/system/file_status.h"
 
 namespace pelmora::tool {
 
@@ -56,7 +57,7 @@ Runner addExportCommand(CLI::App& app) {
     return [request, batch, settleModel, previewPath] {
         settleModel();
         const bool toFolder = !batch->outputDir.empty() ||
-                              (!request->outputPath.empty() && request->outputPath.back() == '/');
+                              system::endsWithSeparator(request->outputPath);
         if (batch->inputs.size() == 1 && !toFolder) {
             if (request->outputPath.empty()) {
                 std::fprintf(stderr, "pelmora export: give the QMX file to write with -o FILE.qmx (or -o FOLDER/)\n");

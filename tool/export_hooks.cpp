@@ -1,6 +1,5 @@
 #include "tool/export_hooks.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -9,6 +8,7 @@
 #include "hostsim/emulated_host.h"
 #include "tool/interrupt.h"
 #include "tool/progress_line.h"
+#include "tool/system/interrupt_signal.h"
 
 namespace pelmora::tool {
 namespace {
@@ -63,7 +63,7 @@ extern "C" int hookSaveDialog(const char*, const char*, const char*, char* outPa
 
 extern "C" int hookAbortRequested(void* user) {
     ExportHookState& state = stateOf(user);
-    if (++state.abortPolls == state.interruptAtPoll) std::raise(SIGINT);
+    if (++state.abortPolls == state.interruptAtPoll) system::simulateInterrupt();
     if (state.saveAnswered) state.showCollection();
     return InterruptScope::raised() ? 1 : 0;
 }

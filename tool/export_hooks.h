@@ -30,7 +30,7 @@ struct ExportHookState {
     long long objectsActiveLayer = 0;    // modes 0 and 1
     long long objectsVisibleLayers = 0;  // modes 2 and 3
     long long objectsInScope = 0;        // set once the mode is chosen
-    // Test seam: raise SIGINT at this abort poll (0: never), so that the
+    // Test seam: press Ctrl+C at this abort poll (0: never), so that the
     // Ctrl+C path can be exercised without timing.
     int interruptAtPoll = 0;
 

@@ -5,16 +5,17 @@
 #include <system_error>
 
 #include "host/host_abi.h"
+#include "tool/system/file_status.h"
+#include "tool/system/user_folders.h"
 
 namespace pelmora::tool {
 
 namespace fs = std::filesystem;
 
 std::string defaultHostDir() {
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg && fs::path(xdg).is_absolute())
-        return (fs::path(xdg) / "pelmora").string();
-    if (const char* home = std::getenv("HOME"); home && *home) return (fs::path(home) / ".local/share/pelmora").string();
-    throw HostDirError("no host folder: set --host-dir, HOME or XDG_DATA_HOME");
+    std::string folder = system::defaultDataFolder();
+    if (folder.empty()) throw HostDirError("no host folder: set --host-dir, HOME or XDG_DATA_HOME");
+    return folder;
 }
 
 std::string prepareHostDir(const std::string& dir, bool create) {
@@ -23,7 +24,7 @@ std::string prepareHostDir(const std::string& dir, bool create) {
     if (error) throw HostDirError("host folder " + dir + ": " + error.message());
     root = root.lexically_normal();
     std::string text = root.string();
-    if (text.empty() || text.back() != '/') text += '/';
+    if (!system::endsWithSeparator(text)) text += static_cast<char>(fs::path::preferred_separator);
     // The plug-in builds its paths in buffers of the host's path limit; the
     // longest fixed name it appends is "Pelmora/_id_table.txt".
     constexpr std::size_t kLongestSuffix = sizeof "Pelmora/_id_table.txt";

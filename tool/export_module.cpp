@@ -3,31 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
+#include "tool/system/plugin_library.h"
 
 namespace pelmora::tool {
 namespace {
 
-#if defined(_WIN32)
-void* openModule(const std::string& path) { return reinterpret_cast<void*>(LoadLibraryA(path.c_str())); }
-void* findSymbol(void* module, const char* name) {
-    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name));
-}
-void closeModule(void* module) { FreeLibrary(static_cast<HMODULE>(module)); }
-std::string lastError() { return "error " + std::to_string(GetLastError()); }
-#else
-void* openModule(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
-void* findSymbol(void* module, const char* name) { return dlsym(module, name); }
-void closeModule(void* module) { dlclose(module); }
-std::string lastError() {
-    const char* text = dlerror();
-    return text ? text : "unknown error";
-}
-#endif
+using system::closeLibrary;
+using system::findSymbol;
 
 template <class Fn>
 Fn symbolAs(void* symbol) {
@@ -40,12 +22,12 @@ Fn symbolAs(void* symbol) {
 }  // namespace
 
 PluginModule::PluginModule(const std::string& path) {
-    handle_ = openModule(path);
-    if (!handle_) throw ModuleError("cannot load the plug-in module " + path + ": " + lastError());
+    handle_ = system::openLibrary(path);
+    if (!handle_) throw ModuleError("cannot load the plug-in module " + path + ": " + system::libraryError());
     void* mainSymbol = findSymbol(handle_, "plugin_main");
     void* hooksSymbol = findSymbol(handle_, "pelmora_install_runner_hooks");
     if (!mainSymbol || !hooksSymbol) {
-        closeModule(handle_);
+        closeLibrary(handle_);
         handle_ = nullptr;
         throw ModuleError("the module " + path + " does not export plugin_main and pelmora_install_runner_hooks");
     }
@@ -56,12 +38,13 @@ PluginModule::PluginModule(const std::string& path) {
 PluginModule::~PluginModule() {
     if (!handle_) return;
     setHooks_(nullptr);
-    closeModule(handle_);
+    closeLibrary(handle_);
 }
 
 std::string defaultModulePath() {
     if (const char* fromEnvironment = std::getenv("PELMORA_MODULE"); fromEnvironment && *fromEnvironment)
         return fromEnvironment;
+    if (std::string shipped = system::moduleBesideProgram(); !shipped.empty()) return shipped;
     return PELMORA_DEFAULT_MODULE;
 }
 

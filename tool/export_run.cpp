@@ -1,10 +1,6 @@
 #include "tool/export_run.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +23,10 @@
 #include "tool/interrupt.h"
 #include "tool/progress_line.h"
 #include "tool/staging_file.h"
+#include "tool/system/file_creation.h"
+#include "tool/system/file_status.h"
+#include "tool/system/interrupt_signal.h"
+#include "tool/system/terminal.h"
 
 namespace pelmora::tool {
 namespace {
@@ -105,42 +105,15 @@ int interruptSeam() {
     return text ? std::atoi(text) : 0;
 }
 
-// Test seam: raise SIGINT when the run reaches the named step ("loaded",
-// "written" or "replaced"), as a Ctrl+C at that moment would.
+// Test seam: press Ctrl+C when the run reaches the named step ("loaded",
+// "written" or "replaced"), as a user could at that moment.
 void interruptAtStep(const char* step) {
     const char* wanted = std::getenv("PELMORA_INTERRUPT_AT_STEP");
-    if (wanted && std::strcmp(wanted, step) == 0) std::raise(SIGINT);
+    if (wanted && std::strcmp(wanted, step) == 0) system::simulateInterrupt();
 }
 
-long long fileSize(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
-}
-
-// Enough of a file's identity to tell that it was replaced or written.
-struct FileState {
-    bool exists = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    timespec modified{};
-
-    static FileState of(const std::string& path) {
-        FileState state;
-        struct stat info {};
-        if (stat(path.c_str(), &info) != 0) return state;
-        state.exists = true;
-        state.device = info.st_dev;
-        state.inode = info.st_ino;
-        state.size = info.st_size;
-        state.modified = info.st_mtim;
-        return state;
-    }
-    bool sameAs(const FileState& other) const {
-        return exists == other.exists && device == other.device && inode == other.inode && size == other.size &&
-               modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
-    }
-};
+using system::fileSize;
+using FileState = system::FileIdentity;
 
 bool copyFile(const std::string& from, const std::string& to) {
     std::error_code error;
@@ -151,7 +124,7 @@ class ExportRun {
 public:
     explicit ExportRun(const ExportRequest& request)
         : request_(request),
-          terminal_(isatty(STDERR_FILENO) != 0),
+          terminal_(system::stderrIsTerminal()),
           progress_(terminal_ && !request.quiet),
           report_(summary_, progress_, request.quiet) {
         summary_.input = request.drawingPath;
@@ -208,7 +181,7 @@ private:
         }
         std::error_code error;
         const std::string output = fs::absolute(given, error).lexically_normal().string();
-        if (error || output.empty() || output.back() == '/') {
+        if (error || output.empty() || system::endsWithSeparator(output)) {
             report_.error("bad output path \"" + given + "\": give a file name for the QMX file");
             return kExitUsage;
         }
@@ -222,8 +195,8 @@ private:
             report_.error("the output folder " + folder.string() + " does not exist; create it or choose another -o");
             return kExitUsage;
         }
-        if (!request_.dryRun && ::access(folder.c_str(), W_OK | X_OK) != 0) {
-            report_.error("cannot write in the output folder " + folder.string() + ": " + std::strerror(errno));
+        if (std::string why; !request_.dryRun && !system::mayWriteIn(folder.string(), why)) {
+            report_.error("cannot write in the output folder " + folder.string() + ": " + why);
             return kExitUsage;
         }
         if (fs::exists(output, error) && fs::equivalent(output, request_.drawingPath, error)) {
@@ -475,7 +448,7 @@ private:
                 return kExitCancelled;
             }
             if (!platform::replaceFile(staging.path(), target)) {
-                report_.error("cannot move the written file over " + summary_.output + ": " + std::strerror(errno) +
+                report_.error("cannot move the written file over " + summary_.output + ": " + system::lastFileError() +
                               "; the previous file is unchanged");
                 return kExitFailure;
             }

@@ -1,9 +1,9 @@
 #include "tool/interrupt.h"
 
-#include <signal.h>
-#include <unistd.h>
-
+#include <csignal>
 #include <cstring>
+
+#include "tool/system/process.h"
 
 namespace pelmora::tool {
 namespace {
@@ -12,46 +12,38 @@ volatile std::sig_atomic_t g_raised = 0;
 volatile std::sig_atomic_t g_terminal = 0;
 // Helper processes forked meanwhile (the model import) inherit the handler;
 // only the tool itself speaks.
-volatile pid_t g_owner = 0;
+volatile long g_owner = 0;
 
 constexpr std::size_t kPathCapacity = 4096;
 char g_removeOnQuit[InterruptScope::kSlots][kPathCapacity];
 
-void writeText(const char* text) {
-    ssize_t ignored = ::write(STDERR_FILENO, text, std::strlen(text));
-    (void)ignored;
-}
-
-extern "C" void onInterrupt(int) {
+void onInterrupt() {
     if (!g_raised) {
         g_raised = 1;
-        if (g_terminal && ::getpid() == g_owner)
-            writeText("\r\033[Kpelmora: stopping\xE2\x80\xA6 (the previous file stays as it was; Ctrl+C again quits at once)\n");
+        if (g_terminal && system::processId() == g_owner)
+            system::writeToStderr(
+                "\r\033[Kpelmora: stopping\xE2\x80\xA6 (the previous file stays as it was; Ctrl+C again quits at once)\n");
         return;
     }
     // Asked twice: out now, leaving no partial file behind.
     for (auto& path : g_removeOnQuit)
-        if (path[0] != '\0') ::unlink(path);
-    if (g_terminal && ::getpid() == g_owner) writeText("\r\033[K");
-    std::signal(SIGINT, SIG_DFL);
-    ::raise(SIGINT);
+        if (path[0] != '\0') system::removeFileNow(path);
+    if (g_terminal && system::processId() == g_owner) system::writeToStderr("\r\033[K");
+    system::quitAsInterrupted();
 }
 
 }  // namespace
 
 InterruptScope::InterruptScope(bool terminal) {
     g_terminal = terminal ? 1 : 0;
-    g_owner = ::getpid();
+    g_owner = system::processId();
     g_raised = 0;
     for (auto& path : g_removeOnQuit) path[0] = '\0';
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous_);
+    system::installInterruptHandler(onInterrupt);
 }
 
 InterruptScope::~InterruptScope() {
-    sigaction(SIGINT, &previous_, nullptr);
+    system::restoreInterruptHandler();
     for (auto& path : g_removeOnQuit) path[0] = '\0';
 }
 
@@ -74,14 +66,5 @@ void InterruptScope::forgetRemovals() noexcept {
     InterruptScope::Hold hold;
     for (auto& path : g_removeOnQuit) path[0] = '\0';
 }
-
-InterruptScope::Hold::Hold() {
-    sigset_t block;
-    sigemptyset(&block);
-    sigaddset(&block, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &block, &previous_);
-}
-
-InterruptScope::Hold::~Hold() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
 
 }  // namespace pelmora::tool

@@ -1,12 +1,13 @@
-// Ctrl+C during a run of the tool. The first SIGINT only raises a flag, which
+// Ctrl+C during a run of the tool. The first press only raises a flag, which
 // the plug-in polls as its abort keys and the tool checks between its steps;
-// on a terminal it is acknowledged at once. A second SIGINT ends the process
+// on a terminal it is acknowledged at once. A second press ends the process
 // at once, after taking away the files registered here (a staging file, the
 // writer's partial file) and clearing the progress line.
 #pragma once
 
-#include <csignal>
 #include <string>
+
+#include "tool/system/interrupt_signal.h"
 
 namespace pelmora::tool {
 
@@ -33,19 +34,7 @@ public:
     // Holds Ctrl+C back for the life of the object: a signal that comes
     // meanwhile is handled when it ends. Used around the final replacement, so
     // that a Ctrl+C is either before it (and stops the run) or after it.
-    class Hold {
-    public:
-        Hold();
-        ~Hold();
-        Hold(const Hold&) = delete;
-        Hold& operator=(const Hold&) = delete;
-
-    private:
-        sigset_t previous_{};
-    };
-
-private:
-    struct sigaction previous_ {};
+    using Hold = system::InterruptHold;
 };
 
 }  // namespace pelmora::tool

@@ -1,13 +1,11 @@
 #include "tool/progress_line.h"
 
-#include <signal.h>
-#include <sys/ioctl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <new>
+
+#include "tool/system/file_status.h"
+#include "tool/system/interrupt_signal.h"
+#include "tool/system/process.h"
+#include "tool/system/terminal.h"
 
 namespace pelmora::tool {
 namespace {
@@ -15,12 +13,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kMinimumRedraw = std::chrono::milliseconds(100);
 constexpr auto kTickerPeriod = std::chrono::milliseconds(250);
-
-std::size_t terminalWidth() {
-    winsize size{};
-    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 10) return size.ws_col;
-    return 80;
-}
 
 // Characters as a terminal counts them: UTF-8 continuation bytes take no cell.
 std::string cutToCells(const std::string& text, std::size_t width) {
@@ -37,21 +29,16 @@ std::string cutToCells(const std::string& text, std::size_t width) {
 ProgressLine::ProgressLine(bool enabled) : enabled_(enabled) {
     phaseStart_ = Clock::now();
     if (!enabled_) return;
-    owner_ = ::getpid();
-    void* shared = ::mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    permille_ = shared == MAP_FAILED ? &localPermille_ : new (shared) std::atomic<int>(-1);
+    owner_ = system::processId();
+    std::atomic<int>* shared = system::makeSharedCounter(-1);
+    permille_ = shared ? shared : &localPermille_;
     // The ticker never takes a Ctrl+C: the main thread handles it.
-    sigset_t block, previous;
-    sigemptyset(&block);
-    sigaddset(&block, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &block, &previous);
-    ticker_ = std::thread([this] { tick(); });
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    ticker_ = system::threadWithoutInterrupts([this] { tick(); });
 }
 
 ProgressLine::~ProgressLine() {
     finish();
-    if (permille_ && permille_ != &localPermille_) ::munmap(permille_, sizeof(std::atomic<int>));
+    if (permille_ && permille_ != &localPermille_) system::freeSharedCounter(permille_);
 }
 
 void ProgressLine::phase(const std::string& label) {
@@ -69,7 +56,7 @@ void ProgressLine::phase(const std::string& label) {
 void ProgressLine::fraction(double done) {
     if (!enabled_) return;
     permille_->store(done < 0.0 ? -1 : static_cast<int>((done > 1.0 ? 1.0 : done) * 1000.0));
-    if (::getpid() != owner_) return;  // a helper: the tool's ticker draws it
+    if (system::processId() != owner_) return;  // a helper: the tool's ticker draws it
     std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
     if (!lock.owns_lock()) return;
     drawLocked(false);
@@ -130,8 +117,7 @@ void ProgressLine::finish() {
 void ProgressLine::drawLocked(bool force) {
     if (finished_ || label_.empty()) return;
     auto now = Clock::now();
-    struct stat info {};
-    if (!awaitedFile_.empty() && stat(awaitedFile_.c_str(), &info) == 0) {
+    if (!awaitedFile_.empty() && system::fileSize(awaitedFile_) >= 0) {
         label_ = awaitedLabel_;
         watched_ = awaitedFile_;
         permille_->store(-1);
@@ -142,7 +128,7 @@ void ProgressLine::drawLocked(bool force) {
     if (!force && drawn_ && now - lastDraw_ < kMinimumRedraw) return;
     lastDraw_ = now;
     if (!watched_.empty()) {
-        if (stat(watched_.c_str(), &info) == 0) detail_ = bytesText(info.st_size);
+        if (const long long size = system::fileSize(watched_); size >= 0) detail_ = bytesText(size);
     }
     char numbers[64];
     std::string line = label_;
@@ -155,7 +141,7 @@ void ProgressLine::drawLocked(bool force) {
     std::snprintf(numbers, sizeof numbers, "  %.1f s", seconds);
     line += numbers;
     // Never wider than the terminal: a wrapped line cannot be drawn over.
-    line = cutToCells(line, terminalWidth() - 1);
+    line = cutToCells(line, system::terminalColumns() - 1);
     std::fputs(("\r\033[K" + line).c_str(), stderr);
     std::fflush(stderr);
     drawn_ = true;

@@ -5,8 +5,6 @@
 // the end. Disabled (nothing at all is written) when stderr is no terminal.
 #pragma once
 
-#include <sys/types.h>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -69,7 +67,7 @@ private:
     std::string awaitedLabel_;
     std::atomic<int>* permille_ = nullptr;  // the fraction done, -1 for none; shared with helpers
     std::atomic<int> localPermille_{-1};    // when no shared memory could be had
-    pid_t owner_ = 0;
+    long owner_ = 0;
     std::chrono::steady_clock::time_point phaseStart_;
     std::chrono::steady_clock::time_point lastDraw_;
 };

@@ -1,15 +1,14 @@
 #include "tool/staging_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <vector>
 
 #include "platform/files.h"
 #include "tool/interrupt.h"
+#include "tool/system/file_creation.h"
+#include "tool/system/file_status.h"
+#include "tool/system/interrupt_signal.h"
+#include "tool/system/process.h"
 
 namespace pelmora::tool {
 namespace {
@@ -19,15 +18,8 @@ namespace fs = std::filesystem;
 // The plug-in's writer puts the bytes into this name beside the chosen path first.
 constexpr const char* kWriterSuffix = ".pelmora-tmp";
 
-bool reserve(const std::string& candidate) {
-    int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
-}
-
 std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
+    const std::size_t slash = path.find_last_of(system::kPathSeparators);
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
@@ -36,32 +28,29 @@ std::string folderOf(const std::string& path) {
 StagingFile::StagingFile(const std::string& target) {
     const std::string folder = folderOf(target);
     const std::string name = target.substr(folder.size());
-    const std::string pid = std::to_string(::getpid());
+    const std::string pid = std::to_string(system::processId());
     const std::size_t limit = platform::pathLengthLimit();
     std::vector<std::string> stems{"." + name + "." + pid, ".pelmora-" + pid};
     for (const std::string& stem : stems) {
         for (int attempt = 0; attempt < 20; ++attempt) {
             std::string candidate = folder + stem + (attempt ? "-" + std::to_string(attempt) : "") + ".part";
             if (candidate.size() + std::char_traits<char>::length(kWriterSuffix) > limit) break;
-            if (reserve(candidate)) {
+            const system::NewFile created = system::createNewFile(candidate);
+            if (created == system::NewFile::Created) {
                 path_ = candidate;
                 writerPath_ = candidate + kWriterSuffix;
                 registerForQuit();
                 return;
             }
-            if (errno != EEXIST) return;
+            if (created != system::NewFile::Exists) return;
         }
     }
 }
 
 StagingFile StagingFile::inPrivateFolder() {
     StagingFile staging;
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp == '/' ? tmp : "/tmp") + "/pelmora-dry-run-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (!::mkdtemp(buffer.data())) return staging;
-    staging.privateFolder_ = buffer.data();
+    staging.privateFolder_ = system::makePrivateFolder("pelmora-dry-run");
+    if (staging.privateFolder_.empty()) return staging;
     staging.path_ = staging.privateFolder_ + "/scene.qmx";
     staging.writerPath_ = staging.path_ + kWriterSuffix;
     staging.registerForQuit();
@@ -87,8 +76,8 @@ void StagingFile::registerForQuit() const {
 void StagingFile::remove() noexcept {
     InterruptScope::forgetRemovals();
     if (!path_.empty()) {
-        ::unlink(writerPath_.c_str());
-        ::unlink(path_.c_str());
+        system::removeFileNow(writerPath_.c_str());
+        system::removeFileNow(path_.c_str());
         path_.clear();
     }
     if (!privateFolder_.empty()) {

@@ -1,0 +1,42 @@
+// What the tool asks the file system about a path (UTF-8, as everywhere in
+// the tool): whether and what it is, its size, its identity.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace pelmora::tool::system {
+
+// The characters that end a folder's name in a path.
+#if defined(_WIN32)
+inline constexpr const char* kPathSeparators = "\\/";
+#else
+inline constexpr const char* kPathSeparators = "/";
+#endif
+
+bool endsWithSeparator(const std::string& path);
+
+enum class PathKind { Missing, File, Folder };
+PathKind pathKind(const std::string& path);
+
+// The size in bytes; -1 when the file cannot be asked about.
+long long fileSize(const std::string& path);
+
+// Enough of a file's identity to tell that it was replaced or written: the
+// device (volume) and file number, the size and the modification time.
+struct FileIdentity {
+    bool exists = false;
+    std::uint64_t device = 0;
+    std::uint64_t index = 0;
+    long long size = 0;
+    std::int64_t modifiedSeconds = 0;
+    long modifiedNanoseconds = 0;
+
+    static FileIdentity of(const std::string& path);
+    bool sameAs(const FileIdentity& other) const;
+};
+
+// Whether files may be created in `folder`; when not, `why` says why.
+bool mayWriteIn(const std::string& folder, std::string& why);
+
+}  // namespace pelmora::tool::system

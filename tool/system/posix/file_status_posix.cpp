@@ -1,0 +1,48 @@
+#include "tool/system/file_status.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace pelmora::tool::system {
+
+bool endsWithSeparator(const std::string& path) { return !path.empty() && path.back() == '/'; }
+
+PathKind pathKind(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return PathKind::Missing;
+    return S_ISDIR(info.st_mode) ? PathKind::Folder : PathKind::File;
+}
+
+long long fileSize(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
+}
+
+FileIdentity FileIdentity::of(const std::string& path) {
+    FileIdentity state;
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return state;
+    state.exists = true;
+    state.device = info.st_dev;
+    state.index = info.st_ino;
+    state.size = info.st_size;
+    state.modifiedSeconds = info.st_mtim.tv_sec;
+    state.modifiedNanoseconds = info.st_mtim.tv_nsec;
+    return state;
+}
+
+bool FileIdentity::sameAs(const FileIdentity& other) const {
+    return exists == other.exists && device == other.device && index == other.index && size == other.size &&
+           modifiedSeconds == other.modifiedSeconds && modifiedNanoseconds == other.modifiedNanoseconds;
+}
+
+bool mayWriteIn(const std::string& folder, std::string& why) {
+    if (::access(folder.c_str(), W_OK | X_OK) == 0) return true;
+    why = std::strerror(errno);
+    return false;
+}
+
+}  // namespace pelmora::tool::system

@@ -1,0 +1,13 @@
+// Where the tool keeps the host's folder when none is given.
+#pragma once
+
+#include <string>
+
+namespace pelmora::tool::system {
+
+// The per-user data folder of the tool ($XDG_DATA_HOME/pelmora or
+// ~/.local/share/pelmora; %APPDATA%\pelmora on Windows); empty when the
+// environment names none.
+std::string defaultDataFolder();
+
+}  // namespace pelmora::tool::system
