@@ -1,19 +1,23 @@
 # The Windows cross build of what tests the plug-in: GoogleTest from the
 # sources Debian ships, the header-only JSON library copied from the build
 # machine, simdjson from Debian's source package (windows/fetch-simdjson.sh),
-# the QMX reader, the emulated host, every test program that does not
-# need the Linux tool, and the export runner. CTest runs them under Wine
+# the QMX reader, the emulated host, the tool (pelmora.exe), every test
+# program that does not need the Linux tool, and the tool's Windows tests. CTest runs them under Wine
 # through windows/wine_run.sh, with a Wine prefix inside the build folder.
 enable_testing()
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/windows/wine_run.sh ${CMAKE_BINARY_DIR}/wine-prefix)
 
 set(PELMORA_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources to cross-build")
 set(PELMORA_JSON_INCLUDE /usr/include CACHE PATH "Folder holding nlohmann/json.hpp")
+set(PELMORA_CLI11_INCLUDE /usr/include CACHE PATH "Folder holding CLI/CLI.hpp")
 if(NOT EXISTS ${PELMORA_GTEST_SOURCE}/CMakeLists.txt)
   message(FATAL_ERROR "GoogleTest sources not found in ${PELMORA_GTEST_SOURCE} (Debian: libgtest-dev)")
 endif()
 if(NOT EXISTS ${PELMORA_JSON_INCLUDE}/nlohmann/json.hpp)
   message(FATAL_ERROR "nlohmann/json.hpp not found in ${PELMORA_JSON_INCLUDE} (Debian: nlohmann-json3-dev)")
+endif()
+if(NOT EXISTS ${PELMORA_CLI11_INCLUDE}/CLI/CLI.hpp)
+  message(FATAL_ERROR "CLI/CLI.hpp not found in ${PELMORA_CLI11_INCLUDE} (Debian: libcli11-dev)")
 endif()
 
 # A private copy, so that no other header of the build machine's include
@@ -22,6 +26,9 @@ file(COPY ${PELMORA_JSON_INCLUDE}/nlohmann DESTINATION ${CMAKE_BINARY_DIR}/priva
 add_library(pelmora_private_json INTERFACE)
 target_include_directories(pelmora_private_json SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/private-include)
 add_library(nlohmann_json::nlohmann_json ALIAS pelmora_private_json)
+# The tool's command-line library, header-only too.
+file(COPY ${PELMORA_CLI11_INCLUDE}/CLI DESTINATION ${CMAKE_BINARY_DIR}/private-include)
+add_library(CLI11::CLI11 ALIAS pelmora_private_json)
 
 # Debian's simdjson is a Linux library only; its single-file build compiles
 # for 32-bit Windows (with the portable kernel: the fast ones need 64 bits).
@@ -47,5 +54,6 @@ add_link_options(-static -static-libgcc -static-libstdc++)
 
 add_subdirectory(qmxread)
 add_subdirectory(hostsim)
+add_subdirectory(tool)
 add_subdirectory(tests)
 add_subdirectory(windows)

@@ -15,9 +15,14 @@ std::string num(float value) {
     return error == std::errc{} ? std::string(buffer, end) : std::string("?");
 }
 
-std::string vec(const Vec3& v) { return "(" + num(v.x) + ", " + num(v.y) + ", " + num(v.z) + ")"; }
+std::string vec(const Vec3& v) { return std::string("(") + num(v.x) + ", " + num(v.y) + ", " + num(v.z) + ")"; }
 
-std::string quoted(const std::string& text) { return "\"" + displayText(text) + "\""; }
+std::string quoted(const std::string& text) {
+    std::string out = "\"";
+    out += displayText(text);
+    out += '"';
+    return out;
+}
 
 void indent(std::ostream& out, int depth) {
     for (int i = 0; i < depth; ++i) out << "  ";

@@ -56,6 +56,10 @@ Runner addExportCommand(CLI::App& app) {
                     "(as `pelmora preview` does)");
     return [request, batch, settleModel, previewPath] {
         settleModel();
+        if (const std::string why = previewUnavailable(); !previewPath->empty() && !why.empty()) {
+            std::fprintf(stderr, "pelmora export: --preview: %s\n", why.c_str());
+            return static_cast<int>(kExitUsage);
+        }
         const bool toFolder = !batch->outputDir.empty() ||
                               system::endsWithSeparator(request->outputPath);
         if (batch->inputs.size() == 1 && !toFolder) {

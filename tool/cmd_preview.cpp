@@ -91,6 +91,8 @@ int runPreview(const PreviewRequest& request) {
 
 }  // namespace
 
+std::string previewUnavailable() { return {}; }
+
 int previewAfterExport(const std::string& scenePath, const std::string& picturePath) {
     PreviewRequest request;
     request.scene = scenePath;

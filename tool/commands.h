@@ -32,5 +32,7 @@ Runner addPreviewCommand(CLI::App& app);
 
 // Renders an exported scene into a PNG picture as `pelmora preview` does.
 int previewAfterExport(const std::string& scenePath, const std::string& picturePath);
+// Why this build renders no pictures; empty when it does.
+std::string previewUnavailable();
 
 }  // namespace pelmora::tool

@@ -14,6 +14,9 @@ namespace {
 int parseAndRun(int argc, char** argv) {
     CLI::App app{"pelmora: export drawings to QMX scene files and read them back"};
     app.require_subcommand(1);
+    // Windows paths from a POSIX-style shell begin with "/" too: they are
+    // files, never options (which always begin with "-").
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", [] { return versionText(); },
                          "Print the tool's version, its plug-in module and Assimp's version");
     std::vector<std::pair<CLI::App*, Runner>> commands;

@@ -33,7 +33,7 @@ StagingFile::StagingFile(const std::string& target) {
     std::vector<std::string> stems{"." + name + "." + pid, ".pelmora-" + pid};
     for (const std::string& stem : stems) {
         for (int attempt = 0; attempt < 20; ++attempt) {
-            std::string candidate = folder + stem + (attempt ? "-" + std::to_string(attempt) : "") + ".part";
+            std::string candidate = folder + stem + (attempt ? std::string("-") + std::to_string(attempt) : std::string()) + ".part";
             if (candidate.size() + std::char_traits<char>::length(kWriterSuffix) > limit) break;
             const system::NewFile created = system::createNewFile(candidate);
             if (created == system::NewFile::Created) {

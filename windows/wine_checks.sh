@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows module against the Linux one: exports the same drawings with the
-# Linux tool and with pelmora.dll under Wine (through the export runner), and
+# Linux tool and with the Windows tool (pelmora.exe, loading pelmora.dll beside
+# it) under Wine, and
 # compares the BINARY files byte for byte and the ASCII conversions modulo the
 # line end (CR LF on Windows, where every line must end so).
 #
@@ -12,8 +13,7 @@ cd "$(dirname "$0")/.."
 linux=$(realpath "$1")
 win=$(realpath "$2")
 tool=$linux/tool/pelmora
-runner=$win/windows/pelmora_runner.exe
-module=$win/plugin/pelmora.dll
+windows_tool=$win/tool/pelmora.exe
 work=$win/wine-checks
 rm -rf "$work"
 mkdir -p "$work/linux" "$work/windows"
@@ -46,8 +46,10 @@ for name in "${drawings[@]}"; do
   linux_time=$(seconds "$start" "$(now)")
 
   start=$(now)
-  windows/wine_run.sh "$win/wine-prefix" "$runner" "$module" "$work/windows/$name.json" \
-    "$work/windows/host-$name" 2 "$work/windows/$name.qmx" "$work/windows/$name-ascii.qmx"
+  windows/wine_run.sh "$win/wine-prefix" "$windows_tool" export "$work/windows/$name.json" \
+    -o "$work/windows/$name.qmx" --host-dir "$work/windows/host-$name" --mode 2 --force 2>"$work/windows/$name.log"
+  windows/wine_run.sh "$win/wine-prefix" "$windows_tool" convert "$work/windows/$name.qmx" \
+    "$work/windows/$name-ascii.qmx" --ascii
   windows_time=$(seconds "$start" "$(now)")
 
   size=$(stat -c %s "$work/linux/$name.qmx")

@@ -136,7 +136,11 @@ std::string widestPolygonPoints() {
     std::string points = "[";
     for (int i = 0; i < 32767; ++i) {
         if (i > 0) points += ",";
-        points += "[" + std::to_string(i) + "," + std::to_string((i % 2) * 1000) + ",0]";
+        points += '[';
+        points += std::to_string(i);
+        points += ',';
+        points += std::to_string((i % 2) * 1000);
+        points += ",0]";
     }
     return points + "]";
 }
@@ -215,7 +219,9 @@ TEST(MeshFor, ManyClassesKeepTheirOrderAndOneMeshEach) {
     ASSERT_EQ(drawing.scene->meshes.size(), 150u);
     for (int i = 0; i < 150; ++i) {
         const auto& mesh = drawing.scene->meshes[static_cast<std::size_t>(i)];
-        EXPECT_EQ(collect_test::classNameOf(mesh->classIndex()), "C" + std::to_string(1 + (i * 47) % 150));
+        std::string expected = "C";
+        expected += std::to_string(1 + (i * 47) % 150);
+        EXPECT_EQ(collect_test::classNameOf(mesh->classIndex()), expected);
         EXPECT_EQ(mesh->polygonCount(), 3);
         EXPECT_EQ(mesh->vertices().count(), 9);
     }

@@ -32,7 +32,7 @@ TEST(WriteScene, TemporaryNameStaysWithinThePlatformPathLimit) {
     const std::string nearLimit = "/out/" + std::string(limit - 6, 'a');
     EXPECT_EQ(temporaryPathFor(nearLimit), "/out/~pelmora.tmp");
     // A folder that leaves no room for any other name: the file is written in place.
-    const std::string deepFolder = "/" + std::string(limit - 8, 'f') + "/x.qmx";
+    const std::string deepFolder = std::string("/") + std::string(limit - 8, 'f') + "/x.qmx";
     EXPECT_EQ(temporaryPathFor(deepFolder), "");
     for (const std::string& path : {std::string("/out/scene.qmx"), nearLimit}) {
         EXPECT_LE(temporaryPathFor(path).size(), limit);

@@ -1,0 +1,66 @@
+#include "tool/system/file_status.h"
+
+#include <windows.h>
+
+#include "tool/system/windows/wide_text.h"
+
+namespace pelmora::tool::system {
+namespace {
+
+// 100-nanosecond steps since 1601, as the file times count.
+void splitFileTime(const FILETIME& time, std::int64_t& seconds, long& nanoseconds) {
+    const std::uint64_t ticks = (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    seconds = static_cast<std::int64_t>(ticks / 10000000U);
+    nanoseconds = static_cast<long>(ticks % 10000000U) * 100L;
+}
+
+}  // namespace
+
+bool endsWithSeparator(const std::string& path) {
+    return !path.empty() && (path.back() == '/' || path.back() == '\\');
+}
+
+PathKind pathKind(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(wideText(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder : PathKind::File;
+}
+
+long long fileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(wideText(path).c_str(), GetFileExInfoStandard, &data)) return -1;
+    return static_cast<long long>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+FileIdentity FileIdentity::of(const std::string& path) {
+    FileIdentity state;
+    // Opened for no access at all: only its information is read.
+    HANDLE file = CreateFileW(wideText(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return state;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const BOOL got = GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    if (!got) return state;
+    state.exists = true;
+    state.device = info.dwVolumeSerialNumber;
+    state.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    state.size = static_cast<long long>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    splitFileTime(info.ftLastWriteTime, state.modifiedSeconds, state.modifiedNanoseconds);
+    return state;
+}
+
+bool FileIdentity::sameAs(const FileIdentity& other) const {
+    return exists == other.exists && device == other.device && index == other.index && size == other.size &&
+           modifiedSeconds == other.modifiedSeconds && modifiedNanoseconds == other.modifiedNanoseconds;
+}
+
+// Windows has no cheap question for it (the read-only attribute of a folder
+// means nothing): the staging file's creation tells, with its own message.
+bool mayWriteIn(const std::string& folder, std::string& why) {
+    if (pathKind(folder) == PathKind::Folder) return true;
+    why = "not a folder";
+    return false;
+}
+
+}  // namespace pelmora::tool::system

@@ -1,0 +1,100 @@
+// Ctrl+C on Windows comes to a handler the console calls in a thread of its
+// own while the program goes on. The handler runs under a lock that a hold
+// takes too, so that a press during a hold waits for its end as a blocked
+// signal does on POSIX systems.
+#include "tool/system/interrupt_signal.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "tool/system/windows/wide_text.h"
+
+namespace pelmora::tool::system {
+namespace {
+
+// The exit status of a process that Ctrl+C ended.
+constexpr UINT kEndedByControlC = 0xC000013AU;
+
+volatile InterruptHandler g_handler = nullptr;
+
+CRITICAL_SECTION& holdLock() {
+    static struct Lock {
+        CRITICAL_SECTION section;
+        Lock() { InitializeCriticalSection(&section); }
+    } lock;
+    return lock.section;
+}
+
+thread_local int t_holds = 0;
+thread_local int t_pending = 0;  // simulated presses that came during a hold
+
+void dispatch() {
+    EnterCriticalSection(&holdLock());
+    if (InterruptHandler handler = g_handler) handler();
+    LeaveCriticalSection(&holdLock());
+}
+
+BOOL WINAPI onConsoleControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    dispatch();
+    return TRUE;
+}
+
+}  // namespace
+
+void installInterruptHandler(InterruptHandler handler) {
+    holdLock();
+    g_handler = handler;
+    SetConsoleCtrlHandler(onConsoleControl, TRUE);
+}
+
+void restoreInterruptHandler() {
+    SetConsoleCtrlHandler(onConsoleControl, FALSE);
+    EnterCriticalSection(&holdLock());
+    g_handler = nullptr;
+    LeaveCriticalSection(&holdLock());
+}
+
+void simulateInterrupt() {
+    if (t_holds > 0) {
+        ++t_pending;
+        return;
+    }
+    dispatch();
+}
+
+InterruptHold::InterruptHold() {
+    EnterCriticalSection(&holdLock());
+    ++t_holds;
+}
+
+InterruptHold::~InterruptHold() {
+    --t_holds;
+    LeaveCriticalSection(&holdLock());
+    while (t_holds == 0 && t_pending > 0) {
+        --t_pending;
+        dispatch();
+    }
+}
+
+// The console calls the handler in a thread of its own: no thread need be spared.
+std::thread threadWithoutInterrupts(std::function<void()> body) { return std::thread(std::move(body)); }
+
+void writeToStderr(const char* text) {
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(std::strlen(text)), &written, nullptr);
+}
+
+void removeFileNow(const char* path) {
+    // On the stack: the handler may not allocate.
+    wchar_t wide[4097];
+    const int length = MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, static_cast<int>(sizeof wide / sizeof *wide));
+    if (length > 0) DeleteFileW(wide);
+}
+
+// At once, as the console's own handling does: no cleanup of this process
+// may run while the main thread is in the middle of its work.
+void quitAsInterrupted() { TerminateProcess(GetCurrentProcess(), kEndedByControlC); }
+
+}  // namespace pelmora::tool::system

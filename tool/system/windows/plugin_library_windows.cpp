@@ -1,0 +1,34 @@
+#include "tool/system/plugin_library.h"
+
+#include <windows.h>
+
+#include "tool/system/windows/wide_text.h"
+
+namespace pelmora::tool::system {
+namespace {
+DWORD g_lastError = 0;
+}
+
+void* openLibrary(const std::string& path) {
+    HMODULE module = LoadLibraryW(wideText(path).c_str());
+    if (!module) g_lastError = GetLastError();
+    return reinterpret_cast<void*>(module);
+}
+
+void* findSymbol(void* library, const char* name) {
+    // Through the generic function type: the documented way from FARPROC.
+    return reinterpret_cast<void*>(
+        reinterpret_cast<void (*)()>(GetProcAddress(static_cast<HMODULE>(library), name)));
+}
+
+void closeLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+
+std::string libraryError() { return errorText(g_lastError) + " (error " + std::to_string(g_lastError) + ")"; }
+
+// The module is shipped beside pelmora.exe.
+std::string moduleBesideProgram() {
+    const std::string folder = programFolder();
+    return folder.empty() ? std::string() : folder + "pelmora.dll";
+}
+
+}  // namespace pelmora::tool::system

@@ -1,0 +1,17 @@
+#include "tool/system/user_folders.h"
+
+#include <cstdlib>
+
+#include "tool/system/windows/wide_text.h"
+
+namespace pelmora::tool::system {
+
+std::string defaultDataFolder() {
+    for (const wchar_t* name : {L"APPDATA", L"LOCALAPPDATA"}) {
+        const wchar_t* value = _wgetenv(name);
+        if (value && *value) return utf8Text(value) + "\\pelmora";
+    }
+    return {};
+}
+
+}  // namespace pelmora::tool::system

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# The Windows tool (pelmora.exe) under Wine, as CTest runs it:
+#
+#   windows/tool_test.sh CASE PREFIX TOOL WORK
+#
+# CASE "house": the example house exported with the example host folder gives
+# the reference bytes (the Linux export's), inspect --json gives valid JSON,
+# the ASCII conversion comes back to the same bytes, a batch of two with -j 2
+# (one process each) gives them twice, a dry run writes nothing, and Ctrl+C
+# at the plug-in's first abort poll stops the run with exit 3 and the old
+# file kept, while one after the replacement leaves the new file.
+# CASE "refusals": model files and the preview, which the Windows build does
+# not have, give exit status 2 and say so; nothing is written.
+set -euo pipefail
+case_name=$1 prefix=$2 tool=$3 work=$4
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(dirname "$here")
+# The example's export in mode 2 (the Linux tool's bytes; see windows/wine_checks.sh).
+house_sha256=957d783b01866a2fb33d189383eb5e783583f2cd3733ed4948e904dee807d2e4
+house_bytes=12697
+
+failed=0
+fail() { echo "FAILED: $*" >&2; failed=1; }
+pelmora() { "$here/wine_run.sh" "$prefix" "$tool" "$@"; }
+# Runs pelmora, keeps its status in $status and its output in $work/stdout and $work/stderr.
+run() {
+  status=0
+  pelmora "$@" >"$work/stdout" 2>"$work/stderr" || status=$?
+}
+expect_status() {
+  if [ "$status" -ne "$1" ]; then fail "$2: exit status $status, expected $1"; cat "$work/stderr" >&2; fi
+}
+expect_house() {
+  if [ ! -f "$1" ]; then fail "$2: $1 was not written"; return; fi
+  local sum size
+  sum=$(sha256sum "$1" | cut -d' ' -f1)
+  size=$(stat -c %s "$1")
+  if [ "$sum" != "$house_sha256" ] || [ "$size" -ne "$house_bytes" ]; then
+    fail "$2: $1 is not the reference export ($size bytes, sha256 $sum)"
+  fi
+}
+
+rm -rf "$work"
+mkdir -p "$work/out"
+cp "$source_dir/examples/house.json" "$work/house.json"
+cp -r "$source_dir/examples/host" "$work/host"
+
+case $case_name in
+house)
+  run export "$work/house.json" -o "$work/house.qmx" --host-dir "$work/host" --mode 2 --json
+  expect_status 0 "export of the house"
+  expect_house "$work/house.qmx" "export of the house"
+  python3 -c 'import json, sys; s = json.load(open(sys.argv[1])); assert s["status"] == "written", s' "$work/stdout" \
+    || fail "the --json summary is not valid JSON saying \"written\""
+
+  run inspect "$work/house.qmx" --json
+  expect_status 0 "inspect --json"
+  python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); assert d["root"], d' "$work/stdout" \
+    || fail "inspect --json gave no valid JSON with the scene"
+
+  run convert "$work/house.qmx" "$work/house-ascii.qmx" --ascii
+  expect_status 0 "convert --ascii"
+  run convert "$work/house-ascii.qmx" "$work/house-again.qmx" --binary
+  expect_status 0 "convert --binary"
+  expect_house "$work/house-again.qmx" "the ASCII conversion converted back"
+
+  cp "$work/house.json" "$work/second.json"
+  run export "$work/house.json" "$work/second.json" -o "$work/out/" --host-dir "$work/host" --mode 2 -j 2
+  expect_status 0 "batch export with -j 2"
+  expect_house "$work/out/house.qmx" "batch export"
+  expect_house "$work/out/second.qmx" "batch export"
+
+  run export "$work/house.json" -o "$work/dry.qmx" --host-dir "$work/host" --mode 2 --dry-run
+  expect_status 0 "dry run"
+  [ ! -e "$work/dry.qmx" ] || fail "the dry run wrote $work/dry.qmx"
+
+  echo "the previous file" >"$work/kept.qmx"
+  PELMORA_INTERRUPT_AT_POLL=1 run export "$work/house.json" -o "$work/kept.qmx" --host-dir "$work/host" --mode 2 --force
+  expect_status 3 "Ctrl+C at the first abort poll"
+  [ "$(cat "$work/kept.qmx")" = "the previous file" ] || fail "Ctrl+C at the first abort poll changed the old file"
+  grep -q "stopped by Ctrl+C" "$work/stderr" || fail "Ctrl+C at the first abort poll was not reported"
+  PELMORA_INTERRUPT_AT_STEP=replaced run export "$work/house.json" -o "$work/kept.qmx" --host-dir "$work/host" \
+    --mode 2 --force
+  expect_status 0 "Ctrl+C after the replacement"
+  expect_house "$work/kept.qmx" "Ctrl+C after the replacement"
+  grep -q "Ctrl+C came after" "$work/stderr" || fail "Ctrl+C after the replacement was not reported"
+  leftovers=$(find "$work" -maxdepth 2 -name '*.part*' -o -maxdepth 2 -name '*.pelmora-tmp' -o -maxdepth 2 -name '.*.tmp*')
+  [ -z "$leftovers" ] || fail "files left behind: $leftovers"
+  ;;
+refusals)
+  message="model files are not supported by the Windows build of pelmora"
+  printf 'v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n' >"$work/model.obj"
+  run export "$work/model.obj" -o "$work/model.qmx" --host-dir "$work/host"
+  expect_status 2 "export of a model file"
+  grep -q "$message" "$work/stderr" || fail "export of a model file does not say why: $(cat "$work/stderr")"
+  run import "$work/model.obj" -o "$work/model.json"
+  expect_status 2 "import"
+  grep -q "$message" "$work/stderr" || fail "import does not say why: $(cat "$work/stderr")"
+  run export "$work/house.json" -o "$work/house.qmx" --host-dir "$work/host" --mode 2
+  run convert "$work/house.qmx" "$work/house.glb"
+  expect_status 2 "convert to glTF"
+  grep -q "not supported by the Windows build" "$work/stderr" || fail "convert to glTF does not say why"
+  run preview "$work/house.qmx" -o "$work/house.png"
+  expect_status 2 "preview"
+  grep -q "preview is not supported by the Windows build" "$work/stderr" || fail "preview does not say why"
+  rm -f "$work/house.qmx"
+  run export "$work/house.json" -o "$work/house.qmx" --host-dir "$work/host" --mode 2 --preview "$work/house.png"
+  expect_status 2 "export --preview"
+  [ ! -e "$work/house.qmx" ] || fail "export --preview exported although it cannot render the picture"
+  for file in model.qmx model.json house.glb house.png; do
+    [ ! -e "$work/$file" ] || fail "$file was written"
+  done
+  ;;
+*)
+  echo "usage: tool_test.sh house|refusals PREFIX TOOL WORK" >&2
+  exit 2
+  ;;
+esac
+exit $failed
