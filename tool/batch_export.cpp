@@ -16,6 +16,7 @@
 #include "tool/progress_line.h"
 #include "tool/system/child_processes.h"
 #include "tool/system/file_creation.h"
+#include "tool/system/path_text.h"
 
 namespace pelmora::tool {
 namespace {
@@ -26,7 +27,7 @@ using Json = nlohmann::ordered_json;
 constexpr int kMaxJobs = system::ChildProcesses::kMaxSlots;
 
 std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(system::pathOf(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -82,10 +83,10 @@ std::vector<std::string> childArguments(const ExportRequest& single, const std::
 
 int runBatchExport(const BatchRequest& request) {
     std::error_code error;
-    const fs::path folder = fs::absolute(request.outputDir, error).lexically_normal();
+    const fs::path folder = fs::absolute(system::pathOf(request.outputDir), error).lexically_normal();
     if (!fs::is_directory(folder, error)) {
         std::fprintf(stderr, "pelmora export: the output folder %s does not exist; create it first\n",
-                     folder.string().c_str());
+                     system::textOf(folder).c_str());
         return kExitUsage;
     }
 
@@ -95,7 +96,7 @@ int runBatchExport(const BatchRequest& request) {
     for (const std::string& input : request.inputs) {
         Job job;
         job.input = input;
-        job.output = (folder / (fs::path(input).stem().string() + ".qmx")).string();
+        job.output = system::textOf(folder / system::pathOf(system::textOf(system::pathOf(input).stem()) + ".qmx"));
         if (auto found = taken.find(job.output); found != taken.end()) {
             std::fprintf(stderr, "pelmora export: %s and %s would both be written to %s; rename one of them\n",
                          found->second.c_str(), input.c_str(), job.output.c_str());
@@ -180,7 +181,7 @@ int runBatchExport(const BatchRequest& request) {
         }
     }
     std::error_code ignored;
-    fs::remove_all(scratchDir, ignored);
+    fs::remove_all(system::pathOf(scratchDir), ignored);
 
     int worst = kExitOk;
     for (const Job& job : jobs) worst = std::max(worst, job.status);

@@ -16,7 +16,9 @@
 #include "tool/convert_model.h"
 #include "tool/qmx_replay.h"
 #include "tool/system/file_creation.h"
+#include "tool/system/interrupt_signal.h"
 #include "tool/system/process.h"
+#include "tool/system/path_text.h"
 
 namespace pelmora::tool {
 
@@ -33,7 +35,7 @@ std::string lower(std::string text) {
 std::optional<OutputFormat> outputFormat(const ConvertOptions& options) {
     std::string name = lower(options.format);
     if (name.empty()) {
-        name = lower(fs::path(options.output).extension().string());
+        name = lower(system::textOf(system::pathOf(options.output).extension()));
         if (!name.empty()) name.erase(0, 1);
     }
     if (name == "qmx") return OutputFormat{"", "QMX"};
@@ -55,10 +57,17 @@ int fail(const std::string& message) {
     return kExitFailure;
 }
 
+// The QMX reader and the plug-in's scene writer open files by their narrow
+// name (on Windows in the ANSI code page).
+std::string unnamable(const std::string& path) {
+    return path + " cannot be opened by the QMX reader and writer: the system's ANSI code page has no character for "
+                  "part of its name; choose a path of other characters";
+}
+
 int runConvert(const ConvertOptions& options) {
     if (options.ascii && options.binary) return badInput("give --ascii or --binary, not both");
     std::error_code missing;
-    if (!fs::exists(options.input, missing)) return badInput(options.input + ": no such file");
+    if (!fs::exists(system::pathOf(options.input), missing)) return badInput(options.input + ": no such file");
     const std::optional<OutputFormat> format = outputFormat(options);
     if (!format)
         return badInput(options.format.empty()
@@ -66,26 +75,30 @@ int runConvert(const ConvertOptions& options) {
                                   ": end it in .glb, .gltf, .obj, .ply, .stl or .qmx, or give --format "
                                   "(`pelmora formats` lists every format)"
                             : "unknown format " + options.format + " (`pelmora formats` lists every format)");
-    const fs::path folder = fs::absolute(options.output, missing).parent_path();
+    const fs::path folder = fs::absolute(system::pathOf(options.output), missing).parent_path();
     if (!fs::is_directory(folder, missing))
-        return badInput("the output folder " + folder.string() + " does not exist; create it or choose another path");
+        return badInput("the output folder " + system::textOf(folder) + " does not exist; create it or choose another path");
     if (!format->assimpId.empty()) {
         std::error_code ec;
-        if (fs::exists(options.output, ec) && fs::equivalent(options.input, options.output, ec))
+        if (fs::exists(system::pathOf(options.output), ec) &&
+            fs::equivalent(system::pathOf(options.input), system::pathOf(options.output), ec))
             return fail(options.output + " is the input file; write the conversion to another path");
         return convertToModel(options, *format);
     }
 
     std::error_code ec;
-    if (fs::exists(options.output, ec) && fs::equivalent(options.input, options.output, ec)) {
+    if (fs::exists(system::pathOf(options.output), ec) &&
+        fs::equivalent(system::pathOf(options.input), system::pathOf(options.output), ec)) {
         return fail(options.output + " is the input file; write the conversion to another path");
     }
 
+    std::string input;
+    if (!system::narrowPath(options.input, input)) return badInput(unnamable(options.input));
     qmxread::ReadOptions readOptions;
     readOptions.decodePayloads = false;  // a faithful copy needs the bytes, not their meaning
     qmxread::QmxFile file;
     try {
-        file = qmxread::readQmxFile(options.input, readOptions);
+        file = qmxread::readQmxFile(input, readOptions);
     } catch (const qmxread::ReadError& error) {
         return fail(error.what());
     }
@@ -100,12 +113,17 @@ int runConvert(const ConvertOptions& options) {
 
     // A link named as the output stays a link: the file it points to is replaced.
     const std::string target = platform::replacementTarget(options.output);
-    std::string reserved = reserveTempPath(fs::path(target));
+    std::string reserved = reserveTempPath(system::pathOf(target));
     if (reserved.empty()) return fail("cannot create a file beside " + target);
-    platform::TemporaryFile temp(std::move(reserved));
+    std::string narrowReserved, narrowTarget;
+    if (!system::narrowPath(reserved, narrowReserved) || !system::narrowPath(target, narrowTarget)) {
+        system::removeFileNow(reserved.c_str());
+        return badInput(unnamable(options.output));
+    }
+    platform::TemporaryFile temp(std::move(narrowReserved));
     const int result = writer.write(temp.path().c_str(), &scene);
     if (!succeeded(result)) return fail("writing " + options.output + " failed (result " + std::to_string(result) + ")");
-    if (!platform::replaceFile(temp.path(), target)) return fail("cannot move the written file to " + options.output);
+    if (!platform::replaceFile(temp.path(), narrowTarget)) return fail("cannot move the written file to " + options.output);
     temp.keep();
     return kExitOk;
 }
@@ -114,12 +132,12 @@ int runConvert(const ConvertOptions& options) {
 
 std::string reserveTempPath(const fs::path& target) {
     fs::path folder = target.parent_path();
-    std::string stem = "." + target.filename().string() + ".tmp";
+    std::string stem = "." + system::textOf(target.filename()) + ".tmp";
     for (int attempt = 0; attempt < 100; ++attempt) {
         // The name is complete before the file exists: nothing allocates
         // between its creation and its guard.
-        std::string candidate =
-            (folder / (stem + std::to_string(system::processId()) + "-" + std::to_string(attempt))).string();
+        std::string candidate = system::textOf(
+            folder / system::pathOf(stem + std::to_string(system::processId()) + "-" + std::to_string(attempt)));
         const system::NewFile created = system::createNewFile(candidate);
         if (created == system::NewFile::Created) return candidate;
         if (created != system::NewFile::Exists) break;

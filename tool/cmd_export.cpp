@@ -12,6 +12,7 @@
 #include "tool/export_run.h"
 #include "tool/import_options.h"
 #include "tool/system/file_status.h"
+#include "tool/system/path_text.h"
 
 namespace pelmora::tool {
 
@@ -68,8 +69,8 @@ Runner addExportCommand(CLI::App& app) {
                 return static_cast<int>(kExitUsage);
             }
             request->drawingPath = batch->inputs.front();
-            if (!previewPath->empty() && std::filesystem::path(*previewPath).lexically_normal() ==
-                                             std::filesystem::path(request->outputPath).lexically_normal()) {
+            if (!previewPath->empty() && system::pathOf(*previewPath).lexically_normal() ==
+                                             system::pathOf(request->outputPath).lexically_normal()) {
                 std::fprintf(stderr, "pelmora: --preview names the output file; give the picture another path\n");
                 return static_cast<int>(kExitUsage);
             }

@@ -9,6 +9,7 @@
 #include "tool/cli_checks.h"
 #include "tool/commands.h"
 #include "tool/import_options.h"
+#include "tool/system/path_text.h"
 
 namespace pelmora::tool {
 namespace {
@@ -30,9 +31,9 @@ int runImport(const ImportRequest& request) {
     std::error_code error;
     if (!isModelFile(request.modelPath))
         return say(kExitUsage, request.modelPath + " is not a model file the importer reads");
-    if (fs::is_directory(request.outputPath, error))
+    if (fs::is_directory(system::pathOf(request.outputPath), error))
         return say(kExitUsage, request.outputPath + " is a folder; give a file name for the drawing");
-    if (fs::exists(request.outputPath, error) && !request.force)
+    if (fs::exists(system::pathOf(request.outputPath), error) && !request.force)
         return say(kExitUsage, request.outputPath + " exists; give --force to replace it (nothing was changed)");
     hostsim::Drawing drawing;
     try {

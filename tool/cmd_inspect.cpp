@@ -9,6 +9,7 @@
 #include "qmxread/qmx_print.h"
 #include "qmxread/qmx_reader.h"
 #include "tool/commands.h"
+#include "tool/system/path_text.h"
 
 namespace pelmora::tool {
 
@@ -24,7 +25,8 @@ struct InspectOptions {
 
 int runInspect(const InspectOptions& options) {
     std::error_code missing;
-    if (!std::filesystem::exists(options.file, missing)) {
+    std::string narrow;  // as the reader opens it (ANSI on Windows)
+    if (!std::filesystem::exists(system::pathOf(options.file), missing) || !system::narrowPath(options.file, narrow)) {
         // Bad input, as for export and convert.
         std::fprintf(stderr, "pelmora inspect: %s: no such file\n", options.file.c_str());
         return kExitUsage;
@@ -33,7 +35,7 @@ int runInspect(const InspectOptions& options) {
     try {
         qmxread::ReadOptions readOptions;
         readOptions.decodePayloads = !options.noDecode;
-        file = qmxread::readQmxFile(options.file, readOptions);
+        file = qmxread::readQmxFile(narrow, readOptions);
     } catch (const qmxread::ReadError& error) {
         std::fprintf(stderr, "pelmora inspect: %s\n", error.what());
         return kExitFailure;

@@ -9,6 +9,7 @@
 #include "tool/interrupt.h"
 #include "tool/progress_line.h"
 #include "tool/system/interrupt_signal.h"
+#include "tool/system/path_text.h"
 
 namespace pelmora::tool {
 namespace {
@@ -34,15 +35,16 @@ extern "C" int hookSaveDialog(const char*, const char*, const char*, char* outPa
     ++state.saveDialogCalls;
     std::error_code error;
     // The overwrite prompt of the save dialog: only --force says yes.
-    if (std::filesystem::exists(state.targetPath, error) && !state.force) {
+    if (std::filesystem::exists(system::pathOf(state.targetPath), error) && !state.force) {
         state.refusedOverwrite = true;
         return 2;
     }
-    if (capacity <= 0 || state.answerPath.size() >= static_cast<std::size_t>(capacity)) {
+    const std::string& answer = state.pluginAnswerPath.empty() ? state.answerPath : state.pluginAnswerPath;
+    if (capacity <= 0 || answer.size() >= static_cast<std::size_t>(capacity)) {
         state.pathTooLong = true;
         return 2;
     }
-    std::memcpy(outPath, state.answerPath.c_str(), state.answerPath.size() + 1);
+    std::memcpy(outPath, answer.c_str(), answer.size() + 1);
     state.saveAnswered = true;
     // The geometry pass follows the save dialog.
     if (state.host) {
@@ -56,7 +58,7 @@ extern "C" int hookSaveDialog(const char*, const char*, const char*, char* outPa
         state.progress->show();
         // The writer's first file marks the end of the collection.
         state.progress->nextPhaseWhenFileAppears(state.answerPath + kWriterSuffix,
-                                                 "writing " + std::filesystem::path(state.targetPath).filename().string());
+                                                 "writing " + system::textOf(system::pathOf(state.targetPath).filename()));
     }
     return 1;
 }

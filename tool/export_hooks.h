@@ -23,6 +23,7 @@ struct ExportHookState {
     // Set up by the caller.
     std::string targetPath;  // absolute: the file the user named
     std::string answerPath;  // what the save dialog answers: the staging file beside the target
+    std::string pluginAnswerPath;  // the same as the plug-in's file calls take it (ANSI on Windows)
     bool force = false;
     ProgressLine* progress = nullptr;
     const hostsim::EmulatedHost* host = nullptr;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 #include <utility>
 
 #include "host/host_abi.h"
@@ -27,6 +28,7 @@
 #include "tool/system/file_status.h"
 #include "tool/system/interrupt_signal.h"
 #include "tool/system/terminal.h"
+#include "tool/system/path_text.h"
 
 namespace pelmora::tool {
 namespace {
@@ -72,7 +74,7 @@ private:
 enum class InputKind { Drawing, Model };
 
 int firstNonSpace(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = system::openFile(path, "rb");
     if (!file) return EOF;
     int c;
     do c = std::fgetc(file);
@@ -82,7 +84,7 @@ int firstNonSpace(const std::string& path) {
 }
 
 std::string lowerExtension(const std::string& path) {
-    std::string ext = fs::path(path).extension().string();
+    std::string ext = system::textOf(system::pathOf(path).extension());
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return ext;
 }
@@ -117,7 +119,7 @@ using FileState = system::FileIdentity;
 
 bool copyFile(const std::string& from, const std::string& to) {
     std::error_code error;
-    return fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
+    return fs::copy_file(system::pathOf(from), system::pathOf(to), fs::copy_options::overwrite_existing, error);
 }
 
 class ExportRun {
@@ -180,36 +182,37 @@ private:
             return kExitUsage;
         }
         std::error_code error;
-        const std::string output = fs::absolute(given, error).lexically_normal().string();
+        const std::string output = system::textOf(fs::absolute(system::pathOf(given), error).lexically_normal());
         if (error || output.empty() || system::endsWithSeparator(output)) {
             report_.error("bad output path \"" + given + "\": give a file name for the QMX file");
             return kExitUsage;
         }
         summary_.output = output;
-        if (fs::is_directory(output, error)) {
+        if (fs::is_directory(system::pathOf(output), error)) {
             report_.error(output + " is a folder; give a file name for the QMX file (or use --output-dir)");
             return kExitUsage;
         }
-        const fs::path folder = fs::path(output).parent_path();
+        const fs::path folder = system::pathOf(output).parent_path();
         if (!fs::is_directory(folder, error)) {
-            report_.error("the output folder " + folder.string() + " does not exist; create it or choose another -o");
+            report_.error("the output folder " + system::textOf(folder) + " does not exist; create it or choose another -o");
             return kExitUsage;
         }
-        if (std::string why; !request_.dryRun && !system::mayWriteIn(folder.string(), why)) {
-            report_.error("cannot write in the output folder " + folder.string() + ": " + why);
+        if (std::string why; !request_.dryRun && !system::mayWriteIn(system::textOf(folder), why)) {
+            report_.error("cannot write in the output folder " + system::textOf(folder) + ": " + why);
             return kExitUsage;
         }
-        if (fs::exists(output, error) && fs::equivalent(output, request_.drawingPath, error)) {
+        if (fs::exists(system::pathOf(output), error) &&
+            fs::equivalent(system::pathOf(output), system::pathOf(request_.drawingPath), error)) {
             report_.error("the output would replace the drawing itself; give another file name");
             return kExitUsage;
         }
-        outputExisted_ = fs::exists(output, error);
+        outputExisted_ = fs::exists(system::pathOf(output), error);
         if (outputExisted_ && !request_.force && !request_.dryRun) {
             report_.error(output + " exists; give --force to replace it (nothing was changed)");
             return kExitUsage;
         }
         if (lowerExtension(output) != ".qmx")
-            report_.warning("the output name " + fs::path(output).filename().string() +
+            report_.warning("the output name " + system::textOf(system::pathOf(output).filename()) +
                             " does not end in .qmx; renderers look for .qmx files");
         return kExitOk;
     }
@@ -217,11 +220,11 @@ private:
     int loadInput(hostsim::Drawing& drawing) {
         const std::string& path = request_.drawingPath;
         std::error_code error;
-        if (!fs::exists(path, error)) {
+        if (!fs::exists(system::pathOf(path), error)) {
             report_.error(path + ": no such file");
             return kExitUsage;
         }
-        if (fs::is_directory(path, error)) {
+        if (fs::is_directory(system::pathOf(path), error)) {
             report_.error(path + " is a folder; give a drawing document (.json) or a 3D model file");
             return kExitUsage;
         }
@@ -233,7 +236,7 @@ private:
                                      "docs/drawing-format.md)");
                 return kExitUsage;
             }
-            progress_.phase("loading " + fs::path(path).filename().string());
+            progress_.phase("loading " + system::textOf(system::pathOf(path).filename()));
             // Taken before the reading: a drawing still in this state after the
             // export is the one that was read, and need not be read again.
             drawingAsRead_ = FileState::of(path);
@@ -258,7 +261,7 @@ private:
                           " model; a drawing document must be named *.json (see examples/house.json)");
             return kExitUsage;
         }
-        progress_.phase("reading " + fs::path(path).filename().string());
+        progress_.phase("reading " + system::textOf(system::pathOf(path).filename()));
         ModelImportOptions options = request_.model;
         options.progress = [this](double done) {
             progress_.fraction(done);
@@ -331,15 +334,35 @@ private:
         const std::string target = platform::replacementTarget(summary_.output);
         StagingFile staging = request_.dryRun ? StagingFile::inPrivateFolder() : StagingFile(target);
         if (staging.path().empty()) {
-            report_.error("cannot create a file in " + fs::path(summary_.output).parent_path().string() +
+            report_.error("cannot create a file in " + system::textOf(system::pathOf(summary_.output).parent_path()) +
                           " (path too long or no permission)");
             return kExitUsage;
         }
         std::string userDataDir = hostDir;
         if (request_.dryRun) {
-            userDataDir = fs::path(staging.path()).parent_path().string() + "/";
-            fs::create_directories(userDataDir + "Data");
-            if (fs::exists(hostDir + kPreferenceFile)) copyFile(hostDir + kPreferenceFile, userDataDir + kPreferenceFile);
+            userDataDir = system::textOf(system::pathOf(staging.path()).parent_path()) + "/";
+            fs::create_directories(system::pathOf(userDataDir + "Data"));
+            if (fs::exists(system::pathOf(hostDir + kPreferenceFile)))
+                copyFile(hostDir + kPreferenceFile, userDataDir + kPreferenceFile);
+        }
+        // The paths as the plug-in's file calls take them (on Windows in the
+        // ANSI code page, in which a host gives its paths).
+        std::string pluginStaging, pluginTarget, pluginHostDir, pluginUserDataDir;
+        struct Narrowed {
+            const std::string& path;
+            std::string& narrow;
+            const std::string& shown;  // what the user knows it by
+        };
+        for (const Narrowed& each : {Narrowed{staging.path(), pluginStaging, summary_.output},
+                                     Narrowed{target, pluginTarget, summary_.output},
+                                     Narrowed{hostDir, pluginHostDir, hostDir},
+                                     Narrowed{userDataDir, pluginUserDataDir, userDataDir}}) {
+            if (!system::narrowPath(each.path, each.narrow)) {
+                report_.error(each.shown + " cannot be given to the plug-in: the system's ANSI code page, in which "
+                                           "its file calls name files, has no character for part of it; choose a "
+                                           "path of other characters");
+                return kExitUsage;
+            }
         }
 
         if (stopped()) return kExitCancelled;
@@ -354,6 +377,7 @@ private:
         ExportHookState state;
         state.targetPath = summary_.output;
         state.answerPath = staging.path();
+        state.pluginAnswerPath = pluginStaging;
         state.force = request_.force || request_.dryRun;
         state.interruptAtPoll = interruptSeam();
         state.progress = &progress_;
@@ -363,8 +387,8 @@ private:
         const int codePage = drawing.codePage;
         hostsim::EmulatedHost host(std::move(drawing));
         state.host = &host;
-        host.setFolder(host::kFolderBase, hostDir);
-        host.setFolder(host::kFolderUserData, userDataDir);
+        host.setFolder(host::kFolderBase, pluginHostDir);
+        host.setFolder(host::kFolderUserData, pluginUserDataDir);
         host.dialogScript().action = hostsim::DialogScript::Action::Confirm;
         host.dialogScript().mode = request_.mode;
         host.onMessage([this, &host](const hostsim::ShownMessage& message) {
@@ -427,7 +451,7 @@ private:
         interruptAtStep("written");
         if (stopped()) return kExitCancelled;
         progress_.phase("reading back");
-        readWrittenScene(staging.path(), summary_);
+        readWrittenScene(pluginStaging, summary_);
         summary_.bytes = staged;
         progress_.clear();
 
@@ -447,7 +471,7 @@ private:
                 stopped();
                 return kExitCancelled;
             }
-            if (!platform::replaceFile(staging.path(), target)) {
+            if (!platform::replaceFile(pluginStaging, pluginTarget)) {
                 report_.error("cannot move the written file over " + summary_.output + ": " + system::lastFileError() +
                               "; the previous file is unchanged");
                 return kExitFailure;
@@ -476,7 +500,10 @@ private:
             }
             if (!same) {
                 try {
-                    hostsim::saveDrawingAtomically(changed, request_.drawingPath);
+                    std::string drawingPath;
+                    if (!system::narrowPath(request_.drawingPath, drawingPath))
+                        throw std::runtime_error("the system's ANSI code page has no character for part of its path");
+                    hostsim::saveDrawingAtomically(changed, drawingPath);
                     report_.note("updated the light records of " + request_.drawingPath);
                 } catch (const std::exception& bad) {
                     report_.error(std::string("could not update the light records of the drawing: ") + bad.what());

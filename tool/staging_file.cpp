@@ -9,6 +9,7 @@
 #include "tool/system/file_status.h"
 #include "tool/system/interrupt_signal.h"
 #include "tool/system/process.h"
+#include "tool/system/path_text.h"
 
 namespace pelmora::tool {
 namespace {
@@ -84,7 +85,7 @@ void StagingFile::remove() noexcept {
         // Holds nothing but the two files above and the preference copy.
         try {
             std::error_code ignored;
-            fs::remove_all(privateFolder_, ignored);
+            fs::remove_all(system::pathOf(privateFolder_), ignored);
         } catch (...) {
         }
         privateFolder_.clear();

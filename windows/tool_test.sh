@@ -9,6 +9,10 @@
 # (one process each) gives them twice, a dry run writes nothing, and Ctrl+C
 # at the plug-in's first abort poll stops the run with exit 3 and the old
 # file kept, while one after the replacement leaves the new file.
+# CASE "file-names": a drawing in a folder named in letters of the ANSI code
+# page (1252 under wine_run.sh) is exported, inspected and converted as any
+# other; a folder named in letters that code page lacks is refused with exit
+# status 2 and a message, since the plug-in's file calls could not name it.
 # CASE "refusals": model files and the preview, which the Windows build does
 # not have, give exit status 2 and say so; nothing is written.
 set -euo pipefail
@@ -87,6 +91,23 @@ house)
   leftovers=$(find "$work" -maxdepth 2 -name '*.part*' -o -maxdepth 2 -name '*.pelmora-tmp' -o -maxdepth 2 -name '.*.tmp*')
   [ -z "$leftovers" ] || fail "files left behind: $leftovers"
   ;;
+file-names)
+  mkdir -p "$work/Häuser" "$work/Дом"
+  cp "$work/house.json" "$work/Häuser/Hütte.json"
+  run export "$work/Häuser/Hütte.json" -o "$work/Häuser/Hütte.qmx" --host-dir "$work/host" --mode 2
+  expect_status 0 "export in a folder named in the ANSI code page"
+  expect_house "$work/Häuser/Hütte.qmx" "export in a folder named in the ANSI code page"
+  run inspect "$work/Häuser/Hütte.qmx" --json
+  expect_status 0 "inspect of Hütte.qmx"
+  run convert "$work/Häuser/Hütte.qmx" "$work/Häuser/Hütte-ä.qmx" --ascii
+  expect_status 0 "convert of Hütte.qmx"
+  [ -s "$work/Häuser/Hütte-ä.qmx" ] || fail "convert wrote no Hütte-ä.qmx"
+  cp "$work/house.json" "$work/Дом/дом.json"
+  run export "$work/Дом/дом.json" -o "$work/Дом/дом.qmx" --host-dir "$work/host" --mode 2
+  expect_status 2 "export into a folder the ANSI code page cannot name"
+  grep -q "cannot be given to the plug-in" "$work/stderr" || fail "the refusal does not say why: $(cat "$work/stderr")"
+  [ "$(ls -A "$work/Дом")" = "дом.json" ] || fail "files were left in Дом: $(ls -A "$work/Дом")"
+  ;;
 refusals)
   message="model files are not supported by the Windows build of pelmora"
   printf 'v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n' >"$work/model.obj"
@@ -112,7 +133,7 @@ refusals)
   done
   ;;
 *)
-  echo "usage: tool_test.sh house|refusals PREFIX TOOL WORK" >&2
+  echo "usage: tool_test.sh house|file-names|refusals PREFIX TOOL WORK" >&2
   exit 2
   ;;
 esac
