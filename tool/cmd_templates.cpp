@@ -14,6 +14,7 @@
 #include "templates/template_library.h"
 #include "tool/commands.h"
 #include "tool/export_host_dir.h"
+#include "tool/system/path_text.h"
 
 namespace pelmora::tool {
 namespace {
@@ -214,6 +215,13 @@ int runTemplates(const TemplatesRequest& request) {
         std::fprintf(stderr, "pelmora templates: %s\n", e.what());
         return kExitUsage;
     }
+    // As the plug-in's file calls take it (ANSI on Windows).
+    std::string narrowBase;
+    if (!system::narrowPath(base, narrowBase)) {
+        std::fprintf(stderr, "pelmora templates: %s: the system's ANSI code page, in which the plug-in names files, "
+                             "has no character for part of this path\n", base.c_str());
+        return kExitUsage;
+    }
     std::unique_ptr<hostsim::Drawing> drawing;
     if (!request.drawingPath.empty()) {
         try {
@@ -240,8 +248,11 @@ int runTemplates(const TemplatesRequest& request) {
     PelmoraPortableHooks hooks{};
     hooks.messageBox = &messageToStderr;
     platform::setPortableHooks(&hooks);
-    library.loadFrom(base);
+    library.loadFrom(narrowBase);
     platform::setPortableHooks(nullptr);
+    // Shown as the user gave them, in UTF-8.
+    for (std::string* shown : {&report.templateFolder, &report.idTablePath})
+        if (shown->compare(0, narrowBase.size(), narrowBase) == 0) *shown = base + shown->substr(narrowBase.size());
 
     const json result = reportJson(library, report, drawing.get());
     if (request.asJson) {
