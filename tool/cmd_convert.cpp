@@ -19,6 +19,7 @@
 #include "qmxread/qmx_reader.h"
 #include "scene_file/result_code.h"
 #include "scene_file/scene_writer.h"
+#include "tool/code_page_option.h"
 #include "tool/commands.h"
 #include "tool/gltf_additions.h"
 #include "tool/progress_line.h"
@@ -37,6 +38,7 @@ struct ConvertOptions {
     std::string format;  // empty: from the output's extension
     bool ascii = false;
     bool binary = false;
+    int codePage = kDefaultNameCodePage;
 };
 
 // What the output is written as.
@@ -111,7 +113,7 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
     } catch (const std::exception& error) {
         return fail(error.what());
     }
-    ConvertedScene converted = convertScene(file);
+    ConvertedScene converted = convertScene(file, NameDecoder(options.codePage));
     if (converted.meshes == 0 && converted.cameras.empty() && converted.lights.empty())
         return fail(options.input + " holds no meshes, camera or lights: nothing to convert");
 
@@ -228,6 +230,8 @@ Runner addConvertCommand(CLI::App& app) {
                     "glb, gltf, obj, ply, stl, qmx, or an Assimp export format id (see `pelmora formats`)");
     sub->add_flag("--ascii", options->ascii, "QMX, PLY and STL: write the text encoding");
     sub->add_flag("--binary", options->binary, "QMX: write the BINARY encoding");
+    // A QMX copy keeps the bytes as they are; other formats get UTF-8 names.
+    addCodePageOption(*sub, options->codePage);
     return [options] { return runConvert(*options); };
 }
 

@@ -454,7 +454,7 @@ private:
         interruptAtStep("written");
         if (stopped()) return kExitCancelled;
         progress_.phase("reading back");
-        readWrittenScene(staging.path(), summary_);
+        readWrittenScene(staging.path(), summary_, NameDecoder(codePage));
         summary_.bytes = staged;
         progress_.clear();
 
