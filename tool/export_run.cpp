@@ -291,6 +291,7 @@ private:
             progress_.fraction(done);
             return !InterruptScope::raised();
         };
+        options.warning = [this](const std::string& text) { report_.warning(text); };
         try {
             drawing = importModel(path, options);
             hostsim::checkRecordSizes(drawing);
