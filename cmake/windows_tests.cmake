@@ -1,6 +1,7 @@
 # The Windows cross build of what tests the plug-in: GoogleTest from the
 # sources Debian ships, the header-only JSON library copied from the build
-# machine, the QMX reader, the emulated host, every test program that does not
+# machine, simdjson from Debian's source package (windows/fetch-simdjson.sh),
+# the QMX reader, the emulated host, every test program that does not
 # need the Linux tool, and the export runner. CTest runs them under Wine
 # through windows/wine_run.sh, with a Wine prefix inside the build folder.
 enable_testing()
@@ -21,6 +22,20 @@ file(COPY ${PELMORA_JSON_INCLUDE}/nlohmann DESTINATION ${CMAKE_BINARY_DIR}/priva
 add_library(pelmora_private_json INTERFACE)
 target_include_directories(pelmora_private_json SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/private-include)
 add_library(nlohmann_json::nlohmann_json ALIAS pelmora_private_json)
+
+# Debian's simdjson is a Linux library only; its single-file build compiles
+# for 32-bit Windows (with the portable kernel: the fast ones need 64 bits).
+set(PELMORA_SIMDJSON_SOURCE ${PROJECT_SOURCE_DIR}/build/sources/simdjson CACHE PATH
+    "simdjson sources for the cross build (windows/fetch-simdjson.sh puts them there)")
+if(NOT EXISTS ${PELMORA_SIMDJSON_SOURCE}/singleheader/simdjson.cpp)
+  message(FATAL_ERROR "simdjson sources not found in ${PELMORA_SIMDJSON_SOURCE}: "
+                      "run windows/fetch-simdjson.sh ${PELMORA_SIMDJSON_SOURCE}")
+endif()
+add_library(pelmora_simdjson STATIC ${PELMORA_SIMDJSON_SOURCE}/singleheader/simdjson.cpp)
+target_include_directories(pelmora_simdjson SYSTEM PUBLIC ${PELMORA_SIMDJSON_SOURCE}/singleheader)
+# Known and accepted: the emulated host's speed under Wine is not what is tested.
+target_compile_definitions(pelmora_simdjson PUBLIC SIMDJSON_NO_PORTABILITY_WARNING)
+add_library(simdjson::simdjson ALIAS pelmora_simdjson)
 
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)

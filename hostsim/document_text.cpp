@@ -1,11 +1,17 @@
 #include "hostsim/document_text.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -19,10 +25,112 @@ constexpr std::size_t kReleaseStep = std::size_t{4} << 20;
 // Kept before the reading position: the parser looks a little behind it.
 constexpr std::size_t kReleaseMargin = std::size_t{64} << 10;
 
+[[noreturn]] void unreadable(const std::string& what, const std::string& file, const std::string& reason) {
+    throw DocumentError("", what + " the drawing document \"" + file + "\": " + reason);
+}
+
+[[noreturn]] void notAFile(const std::string& file) {
+    throw DocumentError("", "the drawing document \"" + file + "\" is not a file");
+}
+
+[[noreturn]] void tooLarge(const std::string& file, std::size_t limit) {
+    throw DocumentError("", "the drawing document \"" + file + "\" is larger than " + std::to_string(limit) + " bytes");
+}
+
+[[noreturn]] void becameShorter(const std::string& file) {
+    throw DocumentError("", "the drawing document \"" + file + "\" became shorter while it was read");
+}
+
+// The system's side: zero-filled pages of our own, and a file read whole into them.
+#ifdef _WIN32
+
+std::size_t pageSize() {
+    static const std::size_t size = [] {
+        SYSTEM_INFO info{};
+        GetSystemInfo(&info);
+        return static_cast<std::size_t>(info.dwPageSize);
+    }();
+    return size;
+}
+
+void* mapPages(std::size_t bytes) { return VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE); }
+void unmapPages(void* block, std::size_t) { VirtualFree(block, 0, MEM_RELEASE); }
+// Pages reset on Windows stay readable (their content undefined); nothing reads them again.
+bool dropPages(void* block, std::size_t bytes) { return VirtualAlloc(block, bytes, MEM_RESET, PAGE_READWRITE) != nullptr; }
+
+std::string systemMessage(DWORD error) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = length != 0 && text != nullptr ? std::string(text, length) : "Windows error " + std::to_string(error);
+    if (text != nullptr) LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) message.pop_back();
+    return message;
+}
+
+// The document's name is UTF-8, as everywhere in the emulated host.
+std::wstring wideName(const std::string& file) {
+    const int length = MultiByteToWideChar(CP_UTF8, 0, file.data(), static_cast<int>(file.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    if (length > 0) MultiByteToWideChar(CP_UTF8, 0, file.data(), static_cast<int>(file.size()), wide.data(), length);
+    return wide;
+}
+
+class OpenFile {
+public:
+    explicit OpenFile(HANDLE handle) : handle_(handle) {}
+    ~OpenFile() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    HANDLE get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// Opens `file`, checks it, has pages allocated for its size and reads it into them.
+template <class Allocate>
+auto readFile(const std::string& file, std::size_t limit, Allocate allocate) {
+    const std::wstring name = wideName(file);
+    // A folder cannot be opened as a file at all: say what it is rather than "access denied".
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) notAFile(file);
+    OpenFile in(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (in.get() == INVALID_HANDLE_VALUE) unreadable("cannot open", file, systemMessage(GetLastError()));
+    if (GetFileType(in.get()) != FILE_TYPE_DISK) notAFile(file);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(in.get(), &size)) unreadable("cannot read", file, systemMessage(GetLastError()));
+    if (static_cast<std::uint64_t>(size.QuadPart) > limit) tooLarge(file, limit);
+    auto result = allocate(static_cast<std::size_t>(size.QuadPart));
+    std::size_t done = 0;
+    while (done < result.size()) {
+        const std::size_t want = std::min<std::size_t>(result.size() - done, std::size_t{1} << 30);
+        DWORD got = 0;
+        if (!ReadFile(in.get(), result.writable() + done, static_cast<DWORD>(want), &got, nullptr))
+            unreadable("cannot read", file, systemMessage(GetLastError()));
+        if (got == 0) becameShorter(file);
+        done += got;
+    }
+    return result;
+}
+
+#else
+
 std::size_t pageSize() {
     static const std::size_t size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     return size;
 }
+
+void* mapPages(std::size_t bytes) {
+    void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    return block == MAP_FAILED ? nullptr : block;
+}
+void unmapPages(void* block, std::size_t bytes) { ::munmap(block, bytes); }
+// Dropped anonymous pages read as zeros if touched again; nothing reads them.
+bool dropPages(void* block, std::size_t bytes) { return ::madvise(block, bytes, MADV_DONTNEED) == 0; }
 
 // Closes a file descriptor however the reading ends.
 class OpenFile {
@@ -39,9 +147,28 @@ private:
     int fd_;
 };
 
-[[noreturn]] void unreadable(const std::string& what, const std::string& file, int error) {
-    throw DocumentError("", what + " the drawing document \"" + file + "\": " + std::strerror(error));
+template <class Allocate>
+auto readFile(const std::string& file, std::size_t limit, Allocate allocate) {
+    OpenFile in(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) unreadable("cannot open", file, std::strerror(errno));
+    struct stat info {};
+    if (::fstat(in.get(), &info) != 0) unreadable("cannot read", file, std::strerror(errno));
+    if (!S_ISREG(info.st_mode)) notAFile(file);
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size > limit) tooLarge(file, limit);
+    auto result = allocate(static_cast<std::size_t>(size));
+    std::size_t done = 0;
+    while (done < result.size()) {
+        const ssize_t n = ::read(in.get(), result.writable() + done, result.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) unreadable("cannot read", file, std::strerror(errno));
+        if (n == 0) becameShorter(file);
+        done += static_cast<std::size_t>(n);
+    }
+    return result;
 }
+
+#endif
 
 }  // namespace
 
@@ -50,8 +177,8 @@ DocumentText DocumentText::allocate(std::size_t size) {
     // and giving pages back cannot disturb the allocator's bookkeeping.
     const std::size_t page = pageSize();
     const std::size_t mapped = (size + kPadding + page - 1) / page * page;
-    void* block = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    if (block == MAP_FAILED) throw std::bad_alloc();
+    void* block = mapPages(mapped);
+    if (block == nullptr) throw std::bad_alloc();
     return DocumentText(static_cast<char*>(block), size, mapped);
 }
 
@@ -62,24 +189,7 @@ DocumentText DocumentText::fromText(std::string_view text) {
 }
 
 DocumentText DocumentText::fromFile(const std::string& file, std::size_t limit) {
-    OpenFile in(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0) unreadable("cannot open", file, errno);
-    struct stat info {};
-    if (::fstat(in.get(), &info) != 0) unreadable("cannot read", file, errno);
-    if (!S_ISREG(info.st_mode)) throw DocumentError("", "the drawing document \"" + file + "\" is not a file");
-    const auto size = static_cast<std::uint64_t>(info.st_size);
-    if (size > limit)
-        throw DocumentError("", "the drawing document \"" + file + "\" is larger than " + std::to_string(limit) + " bytes");
-    DocumentText result = allocate(static_cast<std::size_t>(size));
-    std::size_t done = 0;
-    while (done < result.size_) {
-        const ssize_t n = ::read(in.get(), result.data_ + done, result.size_ - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) unreadable("cannot read", file, errno);
-        if (n == 0) throw DocumentError("", "the drawing document \"" + file + "\" became shorter while it was read");
-        done += static_cast<std::size_t>(n);
-    }
-    return result;
+    return readFile(file, limit, [](std::size_t size) { return allocate(size); });
 }
 
 DocumentText::DocumentText(DocumentText&& other) noexcept
@@ -89,7 +199,7 @@ DocumentText::DocumentText(DocumentText&& other) noexcept
 }
 
 DocumentText::~DocumentText() {
-    if (data_ != nullptr) ::munmap(data_, mapped_);
+    if (data_ != nullptr) unmapPages(data_, mapped_);
 }
 
 void DocumentText::releaseBefore(const char* position) {
@@ -98,8 +208,7 @@ void DocumentText::releaseBefore(const char* position) {
     if (offset < released_ + kReleaseStep + kReleaseMargin) return;
     const std::size_t page = pageSize();
     const std::size_t end = (offset - kReleaseMargin) / page * page;
-    // Dropped anonymous pages read as zeros if touched again; nothing reads them.
-    if (::madvise(data_ + released_, end - released_, MADV_DONTNEED) == 0) released_ = end;
+    if (dropPages(data_ + released_, end - released_)) released_ = end;
 }
 
 }  // namespace pelmora::hostsim

@@ -6,6 +6,11 @@ set -euo pipefail
 prefix=$1
 shift
 export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
+# The locale pinned: Wine takes the Windows ANSI code page from it (C: 1252,
+# the emulated host's default) and the encoding of the file names on disk
+# (UTF-8, as the Linux side writes them); with plain C the template file
+# "Möbel.qmt" could not be found under Windows.
+export LC_ALL=C.UTF-8
 # No Mono or Gecko download prompts; no window anywhere.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
