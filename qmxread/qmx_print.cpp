@@ -17,30 +17,8 @@ std::string num(float value) {
 
 std::string vec(const Vec3& v) { return "(" + num(v.x) + ", " + num(v.y) + ", " + num(v.z) + ")"; }
 
-// The decoded text with its control characters (C0, DEL and C1, which some
-// terminals obey) written as \u00NN.
 std::string quoted(const std::string& bytes, const PrintOptions& options) {
-    const std::string text = options.text ? options.text(bytes) : displayText(bytes);
-    std::string out = "\"";
-    auto escape = [&out](unsigned code) {
-        static const char digits[] = "0123456789abcdef";
-        out += "\\u00";
-        out += digits[code >> 4];
-        out += digits[code & 0xF];
-    };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
-        if (b < 0x20 || b == 0x7F) {
-            escape(b);
-        } else if (b == 0xC2 && next >= 0x80 && next <= 0x9F) {
-            escape(next);
-            ++i;
-        } else {
-            out += text[i];
-        }
-    }
-    return out + "\"";
+    return "\"" + escapedControls(options.text ? options.text(bytes) : displayText(bytes)) + "\"";
 }
 
 void indent(std::ostream& out, int depth) {
@@ -109,6 +87,30 @@ void printNode(std::ostream& out, const Node& node, int depth, const PrintOption
 }
 
 }  // namespace
+
+std::string escapedControls(const std::string& text) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    auto escape = [&out](unsigned code) {
+        out += "\\u00";
+        out += digits[code >> 4];
+        out += digits[code & 0xF];
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
+        if (b < 0x20 || b == 0x7F) {
+            escape(b);
+        } else if (b == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            escape(next);
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
 
 void printTree(std::ostream& out, const QmxFile& file, const PrintOptions& options) {
     out << (file.encoding == Encoding::Binary ? "BINARY" : "ASCII") << ", "

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
 #include "qmxread/qmx_json.h"
 #include "qmxread/qmx_tree.h"
@@ -14,8 +15,12 @@ struct PrintOptions {
     TextDecoder text{};     // empty: displayText
 };
 
-// Texts are shown decoded, in double quotes, with control characters written
-// as \u00NN so that no byte of the file can move the cursor or end the line.
+// Texts are shown decoded, in double quotes, through escapedControls.
 void printTree(std::ostream& out, const QmxFile& file, const PrintOptions& options = {});
+
+// UTF-8 text with its control characters (C0, DEL and C1, which some
+// terminals obey) written as \u00NN, so that no byte of a file can move the
+// cursor or end the line it is shown on.
+std::string escapedControls(const std::string& text);
 
 }  // namespace pelmora::qmxread

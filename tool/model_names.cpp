@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "hostsim/code_page.h"
+#include "qmxread/qmx_print.h"
 
 namespace pelmora::tool {
 namespace {
@@ -16,22 +17,8 @@ std::size_t sequenceLength(unsigned char lead) {
     return 4;
 }
 
-// A name in quotes for a message line, its control characters as \u00NN.
-std::string quoted(const std::string& name) {
-    static const char digits[] = "0123456789abcdef";
-    std::string text = "\"";
-    for (char c : name) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b == 0x7F) {
-            text += "\\u00";
-            text += digits[b >> 4];
-            text += digits[b & 0xF];
-        } else {
-            text += c;
-        }
-    }
-    return text + "\"";
-}
+// A name in quotes for a message line.
+std::string quoted(const std::string& name) { return "\"" + qmxread::escapedControls(name) + "\""; }
 
 }  // namespace
 
