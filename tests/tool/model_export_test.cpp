@@ -185,7 +185,8 @@ TEST_F(ModelExport, NamesTheDrawingsCodePageCannotHoldGetQuestionMarksAndAWarnin
     ASSERT_EQ(summary["warnings"].size(), 11u) << r.out;
     EXPECT_EQ(summary["warnings"][0], warning);
     std::set<std::string> meshNames;
-    for (const auto& node : read().roots.at(0).children) meshNames.insert(node.name);
+    const auto file = read();
+    for (const auto& node : file.roots.at(0).children) meshNames.insert(node.name);
     EXPECT_EQ(meshNames, (std::set<std::string>{"??", "M\xF6" "bel", "?-Glas", "?1", "?2", "?3", "?4", "?5", "?6",
                                                 "?7", "?8", "?9", "?10"}));
 
