@@ -11,7 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace pelmora::qmxread;
     try {
         QmxFile file = readQmx(std::span<const std::uint8_t>(data, size));
-        (void)toJson(file, JsonOptions{true, true}).dump();
+        JsonOptions options;
+        options.geometry = options.raw = true;
+        (void)toJson(file, options).dump();
     } catch (const ReadError&) {
         // A precise refusal is the expected outcome for malformed input.
     }

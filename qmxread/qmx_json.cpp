@@ -64,7 +64,12 @@ const char* layoutName(LayoutTag tag) {
     return "both";
 }
 
-Json fieldValue(const DecodedField& field) {
+// The options' decoder, or displayText when none is given.
+std::string shown(const std::string& bytes, const JsonOptions& options) {
+    return options.text ? options.text(bytes) : displayText(bytes);
+}
+
+Json fieldValue(const DecodedField& field, const JsonOptions& options) {
     switch (field.def->type) {
     case FieldType::Int32:
         if (field.ints.size() == 1) return field.ints[0];
@@ -77,18 +82,18 @@ Json fieldValue(const DecodedField& field) {
     }
     case FieldType::Text: break;
     }
-    return displayText(field.text);
+    return shown(field.text, options);
 }
 
-Json payloadJson(const DecodedPayload& payload) {
+Json payloadJson(const DecodedPayload& payload, const JsonOptions& options) {
     Json out = Json::object();
     out["layout"] = layoutName(payload.layout->layout);
     Json unnamed = Json::object();
     for (const DecodedField& field : payload.fields) {
         if (field.def->name[0] == '@') {
-            unnamed[field.def->name] = fieldValue(field);
+            unnamed[field.def->name] = fieldValue(field, options);
         } else {
-            out[field.def->name] = fieldValue(field);
+            out[field.def->name] = fieldValue(field, options);
         }
     }
     out["unnamed"] = std::move(unnamed);
@@ -127,15 +132,15 @@ Json meshJson(const MeshPayload& mesh, const JsonOptions& options) {
 
 Json motionJson(const Motion& motion, bool legacy, const JsonOptions& options) {
     Json out = Json::object();
-    out["name"] = displayText(motion.name);
+    out["name"] = shown(motion.name, options);
     out["kind"] = motion.kind;
     out["key"] = motion.key;
     out["motionFlags"] = motion.motionFlags;
     out["dataFormat"] = motion.dataFormat;
     out["dataSize"] = motion.dataSize;
-    out["subName"] = displayText(motion.subName);
+    out["subName"] = shown(motion.subName, options);
     if (!legacy) {
-        out["extraName"] = displayText(motion.extraName);
+        out["extraName"] = shown(motion.extraName, options);
         out["intA"] = motion.intA;
     }
     out["intB"] = motion.intB;
@@ -158,7 +163,7 @@ Json motionJson(const Motion& motion, bool legacy, const JsonOptions& options) {
     }
     if (motion.byteSum) out["byteSum"] = *motion.byteSum;
     out["offset"] = motion.offset;
-    out["payload"] = motion.payload ? payloadJson(*motion.payload) : Json(nullptr);
+    out["payload"] = motion.payload ? payloadJson(*motion.payload, options) : Json(nullptr);
     if (options.raw && !motion.data.empty()) out["data"] = hexBytes(motion.data);
     return out;
 }
@@ -168,8 +173,8 @@ Json nodeJson(const Node& node, bool legacy, const JsonOptions& options) {
     out["id"] = node.id;
     out["kind"] = node.kind;
     out["type"] = node.type;
-    out["name"] = displayText(node.name);
-    out["subName"] = displayText(node.subName);
+    out["name"] = shown(node.name, options);
+    out["subName"] = shown(node.subName, options);
     out["attrA"] = node.attrA;
     out["attrB"] = node.attrB;
     out["targetId1"] = node.targetId1;
@@ -237,7 +242,7 @@ Json toJson(const QmxFile& file, const JsonOptions& options) {
     Json header = Json::object();
     for (const HeaderEntry& entry : file.header.entries) {
         switch (entry.type) {
-        case HeaderEntry::Type::String: header[entry.key] = displayText(entry.text); break;
+        case HeaderEntry::Type::String: header[entry.key] = shown(entry.text, options); break;
         case HeaderEntry::Type::Int: header[entry.key] = entry.number; break;
         case HeaderEntry::Type::Bare: header[entry.key] = true; break;
         }

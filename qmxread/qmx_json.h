@@ -2,6 +2,7 @@
 // node tree with motion items and decoded payloads under their field names.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -10,9 +11,15 @@
 
 namespace pelmora::qmxread {
 
+// Turns a text as stored in the file (8-bit bytes in whatever code page its
+// writer used) into UTF-8. The reader knows no code page: whoever shows the
+// file may know which one its writer used.
+using TextDecoder = std::function<std::string(const std::string& bytes)>;
+
 struct JsonOptions {
     bool geometry = false;  // mesh vertices and polygons
     bool raw = false;       // every payload's bytes as hex text
+    TextDecoder text{};     // empty: displayText
 };
 
 nlohmann::ordered_json toJson(const QmxFile& file, const JsonOptions& options = {});

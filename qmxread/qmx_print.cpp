@@ -17,9 +17,9 @@ std::string num(float value) {
 
 std::string vec(const Vec3& v) { return std::string("(") + num(v.x) + ", " + num(v.y) + ", " + num(v.z) + ")"; }
 
-std::string quoted(const std::string& text) {
+std::string quoted(const std::string& bytes, const PrintOptions& options) {
     std::string out = "\"";
-    out += displayText(text);
+    out += escapedControls(options.text ? options.text(bytes) : displayText(bytes));
     out += '"';
     return out;
 }
@@ -28,9 +28,9 @@ void indent(std::ostream& out, int depth) {
     for (int i = 0; i < depth; ++i) out << "  ";
 }
 
-std::string fieldText(const DecodedField& field) {
+std::string fieldText(const DecodedField& field, const PrintOptions& options) {
     switch (field.def->type) {
-    case FieldType::Text: return quoted(field.text);
+    case FieldType::Text: return quoted(field.text, options);
     case FieldType::Int32: {
         if (field.ints.size() == 1) return std::to_string(field.ints[0]);
         std::string text = "[";
@@ -45,21 +45,21 @@ std::string fieldText(const DecodedField& field) {
     return text + "]";
 }
 
-void printMotion(std::ostream& out, const Motion& motion, int depth) {
+void printMotion(std::ostream& out, const Motion& motion, int depth, const PrintOptions& options) {
     indent(out, depth);
-    out << "motion " << quoted(motion.name) << " kind " << motion.kind << ", key " << motion.key << ", flags "
+    out << "motion " << quoted(motion.name, options) << " kind " << motion.kind << ", key " << motion.key << ", flags "
         << motion.motionFlags << ", dataFormat " << motion.dataFormat << ", " << motion.dataSize << " bytes\n";
     if (!motion.payload) return;
     for (const DecodedField& field : motion.payload->fields) {
         if (field.def->name[0] == '@') continue;
         indent(out, depth + 2);
-        out << field.def->name << " = " << fieldText(field) << "\n";
+        out << field.def->name << " = " << fieldText(field, options) << "\n";
     }
 }
 
-void printNode(std::ostream& out, const Node& node, int depth, bool geometry) {
+void printNode(std::ostream& out, const Node& node, int depth, const PrintOptions& options) {
     indent(out, depth);
-    out << "node " << node.id << " " << quoted(node.name) << " type " << node.type << ", kind " << node.kind
+    out << "node " << node.id << " " << quoted(node.name, options) << " type " << node.type << ", kind " << node.kind
         << ", attrA " << node.attrA << ", attrB " << node.attrB << ", targets " << node.targetId1 << "/"
         << node.targetId2 << ", dataFormat " << node.dataFormat << ", " << node.dataSize << " bytes\n";
     if (node.mesh) {
@@ -68,7 +68,7 @@ void printNode(std::ostream& out, const Node& node, int depth, bool geometry) {
         out << (mesh.legacy ? "legacy " : "") << "mesh: " << mesh.vertexCount << " vertices, " << mesh.polygonCount
             << " polygons, " << mesh.indexBytes << " index bytes, smoothing " << num(mesh.smoothingAngle)
             << " rad, mappingType " << mesh.mappingType << "\n";
-        if (geometry) {
+        if (options.geometry) {
             for (std::size_t i = 0; i < mesh.vertices.size(); ++i) {
                 indent(out, depth + 3);
                 out << "v" << i << " " << vec(mesh.vertices[i]) << "\n";
@@ -85,23 +85,47 @@ void printNode(std::ostream& out, const Node& node, int depth, bool geometry) {
             }
         }
     }
-    for (const Motion& motion : node.motions) printMotion(out, motion, depth + 1);
-    for (const Node& child : node.children) printNode(out, child, depth + 1, geometry);
+    for (const Motion& motion : node.motions) printMotion(out, motion, depth + 1, options);
+    for (const Node& child : node.children) printNode(out, child, depth + 1, options);
 }
 
 }  // namespace
 
-void printTree(std::ostream& out, const QmxFile& file, bool geometry) {
+std::string escapedControls(const std::string& text) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    auto escape = [&out](unsigned code) {
+        out += "\\u00";
+        out += digits[code >> 4];
+        out += digits[code & 0xF];
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
+        if (b < 0x20 || b == 0x7F) {
+            escape(b);
+        } else if (b == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            escape(next);
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+void printTree(std::ostream& out, const QmxFile& file, const PrintOptions& options) {
     out << (file.encoding == Encoding::Binary ? "BINARY" : "ASCII") << ", "
         << (file.header.layout == Layout::Legacy ? "legacy" : "current") << " layout"
         << (file.header.checksums ? ", byte-sums" : "") << "\n";
     for (const HeaderEntry& entry : file.header.entries) {
         out << "  " << entry.key;
-        if (entry.type == HeaderEntry::Type::String) out << " " << quoted(entry.text);
+        if (entry.type == HeaderEntry::Type::String) out << " " << quoted(entry.text, options);
         if (entry.type == HeaderEntry::Type::Int) out << " " << entry.number;
         out << "\n";
     }
-    for (const Node& root : file.roots) printNode(out, root, 0, geometry);
+    for (const Node& root : file.roots) printNode(out, root, 0, options);
 }
 
 }  // namespace pelmora::qmxread

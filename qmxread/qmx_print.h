@@ -3,11 +3,24 @@
 #pragma once
 
 #include <ostream>
+#include <string>
 
+#include "qmxread/qmx_json.h"
 #include "qmxread/qmx_tree.h"
 
 namespace pelmora::qmxread {
 
-void printTree(std::ostream& out, const QmxFile& file, bool geometry = false);
+struct PrintOptions {
+    bool geometry = false;  // mesh vertices and polygons
+    TextDecoder text{};     // empty: displayText
+};
+
+// Texts are shown decoded, in double quotes, through escapedControls.
+void printTree(std::ostream& out, const QmxFile& file, const PrintOptions& options = {});
+
+// UTF-8 text with its control characters (C0, DEL and C1, which some
+// terminals obey) written as \u00NN, so that no byte of a file can move the
+// cursor or end the line it is shown on.
+std::string escapedControls(const std::string& text);
 
 }  // namespace pelmora::qmxread

@@ -33,4 +33,22 @@ if [ ! -x build/default/tool/pelmora ]; then
   cmake --build --preset default --target pelmora
 fi
 bash windows/wine_checks.sh build/default build/win32
+
+echo "== the ZIP package, installed as its text says, exports the house as Linux does"
+rm -rf build/win32/package
+(cd build/win32 && cpack -G ZIP >/dev/null)
+zip=$(ls build/win32/package/pelmora-*-win32.zip)
+installed=build/win32/package-check
+rm -rf "$installed"
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$installed"
+top=$(ls -d "$installed"/pelmora-*-win32)
+for f in pelmora.dll INSTALL.txt Pelmora/_id_table.txt; do
+  [ -f "$top/$f" ] || { echo "$zip lacks $f" >&2; exit 1; }
+done
+diff -r examples/host/Pelmora "$top/Pelmora"
+cp examples/house.json "$installed/house.json"
+windows/wine_run.sh "$PWD/build/win32/wine-prefix" build/win32/tool/pelmora.exe export "$installed/house.json" \
+  -o "$installed/house.qmx" --host-dir "$top" --mode 2 --module "$top/pelmora.dll"
+cmp build/win32/wine-checks/linux/house.qmx "$installed/house.qmx"
+echo "$zip: $(stat -c %s "$zip") bytes; its module exports the house byte for byte as on Linux"
 echo "Windows build and checks took $(( $(date +%s) - start )) s"

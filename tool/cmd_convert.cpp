@@ -12,6 +12,7 @@
 #include "qmxread/qmx_reader.h"
 #include "scene_file/result_code.h"
 #include "scene_file/scene_writer.h"
+#include "tool/code_page_option.h"
 #include "tool/commands.h"
 #include "tool/convert_model.h"
 #include "tool/qmx_replay.h"
@@ -113,18 +114,25 @@ int runConvert(const ConvertOptions& options) {
 
     // A link named as the output stays a link: the file it points to is replaced.
     const std::string target = platform::replacementTarget(options.output);
-    std::string reserved = reserveTempPath(system::pathOf(target));
+    std::string narrowTarget;
+    if (!system::narrowPath(target, narrowTarget)) return badInput(unnamable(options.output));
+    const std::string reserved = reserveTempPath(system::pathOf(target));
     if (reserved.empty()) return fail("cannot create a file beside " + target);
-    std::string narrowReserved, narrowTarget;
-    if (!system::narrowPath(reserved, narrowReserved) || !system::narrowPath(target, narrowTarget)) {
-        system::removeFileNow(reserved.c_str());
-        return badInput(unnamable(options.output));
-    }
-    platform::TemporaryFile temp(std::move(narrowReserved));
-    const int result = writer.write(temp.path().c_str(), &scene);
+    // Removed unless moved into place, without allocating.
+    struct Reserved {
+        const std::string& path;
+        bool kept = false;
+        ~Reserved() {
+            if (!kept) system::removeFileNow(path.c_str());
+        }
+    } temp{reserved};
+    // Named in the same characters as the target, so the narrow name exists.
+    std::string narrowReserved;
+    if (!system::narrowPath(reserved, narrowReserved)) return badInput(unnamable(options.output));
+    const int result = writer.write(narrowReserved.c_str(), &scene);
     if (!succeeded(result)) return fail("writing " + options.output + " failed (result " + std::to_string(result) + ")");
-    if (!platform::replaceFile(temp.path(), narrowTarget)) return fail("cannot move the written file to " + options.output);
-    temp.keep();
+    if (!platform::replaceFile(narrowReserved, narrowTarget)) return fail("cannot move the written file to " + options.output);
+    temp.kept = true;
     return kExitOk;
 }
 
@@ -157,6 +165,8 @@ Runner addConvertCommand(CLI::App& app) {
                     "glb, gltf, obj, ply, stl, qmx, or an Assimp export format id (see `pelmora formats`)");
     sub->add_flag("--ascii", options->ascii, "QMX, PLY and STL: write the text encoding");
     sub->add_flag("--binary", options->binary, "QMX: write the BINARY encoding");
+    // A QMX copy keeps the bytes as they are; other formats get UTF-8 names.
+    addCodePageOption(*sub, options->codePage);
     return [options] { return runConvert(*options); };
 }
 

@@ -36,8 +36,10 @@ int runImport(const ImportRequest& request) {
     if (fs::exists(system::pathOf(request.outputPath), error) && !request.force)
         return say(kExitUsage, request.outputPath + " exists; give --force to replace it (nothing was changed)");
     hostsim::Drawing drawing;
+    ModelImportOptions options = request.model;
+    options.warning = [](const std::string& text) { say(kExitOk, "warning: " + text); };
     try {
-        drawing = importModel(request.modelPath, request.model);
+        drawing = importModel(request.modelPath, options);
     } catch (const ModelImportError& refused) {
         return say(kExitUsage, refused.what());
     }

@@ -1,5 +1,6 @@
-// pelmora inspect FILE [--json] [--geometry] [--raw] [--no-decode]: reads a QMX file with
-// the independent reader and prints its tree, or the tree as JSON.
+// pelmora inspect FILE [--json] [--geometry] [--raw] [--no-decode] [--code-page N]: reads a
+// QMX file with the independent reader and prints its tree, or the tree as JSON, with its
+// names decoded into UTF-8.
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -8,7 +9,9 @@
 #include "qmxread/qmx_json.h"
 #include "qmxread/qmx_print.h"
 #include "qmxread/qmx_reader.h"
+#include "tool/code_page_option.h"
 #include "tool/commands.h"
+#include "tool/name_decoder.h"
 #include "tool/system/path_text.h"
 
 namespace pelmora::tool {
@@ -21,6 +24,7 @@ struct InspectOptions {
     bool geometry = false;
     bool raw = false;
     bool noDecode = false;
+    int codePage = kDefaultNameCodePage;
 };
 
 int runInspect(const InspectOptions& options) {
@@ -40,15 +44,20 @@ int runInspect(const InspectOptions& options) {
         std::fprintf(stderr, "pelmora inspect: %s\n", error.what());
         return kExitFailure;
     }
+    const NameDecoder names(options.codePage);
     if (options.json) {
         qmxread::JsonOptions jsonOptions;
         jsonOptions.geometry = options.geometry;
         jsonOptions.raw = options.raw;
+        jsonOptions.text = names.textDecoder();
         std::cout << qmxread::toJson(file, jsonOptions)
                          .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
                   << "\n";
     } else {
-        qmxread::printTree(std::cout, file, options.geometry);
+        qmxread::PrintOptions printOptions;
+        printOptions.geometry = options.geometry;
+        printOptions.text = names.textDecoder();
+        qmxread::printTree(std::cout, file, printOptions);
     }
     std::cout.flush();
     if (!std::cout) {
@@ -62,13 +71,17 @@ int runInspect(const InspectOptions& options) {
 
 Runner addInspectCommand(CLI::App& app) {
     auto options = std::make_shared<InspectOptions>();
-    CLI::App* sub = app.add_subcommand("inspect", "Read a QMX file and print its tree");
+    CLI::App* sub = app.add_subcommand(
+        "inspect",
+        "Read a QMX file and print its tree, names decoded into UTF-8 (host names from --code-page, 1252 by default; "
+        "the plug-in's camera and light names always from 932)");
     sub->add_option("file", options->file, "QMX file to read")->required();
     sub->add_flag("--json", options->json, "Print the tree as JSON");
     sub->add_flag("--geometry", options->geometry, "Include mesh vertices and polygons");
     sub->add_flag("--raw", options->raw, "Include every payload's bytes as hex (JSON)");
     sub->add_flag("--no-decode", options->noDecode,
                   "Leave payloads undecoded (a payload that does not match its kind's layout is then no error)");
+    addCodePageOption(*sub, options->codePage);
     return [options] { return runInspect(*options); };
 }
 

@@ -10,6 +10,7 @@
 #include "qmxread/qmx_reader.h"
 #include "tool/commands.h"
 #include "tool/gltf_additions.h"
+#include "tool/name_decoder.h"
 #include "tool/progress_line.h"
 #include "tool/scene_to_model.h"
 
@@ -47,7 +48,7 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
     } catch (const std::exception& error) {
         return fail(error.what());
     }
-    ConvertedScene converted = convertScene(file);
+    ConvertedScene converted = convertScene(file, NameDecoder(options.codePage));
     if (converted.meshes == 0 && converted.cameras.empty() && converted.lights.empty())
         return fail(options.input + " holds no meshes, camera or lights: nothing to convert");
 

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "tool/name_decoder.h"
+
 namespace pelmora::tool {
 
 struct ConvertOptions {
@@ -15,6 +17,7 @@ struct ConvertOptions {
     std::string format;  // empty: from the output's extension
     bool ascii = false;
     bool binary = false;
+    int codePage = kDefaultNameCodePage;
 };
 
 // What the output is written as.

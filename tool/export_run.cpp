@@ -267,6 +267,7 @@ private:
             progress_.fraction(done);
             return !InterruptScope::raised();
         };
+        options.warning = [this](const std::string& text) { report_.warning(text); };
         try {
             drawing = importModel(path, options);
             hostsim::checkRecordSizes(drawing);
@@ -451,7 +452,7 @@ private:
         interruptAtStep("written");
         if (stopped()) return kExitCancelled;
         progress_.phase("reading back");
-        readWrittenScene(pluginStaging, summary_);
+        readWrittenScene(pluginStaging, summary_, NameDecoder(codePage));
         summary_.bytes = staged;
         progress_.clear();
 

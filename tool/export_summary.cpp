@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <set>
 
-#include "qmxread/qmx_json.h"
 #include "qmxread/qmx_reader.h"
 #include "tool/progress_line.h"
 
@@ -18,12 +17,13 @@ constexpr std::int32_t kLightNode = 4;
 
 bool finite(const qmxread::Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
-void visit(const qmxread::Node& node, ExportSummary& summary, std::set<std::string>& textures) {
+void visit(const qmxread::Node& node, const NameDecoder& names, ExportSummary& summary,
+           std::set<std::string>& textures) {
     if (node.type == kCameraNode) summary.camera = true;
     if (node.type == kLightNode) ++summary.lights;
     if (node.type == kMeshNode) {
         ++summary.meshes;
-        const std::string name = qmxread::displayText(node.name);
+        const std::string name = names(node.name);
         (node.motions.empty() ? summary.classesWithoutTemplate : summary.classesWithTemplate).push_back(name);
         if (node.mesh) {
             summary.vertices += node.mesh->vertexCount;
@@ -36,7 +36,7 @@ void visit(const qmxread::Node& node, ExportSummary& summary, std::set<std::stri
         if (!motion.payload) continue;
         if (motion.name == "motionTexture") {
             const auto* file = motion.payload->find("fileName");
-            if (file && !file->text.empty()) textures.insert(qmxread::displayText(file->text));
+            if (file && !file->text.empty()) textures.insert(names(file->text));
         } else if (motion.name == "motionTranslate") {
             const auto* t = motion.payload->find("translation");
             if (t)
@@ -47,7 +47,7 @@ void visit(const qmxread::Node& node, ExportSummary& summary, std::set<std::stri
                     }
         }
     }
-    for (const auto& child : node.children) visit(child, summary, textures);
+    for (const auto& child : node.children) visit(child, names, summary, textures);
 }
 
 std::string joined(const std::vector<std::string>& names, std::size_t most) {
@@ -59,7 +59,7 @@ std::string joined(const std::vector<std::string>& names, std::size_t most) {
 
 }  // namespace
 
-bool readWrittenScene(const std::string& path, ExportSummary& summary) {
+bool readWrittenScene(const std::string& path, ExportSummary& summary, const NameDecoder& names) {
     qmxread::QmxFile file;
     try {
         file = qmxread::readQmxFile(path);
@@ -68,7 +68,7 @@ bool readWrittenScene(const std::string& path, ExportSummary& summary) {
         return false;
     }
     std::set<std::string> textures;
-    for (const auto& root : file.roots) visit(root, summary, textures);
+    for (const auto& root : file.roots) visit(root, names, summary, textures);
     summary.textures.assign(textures.begin(), textures.end());
     if (summary.nonFiniteCoordinates > 0)
         summary.warnings.push_back(

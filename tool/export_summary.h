@@ -10,6 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tool/name_decoder.h"
+
 namespace pelmora::tool {
 
 struct ExportSummary {
@@ -41,8 +43,9 @@ struct ExportSummary {
 };
 
 // Reads the QMX file at `path` into the scene fields of `summary` (and its
-// size). Gives false, with an error added, when it cannot be read.
-bool readWrittenScene(const std::string& path, ExportSummary& summary);
+// size), its names decoded by `names`. Gives false, with an error added, when
+// it cannot be read.
+bool readWrittenScene(const std::string& path, ExportSummary& summary, const NameDecoder& names = NameDecoder());
 
 // A few lines for a person, without a trailing newline.
 std::string summaryText(const ExportSummary& summary);

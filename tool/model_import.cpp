@@ -12,6 +12,8 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include "tool/model_names.h"
+
 namespace pelmora::tool {
 namespace {
 
@@ -77,8 +79,6 @@ std::string documentName(std::string_view bytes) {
 
 namespace {
 
-std::string cutName(const char* name) { return documentName(name == nullptr ? std::string_view() : name); }
-
 // Model space (after the node transforms) to drawing space in millimetres.
 class Placement {
 public:
@@ -107,7 +107,7 @@ bool finite(const Point3& p) { return std::isfinite(p.x) && std::isfinite(p.y) &
 class Importer {
 public:
     Importer(const aiScene& scene, const Placement& placement, bool cameraAtNode)
-        : scene_(scene), placement_(placement), cameraAtNode_(cameraAtNode) {
+        : scene_(scene), placement_(placement), names_(drawing_.codePage), cameraAtNode_(cameraAtNode) {
         drawing_.classes = {"None"};
         hostsim::Layer layer;
         layer.name = kImportedLayerName;
@@ -124,8 +124,15 @@ public:
     }
 
     std::size_t meshObjects() const { return meshObjects_; }
+    std::vector<std::string> warnings() const { return names_.warnings(); }
 
 private:
+    // A model's name as the drawing holds it: made valid UTF-8 and cut, then
+    // in the drawing's code page, which may not hold every character.
+    std::string cutName(const char* name) {
+        return names_.hostName(documentName(name == nullptr ? std::string_view() : name));
+    }
+
     void collectNodeTransforms(const aiNode* node, const aiMatrix4x4& parent) {
         if (!node) return;
         aiMatrix4x4 global = parent * node->mTransformation;
@@ -331,6 +338,7 @@ private:
     const aiScene& scene_;
     const Placement& placement_;
     hostsim::Drawing drawing_;
+    CodePageNames names_;
     std::vector<std::pair<const aiNode*, aiMatrix4x4>> nodeTransforms_;
     std::multimap<std::string, std::size_t> nodeByName_;
     std::size_t meshObjects_ = 0;
@@ -381,6 +389,8 @@ hostsim::Drawing importModelInProcess(const std::string& path, const ModelImport
     Importer reader(*scene, placement, ext == ".gltf" || ext == ".glb");
     hostsim::Drawing drawing = reader.run();
     if (reader.meshObjects() == 0) throw ModelImportError(path + " holds no surfaces to export");
+    if (options.warning)
+        for (const std::string& text : reader.warnings()) options.warning(text);
     return drawing;
 }
 

@@ -33,6 +33,9 @@ struct ModelImportOptions {
     UpAxis up = UpAxis::Auto;     // Auto: Z for STL and PLY, Y for the rest
     // Told the fraction read so far (0 to 1); giving false stops the import.
     std::function<bool(double)> progress;
+    // Told each warning of an import that succeeded (names changed to fit the
+    // drawing's code page), also when the import ran in a child process.
+    std::function<void(const std::string&)> warning;
     double seconds = kDefaultImportSeconds;     // wall-clock time the import may take
     long memoryMiB = kDefaultImportMemoryMiB;   // memory the importing process may use
 };
@@ -55,7 +58,8 @@ hostsim::Drawing importModelInProcess(const std::string& path, const ModelImport
 
 // A name as the document may hold it: valid UTF-8 (a byte that is not part of
 // a well-formed sequence is read as Latin-1) of at most 255 bytes, cut at a
-// character boundary.
+// character boundary. The import then fits it to the drawing's code page
+// (tool/model_names.h).
 std::string documentName(std::string_view bytes);
 
 }  // namespace pelmora::tool

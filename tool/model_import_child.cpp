@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "tool/model_import.h"
 
@@ -30,8 +31,10 @@
 namespace pelmora::tool {
 namespace {
 
-// First byte of the child's answer.
+// First byte of the child's answer. A drawing may come after warnings, each
+// kAnswerWarning, its text, then a zero byte.
 constexpr char kAnswerDrawing = 'D';
+constexpr char kAnswerWarning = 'W';
 constexpr char kAnswerRefused = 'E';
 constexpr char kAnswerOutOfMemory = 'M';
 
@@ -64,8 +67,16 @@ bool writeAll(int fd, const char* data, std::size_t size) {
         _exit(sent ? 0 : 1);
     };
     try {
-        std::string text(1, kAnswerDrawing);
-        text += hostsim::serializeDrawing(importModelInProcess(path, options));
+        std::string text;
+        ModelImportOptions childOptions = options;
+        childOptions.warning = [&text](const std::string& warning) {
+            text += kAnswerWarning;
+            text += warning;
+            text += '\0';
+        };
+        const hostsim::Drawing drawing = importModelInProcess(path, childOptions);
+        text += kAnswerDrawing;
+        text += hostsim::serializeDrawing(drawing);
         _exit(writeAll(out, text.data(), text.size()) ? 0 : 1);
     } catch (const ModelImportError& refused) {
         refuse(refused.what());
@@ -195,6 +206,16 @@ hostsim::Drawing importModel(const std::string& path, const ModelImportOptions& 
                                    std::to_string(WTERMSIG(status)) + "), most likely for want of memory" + limits);
         throw ModelImportError("cannot import " + path + ": the importer failed" + limits);
     }
+    std::vector<std::string> warnings;
+    std::size_t start = 0;
+    while (start < answer.size() && answer[start] == kAnswerWarning) {
+        const std::size_t end = answer.find('\0', start);
+        if (end == std::string::npos) break;
+        warnings.push_back(answer.substr(start + 1, end - start - 1));
+        start = end + 1;
+    }
+    answer.erase(0, start);
+    if (answer.empty()) throw ModelImportError("cannot import " + path + ": the importer gave no drawing");
     switch (answer.front()) {
         case kAnswerRefused: throw ModelImportError(answer.substr(1));
         case kAnswerOutOfMemory:
@@ -203,12 +224,16 @@ hostsim::Drawing importModel(const std::string& path, const ModelImportOptions& 
         case kAnswerDrawing: break;
         default: throw ModelImportError("cannot import " + path + ": the importer gave no drawing");
     }
+    hostsim::Drawing drawing;
     try {
-        return hostsim::parseDrawing(std::string_view(answer).substr(1));
+        drawing = hostsim::parseDrawing(std::string_view(answer).substr(1));
     } catch (const hostsim::DocumentError& bad) {
         throw ModelImportError("cannot import " + path + ": the imported drawing is not valid" +
                                (bad.path().empty() ? std::string() : " at " + bad.path()) + ": " + bad.what());
     }
+    if (options.warning)
+        for (const std::string& text : warnings) options.warning(text);
+    return drawing;
 }
 
 }  // namespace pelmora::tool

@@ -7,7 +7,6 @@
 
 #include <assimp/material.h>
 
-#include "qmxread/qmx_json.h"
 
 namespace pelmora::tool {
 namespace {
@@ -71,7 +70,7 @@ aiMatrix4x4 lookingAlong(const aiVector3D& position, aiVector3D look) {
 
 class Builder {
 public:
-    explicit Builder(const qmxread::QmxFile& file) : file_(file) {}
+    Builder(const qmxread::QmxFile& file, const NameDecoder& names) : file_(file), names_(names) {}
 
     ConvertedScene run() {
         for (const Node& root : file_.roots) index(root);
@@ -118,7 +117,7 @@ private:
 
     // Names must tell the nodes apart: the glTF additions find nodes by name.
     std::string uniqueName(const std::string& raw, const char* fallback) {
-        std::string base = qmxread::displayText(raw);
+        std::string base = names_(raw);
         if (base.empty()) base = fallback;
         std::string name = base;
         for (int n = 2; !usedNames_.insert(name).second; ++n) name = base + " #" + std::to_string(n);
@@ -181,7 +180,7 @@ private:
             if (motion.name != "motionTexture" || !motion.payload) continue;
             const auto* file = motion.payload->find("fileName");
             if (!file || file->text.empty()) continue;
-            aiString path(qmxread::displayText(file->text));
+            aiString path(names_(file->text));
             const bool bump = floatOf(&motion, "bump", 0.0f) != 0.0f;
             if (bump) material->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_HEIGHT, bumpMaps++));
             else material->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_DIFFUSE, colourMaps++));
@@ -316,6 +315,7 @@ private:
     }
 
     const qmxread::QmxFile& file_;
+    NameDecoder names_;
     std::multimap<std::uint32_t, const Node*> byId_;
     std::set<std::string> usedNames_{"Scene"};
     std::vector<aiMaterial*> materials_;
@@ -332,6 +332,8 @@ private:
 
 }  // namespace
 
-ConvertedScene convertScene(const qmxread::QmxFile& file) { return Builder(file).run(); }
+ConvertedScene convertScene(const qmxread::QmxFile& file, const NameDecoder& names) {
+    return Builder(file, names).run();
+}
 
 }  // namespace pelmora::tool

@@ -13,6 +13,7 @@
 #include <assimp/scene.h>
 
 #include "qmxread/qmx_tree.h"
+#include "tool/name_decoder.h"
 
 namespace pelmora::tool {
 
@@ -48,7 +49,8 @@ inline constexpr double kLightIntensityScale = 1.3333333;
 // The camera's view angle is the half angle of its view times this.
 inline constexpr double kViewAngleScale = 1.414;
 
-// Needs a file read with decoded payloads.
-ConvertedScene convertScene(const qmxread::QmxFile& file);
+// Needs a file read with decoded payloads. Names and texture file names are
+// written as UTF-8, decoded by `names`.
+ConvertedScene convertScene(const qmxread::QmxFile& file, const NameDecoder& names = NameDecoder());
 
 }  // namespace pelmora::tool

@@ -21,8 +21,14 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/lists/partial" "$work/download"
+# The same archive the machine installs its packages from (a mirror or proxy
+# included), for the release it runs.
+codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+archive=$(apt-get indextargets --format '$(REPO_URI) $(RELEASE)' 2>/dev/null \
+  | awk -v r="$codename" '$2 == r { print $1; exit }')
+archive=${archive:-http://deb.debian.org/debian/}
 cat > "$work/sources.list" <<LIST
-deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian $(. /etc/os-release && echo "$VERSION_CODENAME") main
+deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $archive $codename main
 LIST
 apt_options=(-o "Dir::Etc::sourcelist=$work/sources.list" -o "Dir::Etc::sourceparts=-"
              -o "Dir::State::Lists=$work/lists" -o "APT::Get::List-Cleanup=0")

@@ -262,3 +262,79 @@ TEST(RealExport, SampleHouseReadsAndRoundTrips) {
 }
 
 }  // namespace
+
+namespace {
+
+// Names are 8-bit texts: the host's in its code page (1252 unless told), the
+// plug-in's fixed camera and light names in 932 whatever that is. Whatever
+// the bytes, the text tree and the JSON come out as UTF-8, and so do the
+// names of a conversion.
+TEST(InspectNames, DecodedFromTheCodePageAndAlwaysValidUtf8) {
+    TempFolder dir;
+    TNode root;
+    root.id = 1000;
+    root.type = 1;
+    auto child = [&root](std::uint32_t id, std::int32_t type, const std::string& name) -> TNode& {
+        TNode node;
+        node.id = id;
+        node.type = type;
+        node.name = name;
+        root.children.push_back(node);
+        return root.children.back();
+    };
+    child(1001, 2, "\x83\x4A\x83\x81\x83\x89");                        // the camera: カメラ in 932
+    child(1002, 16, "\x8F\xC6\x8E\xCB\x93\x5F>M\xF6" "bel");            // a named light's target, 照射点>Möbel
+    TNode& mesh = child(1003, 8, "M\xF6" "bel");                        // Möbel in 1252
+    mesh.subName = "Gr\xFCn";
+    mesh.dataFormat = 2;
+    mesh.data = currentMeshPayload();
+    child(1004, 0, "\x88\xD6\x8E\x71");                                 // 椅子 in 932
+    child(1005, 0, "a\x81\x01" "b");                                    // no 1252 character, a control one
+    const std::string file = (dir / "names.qmx").string();
+    spit(file, build(false, THeader{}, root));
+
+    const std::string camera = "\xE3\x82\xAB\xE3\x83\xA1\xE3\x83\xA9";  // カメラ
+    const std::string target = "\xE7\x85\xA7\xE5\xB0\x84\xE7\x82\xB9>M\xC3\xB6" "bel";
+    const std::string chairIn1252 = "\xCB\x86\xC3\x96\xC5\xBDq";        // ˆÖŽq
+    const std::string chair = "\xE6\xA4\x85\xE5\xAD\x90";               // 椅子
+    const std::string replacement = "\xEF\xBF\xBD";
+
+    ToolRun run = runTool(dir, {"inspect", file});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("node 1001 \"" + camera + "\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("node 1002 \"" + target + "\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("node 1003 \"M\xC3\xB6" "bel\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("node 1004 \"" + chairIn1252 + "\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("node 1005 \"a" + replacement + "\\u0001b\""), std::string::npos) << run.out;
+
+    for (const char* codePage : {"1252", "932"}) {
+        const bool japanese = std::string(codePage) == "932";
+        run = runTool(dir, {"inspect", file, "--json", "--raw", "--geometry", "--code-page", codePage});
+        ASSERT_EQ(run.status, 0) << run.err;
+        const auto json = nlohmann::json::parse(run.out);  // throws on anything but valid UTF-8
+        const auto& nodes = json["root"]["children"];
+        EXPECT_EQ(nodes[0]["name"], camera) << codePage;
+        EXPECT_EQ(nodes[4]["name"], "a" + replacement + "\x01" "b") << codePage;
+        EXPECT_EQ(nodes[3]["name"], japanese ? chair : chairIn1252);
+        if (!japanese) {
+            EXPECT_EQ(nodes[1]["name"], target);
+            EXPECT_EQ(nodes[2]["name"], "M\xC3\xB6" "bel");
+            EXPECT_EQ(nodes[2]["subName"], "Gr\xC3\xBCn");
+        }
+        EXPECT_EQ(nodes[2]["mesh"]["vertices"].size(), 4u);
+    }
+    run = runTool(dir, {"inspect", file, "--code-page", "1250"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("1250 is not a code page the tool decodes; give 1252 (Western), 932 (Japanese) or 65001"),
+              std::string::npos)
+        << run.err;
+
+    run = runTool(dir, {"convert", file, (dir / "names.gltf").string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto gltf = nlohmann::json::parse(slurp(dir / "names.gltf"));
+    std::vector<std::string> names;
+    for (const auto& node : gltf["nodes"]) names.push_back(node.value("name", ""));
+    EXPECT_NE(std::find(names.begin(), names.end(), "M\xC3\xB6" "bel"), names.end()) << gltf.dump();
+}
+
+}  // namespace

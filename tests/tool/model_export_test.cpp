@@ -6,6 +6,9 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <set>
+
+#include <nlohmann/json.hpp>
 
 #include "qmxread/qmx_reader.h"
 #include "support/temp_folder.h"
@@ -152,6 +155,51 @@ TEST_F(ModelExport, ObjMaterialsBecomeClassesAndTheUnitScales) {
                                                            std::fabs(v.z + 3.0f) < 1e-5);
     EXPECT_TRUE(found);
     EXPECT_EQ(file.roots.at(0).children.size(), 2u) << "no camera, no lights";
+}
+
+// The drawing holds names in its code page (1252): a character it lacks
+// becomes '?', with one warning per name (ten listed, the rest counted), on
+// stderr and in the summary, and the drawing still loads and exports.
+TEST_F(ModelExport, NamesTheDrawingsCodePageCannotHoldGetQuestionMarksAndAWarning) {
+    const std::string chair = "\xE6\xA4\x85\xE5\xAD\x90";  // 椅子
+    const std::string furniture = "M\xC3\xB6" "bel";        // Möbel: 1252 holds it
+    const std::string omega = "\xCE\xA9";                  // Ω
+    Strings names{chair, furniture, omega + "-Glas"};
+    for (int i = 1; i <= 10; ++i) names.push_back(omega + std::to_string(i));
+    std::string obj = "mtllib names.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\n", mtl;
+    for (const std::string& name : names) {
+        obj += "g " + name + "\nusemtl " + name + "\nf 1 2 3\n";
+        mtl += "newmtl " + name + "\nKd 0.5 0.5 0.5\n";
+    }
+    writeFile(folder_ / "names.mtl", mtl);
+    const std::string warning = "the model's name \"" + chair +
+                                "\" has characters code page 1252 (the drawing's) cannot hold; imported as \"??\"";
+
+    ToolResult r = exportModel("names.obj", obj, {"--json", "--mode", "1"});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_NE(r.err.find("pelmora: warning: " + warning), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("imported as \"?-Glas\""), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("and 2 more of the model's names"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find(furniture + "\" has"), std::string::npos) << "1252 holds it: " << r.err;
+    const auto summary = nlohmann::json::parse(r.out);
+    ASSERT_EQ(summary["warnings"].size(), 11u) << r.out;
+    EXPECT_EQ(summary["warnings"][0], warning);
+    std::set<std::string> meshNames;
+    const auto file = read();
+    for (const auto& node : file.roots.at(0).children) meshNames.insert(node.name);
+    EXPECT_EQ(meshNames, (std::set<std::string>{"??", "M\xF6" "bel", "?-Glas", "?1", "?2", "?3", "?4", "?5", "?6",
+                                                "?7", "?8", "?9", "?10"}));
+
+    // The drawing document `import` writes holds the same names, in UTF-8.
+    const std::string drawing = folder_ / "names.json";
+    r = runTool({"import", folder_ / "names.obj", "-o", drawing});
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_NE(r.err.find("pelmora import: warning: " + warning), std::string::npos) << r.err;
+    const auto document = nlohmann::json::parse(readFile(drawing));
+    EXPECT_EQ(document["classes"][1], "??");
+    EXPECT_EQ(document["classes"][2], furniture);
+    EXPECT_EQ(document["classes"][3], "?-Glas");
+    EXPECT_EQ(document["layers"][0]["objects"][1]["name"], furniture);
 }
 
 TEST_F(ModelExport, StlIsZUpUnlessToldOtherwise) {

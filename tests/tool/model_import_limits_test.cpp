@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "hostsim/code_page.h"
 #include "hostsim/drawing.h"
 #include "support/export_run_fixture.h"
 #include "support/temp_folder.h"
@@ -31,16 +32,18 @@ bool validUtf8(const std::string& text) {
     return tool::documentName(text) == text;  // valid text of at most 255 bytes comes back unchanged
 }
 
+// A loaded drawing holds its names in its code page: each must decode into
+// valid UTF-8 of at most 255 bytes.
 void expectDocumentNames(const hostsim::Drawing& drawing) {
-    for (const std::string& c : drawing.classes) {
-        EXPECT_TRUE(validUtf8(c)) << c;
-        EXPECT_LE(c.size(), 255u);
-    }
+    auto expectName = [&drawing](const std::string& name) {
+        const auto text = hostsim::toUtf8(name, drawing.codePage);
+        ASSERT_TRUE(text.has_value()) << name;
+        EXPECT_TRUE(validUtf8(*text)) << *text;
+        EXPECT_LE(text->size(), 255u);
+    };
+    for (const std::string& c : drawing.classes) expectName(c);
     for (const auto& layer : drawing.layers)
-        for (const auto& object : layer.objects) {
-            EXPECT_TRUE(validUtf8(object.name)) << object.name;
-            EXPECT_LE(object.name.size(), 255u);
-        }
+        for (const auto& object : layer.objects) expectName(object.name);
 }
 
 TEST(ModelImportLimits, EveryHostileModelEndsInARefusalOrADrawingWithinTheLimits) {
