@@ -115,7 +115,8 @@ public:
             for (float v : values) {
                 char text[64];
                 std::snprintf(text, sizeof text, "%.5f", static_cast<double>(v));
-                line += (line.empty() ? "" : " ") + std::string(text);
+                if (!line.empty()) line += ' ';
+                line += text;
             }
             raw(line);
             lineEnd();
