@@ -1,9 +1,10 @@
 # The Windows cross build of what tests the plug-in: GoogleTest from the
 # sources Debian ships, the header-only JSON library copied from the build
 # machine, simdjson from Debian's source package (windows/fetch-simdjson.sh),
-# the QMX reader, the emulated host, the tool (pelmora.exe), every test
-# program that does not need the Linux tool, and the tool's Windows tests. CTest runs them under Wine
-# through windows/wine_run.sh, with a Wine prefix inside the build folder.
+# the QMX reader, the emulated host, the tool (pelmora.exe, with the
+# header-only command-line library copied too), every test program that does
+# not need the Linux tool, and the Windows tool's tests. CTest runs them under
+# Wine through windows/wine_run.sh, with a Wine prefix inside the build folder.
 enable_testing()
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/windows/wine_run.sh ${CMAKE_BINARY_DIR}/wine-prefix)
 
@@ -23,12 +24,11 @@ endif()
 # A private copy, so that no other header of the build machine's include
 # folder can reach the cross compiler.
 file(COPY ${PELMORA_JSON_INCLUDE}/nlohmann DESTINATION ${CMAKE_BINARY_DIR}/private-include)
-add_library(pelmora_private_json INTERFACE)
-target_include_directories(pelmora_private_json SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/private-include)
-add_library(nlohmann_json::nlohmann_json ALIAS pelmora_private_json)
-# The tool's command-line library, header-only too.
 file(COPY ${PELMORA_CLI11_INCLUDE}/CLI DESTINATION ${CMAKE_BINARY_DIR}/private-include)
-add_library(CLI11::CLI11 ALIAS pelmora_private_json)
+add_library(pelmora_private_headers INTERFACE)
+target_include_directories(pelmora_private_headers SYSTEM INTERFACE ${CMAKE_BINARY_DIR}/private-include)
+add_library(nlohmann_json::nlohmann_json ALIAS pelmora_private_headers)
+add_library(CLI11::CLI11 ALIAS pelmora_private_headers)
 
 # Debian's simdjson is a Linux library only; its single-file build compiles
 # for 32-bit Windows (with the portable kernel: the fast ones need 64 bits).

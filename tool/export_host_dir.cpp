@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 std::string defaultHostDir() {
     std::string folder = system::defaultDataFolder();
-    if (folder.empty()) throw HostDirError("no host folder: set --host-dir, HOME or XDG_DATA_HOME");
+    if (folder.empty()) throw HostDirError(std::string("no host folder: set ") + system::dataFolderSettings());
     return folder;
 }
 

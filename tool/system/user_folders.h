@@ -10,4 +10,7 @@ namespace pelmora::tool::system {
 // environment names none.
 std::string defaultDataFolder();
 
+// What to set when there is none: "--host-dir, HOME or XDG_DATA_HOME".
+const char* dataFolderSettings();
+
 }  // namespace pelmora::tool::system

@@ -13,4 +13,6 @@ std::string defaultDataFolder() {
     return {};
 }
 
+const char* dataFolderSettings() { return "--host-dir, HOME or XDG_DATA_HOME"; }
+
 }  // namespace pelmora::tool::system

@@ -14,4 +14,6 @@ std::string defaultDataFolder() {
     return {};
 }
 
+const char* dataFolderSettings() { return "--host-dir or APPDATA"; }
+
 }  // namespace pelmora::tool::system
