@@ -1,4 +1,4 @@
-// What a runner (the command-line tool, the tests, the Windows test runner)
+// What a runner (the command-line tool on Linux and on Windows, the tests)
 // supplies in place of the platform's dialogs, keys and cursors. Until a
 // runner installs hooks the platform's own calls are used: the Windows dialogs,
 // keys and cursors, or quiet defaults where there are none. Once installed,
