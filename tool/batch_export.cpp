@@ -9,6 +9,7 @@
 #include <iostream>
 #include <iterator>
 #include <map>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
@@ -112,7 +113,9 @@ int runBatchExport(const BatchRequest& request) {
         return kExitFailure;
     }
 
-    system::ChildProcesses children;
+    // Holds Ctrl+C from here until the last export process ended.
+    std::optional<system::ChildProcesses> children;
+    children.emplace();
     const int width = std::clamp(request.jobs, 1, kMaxJobs);
     std::vector<bool> slotBusy(static_cast<std::size_t>(width), false);
     std::size_t next = 0, done = 0, running = 0;
@@ -121,7 +124,7 @@ int runBatchExport(const BatchRequest& request) {
         const std::string base = scratchDir + "/" + std::to_string(&job - jobs.data());
         job.outFile = base + ".out";
         job.errFile = base + ".err";
-        if (!children.start(slot, childArguments(request.single, job.input, job.output), job.outFile, job.errFile,
+        if (!children->start(slot, childArguments(request.single, job.input, job.output), job.outFile, job.errFile,
                             job.errors)) {
             job.status = kExitFailure;
             return false;
@@ -139,7 +142,7 @@ int runBatchExport(const BatchRequest& request) {
     };
 
     while (done < jobs.size()) {
-        while (running < static_cast<std::size_t>(width) && next < jobs.size() && children.interrupts() == 0) {
+        while (running < static_cast<std::size_t>(width) && next < jobs.size() && children->interrupts() == 0) {
             int slot = 0;
             while (slotBusy[static_cast<std::size_t>(slot)]) ++slot;
             Job& job = jobs[next++];
@@ -161,7 +164,7 @@ int runBatchExport(const BatchRequest& request) {
             }
             break;
         }
-        const std::optional<system::ChildProcesses::Ended> ended = children.waitForOne();
+        const std::optional<system::ChildProcesses::Ended> ended = children->waitForOne();
         if (!ended) break;
         for (Job& job : jobs) {
             if (!job.running || job.slot != ended->slot) continue;
@@ -180,6 +183,7 @@ int runBatchExport(const BatchRequest& request) {
             report(job);
         }
     }
+    children.reset();
     std::error_code ignored;
     fs::remove_all(system::pathOf(scratchDir), ignored);
 
