@@ -1,6 +1,10 @@
-# The Windows package: a ZIP with pelmora.dll, the example template folder and
-# the install text (CR LF line ends, for every Windows editor).
+# The Windows package: a ZIP with pelmora.dll, the tool pelmora.exe beside it
+# (when the build makes it), the example template folder and the install text
+# (CR LF line ends, for every Windows editor).
 install(TARGETS pelmora_plugin LIBRARY DESTINATION . RUNTIME DESTINATION .)
+if(TARGET pelmora)
+  install(TARGETS pelmora RUNTIME DESTINATION .)
+endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/host/Pelmora DESTINATION .)
 configure_file(${PROJECT_SOURCE_DIR}/windows/INSTALL.txt.in ${CMAKE_BINARY_DIR}/INSTALL.txt @ONLY NEWLINE_STYLE WIN32)
 install(FILES ${CMAKE_BINARY_DIR}/INSTALL.txt DESTINATION .)

@@ -42,13 +42,13 @@ installed=build/win32/package-check
 rm -rf "$installed"
 python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$zip" "$installed"
 top=$(ls -d "$installed"/pelmora-*-win32)
-for f in pelmora.dll INSTALL.txt Pelmora/_id_table.txt; do
+for f in pelmora.dll pelmora.exe INSTALL.txt Pelmora/_id_table.txt; do
   [ -f "$top/$f" ] || { echo "$zip lacks $f" >&2; exit 1; }
 done
 diff -r examples/host/Pelmora "$top/Pelmora"
 cp examples/house.json "$installed/house.json"
-windows/wine_run.sh "$PWD/build/win32/wine-prefix" build/win32/tool/pelmora.exe export "$installed/house.json" \
-  -o "$installed/house.qmx" --host-dir "$top" --mode 2 --module "$top/pelmora.dll"
+windows/wine_run.sh "$PWD/build/win32/wine-prefix" "$top/pelmora.exe" export "$installed/house.json" \
+  -o "$installed/house.qmx" --host-dir "$top" --mode 2
 cmp build/win32/wine-checks/linux/house.qmx "$installed/house.qmx"
 echo "$zip: $(stat -c %s "$zip") bytes; its module exports the house byte for byte as on Linux"
 echo "Windows build and checks took $(( $(date +%s) - start )) s"
