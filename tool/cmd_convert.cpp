@@ -15,11 +15,12 @@
 #include "tool/code_page_option.h"
 #include "tool/commands.h"
 #include "tool/convert_model.h"
+#include "tool/lower_case.h"
 #include "tool/qmx_replay.h"
 #include "tool/system/file_creation.h"
 #include "tool/system/interrupt_signal.h"
-#include "tool/system/process.h"
 #include "tool/system/path_text.h"
+#include "tool/system/process.h"
 
 namespace pelmora::tool {
 
@@ -27,16 +28,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // From --format, else from the output's extension; nullopt when neither tells.
 std::optional<OutputFormat> outputFormat(const ConvertOptions& options) {
-    std::string name = lower(options.format);
+    std::string name = asciiLower(options.format);
     if (name.empty()) {
-        name = lower(system::textOf(system::pathOf(options.output).extension()));
+        name = lowerExtension(options.output);
         if (!name.empty()) name.erase(0, 1);
     }
     if (name == "qmx") return OutputFormat{"", "QMX"};

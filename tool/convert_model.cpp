@@ -10,6 +10,7 @@
 #include "qmxread/qmx_reader.h"
 #include "tool/commands.h"
 #include "tool/gltf_additions.h"
+#include "tool/lower_case.h"
 #include "tool/name_decoder.h"
 #include "tool/progress_line.h"
 #include "tool/scene_to_model.h"
@@ -18,11 +19,6 @@ namespace pelmora::tool {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "pelmora convert: %s\n", message.c_str());
@@ -35,7 +31,7 @@ std::optional<OutputFormat> modelLibraryFormat(const std::string& name, bool byE
     Assimp::Exporter exporter;
     for (std::size_t i = 0; i < exporter.GetExportFormatCount(); ++i) {
         const aiExportFormatDesc* desc = exporter.GetExportFormatDescription(i);
-        if (name == lower(desc->id) || (byExtension && name == lower(desc->fileExtension)))
+        if (name == asciiLower(desc->id) || (byExtension && name == asciiLower(desc->fileExtension)))
             return OutputFormat{desc->id, desc->description, false, false, false, true};
     }
     return std::nullopt;

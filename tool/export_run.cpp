@@ -22,13 +22,14 @@
 #include "tool/export_module.h"
 #include "tool/export_summary.h"
 #include "tool/interrupt.h"
+#include "tool/lower_case.h"
 #include "tool/progress_line.h"
 #include "tool/staging_file.h"
 #include "tool/system/file_creation.h"
 #include "tool/system/file_status.h"
 #include "tool/system/interrupt_signal.h"
-#include "tool/system/terminal.h"
 #include "tool/system/path_text.h"
+#include "tool/system/terminal.h"
 
 namespace pelmora::tool {
 namespace {
@@ -81,12 +82,6 @@ int firstNonSpace(const std::string& path) {
     while (c == ' ' || c == '\t' || c == '\r' || c == '\n');
     std::fclose(file);
     return c;
-}
-
-std::string lowerExtension(const std::string& path) {
-    std::string ext = system::textOf(system::pathOf(path).extension());
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
 }
 
 InputKind kindOf(const std::string& path) {

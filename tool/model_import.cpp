@@ -12,6 +12,7 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include "tool/lower_case.h"
 #include "tool/model_names.h"
 
 namespace pelmora::tool {
@@ -28,12 +29,6 @@ constexpr double kMinimumTargetDistance = 1.0;  // model units
 constexpr std::int16_t kLightDirectional = 0;
 constexpr std::int16_t kLightPoint = 1;
 constexpr std::int16_t kLightSpot = 2;
-
-std::string lowerExtension(const std::string& path) {
-    std::string ext = std::filesystem::path(path).extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext;
-}
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include "tool/commands.h"
 #include "tool/convert_model.h"
 #include "tool/export_module.h"
+#include "tool/lower_case.h"
 #include "tool/model_import.h"
 
 namespace pelmora::tool {
@@ -18,15 +19,6 @@ constexpr const char* kNoModelFiles =
 constexpr const char* kNoPreview =
     "preview is not supported by the Windows build of pelmora (it has no PNG library); render the QMX file "
     "with `pelmora preview` on Linux";
-
-std::string lowerExtension(const std::string& path) {
-    const std::size_t dot = path.find_last_of('.');
-    const std::size_t slash = path.find_last_of("\\/");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    std::string ext = path.substr(dot);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
 
 int unsupported(const char* command, const char* text) {
     std::fprintf(stderr, "pelmora %s: %s\n", command, text);

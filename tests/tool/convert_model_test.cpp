@@ -28,9 +28,7 @@ using exporttest::writeFile;
 using Json = nlohmann::json;
 using Strings = std::vector<std::string>;
 
-constexpr int kExitOk = 0;
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using namespace exporttest::outcome;
 
 Json inspect(const std::string& qmx) {
     ToolResult r = runTool({"inspect", qmx, "--json", "--geometry"});

@@ -31,10 +31,9 @@ using exporttest::ToolResult;
 using exporttest::writeFile;
 using Strings = std::vector<std::string>;
 
-constexpr int kExitOk = 0, kExitCancelled = 3;
 constexpr const char* kPrevious = "the previous export, kept byte for byte";
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using namespace exporttest::outcome;
 
 bool completeQmx(const std::string& path) {
     try {

@@ -23,8 +23,7 @@ using exporttest::TempFolder;
 using exporttest::ToolResult;
 using exporttest::writeFile;
 using Strings = std::vector<std::string>;
-
-constexpr int kExitOk = 0, kExitUsage = 2;
+using namespace exporttest::outcome;
 
 // A triangle of material Glass, a camera at (0, 1, 5) looking down -Z, a point
 // light Lamp at (0, 3, 0) with colour (2, 1, 0.5) and a spot light Spot at

@@ -26,7 +26,7 @@ using exporttest::writeFile;
 
 const fs::path kHostile = fs::path(PELMORA_SOURCE_DIR) / "tests/data/hostile-models";
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using namespace exporttest::outcome;
 
 bool validUtf8(const std::string& text) {
     return tool::documentName(text) == text;  // valid text of at most 255 bytes comes back unchanged

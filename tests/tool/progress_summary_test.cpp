@@ -31,9 +31,7 @@ using exporttest::writeFile;
 using Json = nlohmann::json;
 using Strings = std::vector<std::string>;
 
-constexpr int kExitOk = 0, kExitFailure = 1, kExitUsage = 2;
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using namespace exporttest::outcome;
 
 constexpr int kNoTerminal = -2;
 

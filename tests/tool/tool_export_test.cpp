@@ -27,9 +27,7 @@ using exporttest::ToolResult;
 using exporttest::writeFile;
 using Strings = std::vector<std::string>;
 
-constexpr int kExitOk = 0, kExitFailure = 1, kExitUsage = 2, kExitCancelled = 3;
-
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using namespace exporttest::outcome;
 
 struct Identity {
     ino_t inode = 0;
