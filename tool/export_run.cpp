@@ -278,6 +278,10 @@ private:
         return kExitOk;
     }
 
+    void printWarningsFrom(std::size_t first) {
+        for (std::size_t i = first; i < summary_.warnings.size(); ++i) report_.note("warning: " + summary_.warnings[i]);
+    }
+
     void reportHostMessage(const hostsim::ShownMessage& message, std::optional<int> mode) {
         std::string text = message.text + " (message " + std::to_string(message.list) + "/" +
                            std::to_string(message.index) + ")";
@@ -447,14 +451,16 @@ private:
         interruptAtStep("written");
         if (stopped()) return kExitCancelled;
         progress_.phase("reading back");
-        readWrittenScene(pluginStaging, summary_, NameDecoder(codePage));
+        // Warnings so far were printed when they came; the reading back may add its own.
+        const std::size_t printedWarnings = summary_.warnings.size();
+        if (!readWrittenScene(pluginStaging, summary_, NameDecoder(codePage))) report_.print(summary_.errors.back());
         summary_.bytes = staged;
         progress_.clear();
 
         if (request_.dryRun) {
             if (stopped()) return kExitCancelled;
             report_.note("dry run: " + summary_.output + " would be written; nothing was changed");
-            for (const auto& warning : summary_.warnings) report_.note("warning: " + warning);
+            printWarningsFrom(printedWarnings);
             return kExitOk;
         }
 
@@ -476,7 +482,7 @@ private:
             interruptAtStep("replaced");
         }
         if (!request_.quiet && !request_.json) report_.note("wrote " + summary_.output);
-        for (const auto& warning : summary_.warnings) report_.note("warning: " + warning);
+        printWarningsFrom(printedWarnings);
         if (InterruptScope::raised())
             report_.note("Ctrl+C came after " + summary_.output + " was replaced; the file is complete");
 

@@ -59,7 +59,7 @@ TEST_F(Messages, BadOutputsAreRefusedBeforeTheExportWithTheirPath) {
 
     r = runTool({"export", drawing_, "-o", folder_ / "scene.txt", "--host-dir", hostDir_});
     EXPECT_EQ(r.status, kExitOk) << r.err;
-    EXPECT_TRUE(contains(r.err, "warning: the output name scene.txt does not end in .qmx")) << r.err;
+    EXPECT_EQ(occurrences(r.err, "warning: the output name scene.txt does not end in .qmx"), 1) << r.err;
 }
 
 TEST_F(Messages, InputsThatAreNotWhatTheySeemSayWhatToDo) {

@@ -196,7 +196,7 @@ TEST_F(ExportTells, CoordinatesThatAreNotFiniteAreWarnedAbout) {
         {"type": "polygon", "points": [[0,0,0],[1e308,0,0],[1,1,0]]}]}]})");
     ToolResult r = exportWith({"--mode", "1"});
     EXPECT_EQ(r.status, kExitOk) << r.err;
-    EXPECT_TRUE(contains(r.err, "warning: the file holds 1 coordinates that are not finite numbers")) << r.err;
+    EXPECT_EQ(occurrences(r.err, "warning: the file holds 1 coordinates that are not finite numbers"), 1) << r.err;
     r = exportWith({"--mode", "1", "--force", "--json"});
     Json summary = Json::parse(r.out);
     EXPECT_EQ(summary["nonFiniteCoordinates"], 1);

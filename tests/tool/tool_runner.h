@@ -36,10 +36,15 @@ ToolResult finishTool(const StartedTool& started);
 ToolResult runTool(const std::vector<std::string>& arguments, const ToolOptions& options = {});
 
 // What the tests judge a run by: its exit status, as the README gives it, and
-// whether a text it printed holds a part.
+// whether (and how often) a text it printed holds a part.
 namespace outcome {
 inline constexpr int kExitOk = 0, kExitFailure = 1, kExitUsage = 2, kExitCancelled = 3;
 inline bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+inline int occurrences(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
+}
 }  // namespace outcome
 
 }  // namespace pelmora::exporttest
