@@ -58,12 +58,19 @@ void unmapPages(void* block, std::size_t) { VirtualFree(block, 0, MEM_RELEASE); 
 // Pages reset on Windows stay readable (their content undefined); nothing reads them again.
 bool dropPages(void* block, std::size_t bytes) { return VirtualAlloc(block, bytes, MEM_RESET, PAGE_READWRITE) != nullptr; }
 
+// In UTF-8, as the rest of the message: the system's own text is UTF-16.
 std::string systemMessage(DWORD error) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = length != 0 && text != nullptr ? std::string(text, length) : "Windows error " + std::to_string(error);
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string message;
+    if (length != 0 && text != nullptr) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+        message.resize(static_cast<std::size_t>(size > 0 ? size : 0));
+        if (size > 0) WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size, nullptr, nullptr);
+    }
     if (text != nullptr) LocalFree(text);
+    if (message.empty()) message = "Windows error " + std::to_string(error);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) message.pop_back();
     return message;
 }

@@ -1,6 +1,11 @@
 // Writing a drawing document: every value the model holds is written so that
 // loading the text gives an equal Drawing; the file is replaced atomically.
-#include <chrono>
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -194,12 +199,18 @@ std::string serializeDrawing(const Drawing& drawing) {
 
 namespace {
 
-// A name beside `target` that no file has yet; empty when none is found.
+// A name beside `target` that no file has yet; empty when none is found. The
+// process id keeps apart the exports of a batch that write back the same
+// drawing at once: a name one of them checked cannot be taken by another.
 std::string freshNameBeside(const std::string& target) {
+#ifdef _WIN32
+    const int process = _getpid();
+#else
+    const int process = static_cast<int>(::getpid());
+#endif
     static unsigned serial = 0;
-    const auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string candidate = target + ".new-" + std::to_string(stamp % 1000000007ULL) + "-" + std::to_string(++serial);
+        std::string candidate = target + ".new-" + std::to_string(process) + "-" + std::to_string(++serial);
         if (!platform::fileExists(candidate)) return candidate;
     }
     return {};

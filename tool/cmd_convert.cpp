@@ -56,11 +56,6 @@ int fail(const std::string& message) {
 
 // The QMX reader and the plug-in's scene writer open files by their narrow
 // name (on Windows in the ANSI code page).
-std::string unnamable(const std::string& path) {
-    return path + " cannot be opened by the QMX reader and writer: the system's ANSI code page has no character for "
-                  "part of its name; choose a path of other characters";
-}
-
 int runConvert(const ConvertOptions& options) {
     if (options.ascii && options.binary) return badInput("give --ascii or --binary, not both");
     std::error_code missing;
@@ -90,7 +85,7 @@ int runConvert(const ConvertOptions& options) {
     }
 
     std::string input;
-    if (!system::narrowPath(options.input, input)) return badInput(unnamable(options.input));
+    if (!system::narrowPath(options.input, input)) return badInput(system::narrowPathRefusal(options.input));
     qmxread::ReadOptions readOptions;
     readOptions.decodePayloads = false;  // a faithful copy needs the bytes, not their meaning
     qmxread::QmxFile file;
@@ -111,7 +106,7 @@ int runConvert(const ConvertOptions& options) {
     // A link named as the output stays a link: the file it points to is replaced.
     const std::string target = platform::replacementTarget(options.output);
     std::string narrowTarget;
-    if (!system::narrowPath(target, narrowTarget)) return badInput(unnamable(options.output));
+    if (!system::narrowPath(target, narrowTarget)) return badInput(system::narrowPathRefusal(options.output));
     const std::string reserved = reserveTempPath(system::pathOf(target));
     if (reserved.empty()) return fail("cannot create a file beside " + target);
     // Removed unless moved into place, without allocating.
@@ -124,7 +119,7 @@ int runConvert(const ConvertOptions& options) {
     } temp{reserved};
     // Named in the same characters as the target, so the narrow name exists.
     std::string narrowReserved;
-    if (!system::narrowPath(reserved, narrowReserved)) return badInput(unnamable(options.output));
+    if (!system::narrowPath(reserved, narrowReserved)) return badInput(system::narrowPathRefusal(options.output));
     const int result = writer.write(narrowReserved.c_str(), &scene);
     if (!succeeded(result)) return fail("writing " + options.output + " failed (result " + std::to_string(result) + ")");
     if (!platform::replaceFile(narrowReserved, narrowTarget)) return fail("cannot move the written file to " + options.output);

@@ -30,9 +30,13 @@ struct InspectOptions {
 int runInspect(const InspectOptions& options) {
     std::error_code missing;
     std::string narrow;  // as the reader opens it (ANSI on Windows)
-    if (!std::filesystem::exists(system::pathOf(options.file), missing) || !system::narrowPath(options.file, narrow)) {
-        // Bad input, as for export and convert.
+    // Bad input, as for export and convert.
+    if (!std::filesystem::exists(system::pathOf(options.file), missing)) {
         std::fprintf(stderr, "pelmora inspect: %s: no such file\n", options.file.c_str());
+        return kExitUsage;
+    }
+    if (!system::narrowPath(options.file, narrow)) {
+        std::fprintf(stderr, "pelmora inspect: %s\n", system::narrowPathRefusal(options.file).c_str());
         return kExitUsage;
     }
     qmxread::QmxFile file;

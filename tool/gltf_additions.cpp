@@ -60,12 +60,15 @@ void addTo(Json& gltf, const std::vector<ConvertedCamera>& cameras, const std::v
         switch (light.kind) {
             case ConvertedLight::Kind::Directional: entry["type"] = "directional"; break;
             case ConvertedLight::Kind::Point: entry["type"] = "point"; break;
-            case ConvertedLight::Kind::Spot:
+            case ConvertedLight::Kind::Spot: {
                 entry["type"] = "spot";
-                // glTF counts the cone from its axis: half the full angles.
-                entry["spot"] = {{"innerConeAngle", light.innerCone / 2.0},
-                                 {"outerConeAngle", std::min(light.outerCone / 2.0, 3.14159265358979 / 2.0)}};
+                // glTF counts the cone from its axis: half the full angles; it
+                // wants the inner cone strictly inside the outer one.
+                const double outer = light.outerCone / 2.0;
+                entry["spot"] = {{"innerConeAngle", std::min(light.innerCone / 2.0, std::nextafter(outer, 0.0))},
+                                 {"outerConeAngle", outer}};
                 break;
+            }
         }
         (*node)["extensions"][kLightsExtension] = {{"light", punctual.size()}};
         punctual.push_back(std::move(entry));

@@ -40,6 +40,7 @@ fi
 ( cd "$work/download" && apt-get "${apt_options[@]}" -q source --download-only "simdjson=$version" ) \
   >"$work/source.log" 2>&1 || { cat "$work/source.log" >&2; echo "fetch-simdjson: could not download simdjson $version's sources" >&2; exit 1; }
 orig=$(ls "$work"/download/simdjson_*.orig.tar.* | head -n 1)
+rm -rf "$dest.partial"
 mkdir -p "$dest.partial"
 tar -xf "$orig" -C "$dest.partial" --strip-components=1
 rm -rf "$dest"

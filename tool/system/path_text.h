@@ -26,6 +26,12 @@ inline std::string textOf(const std::filesystem::path& path) {
 // code page has no character for some of it.
 bool narrowPath(const std::string& utf8, std::string& narrow);
 
+// What to tell a user whose path narrowPath refused.
+inline std::string narrowPathRefusal(const std::string& utf8) {
+    return utf8 + " cannot be opened by the QMX reader and writer: the system's ANSI code page has no character for "
+                  "part of its name; choose a path of other characters";
+}
+
 // std::fopen for a UTF-8 path.
 std::FILE* openFile(const std::string& utf8, const char* mode);
 
