@@ -18,8 +18,6 @@ namespace {
 constexpr std::int32_t kIsVisibleService = 69;
 constexpr std::int32_t kFirstModeItem = 4;
 constexpr int kModeCount = 4;
-// The plug-in's writer fills this name beside the chosen path first.
-constexpr const char* kWriterSuffix = ".pelmora-tmp";
 
 ExportHookState& stateOf(void* user) { return *static_cast<ExportHookState*>(user); }
 
@@ -32,14 +30,13 @@ extern "C" void hookMessageBox(const char* text, void* user) {
 
 extern "C" int hookSaveDialog(const char*, const char*, const char*, char* outPath, int capacity, void* user) {
     ExportHookState& state = stateOf(user);
-    ++state.saveDialogCalls;
     std::error_code error;
     // The overwrite prompt of the save dialog: only --force says yes.
     if (std::filesystem::exists(system::pathOf(state.targetPath), error) && !state.force) {
         state.refusedOverwrite = true;
         return 2;
     }
-    const std::string& answer = state.pluginAnswerPath.empty() ? state.answerPath : state.pluginAnswerPath;
+    const std::string& answer = state.pluginAnswerPath;
     if (capacity <= 0 || answer.size() >= static_cast<std::size_t>(capacity)) {
         state.pathTooLong = true;
         return 2;
@@ -57,7 +54,7 @@ extern "C" int hookSaveDialog(const char*, const char*, const char*, char* outPa
         state.showCollection();
         state.progress->show();
         // The writer's first file marks the end of the collection.
-        state.progress->nextPhaseWhenFileAppears(state.answerPath + kWriterSuffix,
+        state.progress->nextPhaseWhenFileAppears(state.writerPath,
                                                  "writing " + system::textOf(system::pathOf(state.targetPath).filename()));
     }
     return 1;
@@ -72,7 +69,6 @@ extern "C" int hookAbortRequested(void* user) {
 
 extern "C" void hookBusyCursor(int, std::int32_t, void* user) {
     ExportHookState& state = stateOf(user);
-    ++state.progressUpdates;
     state.showCollection();
 }
 

@@ -24,6 +24,7 @@ struct ExportHookState {
     std::string targetPath;  // absolute: the file the user named
     std::string answerPath;  // what the save dialog answers: the staging file beside the target
     std::string pluginAnswerPath;  // the same as the plug-in's file calls take it (ANSI on Windows)
+    std::string writerPath;        // where the plug-in's writer puts the bytes first
     bool force = false;
     ProgressLine* progress = nullptr;
     const hostsim::EmulatedHost* host = nullptr;
@@ -36,13 +37,11 @@ struct ExportHookState {
     int interruptAtPoll = 0;
 
     // What happened during the run.
-    int saveDialogCalls = 0;
     bool saveAnswered = false;      // the dialog was answered with the path
     bool refusedOverwrite = false;  // the file exists and --force was not given
     bool pathTooLong = false;
     std::vector<std::string> messageBoxes;
     int abortPolls = 0;
-    int progressUpdates = 0;
     int visitedBaseline = 0;  // visibility questions asked before the geometry pass
 
     PelmoraPortableHooks hooks();

@@ -143,12 +143,10 @@ public:
 private:
     int finish(int status) {
         summary_.exitStatus = status;
-        if (summary_.status.empty()) {
-            summary_.status = status == kExitOk          ? (request_.dryRun ? "dry-run" : "written")
-                              : status == kExitUsage     ? "bad-input"
-                              : status == kExitCancelled ? (stoppedByUser_ ? "stopped" : "cancelled")
-                                                         : "failed";
-        }
+        summary_.status = status == kExitOk          ? (request_.dryRun ? "dry-run" : "written")
+                          : status == kExitUsage     ? "bad-input"
+                          : status == kExitCancelled ? (stoppedByUser_ ? "stopped" : "cancelled")
+                                                     : "failed";
         if (request_.json) {
             std::cout << summaryJson(summary_).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
                       << std::endl;
@@ -295,8 +293,7 @@ private:
             else
                 text += ": the chosen mode finds no polygons; try another --mode (2 takes every visible layer)";
         }
-        summary_.errors.push_back(text);
-        report_.print(text);
+        report_.error(text);
     }
 
     int exportOnce() {
@@ -377,6 +374,7 @@ private:
         ExportHookState state;
         state.targetPath = summary_.output;
         state.answerPath = staging.path();
+        state.writerPath = staging.writerPath();
         state.pluginAnswerPath = pluginStaging;
         state.force = request_.force || request_.dryRun;
         state.interruptAtPoll = interruptSeam();
@@ -396,7 +394,6 @@ private:
         });
 
         progress_.phase("checking the drawing");
-        const long long stagedBefore = fileSize(staging.path());
         {
             PelmoraPortableHooks hooks = state.hooks();
             // Template file names reach the plug-in in the host's code page, as on Windows.
@@ -414,7 +411,8 @@ private:
             report_.error("host fault: " + std::to_string(leaked) + " temporary objects were never disposed");
 
         const long long staged = fileSize(staging.path());
-        const bool written = state.saveAnswered && staged > 0 && staged != stagedBefore;
+        // The staging file is new and empty until the plug-in's write lands in it.
+        const bool written = state.saveAnswered && staged > 0;
 
         if (!host.messages().empty()) return kExitFailure;
         if (!written) {
@@ -481,7 +479,7 @@ private:
             staging.release();
             interruptAtStep("replaced");
         }
-        if (!request_.quiet && !request_.json) report_.note("wrote " + summary_.output);
+        if (!request_.json) report_.note("wrote " + summary_.output);
         printWarningsFrom(printedWarnings);
         if (InterruptScope::raised())
             report_.note("Ctrl+C came after " + summary_.output + " was replaced; the file is complete");

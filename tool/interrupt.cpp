@@ -48,7 +48,6 @@ InterruptScope::~InterruptScope() {
 }
 
 bool InterruptScope::raised() { return g_raised != 0; }
-void InterruptScope::raise() { g_raised = 1; }
 void InterruptScope::clear() { g_raised = 0; }
 
 void InterruptScope::removeOnQuit(int slot, const std::string& path) {

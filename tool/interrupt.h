@@ -21,14 +21,13 @@ public:
     InterruptScope& operator=(const InterruptScope&) = delete;
 
     static bool raised();
-    static void raise();  // as if Ctrl+C had been pressed once
     static void clear();
 
-    // Files a second Ctrl+C removes before the process ends (at most four;
-    // empty slots are skipped). Paths are copied into fixed storage, since
-    // the signal handler may not allocate.
+    // Files a second Ctrl+C removes before the process ends (the staging file
+    // and the writer's file beside it; empty slots are skipped). Paths are
+    // copied into fixed storage, since the signal handler may not allocate.
     static void removeOnQuit(int slot, const std::string& path);
-    static constexpr int kSlots = 4;
+    static constexpr int kSlots = 2;
     static void forgetRemovals() noexcept;
 
     // Holds Ctrl+C back for the life of the object: a signal that comes

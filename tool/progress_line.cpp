@@ -70,12 +70,6 @@ void ProgressLine::detail(const std::string& text) {
     drawLocked(false);
 }
 
-void ProgressLine::watchFile(const std::string& path) {
-    if (!enabled_) return;
-    std::lock_guard<std::mutex> lock(mutex_);
-    watched_ = path;
-}
-
 void ProgressLine::nextPhaseWhenFileAppears(const std::string& path, const std::string& label) {
     if (!enabled_) return;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -117,15 +111,15 @@ void ProgressLine::finish() {
 void ProgressLine::drawLocked(bool force) {
     if (finished_ || label_.empty()) return;
     auto now = Clock::now();
+    // Checked before anything else: the collection calls this on every abort poll.
+    if (!force && drawn_ && now - lastDraw_ < kMinimumRedraw) return;
     if (!awaitedFile_.empty() && system::fileSize(awaitedFile_) >= 0) {
         label_ = awaitedLabel_;
         watched_ = awaitedFile_;
         permille_->store(-1);
         phaseStart_ = now;
         awaitedFile_.clear();
-        force = true;
     }
-    if (!force && drawn_ && now - lastDraw_ < kMinimumRedraw) return;
     lastDraw_ = now;
     if (!watched_.empty()) {
         if (const long long size = system::fileSize(watched_); size >= 0) detail_ = bytesText(size);

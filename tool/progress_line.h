@@ -30,9 +30,6 @@ public:
     // kept in memory shared with it, and this process draws it.
     void fraction(double done);
     void detail(const std::string& text);
-    // The size of this file (when it exists) is shown as the detail.
-    void watchFile(const std::string& path);
-
     // When `path` appears, the phase `label` begins and shows the file's size.
     void nextPhaseWhenFileAppears(const std::string& path, const std::string& label);
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "scene/write_scene.h"
 #include "tool/interrupt.h"
 #include "tool/system/file_creation.h"
 #include "tool/system/file_status.h"
@@ -15,9 +16,6 @@ namespace pelmora::tool {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The plug-in's writer puts the bytes into this name beside the chosen path first.
-constexpr const char* kWriterSuffix = ".pelmora-tmp";
 
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.find_last_of(system::kPathSeparators);
@@ -35,11 +33,12 @@ StagingFile::StagingFile(const std::string& target) {
     for (const std::string& stem : stems) {
         for (int attempt = 0; attempt < 20; ++attempt) {
             std::string candidate = folder + stem + (attempt ? std::string("-") + std::to_string(attempt) : std::string()) + ".part";
-            if (candidate.size() + std::char_traits<char>::length(kWriterSuffix) > limit) break;
+            std::string writer = temporaryPathFor(candidate);
+            if (candidate.size() > limit || writer.empty()) break;
             const system::NewFile created = system::createNewFile(candidate);
             if (created == system::NewFile::Created) {
                 path_ = candidate;
-                writerPath_ = candidate + kWriterSuffix;
+                writerPath_ = std::move(writer);
                 registerForQuit();
                 return;
             }
@@ -53,7 +52,7 @@ StagingFile StagingFile::inPrivateFolder() {
     staging.privateFolder_ = system::makePrivateFolder("pelmora-dry-run");
     if (staging.privateFolder_.empty()) return staging;
     staging.path_ = staging.privateFolder_ + "/scene.qmx";
-    staging.writerPath_ = staging.path_ + kWriterSuffix;
+    staging.writerPath_ = temporaryPathFor(staging.path_);
     staging.registerForQuit();
     return staging;
 }

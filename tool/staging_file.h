@@ -23,6 +23,8 @@ public:
     StagingFile& operator=(const StagingFile&) = delete;
 
     const std::string& path() const { return path_; }
+    // Where the plug-in's writer puts the bytes first, beside path().
+    const std::string& writerPath() const { return writerPath_; }
     // After the file was moved away (or should stay): nothing to take away.
     void release() { path_.clear(); }
     // Removes the staging file and the writer's partial files now.
