@@ -17,10 +17,8 @@
 #include "tool/convert_model.h"
 #include "tool/lower_case.h"
 #include "tool/qmx_replay.h"
-#include "tool/system/file_creation.h"
-#include "tool/system/interrupt_signal.h"
+#include "tool/staging_file.h"
 #include "tool/system/path_text.h"
-#include "tool/system/process.h"
 
 namespace pelmora::tool {
 
@@ -70,19 +68,12 @@ int runConvert(const ConvertOptions& options) {
     const fs::path folder = fs::absolute(system::pathOf(options.output), missing).parent_path();
     if (!fs::is_directory(folder, missing))
         return badInput("the output folder " + system::textOf(folder) + " does not exist; create it or choose another path");
-    if (!format->assimpId.empty()) {
-        std::error_code ec;
-        if (fs::exists(system::pathOf(options.output), ec) &&
-            fs::equivalent(system::pathOf(options.input), system::pathOf(options.output), ec))
-            return fail(options.output + " is the input file; write the conversion to another path");
-        return convertToModel(options, *format);
-    }
-
     std::error_code ec;
     if (fs::exists(system::pathOf(options.output), ec) &&
         fs::equivalent(system::pathOf(options.input), system::pathOf(options.output), ec)) {
         return fail(options.output + " is the input file; write the conversion to another path");
     }
+    if (!format->assimpId.empty()) return convertToModel(options, *format);
 
     std::string input;
     if (!system::narrowPath(options.input, input)) return badInput(system::narrowPathRefusal(options.input));
@@ -107,42 +98,20 @@ int runConvert(const ConvertOptions& options) {
     const std::string target = platform::replacementTarget(options.output);
     std::string narrowTarget;
     if (!system::narrowPath(target, narrowTarget)) return badInput(system::narrowPathRefusal(options.output));
-    const std::string reserved = reserveTempPath(system::pathOf(target));
-    if (reserved.empty()) return fail("cannot create a file beside " + target);
-    // Removed unless moved into place, without allocating.
-    struct Reserved {
-        const std::string& path;
-        bool kept = false;
-        ~Reserved() {
-            if (!kept) system::removeFileNow(path.c_str());
-        }
-    } temp{reserved};
+    // Removed unless moved into place.
+    StagingFile staging(target);
+    if (staging.path().empty()) return fail("cannot create a file beside " + target);
     // Named in the same characters as the target, so the narrow name exists.
-    std::string narrowReserved;
-    if (!system::narrowPath(reserved, narrowReserved)) return badInput(system::narrowPathRefusal(options.output));
-    const int result = writer.write(narrowReserved.c_str(), &scene);
+    std::string narrowStaging;
+    if (!system::narrowPath(staging.path(), narrowStaging)) return badInput(system::narrowPathRefusal(options.output));
+    const int result = writer.write(narrowStaging.c_str(), &scene);
     if (!succeeded(result)) return fail("writing " + options.output + " failed (result " + std::to_string(result) + ")");
-    if (!platform::replaceFile(narrowReserved, narrowTarget)) return fail("cannot move the written file to " + options.output);
-    temp.kept = true;
+    if (!platform::replaceFile(narrowStaging, narrowTarget)) return fail("cannot move the written file to " + options.output);
+    staging.release();
     return kExitOk;
 }
 
 }  // namespace
-
-std::string reserveTempPath(const fs::path& target) {
-    fs::path folder = target.parent_path();
-    std::string stem = "." + system::textOf(target.filename()) + ".tmp";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        // The name is complete before the file exists: nothing allocates
-        // between its creation and its guard.
-        std::string candidate = system::textOf(
-            folder / system::pathOf(stem + std::to_string(system::processId()) + "-" + std::to_string(attempt)));
-        const system::NewFile created = system::createNewFile(candidate);
-        if (created == system::NewFile::Created) return candidate;
-        if (created != system::NewFile::Exists) break;
-    }
-    return {};
-}
 
 Runner addConvertCommand(CLI::App& app) {
     auto options = std::make_shared<ConvertOptions>();

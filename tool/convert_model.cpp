@@ -1,6 +1,7 @@
 #include "tool/convert_model.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include <assimp/Exporter.hpp>
@@ -14,6 +15,7 @@
 #include "tool/name_decoder.h"
 #include "tool/progress_line.h"
 #include "tool/scene_to_model.h"
+#include "tool/staging_file.h"
 
 namespace pelmora::tool {
 namespace {
@@ -52,11 +54,10 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
     // complete; formats with side files (.bin, .mtl) name them after the output.
     const bool singleFile = format.assimpId != "gltf2" && format.assimpId != "obj";
     const std::string target = singleFile ? platform::replacementTarget(options.output) : options.output;
-    std::optional<platform::TemporaryFile> temp;
+    std::optional<StagingFile> temp;
     if (singleFile) {
-        std::string reserved = reserveTempPath(fs::path(target));
-        if (reserved.empty()) return fail("cannot create a file beside " + target);
-        temp.emplace(std::move(reserved));
+        temp.emplace(target);
+        if (temp->path().empty()) return fail("cannot create a file beside " + target);
     }
     const std::string written = singleFile ? temp->path() : options.output;
     unsigned steps = aiProcess_ValidateDataStructure;
@@ -70,7 +71,7 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
     }
     if (singleFile) {
         if (!platform::replaceFile(temp->path(), target)) return fail("cannot move the written file to " + options.output);
-        temp->keep();
+        temp->release();
     }
     std::string line = "pelmora: wrote " + options.output + " (" + format.label + "): " +
                        ProgressLine::countText(converted.meshes) + " meshes, " +

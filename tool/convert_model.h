@@ -37,8 +37,4 @@ std::optional<OutputFormat> modelLibraryFormat(const std::string& name, bool byE
 // the exit status.
 int convertToModel(const ConvertOptions& options, const OutputFormat& format);
 
-// Reserves a fresh name beside `target` (created empty with the usual
-// permissions) for the writer to fill; empty when none could be made.
-std::string reserveTempPath(const std::filesystem::path& target);
-
 }  // namespace pelmora::tool
