@@ -97,31 +97,31 @@ private:
     HANDLE handle_;
 };
 
-// Opens `file`, checks it, has pages allocated for its size and reads it into them.
-template <class Allocate>
-auto readFile(const std::string& file, std::size_t limit, Allocate allocate) {
+// Opens `file` for reading; throws when it cannot be opened or is a folder.
+HANDLE openDocument(const std::string& file) {
     const std::wstring name = wideName(file);
     // A folder cannot be opened as a file at all: say what it is rather than "access denied".
     const DWORD attributes = GetFileAttributesW(name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) notAFile(file);
-    OpenFile in(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (in.get() == INVALID_HANDLE_VALUE) unreadable("cannot open", file, systemMessage(GetLastError()));
+    const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) unreadable("cannot open", file, systemMessage(GetLastError()));
+    return handle;
+}
+
+std::uint64_t sizeOfDocument(const OpenFile& in, const std::string& file) {
     if (GetFileType(in.get()) != FILE_TYPE_DISK) notAFile(file);
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(in.get(), &size)) unreadable("cannot read", file, systemMessage(GetLastError()));
-    if (static_cast<std::uint64_t>(size.QuadPart) > limit) tooLarge(file, limit);
-    auto result = allocate(static_cast<std::size_t>(size.QuadPart));
-    std::size_t done = 0;
-    while (done < result.size()) {
-        const std::size_t want = std::min<std::size_t>(result.size() - done, std::size_t{1} << 30);
-        DWORD got = 0;
-        if (!ReadFile(in.get(), result.writable() + done, static_cast<DWORD>(want), &got, nullptr))
-            unreadable("cannot read", file, systemMessage(GetLastError()));
-        if (got == 0) becameShorter(file);
-        done += got;
-    }
-    return result;
+    return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+// Up to `n` bytes; 0 at the end of the file.
+std::size_t readSome(const OpenFile& in, char* to, std::size_t n, const std::string& file) {
+    DWORD got = 0;
+    if (!ReadFile(in.get(), to, static_cast<DWORD>(std::min<std::size_t>(n, std::size_t{1} << 30)), &got, nullptr))
+        unreadable("cannot read", file, systemMessage(GetLastError()));
+    return got;
 }
 
 #else
@@ -154,25 +154,26 @@ private:
     int fd_;
 };
 
-template <class Allocate>
-auto readFile(const std::string& file, std::size_t limit, Allocate allocate) {
-    OpenFile in(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0) unreadable("cannot open", file, std::strerror(errno));
+int openDocument(const std::string& file) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) unreadable("cannot open", file, std::strerror(errno));
+    return fd;
+}
+
+std::uint64_t sizeOfDocument(const OpenFile& in, const std::string& file) {
     struct stat info {};
     if (::fstat(in.get(), &info) != 0) unreadable("cannot read", file, std::strerror(errno));
     if (!S_ISREG(info.st_mode)) notAFile(file);
-    const auto size = static_cast<std::uint64_t>(info.st_size);
-    if (size > limit) tooLarge(file, limit);
-    auto result = allocate(static_cast<std::size_t>(size));
-    std::size_t done = 0;
-    while (done < result.size()) {
-        const ssize_t n = ::read(in.get(), result.writable() + done, result.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) unreadable("cannot read", file, std::strerror(errno));
-        if (n == 0) becameShorter(file);
-        done += static_cast<std::size_t>(n);
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+// Up to `n` bytes; 0 at the end of the file.
+std::size_t readSome(const OpenFile& in, char* to, std::size_t n, const std::string& file) {
+    for (;;) {
+        const ssize_t got = ::read(in.get(), to, n);
+        if (got >= 0) return static_cast<std::size_t>(got);
+        if (errno != EINTR) unreadable("cannot read", file, std::strerror(errno));
     }
-    return result;
 }
 
 #endif
@@ -196,7 +197,17 @@ DocumentText DocumentText::fromText(std::string_view text) {
 }
 
 DocumentText DocumentText::fromFile(const std::string& file, std::size_t limit) {
-    return readFile(file, limit, [](std::size_t size) { return allocate(size); });
+    const OpenFile in(openDocument(file));
+    const std::uint64_t size = sizeOfDocument(in, file);
+    if (size > limit) tooLarge(file, limit);
+    DocumentText result = allocate(static_cast<std::size_t>(size));
+    std::size_t done = 0;
+    while (done < result.size_) {
+        const std::size_t got = readSome(in, result.data_ + done, result.size_ - done, file);
+        if (got == 0) becameShorter(file);
+        done += got;
+    }
+    return result;
 }
 
 DocumentText::DocumentText(DocumentText&& other) noexcept

@@ -28,7 +28,6 @@ public:
     ~DocumentText();
 
     const char* data() const { return data_; }
-    char* writable() { return data_; }  // for filling it once allocated
     std::size_t size() const { return size_; }
     // Size of the readable block: the text and at least kPadding bytes more.
     std::size_t capacity() const { return mapped_; }

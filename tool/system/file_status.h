@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace pelmora::tool::system {
 
@@ -14,7 +15,9 @@ inline constexpr const char* kPathSeparators = "\\/";
 inline constexpr const char* kPathSeparators = "/";
 #endif
 
-bool endsWithSeparator(const std::string& path);
+inline bool endsWithSeparator(const std::string& path) {
+    return !path.empty() && std::string_view(kPathSeparators).find(path.back()) != std::string_view::npos;
+}
 
 enum class PathKind { Missing, File, Folder };
 PathKind pathKind(const std::string& path);
@@ -33,7 +36,8 @@ struct FileIdentity {
     long modifiedNanoseconds = 0;
 
     static FileIdentity of(const std::string& path);
-    bool sameAs(const FileIdentity& other) const;
+    bool sameAs(const FileIdentity& other) const { return *this == other; }
+    bool operator==(const FileIdentity&) const = default;
 };
 
 // Whether files may be created in `folder`; when not, `why` says why.

@@ -10,6 +10,8 @@
 #include <csignal>
 #include <cstring>
 
+#include "tool/system/interrupt_signal.h"
+
 extern char** environ;
 
 namespace pelmora::tool::system {
@@ -27,8 +29,7 @@ extern "C" void onBatchInterrupt(int) {
         if (child > 0) ::kill(child, SIGINT);
     if (g_interrupts >= 2) {
         // The children quit at once on their second signal; so does the batch.
-        std::signal(SIGINT, SIG_DFL);
-        ::raise(SIGINT);
+        quitAsInterrupted();
     }
 }
 

@@ -8,8 +8,6 @@
 
 namespace pelmora::tool::system {
 
-bool endsWithSeparator(const std::string& path) { return !path.empty() && path.back() == '/'; }
-
 PathKind pathKind(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return PathKind::Missing;
@@ -32,11 +30,6 @@ FileIdentity FileIdentity::of(const std::string& path) {
     state.modifiedSeconds = info.st_mtim.tv_sec;
     state.modifiedNanoseconds = info.st_mtim.tv_nsec;
     return state;
-}
-
-bool FileIdentity::sameAs(const FileIdentity& other) const {
-    return exists == other.exists && device == other.device && index == other.index && size == other.size &&
-           modifiedSeconds == other.modifiedSeconds && modifiedNanoseconds == other.modifiedNanoseconds;
 }
 
 bool mayWriteIn(const std::string& folder, std::string& why) {

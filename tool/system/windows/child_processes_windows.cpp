@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "tool/system/interrupt_signal.h"
 #include "tool/system/windows/wide_text.h"
 
 namespace pelmora::tool::system {
@@ -20,7 +21,7 @@ HANDLE g_children[ChildProcesses::kMaxSlots] = {};
 
 BOOL WINAPI onBatchControl(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    if (InterlockedIncrement(&g_interrupts) >= 2) TerminateProcess(GetCurrentProcess(), kEndedByControlC);
+    if (InterlockedIncrement(&g_interrupts) >= 2) quitAsInterrupted();
     return TRUE;
 }
 

@@ -16,10 +16,6 @@ void splitFileTime(const FILETIME& time, std::int64_t& seconds, long& nanosecond
 
 }  // namespace
 
-bool endsWithSeparator(const std::string& path) {
-    return !path.empty() && (path.back() == '/' || path.back() == '\\');
-}
-
 PathKind pathKind(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(wideText(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
@@ -48,11 +44,6 @@ FileIdentity FileIdentity::of(const std::string& path) {
     state.size = static_cast<long long>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
     splitFileTime(info.ftLastWriteTime, state.modifiedSeconds, state.modifiedNanoseconds);
     return state;
-}
-
-bool FileIdentity::sameAs(const FileIdentity& other) const {
-    return exists == other.exists && device == other.device && index == other.index && size == other.size &&
-           modifiedSeconds == other.modifiedSeconds && modifiedNanoseconds == other.modifiedNanoseconds;
 }
 
 // Windows has no cheap question for it (the read-only attribute of a folder
