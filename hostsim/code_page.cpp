@@ -109,18 +109,14 @@ bool knownCodePage(int codePage) {
 std::optional<std::string> fromUtf8(const std::string& utf8, int codePage) {
     if (!validUtf8(utf8) || !knownCodePage(codePage)) return std::nullopt;
     if (codePage == kCodePageUtf8) return utf8;
-    bool ascii = true;
-    for (char c : utf8) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (ascii) return utf8;
+    if (isAscii(utf8)) return utf8;
     return convert(utf8, kCodePageUtf8, codePage);
 }
 
 std::optional<std::string> toUtf8(const std::string& bytes, int codePage) {
     if (!knownCodePage(codePage)) return std::nullopt;
     if (codePage == kCodePageUtf8) return validUtf8(bytes) ? std::optional<std::string>(bytes) : std::nullopt;
-    bool ascii = true;
-    for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (ascii) return bytes;
+    if (isAscii(bytes)) return bytes;
     auto text = convert(bytes, codePage, kCodePageUtf8);
     if (text && !validUtf8(*text)) return std::nullopt;
     return text;

@@ -12,6 +12,13 @@ inline constexpr int kCodePageWestern = 1252;
 inline constexpr int kCodePageJapanese = 932;
 inline constexpr int kCodePageUtf8 = 65001;
 
+// ASCII reads the same in every code page the host takes: such a text needs no conversion.
+inline bool isAscii(const std::string& text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
 // True for the code pages the emulated host can take: 1252, 932 and 65001.
 bool knownCodePage(int codePage);
 

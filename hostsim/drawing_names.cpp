@@ -55,12 +55,6 @@ void convertAll(Drawing& drawing, Convert convert) {
     convert(drawing.activeLayer, document.member("activeLayer"));
 }
 
-bool ascii(const std::string& text) {
-    for (char c : text)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
-}
-
 }  // namespace
 
 void encodeNames(Drawing& drawing) {
@@ -70,7 +64,7 @@ void encodeNames(Drawing& drawing) {
                                             " is not one the host can take (1252 Western, 932 Japanese, 65001 UTF-8)");
     if (codePage == kCodePageUtf8) return;
     convertAll(drawing, [codePage](std::string& name, const Path& path) {
-        if (ascii(name)) return;
+        if (isAscii(name)) return;
         std::optional<std::string> bytes = fromUtf8(name, codePage);
         if (!bytes)
             throw DocumentError(path.text(), "the name \"" + name + "\" cannot be written in the host's code page " +
@@ -85,7 +79,7 @@ Drawing decodedNames(const Drawing& drawing) {
     const int codePage = drawing.codePage;
     if (codePage == kCodePageUtf8) return copy;
     convertAll(copy, [codePage](std::string& name, const Path&) {
-        if (!ascii(name)) name = toUtf8Replacing(name, codePage);
+        if (!isAscii(name)) name = toUtf8Replacing(name, codePage);
     });
     return copy;
 }

@@ -32,11 +32,11 @@ bool filledFormat(std::string_view bytes, std::string_view format) {
 
 std::string NameDecoder::operator()(const std::string& bytes) const {
     const std::string_view text = bytes;
-    if (text == node_names::kCamera || text == node_names::kCameraTarget ||
-        filledFormat(text, node_names::kUnnamedLight) || filledFormat(text, node_names::kUnnamedLightTarget))
+    if (text == node_names::kCamera || text == node_names::kCameraTarget || filledFormat(text, node_names::kUnnamedLight))
         return fromJapanese(text);
-    // A named light's target: the fixed prefix, ">", then the light's own name.
-    const std::string targetPrefix = std::string(node_names::kLightTargetPrefix) + ">";
+    // A light's target: the fixed prefix, ">", then the light's name, which is
+    // the host's or, for an unnamed light, the plug-in's own (decoded above).
+    static const std::string targetPrefix = std::string(node_names::kLightTargetPrefix) + ">";
     if (text.size() > targetPrefix.size() && text.starts_with(targetPrefix))
         return fromJapanese(targetPrefix) + (*this)(bytes.substr(targetPrefix.size()));
     return hostsim::toUtf8Replacing(bytes, codePage_);

@@ -290,6 +290,7 @@ TEST(InspectNames, DecodedFromTheCodePageAndAlwaysValidUtf8) {
     mesh.data = currentMeshPayload();
     child(1004, 0, "\x88\xD6\x8E\x71");                                 // 椅子 in 932
     child(1005, 0, "a\x81\x01" "b");                                    // no 1252 character, a control one
+    child(1006, 16, "\x8F\xC6\x8E\xCB\x93\x5F>\x83\x89\x83\x43\x83\x67-3");  // an unnamed light's target
     const std::string file = (dir / "names.qmx").string();
     spit(file, build(false, THeader{}, root));
 
@@ -306,6 +307,10 @@ TEST(InspectNames, DecodedFromTheCodePageAndAlwaysValidUtf8) {
     EXPECT_NE(run.out.find("node 1003 \"M\xC3\xB6" "bel\""), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("node 1004 \"" + chairIn1252 + "\""), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("node 1005 \"a" + replacement + "\\u0001b\""), std::string::npos) << run.out;
+    // 照射点>ライト-3: the plug-in's own name, whatever the code page.
+    EXPECT_NE(run.out.find("node 1006 \"\xE7\x85\xA7\xE5\xB0\x84\xE7\x82\xB9>\xE3\x83\xA9\xE3\x82\xA4\xE3\x83\x88-3\""),
+              std::string::npos)
+        << run.out;
 
     for (const char* codePage : {"1252", "932"}) {
         const bool japanese = std::string(codePage) == "932";
