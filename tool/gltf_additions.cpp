@@ -5,9 +5,10 @@
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include <nlohmann/json.hpp>
+
+#include "platform/files.h"
 
 namespace pelmora::tool {
 namespace {
@@ -86,45 +87,42 @@ void addTo(Json& gltf, const std::vector<ConvertedCamera>& cameras, const std::v
 std::string addCamerasAndLights(const std::string& path, bool binary, const std::vector<ConvertedCamera>& cameras,
                                 const std::vector<ConvertedLight>& lights) {
     if (cameras.empty() && lights.empty()) return {};
+    // A GLB's binary chunk is the whole geometry: it is read once and written
+    // back from where it lies, not copied.
     std::string bytes;
-    {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) return "cannot read back " + path;
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    std::string jsonText, rest;
+    if (!platform::readWholeFile(path, bytes)) return "cannot read back " + path;
+    std::size_t jsonStart = 0, jsonLength = bytes.size();
     if (binary) {
         if (bytes.size() < kGlbHeaderBytes + kChunkHeaderBytes || load32(bytes, 0) != kGlbMagic ||
             load32(bytes, kGlbHeaderBytes + 4) != kChunkJson)
             return path + " is not a GLB file as expected";
-        const std::size_t jsonLength = load32(bytes, kGlbHeaderBytes);
-        const std::size_t jsonStart = kGlbHeaderBytes + kChunkHeaderBytes;
+        jsonLength = load32(bytes, kGlbHeaderBytes);
+        jsonStart = kGlbHeaderBytes + kChunkHeaderBytes;
         if (jsonStart + jsonLength > bytes.size()) return path + ": its JSON chunk is cut short";
-        jsonText = bytes.substr(jsonStart, jsonLength);
-        rest = bytes.substr(jsonStart + jsonLength);
-    } else {
-        jsonText = bytes;
     }
-    Json gltf = Json::parse(jsonText, nullptr, false);
+    const auto jsonBegin = bytes.begin() + static_cast<std::ptrdiff_t>(jsonStart);
+    Json gltf = Json::parse(jsonBegin, jsonBegin + static_cast<std::ptrdiff_t>(jsonLength), nullptr, false);
     if (gltf.is_discarded() || !gltf.is_object()) return path + ": the glTF JSON does not parse";
     addTo(gltf, cameras, lights);
     std::string text = gltf.dump(binary ? -1 : 2, ' ', false, Json::error_handler_t::replace);
-    std::string out;
+    std::string header;
+    std::size_t restStart = bytes.size();
     if (binary) {
         while (text.size() % 4 != 0) text += ' ';
-        out.assign(kGlbHeaderBytes + kChunkHeaderBytes, '\0');
-        store32(out, 0, kGlbMagic);
-        store32(out, 4, 2);
-        store32(out, kGlbHeaderBytes, static_cast<std::uint32_t>(text.size()));
-        store32(out, kGlbHeaderBytes + 4, kChunkJson);
-        out += text;
-        out += rest;
-        store32(out, 8, static_cast<std::uint32_t>(out.size()));
+        restStart = jsonStart + jsonLength;
+        header.assign(kGlbHeaderBytes + kChunkHeaderBytes, '\0');
+        store32(header, 0, kGlbMagic);
+        store32(header, 4, 2);
+        store32(header, 8, static_cast<std::uint32_t>(header.size() + text.size() + (bytes.size() - restStart)));
+        store32(header, kGlbHeaderBytes, static_cast<std::uint32_t>(text.size()));
+        store32(header, kGlbHeaderBytes + 4, kChunkJson);
     } else {
-        out = text + "\n";
+        text += "\n";
     }
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(out.data(), static_cast<std::streamsize>(out.size()));
+    file.write(header.data(), static_cast<std::streamsize>(header.size()));
+    file.write(text.data(), static_cast<std::streamsize>(text.size()));
+    file.write(bytes.data() + restStart, static_cast<std::streamsize>(bytes.size() - restStart));
     file.close();
     if (!file) return "cannot write " + path;
     return {};
