@@ -10,17 +10,13 @@ namespace pelmora::preview {
 
 namespace {
 
-// Node types the exporter writes.
-constexpr std::int32_t kCameraNode = 2;
-constexpr std::int32_t kLightNode = 4;
-constexpr std::int32_t kMeshNode = 8;
+using qmxread::kCameraNode;
+using qmxread::kLightNode;
+using qmxread::kMeshNode;
 
 const qmxread::DecodedField* decodedField(const qmxread::Node& node, const char* motion, const char* field) {
-    for (const auto& item : node.motions) {
-        if (item.name != motion || !item.payload) continue;
-        if (const auto* found = item.payload->find(field)) return found;
-    }
-    return nullptr;
+    const qmxread::Motion* item = node.motion(motion);
+    return item ? item->field(field) : nullptr;
 }
 
 std::optional<Vec3d> translationOf(const qmxread::Node& node) {

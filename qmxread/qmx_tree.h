@@ -14,6 +14,11 @@
 
 namespace pelmora::qmxread {
 
+// The node types the exporter writes for what a scene holds.
+inline constexpr std::int32_t kCameraNode = 2;
+inline constexpr std::int32_t kLightNode = 4;
+inline constexpr std::int32_t kMeshNode = 8;
+
 enum class Encoding { Binary, Ascii };
 enum class Layout { Current, Legacy };
 
@@ -78,6 +83,9 @@ struct Motion {
     std::size_t offset = 0;      // of the opening "("
     std::size_t dataOffset = 0;  // of the first payload byte (or its text)
     std::optional<DecodedPayload> payload;  // when decoding was asked for
+
+    // A decoded field of the payload; none when there is no such field or nothing was decoded.
+    const DecodedField* field(const std::string& fieldName) const { return payload ? payload->find(fieldName) : nullptr; }
 };
 
 struct Node {
@@ -109,6 +117,13 @@ struct Node {
     std::size_t offset = 0;      // of the opening "{"
     std::size_t dataOffset = 0;
     std::optional<MeshPayload> mesh;  // when decoding was asked for and the node is a mesh
+
+    // The first motion item of that name with a decoded payload; none without one.
+    const Motion* motion(const std::string& motionName) const {
+        for (const Motion& item : motions)
+            if (item.name == motionName && item.payload) return &item;
+        return nullptr;
+    }
 };
 
 struct QmxFile {

@@ -11,9 +11,9 @@
 namespace pelmora::tool {
 namespace {
 
-constexpr std::int32_t kMeshNode = 8;
-constexpr std::int32_t kCameraNode = 2;
-constexpr std::int32_t kLightNode = 4;
+using qmxread::kCameraNode;
+using qmxread::kLightNode;
+using qmxread::kMeshNode;
 
 bool finite(const qmxread::Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 

@@ -15,23 +15,16 @@ using qmxread::Motion;
 using qmxread::Node;
 using qmxread::Vec3;
 
-constexpr std::int32_t kMeshNode = 8;
-constexpr std::int32_t kCameraNode = 2;
-constexpr std::int32_t kLightNode = 4;
+using qmxread::kCameraNode;
+using qmxread::kLightNode;
+using qmxread::kMeshNode;
 constexpr double kPi = 3.14159265358979323846;
 
 // QMX axes to the right-handed output axes.
 aiVector3D place(const Vec3& v) { return {v.x, v.y, -v.z}; }
 
-const Motion* findMotion(const Node& node, const char* name) {
-    for (const Motion& motion : node.motions)
-        if (motion.name == name && motion.payload) return &motion;
-    return nullptr;
-}
-
 std::vector<float> floatsOf(const Motion* motion, const char* field) {
-    if (!motion) return {};
-    const auto* found = motion->payload->find(field);
+    const auto* found = motion ? motion->field(field) : nullptr;
     return found ? found->floats : std::vector<float>{};
 }
 
@@ -41,13 +34,12 @@ float floatOf(const Motion* motion, const char* field, float fallback) {
 }
 
 int intOf(const Motion* motion, const char* field, int fallback) {
-    if (!motion) return fallback;
-    const auto* found = motion->payload->find(field);
+    const auto* found = motion ? motion->field(field) : nullptr;
     return found && !found->ints.empty() ? found->ints[0] : fallback;
 }
 
 bool translationOf(const Node& node, aiVector3D& out) {
-    std::vector<float> t = floatsOf(findMotion(node, "motionTranslate"), "translation");
+    std::vector<float> t = floatsOf(node.motion("motionTranslate"), "translation");
     if (t.size() != 3) return false;
     out = place(Vec3{t[0], t[1], t[2]});
     return std::isfinite(out.x) && std::isfinite(out.y) && std::isfinite(out.z);
@@ -151,7 +143,7 @@ private:
 
     aiMaterial* materialFor(const Node& node, const std::string& name) {
         aiMaterial* material = defaultMaterial(name);
-        const Motion* values = findMotion(node, "motionMaterial");
+        const Motion* values = node.motion("motionMaterial");
         if (values) {
             // CAD faces have no reliable front side: every material shows both.
             float transparency = 0.0f;
@@ -178,7 +170,7 @@ private:
         int colourMaps = 0, bumpMaps = 0;
         for (const Motion& motion : node.motions) {
             if (motion.name != "motionTexture" || !motion.payload) continue;
-            const auto* file = motion.payload->find("fileName");
+            const auto* file = motion.field("fileName");
             if (!file || file->text.empty()) continue;
             aiString path(names_(file->text));
             const bool bump = floatOf(&motion, "bump", 0.0f) != 0.0f;
@@ -244,7 +236,7 @@ private:
     void addCamera(const Node& node) {
         aiVector3D eye, target;
         if (!translationOf(node, eye)) return;
-        const Motion* parameters = findMotion(node, "motionCameraParameter");
+        const Motion* parameters = node.motion("motionCameraParameter");
         ConvertedCamera info;
         info.nodeName = uniqueName(node.name, "Camera");
         info.halfHorizontalFov = static_cast<float>(floatOf(parameters, "viewAngle", 0.785375f) / kViewAngleScale);
@@ -271,8 +263,8 @@ private:
     void addLight(const Node& node) {
         aiVector3D position, target;
         if (!translationOf(node, position)) return;
-        const Motion* parameters = findMotion(node, "motionLightParameter");
-        const Motion* colour = findMotion(node, "motionMaterial");
+        const Motion* parameters = node.motion("motionLightParameter");
+        const Motion* colour = node.motion("motionMaterial");
         ConvertedLight info;
         info.nodeName = uniqueName(node.name, "Light");
         switch (intOf(parameters, "lightType", 2)) {
