@@ -13,20 +13,21 @@ using json::Path;
 
 // Each name is handed to `convert` with the JSON path it had in the
 // document, as a chain on the stack: its text is made only for an error.
-template <class Convert>
-void convertGeometry(std::vector<GeometryEntry>& entries, const Path& path, Convert& convert) {
+// The drawing may be const, for a walk that only looks.
+template <class Entries, class Convert>
+void convertGeometry(Entries& entries, const Path& path, Convert& convert) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        GeometryEntry& entry = entries[i];
+        auto& entry = entries[i];
         const Path at = path.element(i);
         if (!entry.className.empty()) convert(entry.className, at.member("class"));
         convertGeometry(entry.members, at.member("members"), convert);
     }
 }
 
-template <class Convert>
-void convertObjects(std::vector<DrawingObject>& objects, const Path& path, Convert& convert) {
+template <class Objects, class Convert>
+void convertObjects(Objects& objects, const Path& path, Convert& convert) {
     for (std::size_t i = 0; i < objects.size(); ++i) {
-        DrawingObject& object = objects[i];
+        auto& object = objects[i];
         const Path at = path.element(i);
         convert(object.name, at.member("name"));
         convert(object.className, at.member("class"));
@@ -39,8 +40,8 @@ void convertObjects(std::vector<DrawingObject>& objects, const Path& path, Conve
 
 // Classes, symbols and layers first: a name an object refers to fails at its
 // own definition, where the user wrote it.
-template <class Convert>
-void convertAll(Drawing& drawing, Convert convert) {
+template <class AnyDrawing, class Convert>
+void convertAll(AnyDrawing& drawing, Convert convert) {
     const Path document;
     const Path classes = document.member("classes");
     for (std::size_t i = 0; i < drawing.classes.size(); ++i) convert(drawing.classes[i], classes.element(i));
@@ -74,11 +75,15 @@ void encodeNames(Drawing& drawing) {
     });
 }
 
-Drawing decodedNames(const Drawing& drawing) {
-    Drawing copy = drawing;
+std::optional<Drawing> decodedNames(const Drawing& drawing) {
     const int codePage = drawing.codePage;
-    if (codePage == kCodePageUtf8) return copy;
-    convertAll(copy, [codePage](std::string& name, const Path&) {
+    if (codePage == kCodePageUtf8) return std::nullopt;
+    // A copy of the whole drawing only when some name needs it.
+    bool any = false;
+    convertAll(drawing, [&any](const std::string& name, const Path&) { any = any || !isAscii(name); });
+    if (!any) return std::nullopt;
+    std::optional<Drawing> copy(drawing);
+    convertAll(*copy, [codePage](std::string& name, const Path&) {
         if (!isAscii(name)) name = toUtf8Replacing(name, codePage);
     });
     return copy;

@@ -2,6 +2,8 @@
 // is Unicode, the host hands every name to the plug-in in its 8-bit code page.
 #pragma once
 
+#include <optional>
+
 #include "hostsim/drawing.h"
 
 namespace pelmora::hostsim {
@@ -12,7 +14,8 @@ namespace pelmora::hostsim {
 // DocumentError at the JSON path of that name.
 void encodeNames(Drawing& drawing);
 
-// The drawing with its names back in UTF-8, for writing it as a document.
-Drawing decodedNames(const Drawing& drawing);
+// The drawing with its names back in UTF-8, for writing it as a document;
+// none when every name reads the same in UTF-8 (ASCII, or a UTF-8 host).
+std::optional<Drawing> decodedNames(const Drawing& drawing);
 
 }  // namespace pelmora::hostsim

@@ -139,7 +139,8 @@ void object(JsonText& out, const DrawingObject& o) {
 
 std::string serializeDrawing(const Drawing& drawing) {
     // The names back from the host's code page into the document's Unicode.
-    const Drawing d = decodedNames(drawing);
+    const std::optional<Drawing> decoded = decodedNames(drawing);
+    const Drawing& d = decoded ? *decoded : drawing;
     JsonText out;
     out.beginObject();
     if (!d.activeLayer.empty()) out.string("activeLayer", d.activeLayer);
