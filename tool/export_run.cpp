@@ -84,10 +84,10 @@ int firstNonSpace(const std::string& path) {
     return c;
 }
 
-InputKind kindOf(const std::string& path) {
-    if (lowerExtension(path) == ".json") return InputKind::Drawing;
-    if (isModelFile(path)) return InputKind::Model;
-    return firstNonSpace(path) == '{' ? InputKind::Drawing : InputKind::Model;
+InputKind kindOf(const std::string& extension, bool modelFile, int firstByte) {
+    if (extension == ".json") return InputKind::Drawing;
+    if (modelFile) return InputKind::Model;
+    return firstByte == '{' ? InputKind::Drawing : InputKind::Model;
 }
 
 // The objects of a layer and of every group in it.
@@ -221,10 +221,12 @@ private:
             report_.error(path + " is a folder; give a drawing document (.json) or a 3D model file");
             return kExitUsage;
         }
-        kind_ = kindOf(path);
+        // The first byte tells a drawing named otherwise, an empty file, and JSON named as a model.
         const std::string ext = lowerExtension(path);
+        const int firstByte = firstNonSpace(path);
+        kind_ = kindOf(ext, isModelFile(path), firstByte);
         if (kind_ == InputKind::Drawing) {
-            if (firstNonSpace(path) == EOF) {
+            if (firstByte == EOF) {
                 report_.error(path + " is empty; a drawing document is a JSON object (see examples/house.json and "
                                      "docs/drawing-format.md)");
                 return kExitUsage;
@@ -249,7 +251,7 @@ private:
             }
             return kExitOk;
         }
-        if (ext != ".gltf" && firstNonSpace(path) == '{') {
+        if (ext != ".gltf" && firstByte == '{') {
             report_.error(path + " holds JSON, not a " + (ext.empty() ? "model" : ext.substr(1)) +
                           " model; a drawing document must be named *.json (see examples/house.json)");
             return kExitUsage;
