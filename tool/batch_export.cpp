@@ -1,6 +1,7 @@
 #include "tool/batch_export.h"
 
 #include <algorithm>
+#include <utility>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,11 +37,9 @@ struct Job {
     std::string input;
     std::string output;
     std::string outFile, errFile;  // where the child's stdout and stderr go
-    int slot = -1;
     int status = kExitFailure;
     Json summary;
     std::string errors;
-    bool running = false;
 };
 
 std::string upText(UpAxis up) { return up == UpAxis::Y ? "y" : up == UpAxis::Z ? "z" : "auto"; }
@@ -117,7 +116,8 @@ int runBatchExport(const BatchRequest& request) {
     std::optional<system::ChildProcesses> children;
     children.emplace();
     const int width = std::clamp(request.jobs, 1, kMaxJobs);
-    std::vector<bool> slotBusy(static_cast<std::size_t>(width), false);
+    // The job each slot runs; none for a free slot.
+    std::vector<Job*> inSlot(static_cast<std::size_t>(width), nullptr);
     std::size_t next = 0, done = 0, running = 0;
     const bool quiet = request.single.quiet, json = request.single.json;
     auto start = [&](Job& job, int slot) {
@@ -129,8 +129,7 @@ int runBatchExport(const BatchRequest& request) {
             job.status = kExitFailure;
             return false;
         }
-        job.slot = slot;
-        job.running = true;
+        inSlot[static_cast<std::size_t>(slot)] = &job;
         return true;
     };
     auto report = [&](const Job& job) {
@@ -143,11 +142,9 @@ int runBatchExport(const BatchRequest& request) {
 
     while (done < jobs.size()) {
         while (running < static_cast<std::size_t>(width) && next < jobs.size() && children->interrupts() == 0) {
-            int slot = 0;
-            while (slotBusy[static_cast<std::size_t>(slot)]) ++slot;
+            const int slot = static_cast<int>(std::find(inSlot.begin(), inSlot.end(), nullptr) - inSlot.begin());
             Job& job = jobs[next++];
             if (start(job, slot)) {
-                slotBusy[static_cast<std::size_t>(slot)] = true;
                 ++running;
             } else {
                 report(job);
@@ -166,11 +163,9 @@ int runBatchExport(const BatchRequest& request) {
         }
         const std::optional<system::ChildProcesses::Ended> ended = children->waitForOne();
         if (!ended) break;
-        for (Job& job : jobs) {
-            if (!job.running || job.slot != ended->slot) continue;
-            slotBusy[static_cast<std::size_t>(job.slot)] = false;
+        if (Job* finished = std::exchange(inSlot[static_cast<std::size_t>(ended->slot)], nullptr)) {
+            Job& job = *finished;
             --running;
-            job.running = false;
             job.status = ended->exited ? ended->exitStatus : ended->byInterrupt ? kExitCancelled : kExitFailure;
             if (!ended->how.empty()) job.errors = ended->how;
             job.summary = Json::parse(slurp(job.outFile), nullptr, false);
