@@ -1,7 +1,6 @@
 #include "tool/batch_export.h"
 
 #include <algorithm>
-#include <utility>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +10,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <utility>
 
 #include <nlohmann/json.hpp>
 
