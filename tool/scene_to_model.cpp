@@ -1,12 +1,15 @@
 #include "tool/scene_to_model.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <map>
 #include <set>
 
 #include <assimp/material.h>
 
+#include "items/payload_camera.h"
+#include "items/payload_light.h"
 
 namespace pelmora::tool {
 namespace {
@@ -239,7 +242,7 @@ private:
         const Motion* parameters = node.motion("motionCameraParameter");
         ConvertedCamera info;
         info.nodeName = uniqueName(node.name, "Camera");
-        info.halfHorizontalFov = static_cast<float>(floatOf(parameters, "viewAngle", 0.785375f) / kViewAngleScale);
+        info.halfHorizontalFov = static_cast<float>(floatOf(parameters, "viewAngle", std::bit_cast<float>(camera_payload::kViewAngleBits)) / camera_payload::kViewAngleFactor);
         const int width = intOf(parameters, "pictureWidth", 640), height = intOf(parameters, "pictureHeight", 480);
         if (width > 0 && height > 0) info.aspect = static_cast<float>(width) / static_cast<float>(height);
         aiVector3D look = targetOf(node, target) ? target - eye : aiVector3D(0, 0, -1);
@@ -274,7 +277,7 @@ private:
         }
         std::vector<float> rgb = floatsOf(colour, "diffuse");
         for (int i = 0; i < 3 && rgb.size() >= 3; ++i) info.colour[i] = std::isfinite(rgb[i]) ? rgb[i] : 1.0f;
-        info.intensity = static_cast<float>(floatOf(parameters, "intensity", 1.0f) / kLightIntensityScale);
+        info.intensity = static_cast<float>(floatOf(parameters, "intensity", 1.0f) / light_payload::kIntensityScale);
         if (info.kind == ConvertedLight::Kind::Spot) {
             // The host gives the cone angles in degrees.
             info.innerCone = static_cast<float>(floatOf(parameters, "coneA", 0.0f) * kPi / 180.0);

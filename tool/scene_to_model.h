@@ -44,11 +44,6 @@ struct ConvertedScene {
     long long vertices = 0, polygons = 0;
 };
 
-// The intensity the plug-in writes is the host's value times this.
-inline constexpr double kLightIntensityScale = 1.3333333;
-// The camera's view angle is the half angle of its view times this.
-inline constexpr double kViewAngleScale = 1.414;
-
 // Needs a file read with decoded payloads. Names and texture file names are
 // written as UTF-8, decoded by `names`.
 ConvertedScene convertScene(const qmxread::QmxFile& file, const NameDecoder& names = NameDecoder());

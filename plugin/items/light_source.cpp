@@ -9,6 +9,7 @@
 #include "items/material_items.h"
 #include "items/motion_builders.h"
 #include "items/node_names.h"
+#include "items/payload_light.h"
 #include "items/property_value.h"
 #include "items/scene_axes.h"
 #include "items/scene_counters.h"
@@ -32,7 +33,6 @@ enum LightProperty : std::int32_t {
 
 constexpr std::int32_t kTargetNodeType = 16;
 constexpr std::int32_t kLightNodeType = 4;
-constexpr double kIntensityScale = 1.3333333;
 constexpr double kTargetDistance = 3.0;  // metres from the light along its direction
 constexpr float kLightE = 0.5f;
 constexpr std::int32_t kSpotLight = 3;
@@ -59,7 +59,7 @@ float intensityOf(HostHandle object) {
     PropertyValue value;
     double given = 0.0;
     if (!value.fetch(object, kPropIntensity) || !value.read(given)) return kIntensityWhenMissing;
-    return static_cast<float>(given * kIntensityScale);
+    return static_cast<float>(given * light_payload::kIntensityScale);
 }
 
 }  // namespace

@@ -10,6 +10,9 @@
 namespace pelmora::camera_payload {
 
 inline constexpr std::uint32_t kViewAngleBits = 0x3F490E56u;  // 0.785375
+// The view angle written is the half angle of the view times this: 1.414 as
+// the renderer expects it, not the square root of 2 in full.
+inline constexpr double kViewAngleFactor = 1.414;
 inline constexpr std::size_t kPictureNameChars = 254;
 inline constexpr std::size_t kModuleNameChars = 126;  // writer and renderer names
 

@@ -9,6 +9,8 @@
 namespace pelmora::light_payload {
 
 inline constexpr std::int32_t kSize = 72;
+// The intensity written is the host's value times this.
+inline constexpr double kIntensityScale = 1.3333333;
 inline constexpr std::int32_t kFormat = 1;  // dataFormat in both layouts
 
 inline constexpr std::int32_t kLightType = 0;   // int32, 1 to 3

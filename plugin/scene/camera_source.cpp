@@ -9,6 +9,7 @@
 #include "host/services.h"
 #include "items/motion_builders.h"
 #include "items/node_names.h"
+#include "items/payload_camera.h"
 #include "items/scene_axes.h"
 #include "items/scene_counters.h"
 
@@ -16,7 +17,6 @@ namespace pelmora {
 namespace {
 
 constexpr std::int16_t kPerspectiveView = 1;
-constexpr double kAngleFactor = 1.414;  // as the renderer expects it, not sqrt(2) in full
 constexpr std::int32_t kTargetNodeType = 16;
 constexpr std::int32_t kCameraNodeType = 2;
 
@@ -81,7 +81,7 @@ CameraView computeCameraView() {
     double box[4] = {-big, big, big, -big};
     host::getViewData(viewObject, &d, &f, box);
 
-    view.angle = std::atan((box[3] - box[1]) / (2.0 * f)) * kAngleFactor;
+    view.angle = std::atan((box[3] - box[1]) / (2.0 * f)) * camera_payload::kViewAngleFactor;
     storeMetres(place(m, 0.0, 0.0, d), height, view.eye);
     storeMetres(place(m, 0.0, 0.0, 0.0), height, view.target);
     return view;
