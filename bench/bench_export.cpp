@@ -21,10 +21,10 @@
 #include <string>
 #include <vector>
 
-#include "command/plugin_main.h"
+#include "plugin/command/plugin_main.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
-#include "platform/portable_hooks.h"
+#include "plugin/platform/portable_hooks.h"
 
 namespace {
 

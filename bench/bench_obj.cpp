@@ -18,8 +18,8 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
-#include "bench_timing.h"
-#include "reference_scene.h"
+#include "bench/bench_timing.h"
+#include "bench/reference_scene.h"
 
 #if defined(PELMORA_HAVE_TINYOBJ)
 #include <tiny_obj_loader.h>

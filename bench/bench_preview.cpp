@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_timing.h"
+#include "bench/bench_timing.h"
 #include "preview/png_file.h"
 #include "preview/preview_scene.h"
 #include "preview/render_preview.h"

@@ -35,21 +35,21 @@
 #include <unordered_map>
 #include <vector>
 
-#include "bench_timing.h"
-#include "collect/vertex_merger.h"
-#include "command/plugin_main.h"
-#include "host/current_callback.h"
-#include "host/host_abi.h"
-#include "host/services.h"
+#include "bench/bench_timing.h"
+#include "plugin/collect/vertex_merger.h"
+#include "plugin/command/plugin_main.h"
+#include "plugin/host/current_callback.h"
+#include "plugin/host/host_abi.h"
+#include "plugin/host/services.h"
 #include <nlohmann/json.hpp>
 
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
-#include "platform/portable_hooks.h"
+#include "plugin/platform/portable_hooks.h"
 #include "qmxread/qmx_reader.h"
-#include "reference_scene.h"
-#include "scene_file/byte_sum.h"
-#include "scene_file/output_stream.h"
+#include "bench/reference_scene.h"
+#include "plugin/scene_file/byte_sum.h"
+#include "plugin/scene_file/output_stream.h"
 
 #if defined(PELMORA_HAVE_MESHOPT)
 #include <meshoptimizer.h>

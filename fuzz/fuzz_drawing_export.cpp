@@ -13,12 +13,12 @@
 #include <string>
 #include <string_view>
 
-#include "command/plugin_main.h"
-#include "host/host_abi.h"
+#include "plugin/command/plugin_main.h"
+#include "plugin/host/host_abi.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
 #include "hostsim/record_check.h"
-#include "platform/portable_hooks.h"
+#include "plugin/platform/portable_hooks.h"
 #include "qmxread/qmx_reader.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "templates/template_library.h"
+#include "plugin/templates/template_library.h"
 
 namespace {
 

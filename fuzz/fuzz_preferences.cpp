@@ -9,9 +9,9 @@
 #include <fstream>
 #include <string>
 
-#include "command/preferences.h"
-#include "host/current_callback.h"
-#include "host/host_abi.h"
+#include "plugin/command/preferences.h"
+#include "plugin/host/current_callback.h"
+#include "plugin/host/host_abi.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
 

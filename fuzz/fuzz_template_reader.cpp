@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/portable_hooks.h"
-#include "templates/template_library.h"
-#include "templates/tokenizer.h"
+#include "plugin/platform/portable_hooks.h"
+#include "plugin/templates/template_library.h"
+#include "plugin/templates/tokenizer.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include "platform/portable/file_names.h"
+#include "plugin/platform/portable/file_names.h"
 #endif
 
 namespace pelmora::hostsim {

@@ -15,8 +15,8 @@
 #include "hostsim/drawing.h"
 #include "hostsim/drawing_names.h"
 #include "hostsim/json_text.h"
-#include "platform/files.h"
-#include "scene_file/file_sink.h"
+#include "plugin/platform/files.h"
+#include "plugin/scene_file/file_sink.h"
 
 namespace pelmora::hostsim {
 namespace {

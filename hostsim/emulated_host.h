@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host_abi.h"
+#include "plugin/host/host_abi.h"
 #include "hostsim/drawing.h"
 
 namespace pelmora::hostsim {

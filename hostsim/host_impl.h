@@ -13,7 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "host/host_abi.h"
+#include "plugin/host/host_abi.h"
 #include "hostsim/emulated_host.h"
 #include "hostsim/node_table.h"
 

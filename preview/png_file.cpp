@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/files.h"
+#include "plugin/platform/files.h"
 
 namespace pelmora::preview {
 

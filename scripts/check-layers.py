@@ -24,7 +24,7 @@ LAYERS = {
 }
 # The emulated host, the reader and the tool are built on the plug-in, never under it.
 OUTSIDE = {"hostsim", "qmxread", "tool", "tests", "bench", "fuzz"}
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/')
+INCLUDE = re.compile(r'^\s*#\s*include\s+"(?:plugin/)?([^"/]+)/')
 
 
 def violations(root: pathlib.Path):

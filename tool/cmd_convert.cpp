@@ -8,10 +8,10 @@
 #include <string>
 #include <system_error>
 
-#include "platform/files.h"
+#include "plugin/platform/files.h"
 #include "qmxread/qmx_reader.h"
-#include "scene_file/result_code.h"
-#include "scene_file/scene_writer.h"
+#include "plugin/scene_file/result_code.h"
+#include "plugin/scene_file/scene_writer.h"
 #include "tool/code_page_option.h"
 #include "tool/commands.h"
 #include "tool/convert_model.h"

@@ -10,8 +10,8 @@
 #include <nlohmann/json.hpp>
 
 #include "hostsim/drawing.h"
-#include "platform/portable_hooks.h"
-#include "templates/template_library.h"
+#include "plugin/platform/portable_hooks.h"
+#include "plugin/templates/template_library.h"
 #include "tool/commands.h"
 #include "tool/export_host_dir.h"
 #include "tool/system/path_text.h"

@@ -7,7 +7,7 @@
 #include <assimp/Exporter.hpp>
 #include <assimp/postprocess.h>
 
-#include "platform/files.h"
+#include "plugin/platform/files.h"
 #include "qmxread/qmx_reader.h"
 #include "tool/commands.h"
 #include "tool/gltf_additions.h"

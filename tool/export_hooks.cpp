@@ -4,7 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "host/host_abi.h"
+#include "plugin/host/host_abi.h"
 #include "hostsim/emulated_host.h"
 #include "tool/interrupt.h"
 #include "tool/progress_line.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/portable_hooks.h"
+#include "plugin/platform/portable_hooks.h"
 
 namespace pelmora::hostsim {
 class EmulatedHost;

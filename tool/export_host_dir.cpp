@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "host/host_abi.h"
+#include "plugin/host/host_abi.h"
 #include "tool/system/file_status.h"
 #include "tool/system/user_folders.h"
 #include "tool/system/path_text.h"

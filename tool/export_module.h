@@ -6,8 +6,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "host/host_abi.h"
-#include "platform/portable_hooks.h"
+#include "plugin/host/host_abi.h"
+#include "plugin/platform/portable_hooks.h"
 
 namespace pelmora::tool {
 

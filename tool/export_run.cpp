@@ -11,11 +11,11 @@
 #include <stdexcept>
 #include <utility>
 
-#include "host/host_abi.h"
+#include "plugin/host/host_abi.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
 #include "hostsim/record_check.h"
-#include "platform/files.h"
+#include "plugin/platform/files.h"
 #include "tool/commands.h"
 #include "tool/export_hooks.h"
 #include "tool/export_host_dir.h"

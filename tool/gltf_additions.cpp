@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/files.h"
+#include "plugin/platform/files.h"
 
 namespace pelmora::tool {
 namespace {

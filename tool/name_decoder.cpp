@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "hostsim/code_page.h"
-#include "items/node_names.h"
+#include "plugin/items/node_names.h"
 
 namespace pelmora::tool {
 namespace {

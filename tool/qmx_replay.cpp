@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "qmxread/legacy_flags.h"
-#include "scene_file/bounded_copy.h"
+#include "plugin/scene_file/bounded_copy.h"
 
 namespace pelmora::tool {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "qmxread/qmx_tree.h"
-#include "scene_file/scene_description.h"
+#include "plugin/scene_file/scene_description.h"
 
 namespace pelmora::tool {
 

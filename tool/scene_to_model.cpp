@@ -8,8 +8,8 @@
 
 #include <assimp/material.h>
 
-#include "items/payload_camera.h"
-#include "items/payload_light.h"
+#include "plugin/items/payload_camera.h"
+#include "plugin/items/payload_light.h"
 
 namespace pelmora::tool {
 namespace {

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/files.h"
-#include "scene/write_scene.h"
+#include "plugin/platform/files.h"
+#include "plugin/scene/write_scene.h"
 #include "tool/interrupt.h"
 #include "tool/system/file_creation.h"
 #include "tool/system/file_status.h"

@@ -1,17 +1,17 @@
-#include "collect/collection.h"
+#include "plugin/collect/collection.h"
 
 #include <cstring>
 #include <exception>
 
-#include "collect/geometry.h"
-#include "collect/scene_container.h"
-#include "host/qmx_exception.h"
-#include "host/unit_settings.h"
-#include "host/chain_walk.h"
-#include "host/services.h"
-#include "items/light_source.h"
-#include "items/property_value.h"
-#include "platform/ui.h"
+#include "plugin/collect/geometry.h"
+#include "plugin/collect/scene_container.h"
+#include "plugin/host/qmx_exception.h"
+#include "plugin/host/unit_settings.h"
+#include "plugin/host/chain_walk.h"
+#include "plugin/host/services.h"
+#include "plugin/items/light_source.h"
+#include "plugin/items/property_value.h"
+#include "plugin/platform/ui.h"
 
 namespace pelmora {
 namespace {

@@ -1,10 +1,10 @@
-#include "collect/geometry.h"
+#include "plugin/collect/geometry.h"
 
-#include "collect/mesh_source.h"
-#include "collect/scene_container.h"
-#include "collect/vertex_merger.h"
-#include "host/unit_settings.h"
-#include "host/services.h"
+#include "plugin/collect/mesh_source.h"
+#include "plugin/collect/scene_container.h"
+#include "plugin/collect/vertex_merger.h"
+#include "plugin/host/unit_settings.h"
+#include "plugin/host/services.h"
 
 namespace pelmora {
 namespace {

@@ -2,8 +2,8 @@
 // read directly) and files them into the mesh of their drawing class.
 #pragma once
 
-#include "host/host_abi.h"
-#include "scene_file/records.h"
+#include "plugin/host/host_abi.h"
+#include "plugin/scene_file/records.h"
 
 namespace pelmora {
 

@@ -1,15 +1,15 @@
-#include "collect/mesh_source.h"
+#include "plugin/collect/mesh_source.h"
 
 #include <algorithm>
 #include <memory>
 #include <string>
 
-#include "collect/vertex_merger.h"
-#include "host/services.h"
-#include "items/material_items.h"
-#include "items/motion_builders.h"
-#include "items/scene_counters.h"
-#include "templates/template_library.h"
+#include "plugin/collect/vertex_merger.h"
+#include "plugin/host/services.h"
+#include "plugin/items/material_items.h"
+#include "plugin/items/motion_builders.h"
+#include "plugin/items/scene_counters.h"
+#include "plugin/templates/template_library.h"
 
 namespace pelmora {
 namespace {

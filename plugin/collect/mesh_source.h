@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "collect/vertex_pages.h"
-#include "scene_file/records.h"
+#include "plugin/collect/vertex_pages.h"
+#include "plugin/scene_file/records.h"
 
 namespace pelmora {
 

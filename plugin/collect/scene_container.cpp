@@ -1,8 +1,8 @@
-#include "collect/scene_container.h"
+#include "plugin/collect/scene_container.h"
 
-#include "collect/mesh_source.h"
-#include "items/light_source.h"
-#include "platform/ui.h"
+#include "plugin/collect/mesh_source.h"
+#include "plugin/items/light_source.h"
+#include "plugin/platform/ui.h"
 
 namespace pelmora {
 namespace {

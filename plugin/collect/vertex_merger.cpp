@@ -1,4 +1,4 @@
-#include "collect/vertex_merger.h"
+#include "plugin/collect/vertex_merger.h"
 
 #include <cmath>
 #include <cstring>

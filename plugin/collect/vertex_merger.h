@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "scene_file/records.h"
+#include "plugin/scene_file/records.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "collect/vertex_pages.h"
+#include "plugin/collect/vertex_pages.h"
 
 #include <algorithm>
 #include <cstring>

@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "scene_file/records.h"
+#include "plugin/scene_file/records.h"
 
 namespace pelmora {
 

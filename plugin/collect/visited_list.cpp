@@ -1,4 +1,4 @@
-#include "collect/collection.h"
+#include "plugin/collect/collection.h"
 
 namespace pelmora {
 

@@ -1,19 +1,19 @@
-#include "command/export_sequence.h"
+#include "plugin/command/export_sequence.h"
 
 #include <cstdint>
 #include <memory>
 
-#include "collect/collection.h"
-#include "collect/scene_container.h"
-#include "command/mode_dialog.h"
-#include "command/preferences.h"
-#include "host/qmx_exception.h"
-#include "command/run_guarded.h"
-#include "host/unit_settings.h"
-#include "scene/root_source.h"
-#include "scene/write_scene.h"
-#include "platform/ui.h"
-#include "templates/template_library.h"
+#include "plugin/collect/collection.h"
+#include "plugin/collect/scene_container.h"
+#include "plugin/command/mode_dialog.h"
+#include "plugin/command/preferences.h"
+#include "plugin/host/qmx_exception.h"
+#include "plugin/command/run_guarded.h"
+#include "plugin/host/unit_settings.h"
+#include "plugin/scene/root_source.h"
+#include "plugin/scene/write_scene.h"
+#include "plugin/platform/ui.h"
+#include "plugin/templates/template_library.h"
 
 namespace pelmora {
 namespace {

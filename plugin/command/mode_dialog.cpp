@@ -1,6 +1,6 @@
-#include "command/mode_dialog.h"
+#include "plugin/command/mode_dialog.h"
 
-#include "host/services.h"
+#include "plugin/host/services.h"
 
 namespace pelmora {
 namespace {

@@ -1,11 +1,11 @@
-#include "command/plugin_main.h"
+#include "plugin/command/plugin_main.h"
 
-#include "command/export_sequence.h"
-#include "command/run_guarded.h"
-#include "host/qmx_exception.h"
-#include "host/chain_walk.h"
-#include "host/current_callback.h"
-#include "host/services.h"
+#include "plugin/command/export_sequence.h"
+#include "plugin/command/run_guarded.h"
+#include "plugin/host/qmx_exception.h"
+#include "plugin/host/chain_walk.h"
+#include "plugin/host/current_callback.h"
+#include "plugin/host/services.h"
 
 namespace pelmora {
 

@@ -1,11 +1,11 @@
-#include "command/preferences.h"
+#include "plugin/command/preferences.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "host/host_abi.h"
-#include "host/services.h"
-#include "platform/files.h"
+#include "plugin/host/host_abi.h"
+#include "plugin/host/services.h"
+#include "plugin/platform/files.h"
 
 namespace pelmora {
 namespace {

@@ -1,7 +1,7 @@
-#include "command/run_guarded.h"
+#include "plugin/command/run_guarded.h"
 
-#include "host/qmx_exception.h"
-#include "host/services.h"
+#include "plugin/host/qmx_exception.h"
+#include "plugin/host/services.h"
 
 namespace pelmora {
 

@@ -1,6 +1,6 @@
-#include "host/chain_walk.h"
+#include "plugin/host/chain_walk.h"
 
-#include "host/services.h"
+#include "plugin/host/services.h"
 
 namespace pelmora::host {
 

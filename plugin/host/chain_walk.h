@@ -3,7 +3,7 @@
 // geometry pass all make.
 #pragma once
 
-#include "host/host_abi.h"
+#include "plugin/host/host_abi.h"
 
 namespace pelmora::host {
 

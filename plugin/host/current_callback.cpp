@@ -1,4 +1,4 @@
-#include "host/current_callback.h"
+#include "plugin/host/current_callback.h"
 
 namespace pelmora::host::detail {
 

@@ -3,7 +3,7 @@
 // re-enters the plug-in finds it as it was.
 #pragma once
 
-#include "host/host_abi.h"
+#include "plugin/host/host_abi.h"
 
 namespace pelmora::host {
 

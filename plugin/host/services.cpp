@@ -1,6 +1,6 @@
-#include "host/services.h"
+#include "plugin/host/services.h"
 
-#include "host/current_callback.h"
+#include "plugin/host/current_callback.h"
 
 namespace pelmora::host {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "host/host_abi.h"
+#include "plugin/host/host_abi.h"
 
 namespace pelmora::host {
 

@@ -1,10 +1,10 @@
-#include "host/unit_settings.h"
+#include "plugin/host/unit_settings.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "host/host_abi.h"
-#include "host/services.h"
+#include "plugin/host/host_abi.h"
+#include "plugin/host/services.h"
 
 namespace pelmora {
 namespace {

@@ -1,10 +1,10 @@
-#include "items/light_identity.h"
+#include "plugin/items/light_identity.h"
 
 #include <cstring>
 #include <unordered_map>
 
-#include "host/services.h"
-#include "items/light_source.h"
+#include "plugin/host/services.h"
+#include "plugin/items/light_source.h"
 
 namespace pelmora {
 namespace {

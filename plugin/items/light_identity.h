@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "host/host_abi.h"
+#include "plugin/host/host_abi.h"
 
 namespace pelmora {
 

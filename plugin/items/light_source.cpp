@@ -1,18 +1,18 @@
-#include "items/light_source.h"
+#include "plugin/items/light_source.h"
 
 #include <cmath>
 #include <cstdio>
 #include <string>
 
-#include "host/services.h"
-#include "items/light_identity.h"
-#include "items/material_items.h"
-#include "items/motion_builders.h"
-#include "items/node_names.h"
-#include "items/payload_light.h"
-#include "items/property_value.h"
-#include "items/scene_axes.h"
-#include "items/scene_counters.h"
+#include "plugin/host/services.h"
+#include "plugin/items/light_identity.h"
+#include "plugin/items/material_items.h"
+#include "plugin/items/motion_builders.h"
+#include "plugin/items/node_names.h"
+#include "plugin/items/payload_light.h"
+#include "plugin/items/property_value.h"
+#include "plugin/items/scene_axes.h"
+#include "plugin/items/scene_counters.h"
 
 namespace pelmora {
 namespace {

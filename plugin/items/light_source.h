@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "host/host_abi.h"
-#include "scene_file/records.h"
+#include "plugin/host/host_abi.h"
+#include "plugin/scene_file/records.h"
 
 namespace pelmora {
 

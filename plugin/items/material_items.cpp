@@ -1,12 +1,12 @@
-#include "items/material_items.h"
+#include "plugin/items/material_items.h"
 
 #include <cstddef>
 
-#include "items/motion_builders.h"
-#include "items/payload_codec.h"
-#include "items/payload_material.h"
-#include "items/payload_texture.h"
-#include "scene_file/result_code.h"
+#include "plugin/items/motion_builders.h"
+#include "plugin/items/payload_codec.h"
+#include "plugin/items/payload_material.h"
+#include "plugin/items/payload_texture.h"
+#include "plugin/scene_file/result_code.h"
 
 namespace pelmora {
 

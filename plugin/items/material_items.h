@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "scene_file/records.h"
-#include "templates/params.h"
+#include "plugin/scene_file/records.h"
+#include "plugin/templates/params.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "items/motion_builders.h"
+#include "plugin/items/motion_builders.h"
 
 #include <new>
 
@@ -7,13 +7,13 @@
 #include <cstring>
 #include <limits>
 
-#include "items/payload_camera.h"
-#include "items/payload_codec.h"
-#include "items/payload_light.h"
-#include "items/payload_mesh.h"
-#include "items/payload_translate.h"
-#include "scene_file/bounded_copy.h"
-#include "scene_file/result_code.h"
+#include "plugin/items/payload_camera.h"
+#include "plugin/items/payload_codec.h"
+#include "plugin/items/payload_light.h"
+#include "plugin/items/payload_mesh.h"
+#include "plugin/items/payload_translate.h"
+#include "plugin/scene_file/bounded_copy.h"
+#include "plugin/scene_file/result_code.h"
 
 namespace pelmora {
 

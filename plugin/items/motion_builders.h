@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "items/payload_light.h"  // light_payload offsets, patched by the light source
-#include "scene_file/records.h"
+#include "plugin/items/payload_light.h"  // light_payload offsets, patched by the light source
+#include "plugin/scene_file/records.h"
 
 namespace pelmora {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "items/payload_codec.h"
+#include "plugin/items/payload_codec.h"
 
 namespace pelmora::camera_payload {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <new>
 
-#include "scene_file/bounded_copy.h"
+#include "plugin/scene_file/bounded_copy.h"
 
 namespace pelmora::payload {
 

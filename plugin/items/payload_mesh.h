@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "items/payload_codec.h"
+#include "plugin/items/payload_codec.h"
 
 namespace pelmora::mesh_payload {
 

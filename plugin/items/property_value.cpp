@@ -1,8 +1,8 @@
-#include "items/property_value.h"
+#include "plugin/items/property_value.h"
 
 #include <cstring>
 
-#include "host/services.h"
+#include "plugin/host/services.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "items/scene_counters.h"
+#include "plugin/items/scene_counters.h"
 
 namespace pelmora {
 

@@ -8,9 +8,9 @@
 //                                 the plug-in uses the real Windows calls.
 #include <cstdint>
 
-#include "command/plugin_main.h"
-#include "host/host_abi.h"
-#include "platform/portable_hooks.h"
+#include "plugin/command/plugin_main.h"
+#include "plugin/host/host_abi.h"
+#include "plugin/platform/portable_hooks.h"
 
 #if defined(_WIN32)
 #define PELMORA_EXPORT __declspec(dllexport)

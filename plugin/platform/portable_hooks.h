@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/host_abi.h"
+#include "plugin/host/host_abi.h"
 
 extern "C" {
 

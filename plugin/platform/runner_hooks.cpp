@@ -2,7 +2,7 @@
 // every platform.
 #include <vector>
 
-#include "platform/portable_hooks.h"
+#include "plugin/platform/portable_hooks.h"
 
 namespace pelmora::platform {
 namespace {

@@ -1,17 +1,17 @@
-#include "scene/camera_source.h"
+#include "plugin/scene/camera_source.h"
 
 #include <cmath>
 #include <limits>
 
-#include "collect/collection.h"
-#include "host/qmx_exception.h"
-#include "host/chain_walk.h"
-#include "host/services.h"
-#include "items/motion_builders.h"
-#include "items/node_names.h"
-#include "items/payload_camera.h"
-#include "items/scene_axes.h"
-#include "items/scene_counters.h"
+#include "plugin/collect/collection.h"
+#include "plugin/host/qmx_exception.h"
+#include "plugin/host/chain_walk.h"
+#include "plugin/host/services.h"
+#include "plugin/items/motion_builders.h"
+#include "plugin/items/node_names.h"
+#include "plugin/items/payload_camera.h"
+#include "plugin/items/scene_axes.h"
+#include "plugin/items/scene_counters.h"
 
 namespace pelmora {
 namespace {

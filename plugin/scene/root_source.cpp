@@ -1,12 +1,12 @@
-#include "scene/root_source.h"
+#include "plugin/scene/root_source.h"
 
 #include <cstdint>
 
-#include "collect/mesh_source.h"
-#include "collect/scene_container.h"
-#include "items/light_source.h"
-#include "items/node_names.h"
-#include "items/scene_counters.h"
+#include "plugin/collect/mesh_source.h"
+#include "plugin/collect/scene_container.h"
+#include "plugin/items/light_source.h"
+#include "plugin/items/node_names.h"
+#include "plugin/items/scene_counters.h"
 
 namespace pelmora {
 namespace {

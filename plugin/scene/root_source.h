@@ -2,8 +2,8 @@
 // the camera, then each light's target and light node, then the meshes.
 #pragma once
 
-#include "scene/camera_source.h"
-#include "scene_file/records.h"
+#include "plugin/scene/camera_source.h"
+#include "plugin/scene_file/records.h"
 
 namespace pelmora {
 

@@ -1,14 +1,14 @@
-#include "scene/write_scene.h"
+#include "plugin/scene/write_scene.h"
 
-#include "host/qmx_exception.h"
-#include "collect/scene_container.h"
-#include "items/light_identity.h"
-#include "scene/root_source.h"
-#include "items/scene_counters.h"
-#include "platform/files.h"
-#include "scene_file/result_code.h"
-#include "scene_file/scene_description.h"
-#include "scene_file/scene_writer.h"
+#include "plugin/host/qmx_exception.h"
+#include "plugin/collect/scene_container.h"
+#include "plugin/items/light_identity.h"
+#include "plugin/scene/root_source.h"
+#include "plugin/items/scene_counters.h"
+#include "plugin/platform/files.h"
+#include "plugin/scene_file/result_code.h"
+#include "plugin/scene_file/scene_description.h"
+#include "plugin/scene_file/scene_writer.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "scene_file/byte_sum.h"
+#include "plugin/scene_file/byte_sum.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "scene_file/file_sink.h"
+#include "plugin/scene_file/file_sink.h"
 
 #include <cstdio>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "scene_file/legacy_flags.h"
+#include "plugin/scene_file/legacy_flags.h"
 
 #include <cstddef>
 

@@ -1,4 +1,4 @@
-#include "scene_file/output_stream.h"
+#include "plugin/scene_file/output_stream.h"
 
 #include <bit>
 #include <charconv>

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "scene_file/bounded_copy.h"
-#include "scene_file/file_sink.h"
-#include "scene_file/records.h"
+#include "plugin/scene_file/bounded_copy.h"
+#include "plugin/scene_file/file_sink.h"
+#include "plugin/scene_file/records.h"
 
 namespace pelmora {
 

@@ -1,4 +1,4 @@
-#include "scene_file/records.h"
+#include "plugin/scene_file/records.h"
 
 namespace pelmora {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "scene_file/bounded_copy.h"
+#include "plugin/scene_file/bounded_copy.h"
 
 namespace pelmora {
 

@@ -1,7 +1,7 @@
-#include "scene_file/scene_description.h"
+#include "plugin/scene_file/scene_description.h"
 
-#include "scene_file/bounded_copy.h"
-#include "scene_file/result_code.h"
+#include "plugin/scene_file/bounded_copy.h"
+#include "plugin/scene_file/result_code.h"
 
 namespace pelmora {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "scene_file/records.h"
+#include "plugin/scene_file/records.h"
 
 namespace pelmora {
 

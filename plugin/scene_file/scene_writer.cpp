@@ -1,12 +1,12 @@
-#include "scene_file/scene_writer.h"
+#include "plugin/scene_file/scene_writer.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 
-#include "scene_file/byte_sum.h"
-#include "scene_file/legacy_flags.h"
-#include "scene_file/result_code.h"
+#include "plugin/scene_file/byte_sum.h"
+#include "plugin/scene_file/legacy_flags.h"
+#include "plugin/scene_file/result_code.h"
 
 namespace pelmora {
 

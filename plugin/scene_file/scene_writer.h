@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "scene_file/output_stream.h"
-#include "scene_file/scene_description.h"
+#include "plugin/scene_file/output_stream.h"
+#include "plugin/scene_file/scene_description.h"
 
 namespace pelmora {
 

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "templates/tokenizer.h"
+#include "plugin/templates/tokenizer.h"
 
 namespace pelmora {
 

@@ -1,8 +1,8 @@
 // The keys of a motionMaterial section.
 #include <cstring>
 
-#include "templates/key_table.h"
-#include "templates/section_readers.h"
+#include "plugin/templates/key_table.h"
+#include "plugin/templates/section_readers.h"
 
 namespace pelmora {
 namespace {

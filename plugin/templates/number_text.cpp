@@ -1,4 +1,4 @@
-#include "templates/number_text.h"
+#include "plugin/templates/number_text.h"
 
 #include <charconv>
 #include <cmath>

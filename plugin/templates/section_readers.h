@@ -3,8 +3,8 @@
 // Reader errors are not caught here: they end the template.
 #pragma once
 
-#include "templates/params.h"
-#include "templates/tokenizer.h"
+#include "plugin/templates/params.h"
+#include "plugin/templates/tokenizer.h"
 
 namespace pelmora {
 

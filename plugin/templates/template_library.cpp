@@ -1,16 +1,16 @@
-#include "templates/template_library.h"
+#include "plugin/templates/template_library.h"
 
 #include <new>
 
 #include <cstring>
 
-#include "host/host_abi.h"
-#include "host/services.h"
-#include "platform/files.h"
-#include "platform/ui.h"
-#include "templates/reader_errors.h"
-#include "templates/section_readers.h"
-#include "templates/tokenizer.h"
+#include "plugin/host/host_abi.h"
+#include "plugin/host/services.h"
+#include "plugin/platform/files.h"
+#include "plugin/platform/ui.h"
+#include "plugin/templates/reader_errors.h"
+#include "plugin/templates/section_readers.h"
+#include "plugin/templates/tokenizer.h"
 
 namespace pelmora {
 namespace {

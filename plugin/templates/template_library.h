@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "templates/load_report.h"
-#include "templates/params.h"
-#include "templates/text_buffer.h"
+#include "plugin/templates/load_report.h"
+#include "plugin/templates/params.h"
+#include "plugin/templates/text_buffer.h"
 
 namespace pelmora {
 

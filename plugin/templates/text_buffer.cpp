@@ -1,10 +1,10 @@
-#include "templates/text_buffer.h"
+#include "plugin/templates/text_buffer.h"
 
 #include <limits>
 #include <new>
 #include <stdexcept>
 
-#include "platform/files.h"
+#include "plugin/platform/files.h"
 
 namespace pelmora {
 namespace {

@@ -1,6 +1,6 @@
 // The keys of a motionTexture section.
-#include "templates/key_table.h"
-#include "templates/section_readers.h"
+#include "plugin/templates/key_table.h"
+#include "plugin/templates/section_readers.h"
 
 namespace pelmora {
 namespace {

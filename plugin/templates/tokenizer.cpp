@@ -1,8 +1,8 @@
-#include "templates/tokenizer.h"
+#include "plugin/templates/tokenizer.h"
 
 #include <cstring>
 
-#include "templates/number_text.h"
+#include "plugin/templates/number_text.h"
 
 namespace pelmora {
 namespace {

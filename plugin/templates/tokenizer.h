@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "templates/params.h"
-#include "templates/reader_errors.h"
-#include "templates/text_buffer.h"
+#include "plugin/templates/params.h"
+#include "plugin/templates/reader_errors.h"
+#include "plugin/templates/text_buffer.h"
 
 namespace pelmora {
 

@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "collect/mesh_source.h"
-#include "collect/scene_container.h"
-#include "host/unit_settings.h"
-#include "host/current_callback.h"
-#include "host/services.h"
+#include "plugin/collect/mesh_source.h"
+#include "plugin/collect/scene_container.h"
+#include "plugin/host/unit_settings.h"
+#include "plugin/host/current_callback.h"
+#include "plugin/host/services.h"
 #include "hostsim/emulated_host.h"
-#include "platform/portable_hooks.h"
+#include "plugin/platform/portable_hooks.h"
 
 namespace pelmora::collect_test {
 

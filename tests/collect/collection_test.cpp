@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "collect/collection.h"
-#include "collect/geometry.h"
-#include "host/qmx_exception.h"
-#include "items/light_source.h"
-#include "collect_fixture.h"
+#include "plugin/collect/collection.h"
+#include "plugin/collect/geometry.h"
+#include "plugin/host/qmx_exception.h"
+#include "plugin/items/light_source.h"
+#include "tests/collect/collect_fixture.h"
 
 namespace pelmora {
 namespace {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "collect/collection.h"
-#include "collect/geometry.h"
-#include "collect/vertex_merger.h"
-#include "collect_fixture.h"
+#include "plugin/collect/collection.h"
+#include "plugin/collect/geometry.h"
+#include "plugin/collect/vertex_merger.h"
+#include "tests/collect/collect_fixture.h"
 
 namespace pelmora {
 namespace {

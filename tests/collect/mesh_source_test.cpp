@@ -11,15 +11,15 @@
 #include <string>
 #include <vector>
 
-#include "collect/mesh_source.h"
-#include "collect/vertex_merger.h"
-#include "collect/vertex_pages.h"
-#include "collect_fixture.h"
-#include "items/payload_material.h"
-#include "items/payload_mesh.h"
-#include "items/payload_texture.h"
-#include "items/scene_counters.h"
-#include "templates/template_library.h"
+#include "plugin/collect/mesh_source.h"
+#include "plugin/collect/vertex_merger.h"
+#include "plugin/collect/vertex_pages.h"
+#include "tests/collect/collect_fixture.h"
+#include "plugin/items/payload_material.h"
+#include "plugin/items/payload_mesh.h"
+#include "plugin/items/payload_texture.h"
+#include "plugin/items/scene_counters.h"
+#include "plugin/templates/template_library.h"
 
 namespace pelmora {
 namespace {

@@ -4,10 +4,10 @@
 
 #include <vector>
 
-#include "collect/mesh_source.h"
-#include "collect/scene_container.h"
-#include "collect_fixture.h"
-#include "items/light_source.h"
+#include "plugin/collect/mesh_source.h"
+#include "plugin/collect/scene_container.h"
+#include "tests/collect/collect_fixture.h"
+#include "plugin/items/light_source.h"
 
 namespace pelmora {
 namespace {

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <string>
 
-#include "collect/collection.h"
-#include "collect_fixture.h"
-#include "scene/root_source.h"
-#include "scene/write_scene.h"
+#include "plugin/collect/collection.h"
+#include "tests/collect/collect_fixture.h"
+#include "plugin/scene/root_source.h"
+#include "plugin/scene/write_scene.h"
 #include "qmxread/qmx_reader.h"
 
 namespace pelmora {

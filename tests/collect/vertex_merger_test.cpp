@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "collect/vertex_merger.h"
+#include "plugin/collect/vertex_merger.h"
 
 namespace pelmora {
 namespace {

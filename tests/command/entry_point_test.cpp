@@ -7,11 +7,11 @@
 #include <utility>
 #include <vector>
 
-#include "command/plugin_main.h"
-#include "host/qmx_exception.h"
-#include "command/run_guarded.h"
-#include "host/current_callback.h"
-#include "support/fake_lookup.h"
+#include "plugin/command/plugin_main.h"
+#include "plugin/host/qmx_exception.h"
+#include "plugin/command/run_guarded.h"
+#include "plugin/host/current_callback.h"
+#include "tests/support/fake_lookup.h"
 
 namespace pelmora {
 namespace {

@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "command/export_sequence.h"
-#include "host/qmx_exception.h"
-#include "support/export_run_fixture.h"
+#include "plugin/command/export_sequence.h"
+#include "plugin/host/qmx_exception.h"
+#include "tests/support/export_run_fixture.h"
 #include "qmxread/qmx_reader.h"
-#include "scene_file/file_sink.h"
+#include "plugin/scene_file/file_sink.h"
 
 namespace pelmora {
 namespace {

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "command/plugin_main.h"
-#include "support/export_run_fixture.h"
-#include "host/host_abi.h"
+#include "plugin/command/plugin_main.h"
+#include "tests/support/export_run_fixture.h"
+#include "plugin/host/host_abi.h"
 
 namespace pelmora {
 namespace {

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "command/mode_dialog.h"
-#include "host/current_callback.h"
-#include "host/host_abi.h"
-#include "support/fake_lookup.h"
+#include "plugin/command/mode_dialog.h"
+#include "plugin/host/current_callback.h"
+#include "plugin/host/host_abi.h"
+#include "tests/support/fake_lookup.h"
 
 namespace pelmora {
 namespace {

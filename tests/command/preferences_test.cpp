@@ -5,11 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "command/preferences.h"
-#include "host/current_callback.h"
-#include "host/host_abi.h"
-#include "support/fake_lookup.h"
-#include "support/temp_folder.h"
+#include "plugin/command/preferences.h"
+#include "plugin/host/current_callback.h"
+#include "plugin/host/host_abi.h"
+#include "tests/support/fake_lookup.h"
+#include "tests/support/temp_folder.h"
 
 namespace pelmora {
 namespace {

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "host/current_callback.h"
-#include "host/services.h"
-#include "support/fake_lookup.h"
+#include "plugin/host/current_callback.h"
+#include "plugin/host/services.h"
+#include "tests/support/fake_lookup.h"
 
 namespace pelmora {
 namespace {

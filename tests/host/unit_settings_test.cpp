@@ -5,9 +5,9 @@
 #include <cstring>
 #include <limits>
 
-#include "host/unit_settings.h"
-#include "host/current_callback.h"
-#include "support/fake_lookup.h"
+#include "plugin/host/unit_settings.h"
+#include "plugin/host/current_callback.h"
+#include "tests/support/fake_lookup.h"
 
 namespace pelmora {
 namespace {

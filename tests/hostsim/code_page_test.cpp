@@ -13,7 +13,7 @@
 #include "hostsim/code_page.h"
 #include "hostsim/drawing.h"
 #include "qmxread/qmx_reader.h"
-#include "support/export_run_fixture.h"
+#include "tests/support/export_run_fixture.h"
 
 namespace pelmora {
 namespace {

@@ -2,10 +2,10 @@
 // callback as a modal dialog loop does; also the plug-in's own options dialog.
 #include <gtest/gtest.h>
 
-#include "command/mode_dialog.h"
-#include "host/current_callback.h"
-#include "host/services.h"
-#include "host_fixture.h"
+#include "plugin/command/mode_dialog.h"
+#include "plugin/host/current_callback.h"
+#include "plugin/host/services.h"
+#include "tests/hostsim/host_fixture.h"
 
 namespace pelmora::hostsim {
 namespace {

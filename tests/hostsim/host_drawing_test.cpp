@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "host/current_callback.h"
-#include "host/services.h"
-#include "host_fixture.h"
+#include "plugin/host/current_callback.h"
+#include "plugin/host/services.h"
+#include "tests/hostsim/host_fixture.h"
 
 namespace pelmora::hostsim {
 namespace {

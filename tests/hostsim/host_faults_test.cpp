@@ -3,9 +3,9 @@
 // a time; the lookup answers for every service while a host is active.
 #include <gtest/gtest.h>
 
-#include "host/current_callback.h"
-#include "host/services.h"
-#include "host_fixture.h"
+#include "plugin/host/current_callback.h"
+#include "plugin/host/services.h"
+#include "tests/hostsim/host_fixture.h"
 
 namespace pelmora::hostsim {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/current_callback.h"
+#include "plugin/host/current_callback.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
 

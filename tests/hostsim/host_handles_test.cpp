@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "host/services.h"
-#include "host_fixture.h"
+#include "plugin/host/services.h"
+#include "tests/hostsim/host_fixture.h"
 
 namespace pelmora::hostsim {
 namespace {

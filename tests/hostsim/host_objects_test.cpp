@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "host/services.h"
-#include "host_fixture.h"
+#include "plugin/host/services.h"
+#include "tests/hostsim/host_fixture.h"
 
 namespace pelmora::hostsim {
 namespace {

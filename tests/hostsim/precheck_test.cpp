@@ -2,9 +2,9 @@
 // position of the current item in the host's chain.
 #include <gtest/gtest.h>
 
-#include "command/plugin_main.h"
-#include "host/current_callback.h"
-#include "host/host_abi.h"
+#include "plugin/command/plugin_main.h"
+#include "plugin/host/current_callback.h"
+#include "plugin/host/host_abi.h"
 #include "hostsim/emulated_host.h"
 
 namespace pelmora::hostsim {

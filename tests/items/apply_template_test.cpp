@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "items/material_items.h"
-#include "items/motion_builders.h"
-#include "payload_bytes.h"
+#include "plugin/items/material_items.h"
+#include "plugin/items/motion_builders.h"
+#include "tests/items/payload_bytes.h"
 
 namespace pelmora {
 namespace {

@@ -1,4 +1,4 @@
-#include "fail_alloc.h"
+#include "tests/items/fail_alloc.h"
 
 #include <cstddef>
 #include <new>

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "items/motion_builders.h"
-#include "payload_bytes.h"
+#include "plugin/items/motion_builders.h"
+#include "tests/items/payload_bytes.h"
 
 namespace pelmora {
 namespace {

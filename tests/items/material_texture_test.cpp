@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "items/material_items.h"
-#include "items/motion_builders.h"
-#include "payload_bytes.h"
+#include "plugin/items/material_items.h"
+#include "plugin/items/motion_builders.h"
+#include "tests/items/payload_bytes.h"
 
 namespace pelmora {
 namespace {

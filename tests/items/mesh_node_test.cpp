@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "fail_alloc.h"
-#include "items/motion_builders.h"
-#include "payload_bytes.h"
+#include "tests/items/fail_alloc.h"
+#include "plugin/items/motion_builders.h"
+#include "tests/items/payload_bytes.h"
 
 namespace pelmora {
 namespace {

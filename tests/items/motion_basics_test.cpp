@@ -6,15 +6,15 @@
 #include <set>
 #include <string>
 
-#include "fail_alloc.h"
-#include "host/current_callback.h"
+#include "tests/items/fail_alloc.h"
+#include "plugin/host/current_callback.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
-#include "items/light_source.h"
-#include "scene_file/result_code.h"
-#include "items/material_items.h"
-#include "items/motion_builders.h"
-#include "payload_bytes.h"
+#include "plugin/items/light_source.h"
+#include "plugin/scene_file/result_code.h"
+#include "plugin/items/material_items.h"
+#include "plugin/items/motion_builders.h"
+#include "tests/items/payload_bytes.h"
 
 namespace pelmora {
 namespace {

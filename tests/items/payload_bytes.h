@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "scene_file/records.h"
+#include "plugin/scene_file/records.h"
 
 namespace pelmora::test {
 

@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "host/current_callback.h"
-#include "items/property_value.h"
-#include "support/fake_lookup.h"
+#include "plugin/host/current_callback.h"
+#include "plugin/items/property_value.h"
+#include "tests/support/fake_lookup.h"
 
 namespace pelmora {
 namespace {

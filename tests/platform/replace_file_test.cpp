@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/files.h"
-#include "support/temp_folder.h"
+#include "plugin/platform/files.h"
+#include "tests/support/temp_folder.h"
 
 namespace pelmora {
 namespace {

@@ -10,7 +10,7 @@
 #include "preview/preview_scene.h"
 #include "preview/render_preview.h"
 #include "qmxread/qmx_reader.h"
-#include "support/temp_folder.h"
+#include "tests/support/temp_folder.h"
 
 namespace pelmora::preview {
 namespace {

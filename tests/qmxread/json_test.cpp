@@ -3,7 +3,7 @@
 
 #include "qmxread/qmx_json.h"
 #include "qmxread/qmx_reader.h"
-#include "support/sample_trees.h"
+#include "tests/support/sample_trees.h"
 
 using namespace pelmora::qmxread;
 using namespace qmxtest;

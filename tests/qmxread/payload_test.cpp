@@ -3,7 +3,7 @@
 
 #include "qmxread/legacy_flags.h"
 #include "qmxread/payload_decode.h"
-#include "support/sample_trees.h"
+#include "tests/support/sample_trees.h"
 
 using namespace pelmora::qmxread;
 using namespace qmxtest;

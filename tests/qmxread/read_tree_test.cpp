@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "qmxread/qmx_reader.h"
-#include "support/sample_trees.h"
+#include "tests/support/sample_trees.h"
 
 using namespace pelmora::qmxread;
 using namespace qmxtest;

@@ -7,9 +7,9 @@
 #include <set>
 
 #include "hostsim/drawing.h"
-#include "items/light_identity.h"
-#include "items/light_source.h"
-#include "scene_run.h"
+#include "plugin/items/light_identity.h"
+#include "plugin/items/light_source.h"
+#include "tests/scene/scene_run.h"
 
 namespace pelmora::scene_test {
 namespace {

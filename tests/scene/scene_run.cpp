@@ -1,6 +1,6 @@
 #include <unistd.h>
 
-#include "scene_run.h"
+#include "tests/scene/scene_run.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "collect/collection.h"
-#include "collect/mesh_source.h"
-#include "items/light_source.h"
-#include "scene/write_scene.h"
+#include "plugin/collect/collection.h"
+#include "plugin/collect/mesh_source.h"
+#include "plugin/items/light_source.h"
+#include "plugin/scene/write_scene.h"
 #include "qmxread/payload_decode.h"
 #include "qmxread/qmx_reader.h"
 

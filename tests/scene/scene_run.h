@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "collect/scene_container.h"
-#include "host/unit_settings.h"
-#include "host/current_callback.h"
+#include "plugin/collect/scene_container.h"
+#include "plugin/host/unit_settings.h"
+#include "plugin/host/current_callback.h"
 #include "hostsim/emulated_host.h"
-#include "scene/root_source.h"
+#include "plugin/scene/root_source.h"
 #include "qmxread/qmx_tree.h"
 
 namespace pelmora::scene_test {

@@ -4,13 +4,13 @@
 
 #include <cmath>
 
-#include "host/qmx_exception.h"
-#include "items/light_identity.h"
-#include "scene_file/scene_writer.h"
-#include "items/light_source.h"
-#include "items/scene_counters.h"
+#include "plugin/host/qmx_exception.h"
+#include "plugin/items/light_identity.h"
+#include "plugin/scene_file/scene_writer.h"
+#include "plugin/items/light_source.h"
+#include "plugin/items/scene_counters.h"
 #include "qmxread/payload_decode.h"
-#include "scene_run.h"
+#include "tests/scene/scene_run.h"
 
 namespace pelmora::scene_test {
 namespace {

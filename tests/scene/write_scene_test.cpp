@@ -2,12 +2,12 @@
 // failure the previous file stays as it was and no temporary file is left.
 #include <gtest/gtest.h>
 
-#include "host/qmx_exception.h"
-#include "items/scene_counters.h"
-#include "scene/write_scene.h"
-#include "platform/files.h"
-#include "scene_file/file_sink.h"
-#include "scene_run.h"
+#include "plugin/host/qmx_exception.h"
+#include "plugin/items/scene_counters.h"
+#include "plugin/scene/write_scene.h"
+#include "plugin/platform/files.h"
+#include "plugin/scene_file/file_sink.h"
+#include "tests/scene/scene_run.h"
 
 namespace pelmora::scene_test {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "scene_file/byte_sum.h"
-#include "scene_file/legacy_flags.h"
+#include "plugin/scene_file/byte_sum.h"
+#include "plugin/scene_file/legacy_flags.h"
 
 namespace pelmora {
 namespace {

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "scene_file/output_stream.h"
-#include "scene_fakes.h"
+#include "plugin/scene_file/output_stream.h"
+#include "tests/scene_file/scene_fakes.h"
 
 namespace pelmora {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "scene_file/bounded_copy.h"
-#include "scene_file/records.h"
+#include "plugin/scene_file/bounded_copy.h"
+#include "plugin/scene_file/records.h"
 
 namespace pelmora {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "scene_file/scene_description.h"
-#include "scene_fakes.h"
+#include "plugin/scene_file/scene_description.h"
+#include "tests/scene_file/scene_fakes.h"
 
 namespace pelmora {
 namespace {

@@ -16,8 +16,8 @@
 
 #include <gtest/gtest.h>
 
-#include "scene_file/records.h"
-#include "scene_file/scene_description.h"
+#include "plugin/scene_file/records.h"
+#include "plugin/scene_file/scene_description.h"
 
 namespace pelmora::scene_test {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "writer_fixture.h"
+#include "tests/scene_file/writer_fixture.h"
 
 namespace pelmora {
 namespace {

@@ -3,7 +3,7 @@
 // "{" one, its 19 values one each, then byte-sum and payload.
 #include <gtest/gtest.h>
 
-#include "writer_fixture.h"
+#include "tests/scene_file/writer_fixture.h"
 
 namespace pelmora {
 namespace {

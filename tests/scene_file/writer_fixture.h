@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "expected_bytes.h"
-#include "scene_fakes.h"
-#include "scene_file/scene_writer.h"
+#include "tests/scene_file/expected_bytes.h"
+#include "tests/scene_file/scene_fakes.h"
+#include "plugin/scene_file/scene_writer.h"
 
 namespace pelmora::scene_test {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "command/plugin_main.h"
+#include "plugin/command/plugin_main.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
-#include "platform/portable_hooks.h"
-#include "support/temp_folder.h"
+#include "plugin/platform/portable_hooks.h"
+#include "tests/support/temp_folder.h"
 
 namespace pelmora::exporttest {
 

@@ -1,4 +1,4 @@
-#include "support/fake_lookup.h"
+#include "tests/support/fake_lookup.h"
 
 namespace pelmora::testing {
 namespace {

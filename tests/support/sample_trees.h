@@ -1,7 +1,7 @@
 // Small scene trees for the reader tests, with payloads laid out by hand.
 #pragma once
 
-#include "support/qmx_builder.h"
+#include "tests/support/qmx_builder.h"
 
 namespace qmxtest {
 

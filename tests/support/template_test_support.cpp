@@ -1,4 +1,4 @@
-#include "support/template_test_support.h"
+#include "tests/support/template_test_support.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,8 +7,8 @@
 #include <cstring>
 #include <fstream>
 
-#include "host/current_callback.h"
-#include "platform/portable_hooks.h"
+#include "plugin/host/current_callback.h"
+#include "plugin/platform/portable_hooks.h"
 
 namespace pelmora::test {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "host/host_abi.h"
-#include "templates/text_buffer.h"
+#include "plugin/host/host_abi.h"
+#include "plugin/templates/text_buffer.h"
 
 namespace pelmora::test {
 

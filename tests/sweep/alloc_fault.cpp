@@ -1,7 +1,7 @@
 // Replaces every form of the global operator new and delete. The blocks come
 // from malloc, so the sanitizers still see each of them (and LeakSanitizer
 // any that is never freed).
-#include "alloc_fault.h"
+#include "tests/sweep/alloc_fault.h"
 
 #include <cstddef>
 #include <cstdlib>

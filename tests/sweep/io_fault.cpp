@@ -1,7 +1,7 @@
 // Interposes the C library's file calls: the program's own definitions come
 // before the library's in symbol lookup, so every caller in the process,
 // shared libraries included, lands here; the real call is looked up behind.
-#include "io_fault.h"
+#include "tests/sweep/io_fault.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>

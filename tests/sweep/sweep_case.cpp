@@ -1,4 +1,4 @@
-#include "sweep_case.h"
+#include "tests/sweep/sweep_case.h"
 
 #include <dlfcn.h>
 #include <execinfo.h>

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "hostsim/drawing.h"
-#include "tool_sweeps.h"
+#include "tests/sweep/tool_sweeps.h"
 
 namespace pelmora::sweep {
 namespace {

@@ -1,4 +1,4 @@
-#include "tool_sweeps.h"
+#include "tests/sweep/tool_sweeps.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,8 +10,8 @@
 #include <iterator>
 #include <sstream>
 
-#include "alloc_fault.h"
-#include "io_fault.h"
+#include "tests/sweep/alloc_fault.h"
+#include "tests/sweep/io_fault.h"
 #include "qmxread/qmx_reader.h"
 #include "tool/run_tool.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sweep_case.h"
+#include "tests/sweep/sweep_case.h"
 
 namespace pelmora::sweep {
 

@@ -5,8 +5,8 @@
 #include <limits>
 #include <string>
 
-#include "support/template_test_support.h"
-#include "templates/number_text.h"
+#include "tests/support/template_test_support.h"
+#include "plugin/templates/number_text.h"
 
 namespace pelmora {
 namespace {

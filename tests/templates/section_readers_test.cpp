@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "support/template_test_support.h"
-#include "templates/section_readers.h"
+#include "tests/support/template_test_support.h"
+#include "plugin/templates/section_readers.h"
 
 namespace pelmora {
 namespace {

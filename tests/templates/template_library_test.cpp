@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "support/template_test_support.h"
-#include "templates/template_library.h"
+#include "tests/support/template_test_support.h"
+#include "plugin/templates/template_library.h"
 
 namespace pelmora {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "support/template_test_support.h"
-#include "templates/tokenizer.h"
+#include "tests/support/template_test_support.h"
+#include "plugin/templates/tokenizer.h"
 
 namespace pelmora {
 namespace {

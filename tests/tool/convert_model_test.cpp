@@ -15,8 +15,8 @@
 #include <assimp/scene.h>
 #include <nlohmann/json.hpp>
 
-#include "support/temp_folder.h"
-#include "tool_runner.h"
+#include "tests/support/temp_folder.h"
+#include "tests/tool/tool_runner.h"
 
 namespace pelmora {
 namespace {

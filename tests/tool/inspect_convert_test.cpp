@@ -4,8 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/sample_trees.h"
-#include "tool_support.h"
+#include "tests/support/sample_trees.h"
+#include "tests/tool/tool_support.h"
 
 using namespace qmxtest;
 namespace fs = std::filesystem;

@@ -14,10 +14,10 @@
 #include <fcntl.h>
 #include <thread>
 
-#include "big_drawing.h"
+#include "tests/tool/big_drawing.h"
 #include "qmxread/qmx_reader.h"
-#include "support/temp_folder.h"
-#include "tool_runner.h"
+#include "tests/support/temp_folder.h"
+#include "tests/tool/tool_runner.h"
 
 namespace pelmora {
 namespace {

@@ -6,9 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/export_run_fixture.h"
-#include "support/temp_folder.h"
-#include "tool_runner.h"
+#include "tests/support/export_run_fixture.h"
+#include "tests/support/temp_folder.h"
+#include "tests/tool/tool_runner.h"
 
 namespace pelmora {
 namespace {

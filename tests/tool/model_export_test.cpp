@@ -11,8 +11,8 @@
 #include <nlohmann/json.hpp>
 
 #include "qmxread/qmx_reader.h"
-#include "support/temp_folder.h"
-#include "tool_runner.h"
+#include "tests/support/temp_folder.h"
+#include "tests/tool/tool_runner.h"
 
 namespace pelmora {
 namespace {

@@ -10,10 +10,10 @@
 
 #include "hostsim/code_page.h"
 #include "hostsim/drawing.h"
-#include "support/export_run_fixture.h"
-#include "support/temp_folder.h"
+#include "tests/support/export_run_fixture.h"
+#include "tests/support/temp_folder.h"
 #include "tool/model_import.h"
-#include "tool_runner.h"
+#include "tests/tool/tool_runner.h"
 
 namespace pelmora {
 namespace {

@@ -13,10 +13,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "big_drawing.h"
-#include "support/export_run_fixture.h"
-#include "support/temp_folder.h"
-#include "tool_runner.h"
+#include "tests/tool/big_drawing.h"
+#include "tests/support/export_run_fixture.h"
+#include "tests/support/temp_folder.h"
+#include "tests/tool/tool_runner.h"
 
 namespace pelmora {
 namespace {

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <string>
 
-#include "support/export_run_fixture.h"
-#include "support/temp_folder.h"
-#include "tool_runner.h"
+#include "tests/support/export_run_fixture.h"
+#include "tests/support/temp_folder.h"
+#include "tests/tool/tool_runner.h"
 
 namespace pelmora {
 namespace {

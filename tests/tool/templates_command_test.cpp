@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "support/template_test_support.h"
+#include "tests/support/template_test_support.h"
 
 namespace pelmora {
 namespace {

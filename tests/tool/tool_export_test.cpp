@@ -6,12 +6,12 @@
 
 #include <filesystem>
 
-#include "support/export_run_fixture.h"
+#include "tests/support/export_run_fixture.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
 #include "qmxread/qmx_reader.h"
-#include "support/temp_folder.h"
-#include "tool_runner.h"
+#include "tests/support/temp_folder.h"
+#include "tests/tool/tool_runner.h"
 
 namespace pelmora {
 namespace {

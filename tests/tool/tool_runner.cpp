@@ -1,4 +1,4 @@
-#include "tool_runner.h"
+#include "tests/tool/tool_runner.h"
 
 #include <fcntl.h>
 #include <sys/resource.h>

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "support/temp_folder.h"
+#include "tests/support/temp_folder.h"
 #include "tool/interrupt.h"
 #include "tool/system/interrupt_signal.h"
 

@@ -1,10 +1,10 @@
-#include "platform/portable/file_names.h"
+#include "plugin/platform/portable/file_names.h"
 
 #include <iconv.h>
 
 #include <vector>
 
-#include "platform/portable_hooks.h"
+#include "plugin/platform/portable_hooks.h"
 
 namespace pelmora::platform {
 namespace {

@@ -10,8 +10,8 @@
 #include <memory>
 #include <optional>
 
-#include "platform/files.h"
-#include "platform/portable/file_names.h"
+#include "plugin/platform/files.h"
+#include "plugin/platform/portable/file_names.h"
 
 namespace pelmora::platform {
 

@@ -2,8 +2,8 @@
 // so every call goes to the runner's hooks.
 #include <chrono>
 
-#include "platform/portable_hooks.h"
-#include "platform/ui.h"
+#include "plugin/platform/portable_hooks.h"
+#include "plugin/platform/ui.h"
 
 namespace pelmora::platform {
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <limits>
 
-#include "platform/files.h"
+#include "plugin/platform/files.h"
 
 namespace pelmora::platform {
 namespace {

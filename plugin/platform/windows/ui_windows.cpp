@@ -8,8 +8,8 @@
 #include <ctime>
 #include <vector>
 
-#include "platform/portable_hooks.h"
-#include "platform/ui.h"
+#include "plugin/platform/portable_hooks.h"
+#include "plugin/platform/ui.h"
 
 namespace pelmora::platform {
 namespace {
