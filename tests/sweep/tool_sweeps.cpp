@@ -13,7 +13,7 @@
 #include "tests/sweep/alloc_fault.h"
 #include "tests/sweep/io_fault.h"
 #include "qmxread/qmx_reader.h"
-#include "tool/run_tool.h"
+#include "tool/cli/run_tool.h"
 
 namespace pelmora::sweep {
 namespace fs = std::filesystem;

@@ -12,7 +12,7 @@
 #include "hostsim/drawing.h"
 #include "tests/support/export_run_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "tool/model_import.h"
+#include "tool/model/model_import.h"
 #include "tests/tool/tool_runner.h"
 
 namespace pelmora {

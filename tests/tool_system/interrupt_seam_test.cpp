@@ -10,7 +10,7 @@
 #include <string>
 
 #include "tests/support/temp_folder.h"
-#include "tool/interrupt.h"
+#include "tool/system/interrupt.h"
 #include "tool/system/interrupt_signal.h"
 
 namespace pelmora {

@@ -1,0 +1,133 @@
+// pelmora convert IN OUT [--format F] [--ascii|--binary]: reads a QMX file and
+// writes it as a glTF, OBJ, PLY or STL scene (or any format Assimp writes) for
+// viewers, or again as QMX through the plug-in's scene writer, in the same
+// layout and with byte-sums when the input has them.
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "plugin/platform/files.h"
+#include "qmxread/qmx_reader.h"
+#include "plugin/scene_file/result_code.h"
+#include "plugin/scene_file/scene_writer.h"
+#include "tool/cli/code_page_option.h"
+#include "tool/cli/commands.h"
+#include "tool/qmx/convert_model.h"
+#include "tool/system/lower_case.h"
+#include "tool/qmx/qmx_replay.h"
+#include "tool/output/staging_file.h"
+#include "tool/system/path_text.h"
+
+namespace pelmora::tool {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// From --format, else from the output's extension; nullopt when neither tells.
+std::optional<OutputFormat> outputFormat(const ConvertOptions& options) {
+    std::string name = asciiLower(options.format);
+    if (name.empty()) {
+        name = lowerExtension(options.output);
+        if (!name.empty()) name.erase(0, 1);
+    }
+    if (name == "qmx") return OutputFormat{"", "QMX"};
+    if (name == "glb" || name == "glb2") return OutputFormat{"glb2", "glTF binary", true, true, true, true};
+    if (name == "gltf" || name == "gltf2") return OutputFormat{"gltf2", "glTF", true, false, true, true};
+    if (name == "obj") return OutputFormat{"obj", "OBJ"};
+    if (name == "ply" || name == "plyb") return OutputFormat{options.ascii ? "ply" : "plyb", "PLY"};
+    if (name == "stl" || name == "stlb") return OutputFormat{options.ascii ? "stl" : "stlb", "STL", false, false, true};
+    return modelLibraryFormat(name, options.format.empty());
+}
+
+int badInput(const std::string& message) {
+    std::fprintf(stderr, "pelmora convert: %s\n", message.c_str());
+    return kExitUsage;
+}
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "pelmora convert: %s\n", message.c_str());
+    return kExitFailure;
+}
+
+// The QMX reader and the plug-in's scene writer open files by their narrow
+// name (on Windows in the ANSI code page).
+int runConvert(const ConvertOptions& options) {
+    if (options.ascii && options.binary) return badInput("give --ascii or --binary, not both");
+    std::error_code missing;
+    if (!fs::exists(system::pathOf(options.input), missing)) return badInput(options.input + ": no such file");
+    const std::optional<OutputFormat> format = outputFormat(options);
+    if (!format)
+        return badInput(options.format.empty()
+                            ? "cannot tell the format from the name " + options.output +
+                                  ": end it in .glb, .gltf, .obj, .ply, .stl or .qmx, or give --format "
+                                  "(`pelmora formats` lists every format)"
+                            : "unknown format " + options.format + " (`pelmora formats` lists every format)");
+    const fs::path folder = fs::absolute(system::pathOf(options.output), missing).parent_path();
+    if (!fs::is_directory(folder, missing))
+        return badInput("the output folder " + system::textOf(folder) + " does not exist; create it or choose another path");
+    std::error_code ec;
+    if (fs::exists(system::pathOf(options.output), ec) &&
+        fs::equivalent(system::pathOf(options.input), system::pathOf(options.output), ec)) {
+        return fail(options.output + " is the input file; write the conversion to another path");
+    }
+    if (!format->assimpId.empty()) return convertToModel(options, *format);
+
+    std::string input;
+    if (!system::narrowPath(options.input, input)) return badInput(system::narrowPathRefusal(options.input));
+    qmxread::ReadOptions readOptions;
+    readOptions.decodePayloads = false;  // a faithful copy needs the bytes, not their meaning
+    qmxread::QmxFile file;
+    try {
+        file = qmxread::readQmxFile(input, readOptions);
+    } catch (const qmxread::ReadError& error) {
+        return fail(error.what());
+    }
+    const std::string obstacle = replayObstacle(file);
+    if (!obstacle.empty()) return fail(options.input + ": cannot be written again as read: " + obstacle);
+
+    ReplayScene scene(file);
+    SceneWriter writer;
+    writer.binary = options.binary || (!options.ascii && file.encoding == qmxread::Encoding::Binary);
+    writer.legacy = file.header.layout == qmxread::Layout::Legacy;
+    writer.checksums = file.header.checksums;
+
+    // A link named as the output stays a link: the file it points to is replaced.
+    const std::string target = platform::replacementTarget(options.output);
+    std::string narrowTarget;
+    if (!system::narrowPath(target, narrowTarget)) return badInput(system::narrowPathRefusal(options.output));
+    // Removed unless moved into place.
+    StagingFile staging(target);
+    if (staging.path().empty()) return fail("cannot create a file beside " + target);
+    // Named in the same characters as the target, so the narrow name exists.
+    std::string narrowStaging;
+    if (!system::narrowPath(staging.path(), narrowStaging)) return badInput(system::narrowPathRefusal(options.output));
+    const int result = writer.write(narrowStaging.c_str(), &scene);
+    if (!succeeded(result)) return fail("writing " + options.output + " failed (result " + std::to_string(result) + ")");
+    if (!platform::replaceFile(narrowStaging, narrowTarget)) return fail("cannot move the written file to " + options.output);
+    staging.release();
+    return kExitOk;
+}
+
+}  // namespace
+
+Runner addConvertCommand(CLI::App& app) {
+    auto options = std::make_shared<ConvertOptions>();
+    CLI::App* sub = app.add_subcommand(
+        "convert",
+        "Write a QMX scene as glTF (.glb, .gltf), OBJ, PLY or STL for viewers (meshes, materials, and in glTF the "
+        "camera and lights; metres, Y up), or again as QMX through the plug-in's scene writer");
+    sub->add_option("input", options->input, "QMX file to read")->required();
+    sub->add_option("output", options->output, "file to write; its extension picks the format")->required();
+    sub->add_option("--format", options->format,
+                    "glb, gltf, obj, ply, stl, qmx, or an Assimp export format id (see `pelmora formats`)");
+    sub->add_flag("--ascii", options->ascii, "QMX, PLY and STL: write the text encoding");
+    sub->add_flag("--binary", options->binary, "QMX: write the BINARY encoding");
+    // A QMX copy keeps the bytes as they are; other formats get UTF-8 names.
+    addCodePageOption(*sub, options->codePage);
+    return [options] { return runConvert(*options); };
+}
+
+}  // namespace pelmora::tool

@@ -1,0 +1,92 @@
+// pelmora inspect FILE [--json] [--geometry] [--raw] [--no-decode] [--code-page N]: reads a
+// QMX file with the independent reader and prints its tree, or the tree as JSON, with its
+// names decoded into UTF-8.
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "qmxread/qmx_json.h"
+#include "qmxread/qmx_print.h"
+#include "qmxread/qmx_reader.h"
+#include "tool/cli/code_page_option.h"
+#include "tool/cli/commands.h"
+#include "tool/qmx/name_decoder.h"
+#include "tool/system/path_text.h"
+
+namespace pelmora::tool {
+
+namespace {
+
+struct InspectOptions {
+    std::string file;
+    bool json = false;
+    bool geometry = false;
+    bool raw = false;
+    bool noDecode = false;
+    int codePage = kDefaultNameCodePage;
+};
+
+int runInspect(const InspectOptions& options) {
+    std::error_code missing;
+    std::string narrow;  // as the reader opens it (ANSI on Windows)
+    // Bad input, as for export and convert.
+    if (!std::filesystem::exists(system::pathOf(options.file), missing)) {
+        std::fprintf(stderr, "pelmora inspect: %s: no such file\n", options.file.c_str());
+        return kExitUsage;
+    }
+    if (!system::narrowPath(options.file, narrow)) {
+        std::fprintf(stderr, "pelmora inspect: %s\n", system::narrowPathRefusal(options.file).c_str());
+        return kExitUsage;
+    }
+    qmxread::QmxFile file;
+    try {
+        qmxread::ReadOptions readOptions;
+        readOptions.decodePayloads = !options.noDecode;
+        file = qmxread::readQmxFile(narrow, readOptions);
+    } catch (const qmxread::ReadError& error) {
+        std::fprintf(stderr, "pelmora inspect: %s\n", error.what());
+        return kExitFailure;
+    }
+    const NameDecoder names(options.codePage);
+    if (options.json) {
+        qmxread::JsonOptions jsonOptions;
+        jsonOptions.geometry = options.geometry;
+        jsonOptions.raw = options.raw;
+        jsonOptions.text = names.textDecoder();
+        std::cout << qmxread::toJson(file, jsonOptions)
+                         .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                  << "\n";
+    } else {
+        qmxread::PrintOptions printOptions;
+        printOptions.geometry = options.geometry;
+        printOptions.text = names.textDecoder();
+        qmxread::printTree(std::cout, file, printOptions);
+    }
+    std::cout.flush();
+    if (!std::cout) {
+        std::fprintf(stderr, "pelmora inspect: cannot write the output\n");
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+Runner addInspectCommand(CLI::App& app) {
+    auto options = std::make_shared<InspectOptions>();
+    CLI::App* sub = app.add_subcommand(
+        "inspect",
+        "Read a QMX file and print its tree, names decoded into UTF-8 (host names from --code-page, 1252 by default; "
+        "the plug-in's camera and light names always from 932)");
+    sub->add_option("file", options->file, "QMX file to read")->required();
+    sub->add_flag("--json", options->json, "Print the tree as JSON");
+    sub->add_flag("--geometry", options->geometry, "Include mesh vertices and polygons");
+    sub->add_flag("--raw", options->raw, "Include every payload's bytes as hex (JSON)");
+    sub->add_flag("--no-decode", options->noDecode,
+                  "Leave payloads undecoded (a payload that does not match its kind's layout is then no error)");
+    addCodePageOption(*sub, options->codePage);
+    return [options] { return runInspect(*options); };
+}
+
+}  // namespace pelmora::tool

@@ -1,0 +1,202 @@
+#include "tool/export/batch_export.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <utility>
+
+#include <nlohmann/json.hpp>
+
+#include "tool/cli/commands.h"
+#include "tool/output/progress_line.h"
+#include "tool/system/child_processes.h"
+#include "tool/system/file_creation.h"
+#include "tool/system/path_text.h"
+
+namespace pelmora::tool {
+namespace {
+
+namespace fs = std::filesystem;
+using Json = nlohmann::ordered_json;
+
+constexpr int kMaxJobs = system::ChildProcesses::kMaxSlots;
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(system::pathOf(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct Job {
+    std::string input;
+    std::string output;
+    std::string outFile, errFile;  // where the child's stdout and stderr go
+    int status = kExitFailure;
+    Json summary;
+    std::string errors;
+};
+
+std::string upText(UpAxis up) { return up == UpAxis::Y ? "y" : up == UpAxis::Z ? "z" : "auto"; }
+
+std::string statusLine(const Job& job) {
+    const Json& s = job.summary;
+    std::string line = job.input + " -> " + job.output + ": ";
+    if (!s.is_object()) return line + "failed: " + (job.errors.empty() ? "the export process gave no summary" : job.errors);
+    const std::string status = s.value("status", "failed");
+    if (status == "written" || status == "dry-run") {
+        line += status == "written" ? "written" : "dry run, not written";
+        line += " (" + std::to_string(s.value("meshes", 0)) + " meshes, " +
+                ProgressLine::countText(s.value("polygons", 0LL)) + " polygons, " +
+                std::to_string(s.value("lights", 0)) + " lights, " + ProgressLine::bytesText(s.value("bytes", 0LL)) +
+                ")";
+        for (const auto& warning : s.value("warnings", Json::array())) line += "\n    warning: " + warning.get<std::string>();
+        return line;
+    }
+    line += status;
+    for (const auto& error : s.value("errors", Json::array())) line += "\n    " + error.get<std::string>();
+    return line;
+}
+
+}  // namespace
+
+std::vector<std::string> childArguments(const ExportRequest& single, const std::string& input,
+                                        const std::string& output) {
+    std::vector<std::string> args{"export", input, "-o", output, "--json", "--quiet"};
+    if (single.mode) args.insert(args.end(), {"--mode", std::to_string(*single.mode)});
+    if (!single.hostDir.empty()) args.insert(args.end(), {"--host-dir", single.hostDir});
+    if (single.force) args.push_back("--force");
+    if (single.dryRun) args.push_back("--dry-run");
+    char unit[64];
+    std::snprintf(unit, sizeof unit, "%.17g", single.model.unitMetres);
+    args.insert(args.end(), {"--model-unit", unit, "--model-up", upText(single.model.up)});
+    std::snprintf(unit, sizeof unit, "%.17g", single.model.seconds);
+    args.insert(args.end(), {"--import-time", unit, "--import-memory", std::to_string(single.model.memoryMiB)});
+    if (!single.modulePath.empty()) args.insert(args.end(), {"--module", single.modulePath});
+    return args;
+}
+
+int runBatchExport(const BatchRequest& request) {
+    std::error_code error;
+    const fs::path folder = fs::absolute(system::pathOf(request.outputDir), error).lexically_normal();
+    if (!fs::is_directory(folder, error)) {
+        std::fprintf(stderr, "pelmora export: the output folder %s does not exist; create it first\n",
+                     system::textOf(folder).c_str());
+        return kExitUsage;
+    }
+
+    // One output per input, named after it; two inputs may not share one.
+    std::vector<Job> jobs;
+    std::map<std::string, std::string> taken;
+    for (const std::string& input : request.inputs) {
+        Job job;
+        job.input = input;
+        job.output = system::textOf(folder / system::pathOf(system::textOf(system::pathOf(input).stem()) + ".qmx"));
+        if (auto found = taken.find(job.output); found != taken.end()) {
+            std::fprintf(stderr, "pelmora export: %s and %s would both be written to %s; rename one of them\n",
+                         found->second.c_str(), input.c_str(), job.output.c_str());
+            return kExitUsage;
+        }
+        taken.emplace(job.output, input);
+        jobs.push_back(std::move(job));
+    }
+
+    const std::string scratchDir = system::makePrivateFolder("pelmora-batch");
+    if (scratchDir.empty()) {
+        std::fprintf(stderr, "pelmora export: cannot create a temporary folder: %s\n", system::lastFileError().c_str());
+        return kExitFailure;
+    }
+
+    // Holds Ctrl+C from here until the last export process ended.
+    std::optional<system::ChildProcesses> children;
+    children.emplace();
+    const int width = std::clamp(request.jobs, 1, kMaxJobs);
+    // The job each slot runs; none for a free slot.
+    std::vector<Job*> inSlot(static_cast<std::size_t>(width), nullptr);
+    std::size_t next = 0, done = 0, running = 0;
+    const bool quiet = request.single.quiet, json = request.single.json;
+    auto start = [&](Job& job, int slot) {
+        const std::string base = scratchDir + "/" + std::to_string(&job - jobs.data());
+        job.outFile = base + ".out";
+        job.errFile = base + ".err";
+        if (!children->start(slot, childArguments(request.single, job.input, job.output), job.outFile, job.errFile,
+                            job.errors)) {
+            job.status = kExitFailure;
+            return false;
+        }
+        inSlot[static_cast<std::size_t>(slot)] = &job;
+        return true;
+    };
+    auto report = [&](const Job& job) {
+        ++done;
+        if (json) return;
+        const bool ok = job.status == kExitOk;
+        if (quiet && ok) return;
+        std::fprintf(stderr, "pelmora: [%zu/%zu] %s\n", done, jobs.size(), statusLine(job).c_str());
+    };
+
+    while (done < jobs.size()) {
+        while (running < static_cast<std::size_t>(width) && next < jobs.size() && children->interrupts() == 0) {
+            const int slot = static_cast<int>(std::find(inSlot.begin(), inSlot.end(), nullptr) - inSlot.begin());
+            Job& job = jobs[next++];
+            if (start(job, slot)) {
+                ++running;
+            } else {
+                report(job);
+            }
+        }
+        if (running == 0) {
+            // Stopped before the rest could start: they count as cancelled.
+            while (next < jobs.size()) {
+                Job& job = jobs[next++];
+                job.status = kExitCancelled;
+                job.summary = Json{{"status", "cancelled"}, {"exitStatus", kExitCancelled}, {"input", job.input},
+                                   {"output", job.output}, {"errors", Json::array({"not started: stopped by Ctrl+C"})}};
+                report(job);
+            }
+            break;
+        }
+        const std::optional<system::ChildProcesses::Ended> ended = children->waitForOne();
+        if (!ended) break;
+        if (Job* finished = std::exchange(inSlot[static_cast<std::size_t>(ended->slot)], nullptr)) {
+            Job& job = *finished;
+            --running;
+            job.status = ended->exited ? ended->exitStatus : ended->byInterrupt ? kExitCancelled : kExitFailure;
+            if (!ended->how.empty()) job.errors = ended->how;
+            job.summary = Json::parse(slurp(job.outFile), nullptr, false);
+            if (job.summary.is_discarded()) job.summary = Json();
+            if (!job.summary.is_object()) {
+                std::string err = slurp(job.errFile);
+                while (!err.empty() && err.back() == '\n') err.pop_back();
+                if (!err.empty()) job.errors = err;
+            }
+            report(job);
+        }
+    }
+    children.reset();
+    std::error_code ignored;
+    fs::remove_all(system::pathOf(scratchDir), ignored);
+
+    int worst = kExitOk;
+    for (const Job& job : jobs) worst = std::max(worst, job.status);
+    if (json) {
+        Json all = Json::array();
+        for (const Job& job : jobs) {
+            Json s = job.summary.is_object() ? job.summary : Json{{"status", "failed"}, {"exitStatus", job.status},
+                                                                  {"input", job.input}, {"output", job.output},
+                                                                  {"errors", Json::array({job.errors})}};
+            all.push_back(std::move(s));
+        }
+        std::cout << Json{{"exitStatus", worst}, {"exports", std::move(all)}}.dump(2, ' ', false,
+                                                                                      Json::error_handler_t::replace)
+                  << std::endl;
+    }
+    return worst;
+}
+
+}  // namespace pelmora::tool

@@ -1,0 +1,49 @@
+#include "tool/export/export_host_dir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "plugin/host/host_abi.h"
+#include "tool/system/file_status.h"
+#include "tool/system/user_folders.h"
+#include "tool/system/path_text.h"
+
+namespace pelmora::tool {
+
+namespace fs = std::filesystem;
+
+std::string defaultHostDir() {
+    std::string folder = system::defaultDataFolder();
+    if (folder.empty()) throw HostDirError(std::string("no host folder: set ") + system::dataFolderSettings());
+    return folder;
+}
+
+std::string prepareHostDir(const std::string& dir, bool create) {
+    std::error_code error;
+    fs::path root = fs::absolute(system::pathOf(dir), error);
+    if (error) throw HostDirError("host folder " + dir + ": " + error.message());
+    root = root.lexically_normal();
+    std::string text = system::textOf(root);
+    if (!system::endsWithSeparator(text)) text += static_cast<char>(fs::path::preferred_separator);
+    // The plug-in builds its paths in buffers of the host's path limit; the
+    // longest fixed name it appends is "Pelmora/_id_table.txt".
+    constexpr std::size_t kLongestSuffix = sizeof "Pelmora/_id_table.txt";
+    if (text.size() + kLongestSuffix > static_cast<std::size_t>(host::kHostPathLimit))
+        throw HostDirError("host folder " + text + " is too long for the host's paths (at most " +
+                           std::to_string(host::kHostPathLimit - kLongestSuffix) + " bytes)");
+    if (!create) {
+        if (!fs::is_directory(system::pathOf(text), error)) throw HostDirError("host folder " + text + " does not exist");
+        return text;
+    }
+    for (const char* sub : {"", "Pelmora", "Data"}) {
+        fs::path folder = system::pathOf(text) / sub;
+        fs::create_directories(folder, error);
+        if (error || !fs::is_directory(folder))
+            throw HostDirError("cannot create the host folder " + system::textOf(folder) +
+                               (error ? ": " + error.message() : std::string()));
+    }
+    return text;
+}
+
+}  // namespace pelmora::tool

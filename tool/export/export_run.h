@@ -1,0 +1,29 @@
+// One run of `pelmora export` for one input: the drawing (or imported model)
+// in the emulated host, the plug-in module called with action 3, the file
+// staged beside the target and moved over it, the summary of what was done.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "tool/model/model_import.h"
+
+namespace pelmora::tool {
+
+struct ExportRequest {
+    std::string drawingPath;
+    std::string outputPath;
+    std::optional<int> mode;   // answer of the options dialog; none: the remembered mode
+    std::string hostDir;       // empty: the per-user default
+    bool force = false;        // replace an existing output file
+    std::string modulePath;    // empty: the default module
+    ModelImportOptions model;
+    bool json = false;         // the summary as one JSON object on stdout
+    bool quiet = false;        // errors only
+    bool dryRun = false;       // collect and summarise, write nothing
+};
+
+// Gives the exit status of tool/commands.h; messages go to stderr.
+int runExportRequest(const ExportRequest& request);
+
+}  // namespace pelmora::tool

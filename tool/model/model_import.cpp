@@ -1,0 +1,392 @@
+#include "tool/model/model_import.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <new>
+
+#include <assimp/Importer.hpp>
+#include <assimp/ProgressHandler.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include "tool/system/lower_case.h"
+#include "tool/model/model_names.h"
+
+namespace pelmora::tool {
+namespace {
+
+using hostsim::Point3;
+
+constexpr double kMillimetresPerMetre = 1000.0;
+constexpr double kDegreesPerRadian = 180.0 / 3.14159265358979323846;
+constexpr std::size_t kMaxNameBytes = 255;
+constexpr double kMinimumTargetDistance = 1.0;  // model units
+
+// Light kinds as the host reports them (property 55).
+constexpr std::int16_t kLightDirectional = 0;
+constexpr std::int16_t kLightPoint = 1;
+constexpr std::int16_t kLightSpot = 2;
+
+}  // namespace
+
+std::string documentName(std::string_view bytes) {
+    // Each byte that does not start a complete, well-formed UTF-8 sequence is
+    // read as Latin-1, the usual code page of such files; then the text is cut
+    // at a character boundary so that no sequence is split.
+    std::string text;
+    text.reserve(bytes.size());
+    auto continuation = [&](std::size_t i) {
+        return i < bytes.size() && (static_cast<unsigned char>(bytes[i]) & 0xC0) == 0x80;
+    };
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        std::size_t length = 0;
+        if (lead < 0x80) length = 1;
+        else if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+        else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
+        else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
+        bool wellFormed = length > 0;
+        for (std::size_t k = 1; k < length && wellFormed; ++k) wellFormed = continuation(i + k);
+        if (wellFormed && length >= 3) {
+            // No overlong forms, no surrogates, nothing above U+10FFFF.
+            const auto second = static_cast<unsigned char>(bytes[i + 1]);
+            if (lead == 0xE0 && second < 0xA0) wellFormed = false;
+            if (lead == 0xED && second > 0x9F) wellFormed = false;
+            if (lead == 0xF0 && second < 0x90) wellFormed = false;
+            if (lead == 0xF4 && second > 0x8F) wellFormed = false;
+        }
+        if (wellFormed) {
+            if (text.size() + length > kMaxNameBytes) break;
+            text.append(bytes.substr(i, length));
+            i += length;
+        } else {
+            if (text.size() + 2 > kMaxNameBytes) break;
+            text.push_back(static_cast<char>(0xC0 | (lead >> 6)));
+            text.push_back(static_cast<char>(0x80 | (lead & 0x3F)));
+            ++i;
+        }
+    }
+    return text;
+}
+
+namespace {
+
+// Model space (after the node transforms) to drawing space in millimetres.
+class Placement {
+public:
+    Placement(double unitMetres, bool yUp) : scale_(unitMetres * kMillimetresPerMetre), yUp_(yUp) {}
+
+    Point3 point(const aiVector3D& v) const { return axes(v.x * scale_, v.y * scale_, v.z * scale_); }
+    Point3 direction(const aiVector3D& v) const { return axes(v.x, v.y, v.z); }
+    double length(double modelLength) const { return modelLength * scale_; }
+
+private:
+    // A Y-up model is turned a quarter about X so that its up becomes the drawing's Z.
+    Point3 axes(double x, double y, double z) const { return yUp_ ? Point3{x, 0.0 - z, y} : Point3{x, y, z}; }
+    double scale_;
+    bool yUp_;
+};
+
+double norm(const Point3& p) { return std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z); }
+Point3 minus(const Point3& a, const Point3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Point3 scaled(const Point3& a, double s) { return {a.x * s, a.y * s, a.z * s}; }
+Point3 cross(const Point3& a, const Point3& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+bool finite(const Point3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+class Importer {
+public:
+    Importer(const aiScene& scene, const Placement& placement, bool cameraAtNode)
+        : scene_(scene), placement_(placement), names_(drawing_.codePage), cameraAtNode_(cameraAtNode) {
+        drawing_.classes = {"None"};
+        hostsim::Layer layer;
+        layer.name = kImportedLayerName;
+        drawing_.layers.push_back(std::move(layer));
+        drawing_.activeLayer = kImportedLayerName;
+    }
+
+    hostsim::Drawing run() {
+        collectNodeTransforms(scene_.mRootNode, aiMatrix4x4());
+        for (const auto& [node, transform] : nodeTransforms_) addMeshes(*node, transform);
+        addLights();
+        addCamera();
+        return std::move(drawing_);
+    }
+
+    std::size_t meshObjects() const { return meshObjects_; }
+    std::vector<std::string> warnings() const { return names_.warnings(); }
+
+private:
+    // A model's name as the drawing holds it: made valid UTF-8 and cut, then
+    // in the drawing's code page, which may not hold every character.
+    std::string cutName(const char* name) {
+        return names_.hostName(documentName(name == nullptr ? std::string_view() : name));
+    }
+
+    void collectNodeTransforms(const aiNode* node, const aiMatrix4x4& parent) {
+        if (!node) return;
+        aiMatrix4x4 global = parent * node->mTransformation;
+        nodeTransforms_.emplace_back(node, global);
+        nodeByName_.emplace(node->mName.C_Str(), nodeTransforms_.size() - 1);
+        for (unsigned i = 0; i < node->mNumChildren; ++i) collectNodeTransforms(node->mChildren[i], global);
+    }
+
+    const aiMatrix4x4* transformOf(const aiString& name) const {
+        auto found = nodeByName_.find(name.C_Str());
+        return found == nodeByName_.end() ? nullptr : &nodeTransforms_[found->second].second;
+    }
+
+    std::string classFor(const aiMesh& mesh) {
+        std::string name;
+        if (mesh.mMaterialIndex < scene_.mNumMaterials) {
+            aiString materialName;
+            if (scene_.mMaterials[mesh.mMaterialIndex]->Get(AI_MATKEY_NAME, materialName) == AI_SUCCESS)
+                name = materialName.C_Str();
+        }
+        if (name.empty() || name == AI_DEFAULT_MATERIAL_NAME) name = mesh.mName.C_Str();
+        if (name.empty()) return drawing_.classes.front();
+        name = cutName(name.c_str());
+        if (std::find(drawing_.classes.begin(), drawing_.classes.end(), name) == drawing_.classes.end())
+            drawing_.classes.push_back(name);
+        return name;
+    }
+
+    void addMeshes(const aiNode& node, const aiMatrix4x4& transform) {
+        for (unsigned m = 0; m < node.mNumMeshes; ++m) {
+            if (node.mMeshes[m] >= scene_.mNumMeshes) continue;
+            const aiMesh& mesh = *scene_.mMeshes[node.mMeshes[m]];
+            std::vector<Point3> points(mesh.mNumVertices);
+            for (unsigned v = 0; v < mesh.mNumVertices; ++v) points[v] = placement_.point(transform * mesh.mVertices[v]);
+
+            std::vector<hostsim::GeometryEntry> polygons;
+            polygons.reserve(mesh.mNumFaces);
+            for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+                const aiFace& face = mesh.mFaces[f];
+                // Points and lines have no surface; the host's polygons count
+                // their vertices in 16 bits.
+                if (face.mNumIndices < 3 || face.mNumIndices > 32767) continue;
+                hostsim::GeometryEntry entry;
+                entry.points.reserve(face.mNumIndices);
+                bool usable = true;
+                for (unsigned i = 0; i < face.mNumIndices && usable; ++i) {
+                    unsigned index = face.mIndices[i];
+                    usable = index < points.size() && finite(points[index]);
+                    if (usable) entry.points.push_back(points[index]);
+                }
+                if (usable) polygons.push_back(std::move(entry));
+            }
+            if (polygons.empty()) continue;
+
+            hostsim::DrawingObject object;
+            object.type = kImportedMeshType;
+            object.className = classFor(mesh);
+            object.name = cutName(mesh.mName.C_Str());
+            object.polygons = std::move(polygons);
+            drawing_.layers.front().objects.push_back(std::move(object));
+            ++meshObjects_;
+        }
+    }
+
+    void addLights() {
+        for (unsigned i = 0; i < scene_.mNumLights; ++i) {
+            const aiLight& light = *scene_.mLights[i];
+            std::int16_t kind;
+            switch (light.mType) {
+                case aiLightSource_DIRECTIONAL: kind = kLightDirectional; break;
+                case aiLightSource_SPOT: kind = kLightSpot; break;
+                case aiLightSource_POINT:
+                case aiLightSource_AREA: kind = kLightPoint; break;
+                default: continue;  // ambient light has no place
+            }
+            aiMatrix4x4 transform;
+            if (const aiMatrix4x4* found = transformOf(light.mName)) transform = *found;
+            aiMatrix3x3 rotation(transform);
+            Point3 position = placement_.point(transform * light.mPosition);
+            Point3 direction = placement_.direction(rotation * light.mDirection);
+            if (!finite(position) || !finite(direction)) continue;
+
+            // The colour of the file may carry the intensity (glTF multiplies
+            // them); the host keeps them apart, colour within 0 to 1.
+            double red = light.mColorDiffuse.r, green = light.mColorDiffuse.g, blue = light.mColorDiffuse.b;
+            double intensity = std::max({red, green, blue});
+            if (!(intensity > 0.0) || !std::isfinite(intensity)) {
+                intensity = 1.0;
+                red = green = blue = 1.0;
+            } else {
+                red /= intensity;
+                green /= intensity;
+                blue /= intensity;
+            }
+
+            hostsim::DrawingObject object;
+            object.type = hostsim::kCodeLight;
+            object.className = drawing_.classes.front();
+            object.name = cutName(light.mName.C_Str());
+            auto set = [&object](std::int32_t number, hostsim::PropertyValue value) {
+                object.properties[number] = value;
+            };
+            set(50, boolValue(true));
+            set(51, doubleValue(intensity));
+            set(52, pointValue({red, green, blue}));
+            set(53, boolValue(false));
+            set(54, pointValue(position));
+            set(55, intValue(kind));
+            set(56, pointValue(direction));
+            if (kind == kLightSpot) {
+                set(61, doubleValue(light.mAngleInnerCone * kDegreesPerRadian));
+                set(62, doubleValue(light.mAngleOuterCone * kDegreesPerRadian));
+            }
+            drawing_.layers.front().objects.push_back(std::move(object));
+        }
+    }
+
+    // The host's view maps a point P to R (P - O); the eye is the mapping of
+    // (0, 0, d) and the target that of the origin. So d is the distance from
+    // eye to target, R's third column points from target to eye, and
+    // O = -R^T target.
+    void addCamera() {
+        if (scene_.mNumCameras == 0) return;
+        const aiCamera& camera = *scene_.mCameras[0];
+        aiMatrix4x4 transform;
+        if (const aiMatrix4x4* found = transformOf(camera.mName)) transform = *found;
+        aiMatrix3x3 rotation(transform);
+
+        // glTF places a camera by its node alone; the importer copies the
+        // node's translation into the camera as well, which would count it twice.
+        Point3 eye = placement_.point(transform * (cameraAtNode_ ? aiVector3D() : camera.mPosition));
+        Point3 look = placement_.direction(rotation * camera.mLookAt);
+        double lookLength = norm(look);
+        if (!finite(eye) || !(lookLength > 0.0) || !std::isfinite(lookLength)) return;
+        look = scaled(look, 1.0 / lookLength);
+        double reach = std::max(placement_.length(kMinimumTargetDistance), distanceToModel(eye, look));
+        Point3 target{eye.x + look.x * reach, eye.y + look.y * reach, eye.z + look.z * reach};
+
+        Point3 w = scaled(look, -1.0);  // from target to eye, unit length
+        Point3 helper = std::abs(w.z) < 0.9 ? Point3{0, 0, 1} : Point3{1, 0, 0};
+        Point3 u = cross(helper, w);
+        u = scaled(u, 1.0 / norm(u));
+        Point3 v = cross(w, u);
+
+        hostsim::View view;
+        view.perspective = camera.mOrthographicWidth == 0.0f;
+        view.rotation = {{{u.x, v.x, w.x}, {u.y, v.y, w.y}, {u.z, v.z, w.z}}};
+        // O = -R^T target, the rows of R^T being u, v and w.
+        view.origin = {-(u.x * target.x + u.y * target.y + u.z * target.z),
+                       -(v.x * target.x + v.y * target.y + v.z * target.z),
+                       -(w.x * target.x + w.y * target.y + w.z * target.z)};
+        view.distance = reach;
+        view.focal = 1.0;
+        double halfWidth = std::tan(std::clamp(static_cast<double>(camera.mHorizontalFOV), 0.01, 1.5));
+        view.box = {-halfWidth, -halfWidth, halfWidth, halfWidth};
+        drawing_.view = view;
+    }
+
+    // How far along `look` from `eye` the middle of the imported geometry lies.
+    double distanceToModel(const Point3& eye, const Point3& look) const {
+        Point3 low{HUGE_VAL, HUGE_VAL, HUGE_VAL}, high{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+        bool any = false;
+        for (const auto& object : drawing_.layers.front().objects) {
+            if (!object.polygons) continue;
+            for (const auto& entry : *object.polygons)
+                for (const auto& p : entry.points) {
+                    low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+                    high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+                    any = true;
+                }
+        }
+        if (!any) return 0.0;
+        Point3 middle = scaled(Point3{low.x + high.x, low.y + high.y, low.z + high.z}, 0.5);
+        Point3 toMiddle = minus(middle, eye);
+        return toMiddle.x * look.x + toMiddle.y * look.y + toMiddle.z * look.z;
+    }
+
+    static hostsim::PropertyValue boolValue(bool b) {
+        hostsim::PropertyValue value;
+        value.kind = hostsim::PropertyValue::Kind::Bool;
+        value.boolValue = b;
+        return value;
+    }
+    static hostsim::PropertyValue intValue(std::int16_t i) {
+        hostsim::PropertyValue value;
+        value.kind = hostsim::PropertyValue::Kind::Int16;
+        value.intValue = i;
+        return value;
+    }
+    static hostsim::PropertyValue doubleValue(double d) {
+        hostsim::PropertyValue value;
+        value.kind = hostsim::PropertyValue::Kind::Double;
+        value.doubleValue = d;
+        return value;
+    }
+    static hostsim::PropertyValue pointValue(const Point3& p) {
+        hostsim::PropertyValue value;
+        value.kind = hostsim::PropertyValue::Kind::Point;
+        value.pointValue = p;
+        return value;
+    }
+
+    const aiScene& scene_;
+    const Placement& placement_;
+    hostsim::Drawing drawing_;
+    CodePageNames names_;
+    std::vector<std::pair<const aiNode*, aiMatrix4x4>> nodeTransforms_;
+    std::multimap<std::string, std::size_t> nodeByName_;
+    std::size_t meshObjects_ = 0;
+    bool cameraAtNode_;
+};
+
+// Hands Assimp's progress to the caller's function (the importer owns it).
+class ProgressRelay : public Assimp::ProgressHandler {
+public:
+    explicit ProgressRelay(std::function<bool(double)> report) : report_(std::move(report)) {}
+    bool Update(float percentage) override { return report_(percentage < 0.0f ? 0.0 : percentage); }
+
+private:
+    std::function<bool(double)> report_;
+};
+
+}  // namespace
+
+bool isModelFile(const std::string& path) {
+    std::string ext = lowerExtension(path);
+    if (ext.size() < 2 || ext == ".json") return false;
+    Assimp::Importer importer;
+    return importer.IsExtensionSupported(ext);
+}
+
+hostsim::Drawing importModelInProcess(const std::string& path, const ModelImportOptions& options) {
+    if (!(options.unitMetres > 0.0) || !std::isfinite(options.unitMetres))
+        throw ModelImportError("the model unit must be a positive length in metres");
+    Assimp::Importer importer;
+    // Lines and points are dropped; the faces are kept as the file gives them.
+    importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
+    if (options.progress) importer.SetProgressHandler(new ProgressRelay(options.progress));
+    const aiScene* scene = importer.ReadFile(path, aiProcess_SortByPType | aiProcess_ValidateDataStructure);
+    if (!scene || !scene->mRootNode) {
+        const std::string why = importer.GetErrorString();
+        if (why.find("No meshes remaining") != std::string::npos)
+            throw ModelImportError(path + " holds only lines or points: there are no surfaces (faces) to export");
+        // The importer turns its own out-of-memory failure into a message.
+        if (why.find("bad_alloc") != std::string::npos) throw std::bad_alloc();
+        throw ModelImportError("cannot import " + path + ": " + why);
+    }
+    if ((scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || scene->mNumMeshes == 0)
+        throw ModelImportError(path + " holds no surfaces to export");
+
+    std::string ext = lowerExtension(path);
+    bool yUp = options.up == UpAxis::Y || (options.up == UpAxis::Auto && ext != ".stl" && ext != ".ply");
+    Placement placement(options.unitMetres, yUp);
+    Importer reader(*scene, placement, ext == ".gltf" || ext == ".glb");
+    hostsim::Drawing drawing = reader.run();
+    if (reader.meshObjects() == 0) throw ModelImportError(path + " holds no surfaces to export");
+    if (options.warning)
+        for (const std::string& text : reader.warnings()) options.warning(text);
+    return drawing;
+}
+
+}  // namespace pelmora::tool

@@ -1,0 +1,94 @@
+#include "tool/output/staging_file.h"
+
+#include <filesystem>
+#include <vector>
+
+#include "plugin/platform/files.h"
+#include "plugin/scene/write_scene.h"
+#include "tool/system/interrupt.h"
+#include "tool/system/file_creation.h"
+#include "tool/system/file_status.h"
+#include "tool/system/interrupt_signal.h"
+#include "tool/system/process.h"
+#include "tool/system/path_text.h"
+
+namespace pelmora::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of(system::kPathSeparators);
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+StagingFile::StagingFile(const std::string& target) {
+    const std::string folder = folderOf(target);
+    const std::string name = target.substr(folder.size());
+    const std::string pid = std::to_string(system::processId());
+    const std::size_t limit = platform::pathLengthLimit();
+    std::vector<std::string> stems{"." + name + "." + pid, ".pelmora-" + pid};
+    for (const std::string& stem : stems) {
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            std::string candidate = folder + stem + (attempt ? std::string("-") + std::to_string(attempt) : std::string()) + ".part";
+            std::string writer = temporaryPathFor(candidate);
+            if (candidate.size() > limit || writer.empty()) break;
+            const system::NewFile created = system::createNewFile(candidate);
+            if (created == system::NewFile::Created) {
+                path_ = candidate;
+                writerPath_ = std::move(writer);
+                registerForQuit();
+                return;
+            }
+            if (created != system::NewFile::Exists) return;
+        }
+    }
+}
+
+StagingFile StagingFile::inPrivateFolder() {
+    StagingFile staging;
+    staging.privateFolder_ = system::makePrivateFolder("pelmora-dry-run");
+    if (staging.privateFolder_.empty()) return staging;
+    staging.path_ = staging.privateFolder_ + "/scene.qmx";
+    staging.writerPath_ = temporaryPathFor(staging.path_);
+    staging.registerForQuit();
+    return staging;
+}
+
+StagingFile::StagingFile(StagingFile&& other) noexcept
+    : path_(std::move(other.path_)),
+      writerPath_(std::move(other.writerPath_)),
+      privateFolder_(std::move(other.privateFolder_)) {
+    other.path_.clear();
+    other.writerPath_.clear();
+    other.privateFolder_.clear();
+}
+
+StagingFile::~StagingFile() { remove(); }
+
+void StagingFile::registerForQuit() const {
+    InterruptScope::removeOnQuit(0, path_);
+    InterruptScope::removeOnQuit(1, writerPath_);
+}
+
+void StagingFile::remove() noexcept {
+    InterruptScope::forgetRemovals();
+    if (!path_.empty()) {
+        system::removeFileNow(writerPath_.c_str());
+        system::removeFileNow(path_.c_str());
+        path_.clear();
+    }
+    if (!privateFolder_.empty()) {
+        // Holds nothing but the two files above and the preference copy.
+        try {
+            std::error_code ignored;
+            fs::remove_all(system::pathOf(privateFolder_), ignored);
+        } catch (...) {
+        }
+        privateFolder_.clear();
+    }
+}
+
+}  // namespace pelmora::tool

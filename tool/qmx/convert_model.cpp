@@ -1,0 +1,96 @@
+#include "tool/qmx/convert_model.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include <assimp/Exporter.hpp>
+#include <assimp/postprocess.h>
+
+#include "plugin/platform/files.h"
+#include "qmxread/qmx_reader.h"
+#include "tool/cli/commands.h"
+#include "tool/qmx/gltf_additions.h"
+#include "tool/system/lower_case.h"
+#include "tool/qmx/name_decoder.h"
+#include "tool/output/progress_line.h"
+#include "tool/qmx/scene_to_model.h"
+#include "tool/output/staging_file.h"
+
+namespace pelmora::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "pelmora convert: %s\n", message.c_str());
+    return kExitFailure;
+}
+
+}  // namespace
+
+std::optional<OutputFormat> modelLibraryFormat(const std::string& name, bool byExtension) {
+    Assimp::Exporter exporter;
+    for (std::size_t i = 0; i < exporter.GetExportFormatCount(); ++i) {
+        const aiExportFormatDesc* desc = exporter.GetExportFormatDescription(i);
+        if (name == asciiLower(desc->id) || (byExtension && name == asciiLower(desc->fileExtension)))
+            return OutputFormat{desc->id, desc->description, false, false, false, true};
+    }
+    return std::nullopt;
+}
+
+int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
+    qmxread::QmxFile file;
+    try {
+        file = qmxread::readQmxFile(options.input);
+    } catch (const std::exception& error) {
+        return fail(error.what());
+    }
+    ConvertedScene converted = convertScene(file, NameDecoder(options.codePage));
+    if (converted.meshes == 0 && converted.cameras.empty() && converted.lights.empty())
+        return fail(options.input + " holds no meshes, camera or lights: nothing to convert");
+
+    // A single-file format is written beside the target and moved over it when
+    // complete; formats with side files (.bin, .mtl) name them after the output.
+    const bool singleFile = format.assimpId != "gltf2" && format.assimpId != "obj";
+    const std::string target = singleFile ? platform::replacementTarget(options.output) : options.output;
+    std::optional<StagingFile> temp;
+    if (singleFile) {
+        temp.emplace(target);
+        if (temp->path().empty()) return fail("cannot create a file beside " + target);
+    }
+    const std::string written = singleFile ? temp->path() : options.output;
+    unsigned steps = aiProcess_ValidateDataStructure;
+    if (format.triangles) steps |= aiProcess_Triangulate;
+    Assimp::Exporter exporter;
+    if (exporter.Export(converted.scene.get(), format.assimpId, written, steps) != AI_SUCCESS)
+        return fail("writing " + options.output + " as " + format.label + " failed: " + exporter.GetErrorString());
+    if (format.gltf) {
+        const std::string problem = addCamerasAndLights(written, format.glb, converted.cameras, converted.lights);
+        if (!problem.empty()) return fail(problem);
+    }
+    if (singleFile) {
+        if (!platform::replaceFile(temp->path(), target)) return fail("cannot move the written file to " + options.output);
+        temp->release();
+    }
+    std::string line = "pelmora: wrote " + options.output + " (" + format.label + "): " +
+                       ProgressLine::countText(converted.meshes) + " meshes, " +
+                       ProgressLine::countText(converted.vertices) + " vertices, " +
+                       ProgressLine::countText(converted.polygons) + " polygons";
+    if (format.scene)
+        line += std::string(", ") + (converted.cameras.empty() ? "no camera" : "camera") + ", " +
+                std::to_string(converted.lights.size()) + " lights";
+    std::fprintf(stderr, "%s\n", line.c_str());
+    if (!format.scene && (!converted.cameras.empty() || !converted.lights.empty()))
+        std::fprintf(stderr, "pelmora: note: %s has no place for the camera and lights; use .glb to keep them\n",
+                     format.label.c_str());
+    if (converted.droppedHoles > 0)
+        std::fprintf(stderr, "pelmora: warning: %lld holes of polygons were left out (filled)\n",
+                     converted.droppedHoles);
+    if (converted.skippedEmptyMeshes > 0)
+        std::fprintf(stderr, "pelmora: note: %d meshes without polygons were left out\n",
+                     converted.skippedEmptyMeshes);
+    return kExitOk;
+}
+
+}  // namespace pelmora::tool

@@ -1,0 +1,334 @@
+#include "tool/qmx/scene_to_model.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <map>
+#include <set>
+
+#include <assimp/material.h>
+
+#include "plugin/items/payload_camera.h"
+#include "plugin/items/payload_light.h"
+
+namespace pelmora::tool {
+namespace {
+
+using qmxread::Motion;
+using qmxread::Node;
+using qmxread::Vec3;
+
+using qmxread::kCameraNode;
+using qmxread::kLightNode;
+using qmxread::kMeshNode;
+constexpr double kPi = 3.14159265358979323846;
+
+// QMX axes to the right-handed output axes.
+aiVector3D place(const Vec3& v) { return {v.x, v.y, -v.z}; }
+
+std::vector<float> floatsOf(const Motion* motion, const char* field) {
+    const auto* found = motion ? motion->field(field) : nullptr;
+    return found ? found->floats : std::vector<float>{};
+}
+
+float floatOf(const Motion* motion, const char* field, float fallback) {
+    std::vector<float> values = floatsOf(motion, field);
+    return values.empty() || !std::isfinite(values[0]) ? fallback : values[0];
+}
+
+int intOf(const Motion* motion, const char* field, int fallback) {
+    const auto* found = motion ? motion->field(field) : nullptr;
+    return found && !found->ints.empty() ? found->ints[0] : fallback;
+}
+
+bool translationOf(const Node& node, aiVector3D& out) {
+    std::vector<float> t = floatsOf(node.motion("motionTranslate"), "translation");
+    if (t.size() != 3) return false;
+    out = place(Vec3{t[0], t[1], t[2]});
+    return std::isfinite(out.x) && std::isfinite(out.y) && std::isfinite(out.z);
+}
+
+// A node transform at `position` whose -Z looks along `look`, Y up where it can.
+aiMatrix4x4 lookingAlong(const aiVector3D& position, aiVector3D look) {
+    if (look.Length() <= 0.0f || !std::isfinite(look.Length())) look = aiVector3D(0, 0, -1);
+    look.Normalize();
+    aiVector3D up(0, 1, 0);
+    if (std::abs(look * up) > 0.999f) up = aiVector3D(0, 0, -1);
+    aiVector3D right = (look ^ up).Normalize();
+    aiVector3D trueUp = right ^ look;
+    aiMatrix4x4 m;
+    m.a1 = right.x, m.a2 = trueUp.x, m.a3 = -look.x, m.a4 = position.x;
+    m.b1 = right.y, m.b2 = trueUp.y, m.b3 = -look.y, m.b4 = position.y;
+    m.c1 = right.z, m.c2 = trueUp.z, m.c3 = -look.z, m.c4 = position.z;
+    return m;
+}
+
+class Builder {
+public:
+    Builder(const qmxread::QmxFile& file, const NameDecoder& names) : file_(file), names_(names) {}
+
+    ConvertedScene run() {
+        for (const Node& root : file_.roots) index(root);
+        for (const Node& root : file_.roots) visit(root);
+
+        ConvertedScene out;
+        auto scene = std::make_unique<aiScene>();
+        scene->mRootNode = new aiNode("Scene");
+        // At least one material: some writers need one even without meshes.
+        if (materials_.empty()) materials_.push_back(defaultMaterial("Default"));
+        scene->mNumMaterials = static_cast<unsigned>(materials_.size());
+        scene->mMaterials = new aiMaterial*[materials_.size()];
+        std::copy(materials_.begin(), materials_.end(), scene->mMaterials);
+        scene->mNumMeshes = static_cast<unsigned>(meshes_.size());
+        scene->mMeshes = new aiMesh*[std::max<std::size_t>(meshes_.size(), 1)];
+        std::copy(meshes_.begin(), meshes_.end(), scene->mMeshes);
+        if (!cameras_.empty()) {
+            scene->mNumCameras = static_cast<unsigned>(cameras_.size());
+            scene->mCameras = new aiCamera*[cameras_.size()];
+            std::copy(cameras_.begin(), cameras_.end(), scene->mCameras);
+        }
+        if (!lights_.empty()) {
+            scene->mNumLights = static_cast<unsigned>(lights_.size());
+            scene->mLights = new aiLight*[lights_.size()];
+            std::copy(lights_.begin(), lights_.end(), scene->mLights);
+        }
+        scene->mRootNode->addChildren(static_cast<unsigned>(nodes_.size()), nodes_.data());
+        out.scene = std::move(scene);
+        out.cameras = std::move(cameraInfo_);
+        out.lights = std::move(lightInfo_);
+        out.meshes = static_cast<int>(meshes_.size());
+        out.skippedEmptyMeshes = skippedEmpty_;
+        out.droppedHoles = droppedHoles_;
+        out.vertices = vertices_;
+        out.polygons = polygons_;
+        return out;
+    }
+
+private:
+    void index(const Node& node) {
+        byId_.emplace(node.id, &node);
+        for (const Node& child : node.children) index(child);
+    }
+
+    // Names must tell the nodes apart: the glTF additions find nodes by name.
+    std::string uniqueName(const std::string& raw, const char* fallback) {
+        std::string base = names_(raw);
+        if (base.empty()) base = fallback;
+        std::string name = base;
+        for (int n = 2; !usedNames_.insert(name).second; ++n) name = base + " #" + std::to_string(n);
+        return name;
+    }
+
+    void visit(const Node& node) {
+        if (node.type == kMeshNode) addMesh(node);
+        else if (node.type == kCameraNode) addCamera(node);
+        else if (node.type == kLightNode) addLight(node);
+        for (const Node& child : node.children) visit(child);
+    }
+
+    static aiMaterial* defaultMaterial(const std::string& name) {
+        auto* material = new aiMaterial();
+        aiString text(name);
+        material->AddProperty(&text, AI_MATKEY_NAME);
+        aiColor4D grey(0.9f, 0.9f, 0.9f, 1.0f);
+        material->AddProperty(&grey, 1, AI_MATKEY_COLOR_DIFFUSE);
+        material->AddProperty(&grey, 1, AI_MATKEY_BASE_COLOR);
+        int twoSided = 1;
+        material->AddProperty(&twoSided, 1, AI_MATKEY_TWOSIDED);
+        return material;
+    }
+
+    static aiColor4D colourOf(const Motion* material, const char* field, aiColor4D fallback) {
+        std::vector<float> c = floatsOf(material, field);
+        if (c.size() < 3) return fallback;
+        return aiColor4D(c[0], c[1], c[2], 1.0f);
+    }
+
+    aiMaterial* materialFor(const Node& node, const std::string& name) {
+        aiMaterial* material = defaultMaterial(name);
+        const Motion* values = node.motion("motionMaterial");
+        if (values) {
+            // CAD faces have no reliable front side: every material shows both.
+            float transparency = 0.0f;
+            std::vector<float> t = floatsOf(values, "transparent");
+            if (t.size() >= 3) transparency = std::clamp(std::max({t[0], t[1], t[2]}), 0.0f, 1.0f);
+            const float opacity = 1.0f - transparency;
+            aiColor4D diffuse = colourOf(values, "diffuse", aiColor4D(0.9f, 0.9f, 0.9f, 1.0f));
+            diffuse.a = opacity;
+            material->RemoveProperty(AI_MATKEY_COLOR_DIFFUSE);
+            material->RemoveProperty(AI_MATKEY_BASE_COLOR);
+            material->AddProperty(&diffuse, 1, AI_MATKEY_COLOR_DIFFUSE);
+            material->AddProperty(&diffuse, 1, AI_MATKEY_BASE_COLOR);
+            aiColor4D ambient = colourOf(values, "ambient", aiColor4D(0, 0, 0, 1));
+            aiColor4D specular = colourOf(values, "specular", aiColor4D(0, 0, 0, 1));
+            aiColor4D emissive = colourOf(values, "emissive", aiColor4D(0, 0, 0, 1));
+            material->AddProperty(&ambient, 1, AI_MATKEY_COLOR_AMBIENT);
+            material->AddProperty(&specular, 1, AI_MATKEY_COLOR_SPECULAR);
+            material->AddProperty(&emissive, 1, AI_MATKEY_COLOR_EMISSIVE);
+            float shininess = floatOf(values, "specularpower", 10.0f);
+            material->AddProperty(&shininess, 1, AI_MATKEY_SHININESS);
+            material->AddProperty(&opacity, 1, AI_MATKEY_OPACITY);
+        }
+        // Texture file names: the first plain one as the colour map, a bump map as height.
+        int colourMaps = 0, bumpMaps = 0;
+        for (const Motion& motion : node.motions) {
+            if (motion.name != "motionTexture" || !motion.payload) continue;
+            const auto* file = motion.field("fileName");
+            if (!file || file->text.empty()) continue;
+            aiString path(names_(file->text));
+            const bool bump = floatOf(&motion, "bump", 0.0f) != 0.0f;
+            if (bump) material->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_HEIGHT, bumpMaps++));
+            else material->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_DIFFUSE, colourMaps++));
+        }
+        return material;
+    }
+
+    void addMesh(const Node& node) {
+        if (!node.mesh || node.mesh->polygons.empty() || node.mesh->vertices.empty()) {
+            ++skippedEmpty_;
+            return;
+        }
+        const qmxread::MeshPayload& source = *node.mesh;
+        const std::string name = uniqueName(node.name, "Mesh");
+        auto* mesh = new aiMesh();
+        mesh->mName = aiString(name);
+        mesh->mNumVertices = static_cast<unsigned>(source.vertices.size());
+        mesh->mVertices = new aiVector3D[source.vertices.size()];
+        for (std::size_t i = 0; i < source.vertices.size(); ++i) mesh->mVertices[i] = place(source.vertices[i]);
+        std::vector<const qmxread::MeshPolygon*> usable;
+        for (const auto& polygon : source.polygons) {
+            if (polygon.indices.size() < 3) continue;
+            droppedHoles_ += static_cast<long long>(polygon.holes.size());
+            usable.push_back(&polygon);
+        }
+        if (usable.empty()) {
+            delete mesh;
+            ++skippedEmpty_;
+            return;
+        }
+        mesh->mNumFaces = static_cast<unsigned>(usable.size());
+        mesh->mFaces = new aiFace[usable.size()];
+        unsigned types = 0;
+        for (std::size_t f = 0; f < usable.size(); ++f) {
+            const auto& indices = usable[f]->indices;
+            aiFace& face = mesh->mFaces[f];
+            face.mNumIndices = static_cast<unsigned>(indices.size());
+            face.mIndices = new unsigned[indices.size()];
+            std::copy(indices.begin(), indices.end(), face.mIndices);
+            types |= indices.size() == 3 ? aiPrimitiveType_TRIANGLE : aiPrimitiveType_POLYGON;
+        }
+        mesh->mPrimitiveTypes = types;
+        mesh->mMaterialIndex = static_cast<unsigned>(materials_.size());
+        materials_.push_back(materialFor(node, name));
+        vertices_ += mesh->mNumVertices;
+        polygons_ += mesh->mNumFaces;
+
+        auto* child = new aiNode(name);
+        child->mNumMeshes = 1;
+        child->mMeshes = new unsigned[1]{static_cast<unsigned>(meshes_.size())};
+        meshes_.push_back(mesh);
+        nodes_.push_back(child);
+    }
+
+    // The point a camera or light node aims at: its target node's translation.
+    bool targetOf(const Node& node, aiVector3D& out) const {
+        auto found = byId_.find(static_cast<std::uint32_t>(node.targetId1));
+        return node.targetId1 >= 0 && found != byId_.end() && translationOf(*found->second, out);
+    }
+
+    void addCamera(const Node& node) {
+        aiVector3D eye, target;
+        if (!translationOf(node, eye)) return;
+        const Motion* parameters = node.motion("motionCameraParameter");
+        ConvertedCamera info;
+        info.nodeName = uniqueName(node.name, "Camera");
+        info.halfHorizontalFov = static_cast<float>(floatOf(parameters, "viewAngle", std::bit_cast<float>(camera_payload::kViewAngleBits)) / camera_payload::kViewAngleFactor);
+        const int width = intOf(parameters, "pictureWidth", 640), height = intOf(parameters, "pictureHeight", 480);
+        if (width > 0 && height > 0) info.aspect = static_cast<float>(width) / static_cast<float>(height);
+        aiVector3D look = targetOf(node, target) ? target - eye : aiVector3D(0, 0, -1);
+
+        auto* camera = new aiCamera();
+        camera->mName = aiString(info.nodeName);
+        camera->mPosition = aiVector3D(0, 0, 0);
+        camera->mLookAt = aiVector3D(0, 0, -1);
+        camera->mUp = aiVector3D(0, 1, 0);
+        camera->mHorizontalFOV = info.halfHorizontalFov;
+        camera->mAspect = info.aspect;
+        camera->mClipPlaneNear = info.nearPlane;
+        camera->mClipPlaneFar = info.farPlane;
+        cameras_.push_back(camera);
+        cameraInfo_.push_back(info);
+        auto* child = new aiNode(info.nodeName);
+        child->mTransformation = lookingAlong(eye, look);
+        nodes_.push_back(child);
+    }
+
+    void addLight(const Node& node) {
+        aiVector3D position, target;
+        if (!translationOf(node, position)) return;
+        const Motion* parameters = node.motion("motionLightParameter");
+        const Motion* colour = node.motion("motionMaterial");
+        ConvertedLight info;
+        info.nodeName = uniqueName(node.name, "Light");
+        switch (intOf(parameters, "lightType", 2)) {
+            case 1: info.kind = ConvertedLight::Kind::Directional; break;
+            case 3: info.kind = ConvertedLight::Kind::Spot; break;
+            default: info.kind = ConvertedLight::Kind::Point; break;
+        }
+        std::vector<float> rgb = floatsOf(colour, "diffuse");
+        for (int i = 0; i < 3 && rgb.size() >= 3; ++i) info.colour[i] = std::isfinite(rgb[i]) ? rgb[i] : 1.0f;
+        info.intensity = static_cast<float>(floatOf(parameters, "intensity", 1.0f) / light_payload::kIntensityScale);
+        if (info.kind == ConvertedLight::Kind::Spot) {
+            // The host gives the cone angles in degrees.
+            info.innerCone = static_cast<float>(floatOf(parameters, "coneA", 0.0f) * kPi / 180.0);
+            info.outerCone = static_cast<float>(floatOf(parameters, "coneB", 0.0f) * kPi / 180.0);
+            info.outerCone = std::clamp(info.outerCone, 0.001f, static_cast<float>(kPi));
+            info.innerCone = std::clamp(info.innerCone, 0.0f, info.outerCone);
+        }
+        aiVector3D look = targetOf(node, target) ? target - position : aiVector3D(0, -1, 0);
+
+        auto* light = new aiLight();
+        light->mName = aiString(info.nodeName);
+        light->mType = info.kind == ConvertedLight::Kind::Directional ? aiLightSource_DIRECTIONAL
+                       : info.kind == ConvertedLight::Kind::Spot      ? aiLightSource_SPOT
+                                                                      : aiLightSource_POINT;
+        light->mPosition = aiVector3D(0, 0, 0);
+        light->mDirection = aiVector3D(0, 0, -1);
+        light->mUp = aiVector3D(0, 1, 0);
+        const aiColor3D scaled(info.colour[0] * info.intensity, info.colour[1] * info.intensity,
+                               info.colour[2] * info.intensity);
+        light->mColorDiffuse = scaled;
+        light->mColorSpecular = scaled;
+        light->mAttenuationConstant = 1.0f;
+        light->mAngleInnerCone = info.innerCone;
+        light->mAngleOuterCone = info.kind == ConvertedLight::Kind::Spot ? info.outerCone : static_cast<float>(kPi);
+        lights_.push_back(light);
+        lightInfo_.push_back(info);
+        auto* child = new aiNode(info.nodeName);
+        child->mTransformation = lookingAlong(position, look);
+        nodes_.push_back(child);
+    }
+
+    const qmxread::QmxFile& file_;
+    NameDecoder names_;
+    std::multimap<std::uint32_t, const Node*> byId_;
+    std::set<std::string> usedNames_{"Scene"};
+    std::vector<aiMaterial*> materials_;
+    std::vector<aiMesh*> meshes_;
+    std::vector<aiCamera*> cameras_;
+    std::vector<aiLight*> lights_;
+    std::vector<aiNode*> nodes_;
+    std::vector<ConvertedCamera> cameraInfo_;
+    std::vector<ConvertedLight> lightInfo_;
+    int skippedEmpty_ = 0;
+    long long droppedHoles_ = 0;
+    long long vertices_ = 0, polygons_ = 0;
+};
+
+}  // namespace
+
+ConvertedScene convertScene(const qmxread::QmxFile& file, const NameDecoder& names) {
+    return Builder(file, names).run();
+}
+
+}  // namespace pelmora::tool

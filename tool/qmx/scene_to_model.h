@@ -1,0 +1,51 @@
+// A read QMX scene as an Assimp scene, for the formats viewers open: one node
+// and mesh per mesh node with its polygons, one material per mesh from its
+// motionMaterial values and texture file names, the camera and the lights.
+// Coordinates stay in metres with Y up; the third axis is turned round so
+// that the scene is right-handed as glTF, OBJ, PLY and STL expect (the QMX
+// axes are the drawing's with Y and Z swapped, a mirror image).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <assimp/scene.h>
+
+#include "qmxread/qmx_tree.h"
+#include "tool/qmx/name_decoder.h"
+
+namespace pelmora::tool {
+
+// What a converted light or camera is, for the formats Assimp's writer gives
+// no place to (glTF cameras and lights are added to its output afterwards).
+struct ConvertedCamera {
+    std::string nodeName;
+    float halfHorizontalFov = 0.0f;  // radians
+    float aspect = 4.0f / 3.0f;
+    float nearPlane = 0.05f, farPlane = 30000.0f;
+};
+
+struct ConvertedLight {
+    std::string nodeName;
+    enum class Kind { Directional, Point, Spot } kind = Kind::Point;
+    float colour[3] = {1.0f, 1.0f, 1.0f};
+    float intensity = 1.0f;
+    float innerCone = 0.0f, outerCone = 0.0f;  // full angles, radians
+};
+
+struct ConvertedScene {
+    std::unique_ptr<aiScene> scene;
+    std::vector<ConvertedCamera> cameras;
+    std::vector<ConvertedLight> lights;
+    int meshes = 0;
+    int skippedEmptyMeshes = 0;
+    long long droppedHoles = 0;
+    long long vertices = 0, polygons = 0;
+};
+
+// Needs a file read with decoded payloads. Names and texture file names are
+// written as UTF-8, decoded by `names`.
+ConvertedScene convertScene(const qmxread::QmxFile& file, const NameDecoder& names = NameDecoder());
+
+}  // namespace pelmora::tool
