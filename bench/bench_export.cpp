@@ -21,9 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "plugin/command/plugin_main.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
+#include "plugin/command/plugin_main.h"
 #include "plugin/platform/portable_hooks.h"
 
 namespace {
@@ -190,13 +190,14 @@ bool parse(int argc, char** argv, Settings& s) {
 int main(int argc, char** argv) {
     Settings s;
     if (!parse(argc, argv, s)) {
-        std::fprintf(stderr,
-                     "usage: bench_export [--objects N] [--grid G] [--classes C] [--lights L] [--rounds R] [--dir DIR]\n");
+        std::fprintf(
+            stderr,
+            "usage: bench_export [--objects N] [--grid G] [--classes C] [--lights L] [--rounds R] [--dir DIR]\n");
         return 2;
     }
     namespace fs = std::filesystem;
-    const fs::path dir = s.dir.empty() ? fs::temp_directory_path() / ("pelmora_bench_" + std::to_string(getpid()))
-                                       : fs::path(s.dir);
+    const fs::path dir =
+        s.dir.empty() ? fs::temp_directory_path() / ("pelmora_bench_" + std::to_string(getpid())) : fs::path(s.dir);
     fs::create_directories(dir / "host" / "Pelmora");
     const std::string hostDir = (dir / "host").string() + "/";
     SaveAnswer answer{(dir / "bench.qmx").string()};
@@ -229,7 +230,8 @@ int main(int argc, char** argv) {
         pelmora::pluginMain(pelmora::kActionRun, 0, 0, host.callback());
         exportTimes.push_back(seconds(Clock::now() - start));
         const long peakKb = statusKilobytes("VmHWM:");
-        if (peakReset && baseKb >= 0 && peakKb >= 0) peakBeyondDrawingKb = std::max(peakBeyondDrawingKb, peakKb - baseKb);
+        if (peakReset && baseKb >= 0 && peakKb >= 0)
+            peakBeyondDrawingKb = std::max(peakBeyondDrawingKb, peakKb - baseKb);
 
         std::error_code error;
         fileBytes = fs::file_size(answer.path, error);
@@ -245,8 +247,7 @@ int main(int argc, char** argv) {
     const double exportMedian = median(exportTimes);
     const double writeMedian = median(writeTimes);
     std::printf("file: %ju bytes\n", fileBytes);
-    std::printf("export path (plugin_main, drawing in memory): median %.3f s over %d rounds\n", exportMedian,
-                s.rounds);
+    std::printf("export path (plugin_main, drawing in memory): median %.3f s over %d rounds\n", exportMedian, s.rounds);
     std::printf("fwrite of the same bytes in 64 KiB pieces:     median %.3f s\n", writeMedian);
     std::printf("ratio export / fwrite: %.1f\n", writeMedian > 0 ? exportMedian / writeMedian : 0.0);
     std::printf("peak memory beyond the drawing: %.1f MiB (%.2f x the file)\n", peakBeyondDrawingKb / 1024.0,

@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
+#include <assimp/Importer.hpp>
 
 #include "bench/bench_timing.h"
 #include "bench/reference_scene.h"
@@ -120,13 +120,15 @@ int main(int argc, char** argv) {
         differ += !same;
         assimpTotal += median(a);
         tinyTotal += median(t);
-        std::printf("%-60s assimp %.4f s (%s%ld meshes, %ld materials, %ld corners, %ld faces)  tinyobj %.4f s (%s%ld, %ld, %ld, %ld)  %s\n",
-                    std::filesystem::path(file).filename().string().c_str(), median(a), fa.ok ? "" : "FAILED ", fa.meshes,
-                    fa.materials, fa.corners, fa.faces, median(t), ft.ok ? "" : "FAILED ", ft.meshes, ft.materials, ft.corners,
-                    ft.faces, same ? "same" : "DIFFER");
+        std::printf(
+            "%-60s assimp %.4f s (%s%ld meshes, %ld materials, %ld corners, %ld faces)  tinyobj %.4f s (%s%ld, %ld, "
+            "%ld, %ld)  %s\n",
+            std::filesystem::path(file).filename().string().c_str(), median(a), fa.ok ? "" : "FAILED ", fa.meshes,
+            fa.materials, fa.corners, fa.faces, median(t), ft.ok ? "" : "FAILED ", ft.meshes, ft.materials, ft.corners,
+            ft.faces, same ? "same" : "DIFFER");
     }
-    std::printf("%zu files: assimp %.3f s, tinyobjloader %.3f s in all; %d differ\n", files.size(), assimpTotal, tinyTotal,
-                differ);
+    std::printf("%zu files: assimp %.3f s, tinyobjloader %.3f s in all; %d differ\n", files.size(), assimpTotal,
+                tinyTotal, differ);
     std::filesystem::remove_all(folder);
     return 0;
 }

@@ -28,8 +28,8 @@ using pelmora::bench::timingOf;
 
 constexpr int kQuadsX = 1000, kQuadsZ = 500;  // 50 mm apart: 50 m by 25 m
 constexpr double kStep = 0.05;
-constexpr int kTileX = 25, kTileZ = 20;       // 1000 tiles
-constexpr int kMeshes = 200;                  // tile k in mesh k mod 200
+constexpr int kTileX = 25, kTileZ = 20;  // 1000 tiles
+constexpr int kMeshes = 200;             // tile k in mesh k mod 200
 
 double heightAt(int i, int j) { return 0.4 * std::sin(i * kStep / 3.0) * std::cos(j * kStep / 2.0); }
 
@@ -134,8 +134,8 @@ int main(int argc, char** argv) {
     if (!withFile) return 0;
 
     namespace fs = std::filesystem;
-    const fs::path folder = keep.empty() ? fs::temp_directory_path() / ("bench_preview_" + std::to_string(::getpid()))
-                                         : fs::path(keep);
+    const fs::path folder =
+        keep.empty() ? fs::temp_directory_path() / ("bench_preview_" + std::to_string(::getpid())) : fs::path(keep);
     fs::create_directories(folder);
     const std::string obj = (folder / "terrain.obj").string(), qmx = (folder / "terrain.qmx").string();
     const std::string png = (folder / "terrain.png").string();

@@ -35,21 +35,21 @@
 #include <unordered_map>
 #include <vector>
 
+#include <nlohmann/json.hpp>
 #include "bench/bench_timing.h"
 #include "plugin/collect/vertex_merger.h"
 #include "plugin/command/plugin_main.h"
 #include "plugin/host/current_callback.h"
 #include "plugin/host/host_abi.h"
 #include "plugin/host/services.h"
-#include <nlohmann/json.hpp>
 
+#include "bench/reference_scene.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
 #include "plugin/platform/portable_hooks.h"
-#include "qmxread/qmx_reader.h"
-#include "bench/reference_scene.h"
 #include "plugin/scene_file/byte_sum.h"
 #include "plugin/scene_file/output_stream.h"
+#include "qmxread/qmx_reader.h"
 
 #if defined(PELMORA_HAVE_MESHOPT)
 #include <meshoptimizer.h>
@@ -231,8 +231,8 @@ HostServiceAddress benchLookup(std::int32_t service) {
 }
 
 struct PeakBytes {
-    long long plugin = 0;  // the plug-in's allocations beyond those at the start of the call
-    long long total = 0;   // the same with the host's temporary objects
+    long long plugin = 0;    // the plug-in's allocations beyond those at the start of the call
+    long long total = 0;     // the same with the host's temporary objects
     long long resident = 0;  // growth of the process's peak resident size during the call
 };
 
@@ -349,9 +349,9 @@ struct ExportFigures {
     double rawSeconds = 0;
     double exportCpu = 0;
     double rawCpu = 0;
-    long long peakBytes = 0;       // the plug-in's
-    long long peakWithHost = 0;    // with the host's temporary objects
-    long long peakResident = 0;    // growth of the peak resident size
+    long long peakBytes = 0;     // the plug-in's
+    long long peakWithHost = 0;  // with the host's temporary objects
+    long long peakResident = 0;  // growth of the peak resident size
     std::size_t fileBytes = 0;
     bool identical = true;
 };
@@ -373,10 +373,10 @@ std::optional<ExportFigures> benchExport(const char* label, const TerrainShape& 
             for (const auto& child : root.children) {
                 if (child.type != 8 || child.data.size() < 8) continue;
                 ++meshes;
-                vertices += static_cast<long>(child.data[0] | child.data[1] << 8 | child.data[2] << 16 |
-                                              child.data[3] << 24);
-                polygons += static_cast<long>(child.data[4] | child.data[5] << 8 | child.data[6] << 16 |
-                                              child.data[7] << 24);
+                vertices +=
+                    static_cast<long>(child.data[0] | child.data[1] << 8 | child.data[2] << 16 | child.data[3] << 24);
+                polygons +=
+                    static_cast<long>(child.data[4] | child.data[5] << 8 | child.data[6] << 16 | child.data[7] << 24);
             }
         }
         std::printf("%s: %zu bytes, read back: %ld meshes, %ld vertices, %ld polygons\n", label, reference.size(),
@@ -420,11 +420,11 @@ std::optional<ExportFigures> benchExport(const char* label, const TerrainShape& 
     }
     figures.hostCallSeconds = median(hostTimes);
     figures.hostCallCpu = median(hostCpu);
-    std::printf("%s: the geometry pass's host services alone: %.3f s (cpu %.3f s), %lld calls, %.2f ns a call by cpu "
-                "time, median of %d; checksum %.0f\n",
-                label, figures.hostCallSeconds, figures.hostCallCpu, figures.callsPerPass,
-                figures.hostCallCpu * 1e9 / static_cast<double>(std::max(1LL, figures.callsPerPass)), options.rounds,
-                checksum);
+    std::printf(
+        "%s: the geometry pass's host services alone: %.3f s (cpu %.3f s), %lld calls, %.2f ns a call by cpu "
+        "time, median of %d; checksum %.0f\n",
+        label, figures.hostCallSeconds, figures.hostCallCpu, figures.callsPerPass,
+        figures.hostCallCpu * 1e9 / static_cast<double>(std::max(1LL, figures.callsPerPass)), options.rounds, checksum);
     figures.exportSeconds = median(exportTimes);
     figures.rawSeconds = median(rawTimes);
     figures.exportCpu = median(exportCpu);
@@ -434,10 +434,10 @@ std::optional<ExportFigures> benchExport(const char* label, const TerrainShape& 
                 figures.identical ? "every round byte-identical" : "ROUNDS DIFFER");
     std::printf("%s: the plug-in's own part (export less the host services alone) %.3f s cpu\n", label,
                 figures.exportCpu - figures.hostCallCpu);
-    std::printf("%s: peak memory beyond the drawing: plug-in %.1f MiB, with the host's temporary objects %.1f MiB; "
-                "peak resident size grew by %.1f MiB\n",
-                label, figures.peakBytes / 1048576.0, figures.peakWithHost / 1048576.0,
-                figures.peakResident / 1048576.0);
+    std::printf(
+        "%s: peak memory beyond the drawing: plug-in %.1f MiB, with the host's temporary objects %.1f MiB; "
+        "peak resident size grew by %.1f MiB\n",
+        label, figures.peakBytes / 1048576.0, figures.peakWithHost / 1048576.0, figures.peakResident / 1048576.0);
     return figures;
 }
 
@@ -465,8 +465,7 @@ long remapAll(const std::vector<CornerStream>& streams) {
     for (const CornerStream& stream : streams) {
         remap.resize(stream.corners());
         total += static_cast<long>(meshopt_generateVertexRemap(remap.data(), nullptr, stream.corners(),
-                                                               stream.xyz.data(), stream.corners(),
-                                                               3 * sizeof(float)));
+                                                               stream.xyz.data(), stream.corners(), 3 * sizeof(float)));
     }
     return total;
 }
@@ -482,8 +481,9 @@ std::vector<std::int32_t> weldIndices(const CornerStream& stream) {
     }
     std::vector<std::int32_t> indices;
     const std::vector<std::int32_t>& list = merger.polygonList();
-    for (std::size_t i = 0; i < list.size(); i += 4) indices.insert(indices.end(), list.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                                                                    list.begin() + static_cast<std::ptrdiff_t>(i) + 4);
+    for (std::size_t i = 0; i < list.size(); i += 4)
+        indices.insert(indices.end(), list.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                       list.begin() + static_cast<std::ptrdiff_t>(i) + 4);
     return indices;
 }
 
@@ -515,7 +515,8 @@ std::vector<std::int32_t> exactIndices(const CornerStream& stream) {
         const std::array<float, 3> v{stream.xyz[3 * c], stream.xyz[3 * c + 1], stream.xyz[3 * c + 2]};
         std::uint32_t bits[3];
         std::memcpy(bits, v.data(), sizeof bits);
-        const std::uint64_t key = (std::uint64_t{bits[0]} * 0x9E3779B97F4A7C15ULL) ^ (std::uint64_t{bits[1]} << 21) ^ bits[2];
+        const std::uint64_t key =
+            (std::uint64_t{bits[0]} * 0x9E3779B97F4A7C15ULL) ^ (std::uint64_t{bits[1]} << 21) ^ bits[2];
         std::int32_t found = -1;
         for (const auto& [value, index] : seen[key])
             if (value == v) found = index;
@@ -571,7 +572,8 @@ WeldFigures benchWeld(const char* label, const TerrainShape& shape, const Option
     // Index by index: every object of the exact corners against a map of
     // exact values, the first jittered ones (or the first 20 000 corners of a
     // large one) against comparing with every stored vertex.
-    for (const CornerStream& stream : exact) figures.sameIndices = figures.sameIndices && weldIndices(stream) == exactIndices(stream);
+    for (const CornerStream& stream : exact)
+        figures.sameIndices = figures.sameIndices && weldIndices(stream) == exactIndices(stream);
     std::size_t sampled = 0;
     for (std::size_t i = 0; i < std::min<std::size_t>(20, jittered.size()); ++i) {
         CornerStream part = jittered[i];
@@ -580,14 +582,15 @@ WeldFigures benchWeld(const char* label, const TerrainShape& shape, const Option
         sampled += part.corners();
     }
 
-    std::printf("weld (%s): %zu objects, %ld corners; exact: %ld vertices (grid %ld), meshopt %ld\n", label, exact.size(),
-                static_cast<long>(shape.triangles() * 3), welded, expected, remapped);
-    std::printf("weld (%s): jittered by 2 um: %ld vertices (%ld extra), meshopt %ld; indices %s (all exact objects; "
-                "%zu jittered corners against a brute-force weld)\n",
-                label, weldedJittered, figures.extraJittered, remappedJittered,
-                figures.sameIndices ? "as expected" : "DIFFER", sampled);
-    std::printf("weld (%s): %.3f s (cpu %.3f s), meshopt_generateVertexRemap %.3f s (cpu %.3f s), medians of %d\n", label,
-                figures.weldSeconds, figures.weldCpu, figures.remapSeconds, figures.remapCpu, options.rounds);
+    std::printf("weld (%s): %zu objects, %ld corners; exact: %ld vertices (grid %ld), meshopt %ld\n", label,
+                exact.size(), static_cast<long>(shape.triangles() * 3), welded, expected, remapped);
+    std::printf(
+        "weld (%s): jittered by 2 um: %ld vertices (%ld extra), meshopt %ld; indices %s (all exact objects; "
+        "%zu jittered corners against a brute-force weld)\n",
+        label, weldedJittered, figures.extraJittered, remappedJittered, figures.sameIndices ? "as expected" : "DIFFER",
+        sampled);
+    std::printf("weld (%s): %.3f s (cpu %.3f s), meshopt_generateVertexRemap %.3f s (cpu %.3f s), medians of %d\n",
+                label, figures.weldSeconds, figures.weldCpu, figures.remapSeconds, figures.remapCpu, options.rounds);
     return figures;
 }
 
@@ -680,7 +683,8 @@ LoadFigures benchLoad(const Options& options, const std::string& folder) {
         double w = 0, c = 0;
         long long before = 0, peak = 0;
         std::size_t objects = 0;
-        if (run.status != 0 || std::sscanf(run.out.c_str(), "%lf %lf %lld %lld %zu", &w, &c, &before, &peak, &objects) != 5 ||
+        if (run.status != 0 ||
+            std::sscanf(run.out.c_str(), "%lf %lf %lld %lld %zu", &w, &c, &before, &peak, &objects) != 5 ||
             objects != static_cast<std::size_t>(kDocumentObjects)) {
             std::fprintf(stderr, "load: the document was not loaded (%s)\n", run.out.c_str());
             return figures;
@@ -692,19 +696,20 @@ LoadFigures benchLoad(const Options& options, const std::string& folder) {
     figures.loadSeconds = median(wall);
     figures.loadCpu = median(cpu);
     figures.loaded = true;
-    std::printf("load: document of %zu bytes, %d objects: %.3f s (cpu %.3f s), %.0f MB/s (by cpu time %.0f MB/s), "
-                "medians of %d; resident size grew by %.1f MiB at most\n",
-                figures.documentBytes, kDocumentObjects, figures.loadSeconds, figures.loadCpu,
-                figures.documentBytes / figures.loadSeconds / 1e6, figures.documentBytes / figures.loadCpu / 1e6,
-                options.rounds, figures.residentGrowth / 1048576.0);
+    std::printf(
+        "load: document of %zu bytes, %d objects: %.3f s (cpu %.3f s), %.0f MB/s (by cpu time %.0f MB/s), "
+        "medians of %d; resident size grew by %.1f MiB at most\n",
+        figures.documentBytes, kDocumentObjects, figures.loadSeconds, figures.loadCpu,
+        figures.documentBytes / figures.loadSeconds / 1e6, figures.documentBytes / figures.loadCpu / 1e6,
+        options.rounds, figures.residentGrowth / 1048576.0);
 #if defined(PELMORA_TOOL)
     const std::string tool = PELMORA_TOOL;
     if (!fs::exists(tool)) return figures;
     fs::create_directories(folder + "/toolhost/Pelmora");
     std::vector<double> exportWall, exportCpu;
     for (int round = 0; round < options.rounds; ++round) {
-        const ChildRun run = runChild({tool, "export", document, "-o", folder + "/many-objects.qmx", "--mode", "2", "--force",
-                                       "--host-dir", folder + "/toolhost"});
+        const ChildRun run = runChild({tool, "export", document, "-o", folder + "/many-objects.qmx", "--mode", "2",
+                                       "--force", "--host-dir", folder + "/toolhost"});
         if (run.status != 0) {
             std::fprintf(stderr, "load: pelmora export of the document failed (%d)\n", run.status);
             return figures;
@@ -716,8 +721,8 @@ LoadFigures benchLoad(const Options& options, const std::string& folder) {
     figures.exportCpu = median(exportCpu);
     figures.exported = true;
     std::printf("load: pelmora export of the document %.3f s (cpu %.3f s), %ld bytes written, medians of %d\n",
-                figures.exportSeconds, figures.exportCpu, static_cast<long>(fs::file_size(folder + "/many-objects.qmx")),
-                options.rounds);
+                figures.exportSeconds, figures.exportCpu,
+                static_cast<long>(fs::file_size(folder + "/many-objects.qmx")), options.rounds);
 #endif
     return figures;
 }
@@ -741,8 +746,8 @@ ShellFigures benchShell(const Options& options, const std::string& folder) {
     const std::string obj = folder + "/terrain.obj";
     if (!writeTerrainObj(standardTerrain(), obj)) return figures;
     fs::create_directories(folder + "/toolhost/Pelmora");
-    const std::vector<std::string> pelmora = {tool, "export", obj, "-o", folder + "/terrain.qmx", "--mode", "2", "--force",
-                                              "--host-dir", folder + "/toolhost"};
+    const std::vector<std::string> pelmora = {tool,     "export", obj,       "-o",         folder + "/terrain.qmx",
+                                              "--mode", "2",      "--force", "--host-dir", folder + "/toolhost"};
     const std::vector<std::string> assimp = {"assimp", "export", obj, folder + "/terrain.ply", "-fplyb", "-jiv"};
     std::vector<double> pw, pc, aw, ac;
     const int rounds = std::max(3, options.rounds / 2 * 2 - 1);
@@ -763,10 +768,11 @@ ShellFigures benchShell(const Options& options, const std::string& folder) {
     figures.assimpSeconds = median(aw);
     figures.assimpCpu = median(ac);
     figures.ran = true;
-    std::printf("shell: OBJ of %ld bytes; pelmora export %.3f s (cpu %.3f s), assimp export -jiv %.3f s (cpu %.3f s), "
-                "medians of %d\n",
-                static_cast<long>(fs::file_size(obj)), figures.pelmoraSeconds, figures.pelmoraCpu, figures.assimpSeconds,
-                figures.assimpCpu, rounds);
+    std::printf(
+        "shell: OBJ of %ld bytes; pelmora export %.3f s (cpu %.3f s), assimp export -jiv %.3f s (cpu %.3f s), "
+        "medians of %d\n",
+        static_cast<long>(fs::file_size(obj)), figures.pelmoraSeconds, figures.pelmoraCpu, figures.assimpSeconds,
+        figures.assimpCpu, rounds);
 #else
     (void)options;
     (void)folder;
@@ -793,8 +799,9 @@ Options parse(int argc, char** argv) {
         } else if (arg == "--no-e2e") {
             options.e2e = false;
         } else {
-            std::fprintf(stderr, "usage: bench_scene [--rounds N] [--keep DIR] [--no-e2e] [--obj FILE] "
-                                 "[--only load|export|weld|payloads] [--load-only FILE]\n");
+            std::fprintf(stderr,
+                         "usage: bench_scene [--rounds N] [--keep DIR] [--no-e2e] [--obj FILE] "
+                         "[--only load|export|weld|payloads] [--load-only FILE]\n");
             std::exit(2);
         }
     }
@@ -833,7 +840,8 @@ int main(int argc, char** argv) {
     std::printf("\n");
     int missed = 0;
     if (load.loaded) {
-        missed += !reportAtLeast("0. document load rate (by cpu time)", load.documentBytes / load.loadCpu / 1e6, 300.0, "MB/s");
+        missed += !reportAtLeast("0. document load rate (by cpu time)", load.documentBytes / load.loadCpu / 1e6, 300.0,
+                                 "MB/s");
         std::printf("      by the wall clock %.0f MB/s\n", load.documentBytes / load.loadSeconds / 1e6);
         missed += !reportRatio("0. resident size of the load / document",
                                static_cast<double>(load.residentGrowth) / static_cast<double>(load.documentBytes), 2.0);
@@ -855,17 +863,20 @@ int main(int argc, char** argv) {
         }
     }
     if (weldTiles.haveRemap) {
-        missed += !reportRatio("2. weld / meshopt_generateVertexRemap (tiles)", weldTiles.weldCpu / weldTiles.remapCpu, 1.5);
+        missed +=
+            !reportRatio("2. weld / meshopt_generateVertexRemap (tiles)", weldTiles.weldCpu / weldTiles.remapCpu, 1.5);
         std::printf("      by the wall clock %.2fx\n", weldTiles.weldSeconds / weldTiles.remapSeconds);
         missed += !reportRatio("2. weld / meshopt (large objects)", weldLarge.weldCpu / weldLarge.remapCpu, 1.5);
         std::printf("      by the wall clock %.2fx\n", weldLarge.weldSeconds / weldLarge.remapSeconds);
     }
     if (welds) {
         const long extra = weldTiles.extraJittered + weldLarge.extraJittered;
-        std::printf("RATIO %-44s %8ld    (goal 0)  %s\n", "2. extra vertices on jittered data", extra, extra == 0 ? "met" : "MISSED");
+        std::printf("RATIO %-44s %8ld    (goal 0)  %s\n", "2. extra vertices on jittered data", extra,
+                    extra == 0 ? "met" : "MISSED");
         missed += extra != 0;
         const bool same = weldTiles.sameIndices && weldLarge.sameIndices;
-        std::printf("RATIO %-44s %8s    (goal same)  %s\n", "2. the weld's indices", same ? "same" : "differ", same ? "met" : "MISSED");
+        std::printf("RATIO %-44s %8s    (goal same)  %s\n", "2. the weld's indices", same ? "same" : "differ",
+                    same ? "met" : "MISSED");
         missed += !same;
     }
     if (standard) {
@@ -876,19 +887,22 @@ int main(int argc, char** argv) {
                         large->hostCallCpu * 1e9 / static_cast<double>(std::max(1LL, large->callsPerPass)));
     }
     if (shell.ran) {
-        missed += !reportRatio("4. pelmora export / assimp export (cpu time)", shell.pelmoraCpu / shell.assimpCpu, 0.45);
+        missed +=
+            !reportRatio("4. pelmora export / assimp export (cpu time)", shell.pelmoraCpu / shell.assimpCpu, 0.45);
         std::printf("      by the wall clock %.2fx\n", shell.pelmoraSeconds / shell.assimpSeconds);
     }
     if (standard) {
-        missed += !reportRatio("5. peak memory / file size (terrain)",
-                               static_cast<double>(standard->peakBytes) / static_cast<double>(standard->fileBytes), 2.0);
+        missed +=
+            !reportRatio("5. peak memory / file size (terrain)",
+                         static_cast<double>(standard->peakBytes) / static_cast<double>(standard->fileBytes), 2.0);
     }
     if (large) {
         missed += !reportRatio("5. peak memory / file size (large objects)",
                                static_cast<double>(large->peakBytes) / static_cast<double>(large->fileBytes), 2.0);
     }
     if (payloads.rawSeconds > 0) {
-        missed += !reportRatio("(earlier) byte-sum + write / fwrite", payloads.summedSeconds / payloads.rawSeconds, 1.5);
+        missed +=
+            !reportRatio("(earlier) byte-sum + write / fwrite", payloads.summedSeconds / payloads.rawSeconds, 1.5);
     }
     if ((standard && !standard->identical) || (large && !large->identical)) {
         std::printf("the export rounds did not write identical bytes\n");

@@ -56,13 +56,15 @@ inline bool reportRatio(const char* label, double ratio, double goal) {
 // The same for a figure with a unit, at most or at least the goal.
 inline bool reportAtMost(const char* label, double value, double goal, const char* unit) {
     const bool met = value <= goal;
-    std::printf("RATIO %-44s %8.2f %s  (goal <= %.2f %s)  %s\n", label, value, unit, goal, unit, met ? "met" : "MISSED");
+    std::printf("RATIO %-44s %8.2f %s  (goal <= %.2f %s)  %s\n", label, value, unit, goal, unit,
+                met ? "met" : "MISSED");
     return met;
 }
 
 inline bool reportAtLeast(const char* label, double value, double goal, const char* unit) {
     const bool met = value >= goal;
-    std::printf("RATIO %-44s %8.1f %s  (goal >= %.1f %s)  %s\n", label, value, unit, goal, unit, met ? "met" : "MISSED");
+    std::printf("RATIO %-44s %8.1f %s  (goal >= %.1f %s)  %s\n", label, value, unit, goal, unit,
+                met ? "met" : "MISSED");
     return met;
 }
 

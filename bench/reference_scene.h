@@ -117,7 +117,12 @@ inline hostsim::Drawing makeReferenceDrawing(const TerrainShape& shape) {
         light.className = drawing.classes.front();
         light.name = "Lamp " + std::to_string(k + 1);
         using Kind = hostsim::PropertyValue::Kind;
-        auto number = [](double v) { hostsim::PropertyValue p; p.kind = Kind::Double; p.doubleValue = v; return p; };
+        auto number = [](double v) {
+            hostsim::PropertyValue p;
+            p.kind = Kind::Double;
+            p.doubleValue = v;
+            return p;
+        };
         auto point = [](double x, double y, double z) {
             hostsim::PropertyValue p;
             p.kind = Kind::Point;

@@ -13,11 +13,11 @@
 #include <string>
 #include <string_view>
 
-#include "plugin/command/plugin_main.h"
-#include "plugin/host/host_abi.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
 #include "hostsim/record_check.h"
+#include "plugin/command/plugin_main.h"
+#include "plugin/host/host_abi.h"
 #include "plugin/platform/portable_hooks.h"
 #include "qmxread/qmx_reader.h"
 
@@ -58,9 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         drawing = hostsim::parseDrawing(std::string_view(reinterpret_cast<const char*>(data), size));
         hostsim::checkRecordSizes(drawing);
-    } catch (const hostsim::DocumentError&) {
-        return 0;
-    }
+    } catch (const hostsim::DocumentError&) { return 0; }
     const Folders& where = folders();
     std::remove(where.output.c_str());
 

@@ -22,8 +22,8 @@ extern "C" const char* __asan_default_options() { return "allocator_may_return_n
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     namespace fs = std::filesystem;
     using namespace pelmora;
-    static const char* const kExtensions[] = {".obj", ".ply", ".stl", ".off", ".dae", ".3ds", ".gltf", ".glb",
-                                              ".fbx", ".x", ".ms3d", ".ac", ".ase", ".smd", ".nff", ".raw"};
+    static const char* const kExtensions[] = {".obj", ".ply", ".stl",  ".off", ".dae", ".3ds", ".gltf", ".glb",
+                                              ".fbx", ".x",   ".ms3d", ".ac",  ".ase", ".smd", ".nff",  ".raw"};
     if (size == 0) return 0;
     const std::string extension = kExtensions[data[0] % (sizeof kExtensions / sizeof kExtensions[0])];
     static const fs::path folder = fs::temp_directory_path() / ("pelmora_fuzz_model_" + std::to_string(getpid()));

@@ -9,11 +9,11 @@
 #include <fstream>
 #include <string>
 
+#include "hostsim/drawing.h"
+#include "hostsim/emulated_host.h"
 #include "plugin/command/preferences.h"
 #include "plugin/host/current_callback.h"
 #include "plugin/host/host_abi.h"
-#include "hostsim/drawing.h"
-#include "hostsim/emulated_host.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     namespace fs = std::filesystem;

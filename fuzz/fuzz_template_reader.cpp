@@ -57,11 +57,21 @@ void driveReaders(const std::uint8_t* data, std::size_t size) {
                     check(token >= text.text() && token <= end);
                     break;
                 }
-                case 1: tokenizer.readInt(i); break;
-                case 2: tokenizer.readDouble(d); break;
-                case 3: tokenizer.readFloat3(f3); break;
-                case 4: tokenizer.readColor(colour); break;
-                case 5: tokenizer.readString(s); break;
+                case 1:
+                    tokenizer.readInt(i);
+                    break;
+                case 2:
+                    tokenizer.readDouble(d);
+                    break;
+                case 3:
+                    tokenizer.readFloat3(f3);
+                    break;
+                case 4:
+                    tokenizer.readColor(colour);
+                    break;
+                case 5:
+                    tokenizer.readString(s);
+                    break;
                 case 6:
                     tokenizer.readTabLine(name, i);
                     if (name) check(name >= text.text() && name < end);
@@ -69,14 +79,15 @@ void driveReaders(const std::uint8_t* data, std::size_t size) {
                 case 7:
                     if (tokenizer.lineToken() == nullptr) return;
                     break;
-                default: tokenizer.expect("4cShader"); break;
+                default:
+                    tokenizer.expect("4cShader");
+                    break;
             }
         } catch (const pelmora::unexpected_eof_error&) {
             check(tokenizer.atEnd());
             return;
         } catch (const pelmora::unexpected_token_error&) {
-        } catch (const pelmora::invalid_token_error&) {
-        }
+        } catch (const pelmora::invalid_token_error&) {}
         check(text.text()[text.length()] == '\0');
     }
 }

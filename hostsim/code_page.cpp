@@ -49,12 +49,11 @@ bool validUtf8(const std::string& text) {
 
 std::optional<std::wstring> wide(const std::string& text, UINT codePage) {
     if (text.empty()) return std::wstring();
-    const int length = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0);
+    const int length =
+        MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (length <= 0) return std::nullopt;
     std::wstring out(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), out.data(),
-                        length);
+    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), out.data(), length);
     return out;
 }
 
@@ -88,9 +87,12 @@ std::optional<std::string> convert(const std::string& text, int from, int to) {
 
 const char* iconvName(int codePage) {
     switch (codePage) {
-        case kCodePageWestern: return "CP1252";
-        case kCodePageJapanese: return "CP932";
-        default: return "UTF-8";
+        case kCodePageWestern:
+            return "CP1252";
+        case kCodePageJapanese:
+            return "CP932";
+        default:
+            return "UTF-8";
     }
 }
 

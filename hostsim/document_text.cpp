@@ -56,22 +56,27 @@ std::size_t pageSize() {
 void* mapPages(std::size_t bytes) { return VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE); }
 void unmapPages(void* block, std::size_t) { VirtualFree(block, 0, MEM_RELEASE); }
 // Pages reset on Windows stay readable (their content undefined); nothing reads them again.
-bool dropPages(void* block, std::size_t bytes) { return VirtualAlloc(block, bytes, MEM_RESET, PAGE_READWRITE) != nullptr; }
+bool dropPages(void* block, std::size_t bytes) {
+    return VirtualAlloc(block, bytes, MEM_RESET, PAGE_READWRITE) != nullptr;
+}
 
 // In UTF-8, as the rest of the message: the system's own text is UTF-16.
 std::string systemMessage(DWORD error) {
     wchar_t* text = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string message;
     if (length != 0 && text != nullptr) {
         const int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
         message.resize(static_cast<std::size_t>(size > 0 ? size : 0));
-        if (size > 0) WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size, nullptr, nullptr);
+        if (size > 0)
+            WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), message.data(), size, nullptr, nullptr);
     }
     if (text != nullptr) LocalFree(text);
     if (message.empty()) message = "Windows error " + std::to_string(error);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) message.pop_back();
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+        message.pop_back();
     return message;
 }
 
@@ -103,8 +108,8 @@ HANDLE openDocument(const std::string& file) {
     // A folder cannot be opened as a file at all: say what it is rather than "access denied".
     const DWORD attributes = GetFileAttributesW(name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) notAFile(file);
-    const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) unreadable("cannot open", file, systemMessage(GetLastError()));
     return handle;
 }

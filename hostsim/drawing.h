@@ -142,7 +142,7 @@ private:
 };
 
 // Limits the loader enforces on untrusted documents.
-inline constexpr int kMaxNestingDepth = 64;             // group / polygon-group levels
+inline constexpr int kMaxNestingDepth = 64;                // group / polygon-group levels
 inline constexpr std::size_t kMaxArrayLength = 4'000'000;  // entries of any one array
 inline constexpr std::size_t kMaxDocumentBytes = std::size_t{1} << 30;
 

@@ -69,8 +69,8 @@ void encodeNames(Drawing& drawing) {
         std::optional<std::string> bytes = fromUtf8(name, codePage);
         if (!bytes)
             throw DocumentError(path.text(), "the name \"" + name + "\" cannot be written in the host's code page " +
-                                          std::to_string(codePage) +
-                                          "; rename it or give the drawing a \"codePage\" that holds it");
+                                                 std::to_string(codePage) +
+                                                 "; rename it or give the drawing a \"codePage\" that holds it");
         name = std::move(*bytes);
     });
 }

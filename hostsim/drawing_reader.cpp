@@ -23,10 +23,10 @@
 namespace pelmora::hostsim {
 namespace {
 
-using json::Path;
 using json::fail;
-using json::Pending;
 using json::keyText;
+using json::Path;
+using json::Pending;
 namespace ondemand = json::ondemand;
 
 // The on-demand parser of Debian's simdjson (3.0.x) allocates its string
@@ -56,7 +56,8 @@ std::string inQuotes(std::string_view text) {
 }
 
 [[noreturn]] void tooMany(const Path& path, std::size_t limit) {
-    fail(path, "array of more than " + std::to_string(limit) + " entries exceeds the limit of " + std::to_string(limit));
+    fail(path,
+         "array of more than " + std::to_string(limit) + " entries exceeds the limit of " + std::to_string(limit));
 }
 
 // A name that must be in a list the document declares, checked once the list is complete.
@@ -193,7 +194,8 @@ private:
         }
         symbolsRead_ = true;
         for (const PendingName& pending : pendingSymbols_)
-            if (symbolSet_.count(pending.name) == 0) throw DocumentError(pending.path, "unknown symbol " + inQuotes(pending.name));
+            if (symbolSet_.count(pending.name) == 0)
+                throw DocumentError(pending.path, "unknown symbol " + inQuotes(pending.name));
         pendingSymbols_.clear();
     }
 
@@ -322,7 +324,8 @@ private:
         std::size_t count = 0;
         values_.check(a.count_elements().get(count), p);
         if (count > kMaxArrayLength)
-            fail(p, "array of " + std::to_string(count) + " entries exceeds the limit of " + std::to_string(kMaxArrayLength));
+            fail(p, "array of " + std::to_string(count) + " entries exceeds the limit of " +
+                        std::to_string(kMaxArrayLength));
         out.clear();
         out.reserve(count);
         std::size_t i = 0;
@@ -337,8 +340,8 @@ private:
 
     static std::int16_t namedType(std::string_view name) {
         static const std::pair<std::string_view, std::int16_t> kNames[] = {
-            {"group", kCodeGroup}, {"instance", kCodeInstance}, {"polygon", kCodePolygon},
-            {"reference", kCodeReference}, {"light", kCodeLight}, {"end", kCodeEnd}};
+            {"group", kCodeGroup},         {"instance", kCodeInstance}, {"polygon", kCodePolygon},
+            {"reference", kCodeReference}, {"light", kCodeLight},       {"end", kCodeEnd}};
         for (const auto& [text, code] : kNames)
             if (name == text) return code;
         return -1;
@@ -370,15 +373,16 @@ private:
     // walk goes on from where it was.
     DrawingObject readObject(ondemand::value& v, const Path& p, int level) {
         ondemand::object o = values_.object(v, p);
-        if (level > kMaxNestingDepth) fail(p, "groups nested deeper than " + std::to_string(kMaxNestingDepth) + " levels");
+        if (level > kMaxNestingDepth)
+            fail(p, "groups nested deeper than " + std::to_string(kMaxNestingDepth) + " levels");
         DrawingObject obj;
         const Path typePath = p.member("type");
         std::string scratch;
         bool typeKnown = false;
         bool typeReadAhead = false;  // by the search, which also read it
         bool searching = false;
-        std::size_t resumeAt = 0;    // after the search: the member the walk stopped at
-        std::size_t skip = 0;        // members handled before the search
+        std::size_t resumeAt = 0;  // after the search: the member the walk stopped at
+        std::size_t skip = 0;      // members handled before the search
         bool classGiven = false;
         // Read before the type was known.
         Pending early;
@@ -519,8 +523,8 @@ private:
                 continue;
             }
             if (i > kMaxPolygonPoints) {
-                pending.note(p, "array of more than " + std::to_string(kMaxPolygonPoints) + " entries exceeds the limit of " +
-                                    std::to_string(kMaxPolygonPoints));
+                pending.note(p, "array of more than " + std::to_string(kMaxPolygonPoints) +
+                                    " entries exceeds the limit of " + std::to_string(kMaxPolygonPoints));
                 values_.ignore(e, pp);
                 continue;
             }
@@ -568,7 +572,8 @@ private:
 
     static std::vector<std::uint8_t> bytesFromHex(std::string_view text, const Path& p) {
         if (text.size() % 2 != 0) fail(p, "expected two hexadecimal digits a byte");
-        if (text.size() / 2 > kMaxRecordBytes) fail(p, "record larger than " + std::to_string(kMaxRecordBytes) + " bytes");
+        if (text.size() / 2 > kMaxRecordBytes)
+            fail(p, "record larger than " + std::to_string(kMaxRecordBytes) + " bytes");
         auto digit = [&](char c) -> int {
             if (c >= '0' && c <= '9') return c - '0';
             if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -671,9 +676,11 @@ private:
         for (const PendingName& pending : pendingSymbols_)
             throw DocumentError(pending.path, "unknown symbol " + inQuotes(pending.name));
         for (const PendingName& pending : pendingLayers_)
-            if (layerSet_.count(pending.name) == 0) throw DocumentError(pending.path, "unknown layer " + inQuotes(pending.name));
+            if (layerSet_.count(pending.name) == 0)
+                throw DocumentError(pending.path, "unknown layer " + inQuotes(pending.name));
         if (activeLayerGiven_) {
-            if (layerSet_.count(activeLayer_) == 0) throw DocumentError("activeLayer", "no layer is named " + inQuotes(activeLayer_));
+            if (layerSet_.count(activeLayer_) == 0)
+                throw DocumentError("activeLayer", "no layer is named " + inQuotes(activeLayer_));
             d.activeLayer = std::move(activeLayer_);
         } else if (!d.layers.empty()) {
             d.activeLayer = d.layers.front().name;

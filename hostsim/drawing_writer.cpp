@@ -40,13 +40,20 @@ void points(JsonText& out, std::string_view key, const std::vector<Point3>& list
 
 const char* typeName(std::int16_t type) {
     switch (type) {
-    case kCodeGroup: return "group";
-    case kCodeInstance: return "instance";
-    case kCodePolygon: return "polygon";
-    case kCodeReference: return "reference";
-    case kCodeLight: return "light";
-    case kCodeEnd: return "end";
-    default: return nullptr;
+        case kCodeGroup:
+            return "group";
+        case kCodeInstance:
+            return "instance";
+        case kCodePolygon:
+            return "polygon";
+        case kCodeReference:
+            return "reference";
+        case kCodeLight:
+            return "light";
+        case kCodeEnd:
+            return "end";
+        default:
+            return nullptr;
     }
 }
 
@@ -86,10 +93,18 @@ void entries(JsonText& out, std::string_view key, const std::vector<GeometryEntr
 
 void property(JsonText& out, std::string_view key, const PropertyValue& v) {
     switch (v.kind) {
-    case PropertyValue::Kind::Bool: out.boolean(key, v.boolValue); return;
-    case PropertyValue::Kind::Int16: out.integer(key, v.intValue); return;
-    case PropertyValue::Kind::Double: out.number(key, v.doubleValue); return;  // with a point: read back as a double
-    case PropertyValue::Kind::Point: point(out, key, v.pointValue); return;
+        case PropertyValue::Kind::Bool:
+            out.boolean(key, v.boolValue);
+            return;
+        case PropertyValue::Kind::Int16:
+            out.integer(key, v.intValue);
+            return;
+        case PropertyValue::Kind::Double:
+            out.number(key, v.doubleValue);
+            return;  // with a point: read back as a double
+        case PropertyValue::Kind::Point:
+            point(out, key, v.pointValue);
+            return;
     }
     out.null(key);
 }

@@ -270,7 +270,8 @@ void EmulatedHost::enableService(std::int32_t service) {
 
 bool EmulatedHost::serviceEnabled(std::int32_t service) const {
     if (service < 0 || service >= static_cast<std::int32_t>(impl_->disabled.size())) return false;
-    return serviceTable()[static_cast<std::size_t>(service)] != nullptr && !impl_->disabled[static_cast<std::size_t>(service)];
+    return serviceTable()[static_cast<std::size_t>(service)] != nullptr &&
+           !impl_->disabled[static_cast<std::size_t>(service)];
 }
 
 int EmulatedHost::callCount(std::int32_t service) const {
@@ -281,7 +282,9 @@ int EmulatedHost::callCount(std::int32_t service) const {
 DialogScript& EmulatedHost::dialogScript() { return impl_->script; }
 const std::vector<DialogRecord>& EmulatedHost::dialogs() const { return impl_->dialogs; }
 const std::vector<ShownMessage>& EmulatedHost::messages() const { return impl_->messages; }
-void EmulatedHost::onMessage(std::function<void(const ShownMessage&)> observer) { impl_->messageObserver = std::move(observer); }
+void EmulatedHost::onMessage(std::function<void(const ShownMessage&)> observer) {
+    impl_->messageObserver = std::move(observer);
+}
 const std::vector<CommandCall>& EmulatedHost::commandLog() const { return impl_->commandLog; }
 const std::vector<std::string>& EmulatedHost::faults() const { return impl_->faults; }
 void EmulatedHost::setAbortOnFault(bool abortOnFault) { impl_->abortOnFault = abortOnFault; }

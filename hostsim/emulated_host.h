@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "plugin/host/host_abi.h"
 #include "hostsim/drawing.h"
+#include "plugin/host/host_abi.h"
 
 namespace pelmora::hostsim {
 
@@ -113,10 +113,10 @@ public:
 
     // Handles for tests. Index paths go through group members:
     // objectHandle("Ground", {2, 0}) is member 0 of the layer's object 2.
-    HostHandle headerHandle() const;      // chain start, holds the view
-    HostHandle layerListHandle() const;   // second chain element
+    HostHandle headerHandle() const;     // chain start, holds the view
+    HostHandle layerListHandle() const;  // second chain element
     HostHandle thirdElementHandle() const;
-    HostHandle outsideItemHandle() const; // CurrentItem for currentItem 0
+    HostHandle outsideItemHandle() const;  // CurrentItem for currentItem 0
     HostHandle layerHandle(const std::string& layerName) const;
     HostHandle objectHandle(const std::string& layerName, const std::vector<int>& indexPath) const;
     HostHandle symbolHandle(const std::string& symbolName) const;

@@ -13,13 +13,23 @@
 #include <unordered_set>
 #include <vector>
 
-#include "plugin/host/host_abi.h"
 #include "hostsim/emulated_host.h"
 #include "hostsim/node_table.h"
+#include "plugin/host/host_abi.h"
 
 namespace pelmora::hostsim {
 
-enum class NodeKind : std::uint8_t { Header, LayerList, ThirdElement, OutsideItem, Layer, Object, Symbol, Temporary, Record };
+enum class NodeKind : std::uint8_t {
+    Header,
+    LayerList,
+    ThirdElement,
+    OutsideItem,
+    Layer,
+    Object,
+    Symbol,
+    Temporary,
+    Record
+};
 
 // Type codes the host reports for what is not a drawing object of the document.
 inline constexpr std::int16_t kLayerCode = 31;
@@ -94,13 +104,13 @@ struct EmulatedHost::Impl {
     Drawing drawing;
     NodeTable table;
     std::deque<std::vector<std::uint8_t>> byteStore;  // bytes behind records and layers
-    const Node* lastChecked = nullptr;  // last handle found alive: repeated calls skip the lookup
+    const Node* lastChecked = nullptr;                // last handle found alive: repeated calls skip the lookup
 
     Node* header = nullptr;
     Node* layerList = nullptr;
     Node* thirdElement = nullptr;
     Node* outsideItem = nullptr;
-    std::vector<Node*> layerNodes;   // in document order
+    std::vector<Node*> layerNodes;  // in document order
     std::vector<Node*> symbolNodes;
     std::vector<Node*> objectNodes;  // drawing objects, depth first in document order; token = position + 1
     Node* activeLayer = nullptr;
@@ -140,7 +150,7 @@ struct EmulatedHost::Impl {
     // disposed. Null handles give null without a fault (queries on "no
     // object" answer their fallback).
     Node* anyNode(HostHandle handle, std::int32_t service);
-    Node* checkedNode(HostHandle handle, std::int32_t service);  // anyNode past its shortcut
+    Node* checkedNode(HostHandle handle, std::int32_t service);                  // anyNode past its shortcut
     Node* wrongKind(HostHandle handle, std::int32_t service, const char* what);  // records the fault, gives null
     // As anyNode, and a record is the wrong kind.
     Node* objectNode(HostHandle handle, std::int32_t service);
@@ -161,7 +171,8 @@ extern EmulatedHost::Impl* gActiveImpl;
 // that nothing can answer). Inline: every service call goes through here.
 inline EmulatedHost::Impl& serviceHost(std::int32_t service) {
     EmulatedHost::Impl* impl = gActiveImpl;
-    if (impl == nullptr) [[unlikely]] noActiveHost(service);
+    if (impl == nullptr) [[unlikely]]
+        noActiveHost(service);
     ++impl->calls[static_cast<std::size_t>(service)];
     return *impl;
 }
@@ -174,7 +185,8 @@ inline Node* EmulatedHost::Impl::anyNode(HostHandle handle, std::int32_t service
 
 inline Node* EmulatedHost::Impl::objectNode(HostHandle handle, std::int32_t service) {
     Node* n = anyNode(handle, service);
-    if (n != nullptr && n->kind == NodeKind::Record) [[unlikely]] return wrongKind(handle, service, "is a record, not an object");
+    if (n != nullptr && n->kind == NodeKind::Record) [[unlikely]]
+        return wrongKind(handle, service, "is a record, not an object");
     return n;
 }
 

@@ -40,7 +40,9 @@ void fail(const Path& path, const std::string& what) { throw DocumentError(path.
 
 namespace {
 
-[[noreturn]] void badKey() { throw DocumentError("", "not a valid JSON document: an object key is not a valid string"); }
+[[noreturn]] void badKey() {
+    throw DocumentError("", "not a valid JSON document: an object key is not a valid string");
+}
 
 unsigned hex4(const char*& p) {
     unsigned code = 0;
@@ -91,29 +93,46 @@ std::string_view keyText(ondemand::raw_json_string raw, std::string& scratch) {
             continue;
         }
         switch (*p++) {
-        case '"': scratch += '"'; break;
-        case '\\': scratch += '\\'; break;
-        case '/': scratch += '/'; break;
-        case 'b': scratch += '\b'; break;
-        case 'f': scratch += '\f'; break;
-        case 'n': scratch += '\n'; break;
-        case 'r': scratch += '\r'; break;
-        case 't': scratch += '\t'; break;
-        case 'u': {
-            unsigned code = hex4(p);
-            if (code >= 0xDC00 && code <= 0xDFFF) badKey();
-            if (code >= 0xD800 && code <= 0xDBFF) {
-                // A high surrogate must be followed by the low one of its pair.
-                if (p[0] != '\\' || p[1] != 'u') badKey();
-                p += 2;
-                const unsigned low = hex4(p);
-                if (low < 0xDC00 || low > 0xDFFF) badKey();
-                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+            case '"':
+                scratch += '"';
+                break;
+            case '\\':
+                scratch += '\\';
+                break;
+            case '/':
+                scratch += '/';
+                break;
+            case 'b':
+                scratch += '\b';
+                break;
+            case 'f':
+                scratch += '\f';
+                break;
+            case 'n':
+                scratch += '\n';
+                break;
+            case 'r':
+                scratch += '\r';
+                break;
+            case 't':
+                scratch += '\t';
+                break;
+            case 'u': {
+                unsigned code = hex4(p);
+                if (code >= 0xDC00 && code <= 0xDFFF) badKey();
+                if (code >= 0xD800 && code <= 0xDBFF) {
+                    // A high surrogate must be followed by the low one of its pair.
+                    if (p[0] != '\\' || p[1] != 'u') badKey();
+                    p += 2;
+                    const unsigned low = hex4(p);
+                    if (low < 0xDC00 || low > 0xDFFF) badKey();
+                    code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                }
+                appendUtf8(scratch, code);
+                break;
             }
-            appendUtf8(scratch, code);
-            break;
-        }
-        default: badKey();
+            default:
+                badKey();
         }
     }
     return scratch;
@@ -132,7 +151,8 @@ bool propertyNumber(std::string_view key, std::int32_t& number) {
         if (value > std::int64_t{1} << 32) return false;  // far out of range already
     }
     if (negative) value = -value;
-    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) return false;
+    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+        return false;
     number = static_cast<std::int32_t>(value);
     return true;
 }
@@ -167,7 +187,8 @@ void Values::notANumber(ondemand::value& v, const Path& path, simdjson::error_co
 enum class Written { Integer, WithPoint, Malformed };
 
 static Written writtenAs(std::string_view token) {
-    while (!token.empty() && (token.back() == ' ' || token.back() == '\t' || token.back() == '\n' || token.back() == '\r'))
+    while (!token.empty() &&
+           (token.back() == ' ' || token.back() == '\t' || token.back() == '\n' || token.back() == '\r'))
         token.remove_suffix(1);
     std::size_t i = token.empty() || token[0] != '-' ? 0 : 1;
     const std::size_t digits = i;
@@ -252,29 +273,29 @@ bool Values::notAPoint(ondemand::value& v, const Path& path, Pending& pending) c
 PropertyValue Values::propertyValue(ondemand::value& v, const Path& path) const {
     PropertyValue pv;
     switch (typeOf(v, path)) {
-    case ondemand::json_type::boolean:
-        pv.kind = PropertyValue::Kind::Bool;
-        pv.boolValue = boolean(v, path);
-        return pv;
-    case ondemand::json_type::number: {
-        std::int64_t ignored = 0;
-        // An integer too long for 64 bits reads as a number with a point would.
-        if (written(v, path) == Written::Integer && integerValue(v, ignored)) {
-            pv.kind = PropertyValue::Kind::Int16;
-            pv.intValue = static_cast<std::int16_t>(integer(v, path, INT16_MIN, INT16_MAX));
-        } else {
-            pv.kind = PropertyValue::Kind::Double;
-            pv.doubleValue = number(v, path);
+        case ondemand::json_type::boolean:
+            pv.kind = PropertyValue::Kind::Bool;
+            pv.boolValue = boolean(v, path);
+            return pv;
+        case ondemand::json_type::number: {
+            std::int64_t ignored = 0;
+            // An integer too long for 64 bits reads as a number with a point would.
+            if (written(v, path) == Written::Integer && integerValue(v, ignored)) {
+                pv.kind = PropertyValue::Kind::Int16;
+                pv.intValue = static_cast<std::int16_t>(integer(v, path, INT16_MIN, INT16_MAX));
+            } else {
+                pv.kind = PropertyValue::Kind::Double;
+                pv.doubleValue = number(v, path);
+            }
+            return pv;
         }
-        return pv;
-    }
-    case ondemand::json_type::array:
-        pv.kind = PropertyValue::Kind::Point;
-        pv.pointValue = point(v, path);
-        return pv;
-    default:
-        ignore(v, path);
-        fail(path, "expected true, false, a number or a point");
+        case ondemand::json_type::array:
+            pv.kind = PropertyValue::Kind::Point;
+            pv.pointValue = point(v, path);
+            return pv;
+        default:
+            ignore(v, path);
+            fail(path, "expected true, false, a number or a point");
     }
 }
 
@@ -284,47 +305,47 @@ void Values::ignore(ondemand::value& v, const Path& path) const {
                                     " levels at " + path.text());
     }
     switch (typeOf(v, path)) {
-    case ondemand::json_type::array: {
-        ondemand::array a;
-        check(v.get_array().get(a), path);
-        std::size_t i = 0;
-        for (auto item : a) {
-            ondemand::value e = entry(std::move(item), path);
-            ignore(e, path.element(i++));
+        case ondemand::json_type::array: {
+            ondemand::array a;
+            check(v.get_array().get(a), path);
+            std::size_t i = 0;
+            for (auto item : a) {
+                ondemand::value e = entry(std::move(item), path);
+                ignore(e, path.element(i++));
+            }
+            return;
         }
-        return;
-    }
-    case ondemand::json_type::object: {
-        ondemand::object o;
-        check(v.get_object().get(o), path);
-        for (auto item : o) {
-            ondemand::field f = field(std::move(item), path);
-            const std::string_view name = key(f, path);
-            ignore(f.value(), path.member(name));
+        case ondemand::json_type::object: {
+            ondemand::object o;
+            check(v.get_object().get(o), path);
+            for (auto item : o) {
+                ondemand::field f = field(std::move(item), path);
+                const std::string_view name = key(f, path);
+                ignore(f.value(), path.member(name));
+            }
+            return;
         }
-        return;
-    }
-    case ondemand::json_type::number: {
-        double ignored = 0.0;
-        check(v.get_double().get(ignored), path);
-        return;
-    }
-    case ondemand::json_type::string: {
-        std::string_view ignored;
-        check(v.get_string().get(ignored), path);
-        return;
-    }
-    case ondemand::json_type::boolean: {
-        bool ignored = false;
-        check(v.get_bool().get(ignored), path);
-        return;
-    }
-    case ondemand::json_type::null: {
-        bool isNull = false;
-        check(v.is_null().get(isNull), path);
-        if (!isNull) check(simdjson::N_ATOM_ERROR, path);
-        return;
-    }
+        case ondemand::json_type::number: {
+            double ignored = 0.0;
+            check(v.get_double().get(ignored), path);
+            return;
+        }
+        case ondemand::json_type::string: {
+            std::string_view ignored;
+            check(v.get_string().get(ignored), path);
+            return;
+        }
+        case ondemand::json_type::boolean: {
+            bool ignored = false;
+            check(v.get_bool().get(ignored), path);
+            return;
+        }
+        case ondemand::json_type::null: {
+            bool isNull = false;
+            check(v.is_null().get(isNull), path);
+            if (!isNull) check(simdjson::N_ATOM_ERROR, path);
+            return;
+        }
     }
     check(simdjson::TAPE_ERROR, path);
 }

@@ -80,7 +80,8 @@ public:
 
     // The readers the drawing's bulk goes through are inline: one call per value otherwise.
     void check(simdjson::error_code error, const Path& where) const {
-        if (error != simdjson::SUCCESS) [[unlikely]] invalid(error, where);
+        if (error != simdjson::SUCCESS) [[unlikely]]
+            invalid(error, where);
     }
 
     ondemand::json_type typeOf(ondemand::value& v, const Path& path) const {
@@ -93,7 +94,8 @@ public:
         double value = 0.0;
         const simdjson::error_code error = v.get_double().get(value);
         // The parser gives no infinities; the check stays for what a later one might give.
-        if (error != simdjson::SUCCESS || !std::isfinite(value)) [[unlikely]] notANumber(v, path, error);
+        if (error != simdjson::SUCCESS || !std::isfinite(value)) [[unlikely]]
+            notANumber(v, path, error);
         return value;
     }
     std::int64_t integer(ondemand::value& v, const Path& path, std::int64_t low, std::int64_t high) const;
@@ -103,13 +105,15 @@ public:
     Point3 point(ondemand::value& v, const Path& path) const {
         Pending pending;
         Point3 p;
-        if (!point(v, path, p, pending)) [[unlikely]] pending.raise();
+        if (!point(v, path, p, pending)) [[unlikely]]
+            pending.raise();
         return p;
     }
     // As above, but a value that is not a point is noted and read through.
     bool point(ondemand::value& v, const Path& path, Point3& out, Pending& pending) const {
         ondemand::array a;
-        if (v.get_array().get(a) != simdjson::SUCCESS) [[unlikely]] return notAPoint(v, path, pending);
+        if (v.get_array().get(a) != simdjson::SUCCESS) [[unlikely]]
+            return notAPoint(v, path, pending);
         double xyz[3] = {0.0, 0.0, 0.0};
         std::size_t n = 0;
         std::size_t notNumber = 3;  // the first entry that is not a number, 3 for none
@@ -120,7 +124,8 @@ public:
                 continue;
             }
             const simdjson::error_code error = c.get_double().get(xyz[n]);
-            if (error != simdjson::SUCCESS || !std::isfinite(xyz[n])) [[unlikely]] notANumber(c, path.element(n), error, notNumber, n);
+            if (error != simdjson::SUCCESS || !std::isfinite(xyz[n])) [[unlikely]]
+                notANumber(c, path.element(n), error, notNumber, n);
             ++n;
         }
         // The length decides first, as for any array of the wrong length: an

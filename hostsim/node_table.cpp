@@ -50,16 +50,18 @@ NodeTable::Block& NodeTable::newBlock(std::size_t capacity, bool temporary) {
     }
     block->temporary = temporary;
     Block& made = *block;
-    const auto at = std::upper_bound(blocks_.begin(), blocks_.end(), address(made.nodes.get()),
-                                     [](std::uintptr_t p, const std::unique_ptr<Block>& b) { return p < address(b->nodes.get()); });
+    const auto at =
+        std::upper_bound(blocks_.begin(), blocks_.end(), address(made.nodes.get()),
+                         [](std::uintptr_t p, const std::unique_ptr<Block>& b) { return p < address(b->nodes.get()); });
     blocks_.insert(at, std::move(block));
     return made;
 }
 
 const NodeTable::Block* NodeTable::blockAt(const void* p) const {
     // The last block starting at or before p is the only one that can hold it.
-    auto it = std::upper_bound(blocks_.begin(), blocks_.end(), address(p),
-                               [](std::uintptr_t q, const std::unique_ptr<Block>& b) { return q < address(b->nodes.get()); });
+    auto it =
+        std::upper_bound(blocks_.begin(), blocks_.end(), address(p),
+                         [](std::uintptr_t q, const std::unique_ptr<Block>& b) { return q < address(b->nodes.get()); });
     if (it == blocks_.begin()) return nullptr;
     const Block* b = (--it)->get();
     return b->holds(p) ? b : nullptr;
@@ -68,7 +70,8 @@ const NodeTable::Block* NodeTable::blockAt(const void* p) const {
 NodeTable::Block* NodeTable::blockOf(const Node* n) { return const_cast<Block*>(blockAt(n)); }
 
 Node* NodeTable::add() {
-    if (drawingBlock_ == nullptr || drawingBlock_->used == drawingBlock_->capacity) drawingBlock_ = &newBlock(kBlockNodes, false);
+    if (drawingBlock_ == nullptr || drawingBlock_->used == drawingBlock_->capacity)
+        drawingBlock_ = &newBlock(kBlockNodes, false);
     Node* n = &drawingBlock_->nodes[drawingBlock_->used++];
     *n = Node{};
     n->given = true;
@@ -121,7 +124,8 @@ void NodeTable::freeBlock(Block* block) {
     given_ -= block->used;
     // Its nodes are no longer found: only slots below `used` are.
     block->used = block->live = block->disposed = 0;
-    auto it = std::find_if(blocks_.begin(), blocks_.end(), [&](const std::unique_ptr<Block>& b) { return b.get() == block; });
+    auto it =
+        std::find_if(blocks_.begin(), blocks_.end(), [&](const std::unique_ptr<Block>& b) { return b.get() == block; });
     std::unique_ptr<Block> owned = std::move(*it);
     blocks_.erase(it);
     // Kept for reuse up to as many nodes as the disposed ones waiting: the

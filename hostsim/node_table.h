@@ -81,7 +81,7 @@ private:
     std::vector<Block*> temporaryOrder_;          // temporary blocks, oldest first
     std::vector<std::unique_ptr<Block>> spare_;   // freed blocks, kept for reuse
     std::size_t spareNodes_ = 0;
-    std::size_t waiting_ = 0;                     // disposed temporary nodes kept
+    std::size_t waiting_ = 0;  // disposed temporary nodes kept
     std::size_t given_ = 0;
     mutable const Block* recent_[2] = {nullptr, nullptr};
 };

@@ -33,10 +33,14 @@ HostHandle nextInChain(HostHandle h) {
 HostHandle currentItem() {
     auto& host = serviceHost(kCurrentItem);
     switch (host.drawing.currentItem) {
-    case 1: return host.header;
-    case 2: return host.layerList;
-    case 3: return host.thirdElement;
-    default: return host.outsideItem;
+        case 1:
+            return host.header;
+        case 2:
+            return host.layerList;
+        case 3:
+            return host.thirdElement;
+        default:
+            return host.outsideItem;
     }
 }
 

@@ -81,8 +81,7 @@ void className(std::int32_t index, std::uint8_t* out) {
     if (out == nullptr) return;
     if (index >= 1 && static_cast<std::size_t>(index) <= host.drawing.classes.size())
         writeHostName(host.drawing.classes[static_cast<std::size_t>(index) - 1], out);
-    else
-        writeHostName(std::string(), out);
+    else writeHostName(std::string(), out);
 }
 
 std::int32_t classIndexByName(const std::uint8_t* name) {
@@ -99,14 +98,14 @@ HostHandle nextObject(HostHandle h) {
     // outside item. A record's next is the next record of the same object.
     if (n == nullptr || n->temporaryRoot) return nullptr;
     switch (n->kind) {
-    case NodeKind::Header:
-    case NodeKind::LayerList:
-    case NodeKind::ThirdElement:
-    case NodeKind::OutsideItem:
-    case NodeKind::Symbol:
-        return nullptr;
-    default:
-        return n->next;
+        case NodeKind::Header:
+        case NodeKind::LayerList:
+        case NodeKind::ThirdElement:
+        case NodeKind::OutsideItem:
+        case NodeKind::Symbol:
+            return nullptr;
+        default:
+            return n->next;
     }
 }
 
@@ -182,24 +181,24 @@ HostBool getObjectProperty(HostHandle h, std::int32_t property, HostPropertyValu
     }
     const PropertyValue& v = it->second;
     switch (v.kind) {
-    case PropertyValue::Kind::Bool:
-        out->payload[0] = v.boolValue ? 1 : 0;
-        out->tag = kPropertyBool;
-        break;
-    case PropertyValue::Kind::Int16:
-        std::memcpy(out->payload, &v.intValue, sizeof v.intValue);
-        out->tag = kPropertyInt16;
-        break;
-    case PropertyValue::Kind::Double:
-        std::memcpy(out->payload, &v.doubleValue, sizeof v.doubleValue);
-        out->tag = kPropertyDouble;
-        break;
-    case PropertyValue::Kind::Point: {
-        const double xyz[3] = {v.pointValue.x, v.pointValue.y, v.pointValue.z};
-        std::memcpy(out->payload, xyz, sizeof xyz);
-        out->tag = kPropertyPoint;
-        break;
-    }
+        case PropertyValue::Kind::Bool:
+            out->payload[0] = v.boolValue ? 1 : 0;
+            out->tag = kPropertyBool;
+            break;
+        case PropertyValue::Kind::Int16:
+            std::memcpy(out->payload, &v.intValue, sizeof v.intValue);
+            out->tag = kPropertyInt16;
+            break;
+        case PropertyValue::Kind::Double:
+            std::memcpy(out->payload, &v.doubleValue, sizeof v.doubleValue);
+            out->tag = kPropertyDouble;
+            break;
+        case PropertyValue::Kind::Point: {
+            const double xyz[3] = {v.pointValue.x, v.pointValue.y, v.pointValue.z};
+            std::memcpy(out->payload, xyz, sizeof xyz);
+            out->tag = kPropertyPoint;
+            break;
+        }
     }
     return 1;
 }

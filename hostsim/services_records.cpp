@@ -10,7 +10,9 @@ using namespace pelmora::host;
 // The largest record the host makes.
 constexpr std::int32_t kMaxNewRecordSize = 1 << 24;
 
-bool tagMatches(std::uint32_t recordTag, std::uint32_t wanted) { return wanted == kAnyRecordTag || recordTag == wanted; }
+bool tagMatches(std::uint32_t recordTag, std::uint32_t wanted) {
+    return wanted == kAnyRecordTag || recordTag == wanted;
+}
 
 Node* firstMatching(Node* from, std::uint32_t tag) {
     for (Node* r = from; r != nullptr; r = r->next)

@@ -15,8 +15,7 @@ std::size_t nodesFor(const std::vector<GeometryEntry>& entries) {
 // Fills the nodes of one block, each from the next free slot.
 class BlockBuilder {
 public:
-    BlockBuilder(Node* block, const DrawingObject& converted, std::int32_t classIndex,
-                 const EmulatedHost::Impl& host)
+    BlockBuilder(Node* block, const DrawingObject& converted, std::int32_t classIndex, const EmulatedHost::Impl& host)
         : block_(block), converted_(converted), classIndex_(classIndex), host_(host) {}
 
     Node* group(const std::vector<GeometryEntry>& members, Node* root) {

@@ -70,8 +70,7 @@ void writePngFile(const Image& image, const std::string& path) {
     const std::string target = platform::replacementTarget(path);
     std::string temporary;
     std::FILE* file = openBeside(target, temporary);
-    if (!file)
-        throw PictureError("cannot create a file beside " + path + ": " + std::strerror(errno));
+    if (!file) throw PictureError("cannot create a file beside " + path + ": " + std::strerror(errno));
     char message[128] = "";
     bool written = encode(file, image, message, sizeof message);
     if (std::ferror(file)) {

@@ -76,7 +76,8 @@ void splitPolygon(const double* const* corners, std::size_t count, std::vector<s
         at = (at + 1) % m;
         if (++misses > m) {
             // No ear left (a polygon that crosses itself): fan what remains.
-            for (std::size_t i = 2; i < work.size(); ++i) triangles.insert(triangles.end(), {work[0], work[i - 1], work[i]});
+            for (std::size_t i = 2; i < work.size(); ++i)
+                triangles.insert(triangles.end(), {work[0], work[i - 1], work[i]});
             return;
         }
     }

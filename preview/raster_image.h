@@ -22,7 +22,9 @@ struct Image {
 
     Image() = default;
     Image(int w, int h)
-        : width(w), height(h), rgb(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3),
+        : width(w),
+          height(h),
+          rgb(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3),
           inverseDepth(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0.0f) {}
 
     std::size_t index(int x, int y) const {

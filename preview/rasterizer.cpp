@@ -39,11 +39,16 @@ struct Fixed {
 // and inside the guard band around the picture.
 double planeDistance(int plane, const Vec3d& c, double focal, double guard, double nearZ) {
     switch (plane) {
-        case 0: return c.z - nearZ;
-        case 1: return guard * c.z - focal * c.x;
-        case 2: return guard * c.z + focal * c.x;
-        case 3: return guard * c.z - focal * c.y;
-        default: return guard * c.z + focal * c.y;
+        case 0:
+            return c.z - nearZ;
+        case 1:
+            return guard * c.z - focal * c.x;
+        case 2:
+            return guard * c.z + focal * c.x;
+        case 3:
+            return guard * c.z - focal * c.y;
+        default:
+            return guard * c.z + focal * c.y;
     }
 }
 
@@ -110,10 +115,14 @@ void Rasterizer::fillTriangle(const double* pa, const double* pb, const double* 
         std::swap(b, c);
         area = -area;
     }
-    const std::int64_t lowX = std::max<std::int64_t>(0, floorDiv(std::min({a.x, b.x, c.x}) - kHalfPixel + kPixel - 1, kPixel));
-    const std::int64_t highX = std::min<std::int64_t>(image_.width - 1, floorDiv(std::max({a.x, b.x, c.x}) - kHalfPixel, kPixel));
-    const std::int64_t lowY = std::max<std::int64_t>(0, floorDiv(std::min({a.y, b.y, c.y}) - kHalfPixel + kPixel - 1, kPixel));
-    const std::int64_t highY = std::min<std::int64_t>(image_.height - 1, floorDiv(std::max({a.y, b.y, c.y}) - kHalfPixel, kPixel));
+    const std::int64_t lowX =
+        std::max<std::int64_t>(0, floorDiv(std::min({a.x, b.x, c.x}) - kHalfPixel + kPixel - 1, kPixel));
+    const std::int64_t highX =
+        std::min<std::int64_t>(image_.width - 1, floorDiv(std::max({a.x, b.x, c.x}) - kHalfPixel, kPixel));
+    const std::int64_t lowY =
+        std::max<std::int64_t>(0, floorDiv(std::min({a.y, b.y, c.y}) - kHalfPixel + kPixel - 1, kPixel));
+    const std::int64_t highY =
+        std::min<std::int64_t>(image_.height - 1, floorDiv(std::max({a.y, b.y, c.y}) - kHalfPixel, kPixel));
     ++triangles_;
     if (lowX > highX || lowY > highY) return;
 
@@ -145,7 +154,8 @@ void Rasterizer::fillTriangle(const double* pa, const double* pb, const double* 
     for (std::int64_t y = lowY; y <= highY; ++y) {
         std::int64_t w0 = e0.value, w1 = e1.value, w2 = e2.value;
         double z = rowDepth + dzdy * static_cast<double>(y - lowY);
-        std::size_t pixel = static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(lowX);
+        std::size_t pixel =
+            static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(lowX);
         for (std::int64_t x = lowX; x <= highX; ++x, ++pixel) {
             if ((w0 | w1 | w2) >= 0) {
                 const float zf = static_cast<float>(z);

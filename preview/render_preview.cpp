@@ -17,9 +17,7 @@ const Rgb kLightFill{255, 196, 0};
 const Rgb kLightOutline{60, 40, 0};
 const Rgb kLightLine{230, 120, 0};
 
-std::uint8_t toByte(double value) {
-    return static_cast<std::uint8_t>(std::clamp(value, 0.0, 1.0) * 255.0 + 0.5);
-}
+std::uint8_t toByte(double value) { return static_cast<std::uint8_t>(std::clamp(value, 0.0, 1.0) * 255.0 + 0.5); }
 
 struct Picture {
     int width, height;
@@ -55,7 +53,8 @@ void chooseView(const PreviewScene& scene, Picture size, RenderReport& report) {
         char degrees[32];
         std::snprintf(degrees, sizeof degrees, "%.1f", angle * 180.0 / 3.14159265358979);
         report.viewNote = "seen from its camera at " + formatPoint(camera.eye) + " looking at " +
-                          formatPoint(camera.target) + ", view angle " + degrees + " degrees (half the diagonal)" + angleNote;
+                          formatPoint(camera.target) + ", view angle " + degrees + " degrees (half the diagonal)" +
+                          angleNote;
         return;
     }
     report.view = framingView(sceneBounds(scene), size.width, size.height);
@@ -166,7 +165,8 @@ void markLights(const PreviewScene& scene, const View& view, Rasterizer& raster,
         return x >= 0.0 && y >= 0.0 && x < view.width && y < view.height;
     };
     for (const auto& light : scene.lights) {
-        if (light.target) raster.drawLine(view.toCamera(light.position), view.toCamera(*light.target), kLightLine, false);
+        if (light.target)
+            raster.drawLine(view.toCamera(light.position), view.toCamera(*light.target), kLightLine, false);
     }
     for (const auto& light : scene.lights) {
         if (light.target) {

@@ -23,7 +23,7 @@ inline bool pictureSizeAccepted(long long width, long long height) {
 }
 
 struct RenderOptions {
-    int width = 0;   // 0: the camera's picture size, else the default
+    int width = 0;  // 0: the camera's picture size, else the default
     int height = 0;
     bool edges = false;   // outline every polygon
     bool lights = false;  // mark each light and its target
@@ -32,10 +32,10 @@ struct RenderOptions {
 struct RenderReport {
     View view;
     bool fromCamera = false;
-    std::string viewNote;         // how the view was chosen, one sentence
+    std::string viewNote;  // how the view was chosen, one sentence
     std::size_t meshes = 0;
-    std::size_t polygons = 0;     // polygons of three or more corners
-    std::size_t lightsMarked = 0; // lights whose marker lies in the picture
+    std::size_t polygons = 0;      // polygons of three or more corners
+    std::size_t lightsMarked = 0;  // lights whose marker lies in the picture
 };
 
 struct RenderResult {

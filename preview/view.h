@@ -25,7 +25,7 @@ struct View {
     Vec3d right, up, forward;  // unit vectors of the camera frame, in scene axes
     double focal = 1.0;        // picture pixels per unit of x / z
     double centreX = 0.0, centreY = 0.0;
-    double nearZ = 1e-3;       // nothing nearer than this along forward is drawn
+    double nearZ = 1e-3;  // nothing nearer than this along forward is drawn
     int width = 0, height = 0;
 
     // Camera-frame coordinates: x to the right, y up, z the distance along forward.

@@ -16,28 +16,26 @@ float loadFloat(const std::uint8_t* p) { return std::bit_cast<float>(static_cast
 
 namespace {
 
-std::uint16_t loadUint16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+std::uint16_t loadUint16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 
 DecodedField decodeField(const FieldDef& def, const std::uint8_t* payload) {
     DecodedField field;
     field.def = &def;
     const std::uint8_t* p = payload + def.offset;
     switch (def.type) {
-    case FieldType::Int32:
-        for (std::uint32_t i = 0; i < def.count; ++i) field.ints.push_back(loadInt32(p + 4 * i));
-        break;
-    case FieldType::Float:
-        for (std::uint32_t i = 0; i < def.count; ++i) field.floats.push_back(loadFloat(p + 4 * i));
-        break;
-    case FieldType::Text: {
-        // The array should hold a NUL; without one the whole array is the text.
-        const void* nul = std::memchr(p, 0, def.count);
-        std::size_t length = nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - p) : def.count;
-        field.text.assign(reinterpret_cast<const char*>(p), length);
-        break;
-    }
+        case FieldType::Int32:
+            for (std::uint32_t i = 0; i < def.count; ++i) field.ints.push_back(loadInt32(p + 4 * i));
+            break;
+        case FieldType::Float:
+            for (std::uint32_t i = 0; i < def.count; ++i) field.floats.push_back(loadFloat(p + 4 * i));
+            break;
+        case FieldType::Text: {
+            // The array should hold a NUL; without one the whole array is the text.
+            const void* nul = std::memchr(p, 0, def.count);
+            std::size_t length = nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - p) : def.count;
+            field.text.assign(reinterpret_cast<const char*>(p), length);
+            break;
+        }
     }
     return field;
 }
@@ -85,8 +83,8 @@ std::optional<DecodedPayload> decodeMotionPayload(const std::string& motionName,
         expected << "dataFormat " << layout.dataFormat << " with " << layout.size << " bytes";
     }
     std::ostringstream message;
-    message << motionName << " payload has dataFormat " << dataFormat << " and " << data.size()
-            << " bytes; expected " << expected.str();
+    message << motionName << " payload has dataFormat " << dataFormat << " and " << data.size() << " bytes; expected "
+            << expected.str();
     throw PayloadError(message.str(), 0);
 }
 
@@ -149,9 +147,8 @@ void checkCounts(const MeshPayload& mesh, std::size_t headerBytes, std::size_t d
                              static_cast<std::uint64_t>(mesh.indexBytes);
     if (expected != dataSize) {
         std::ostringstream message;
-        message << "mesh payload of " << dataSize << " bytes does not match its counts (" << headerBytes
-                << " + 12 x " << mesh.vertexCount << " vertices + " << mesh.indexBytes << " index bytes = "
-                << expected << ")";
+        message << "mesh payload of " << dataSize << " bytes does not match its counts (" << headerBytes << " + 12 x "
+                << mesh.vertexCount << " vertices + " << mesh.indexBytes << " index bytes = " << expected << ")";
         throw PayloadError(message.str(), 0);
     }
     std::size_t width = mesh.legacy ? 2 : 4;
@@ -235,9 +232,9 @@ MeshPayload decodeMeshPayload(std::int32_t dataFormat, std::span<const std::uint
         mesh.polygons.push_back(std::move(entry));
     }
     if (!cursor.atEnd()) {
-        throw PayloadError("mesh index data goes on after the last of " + std::to_string(mesh.polygonCount) +
-                               " polygons",
-                           cursor.payloadOffset());
+        throw PayloadError(
+            "mesh index data goes on after the last of " + std::to_string(mesh.polygonCount) + " polygons",
+            cursor.payloadOffset());
     }
     return mesh;
 }

@@ -45,8 +45,7 @@ struct DecodedPayload {
 
 // Gives nothing for an empty payload or a motion name without a table; throws
 // PayloadError when the name is known but no table has this format and size.
-std::optional<DecodedPayload> decodeMotionPayload(const std::string& motionName,
-                                                  std::int32_t dataFormat,
+std::optional<DecodedPayload> decodeMotionPayload(const std::string& motionName, std::int32_t dataFormat,
                                                   std::span<const std::uint8_t> data);
 
 struct MeshPolygon {
@@ -55,16 +54,16 @@ struct MeshPolygon {
 };
 
 struct MeshPayload {
-    bool legacy = false;           // dataFormat 1 (16-bit lists) instead of 2
+    bool legacy = false;  // dataFormat 1 (16-bit lists) instead of 2
     std::int32_t vertexCount = 0;
     std::int32_t vertexBytes = 0;  // legacy only: 12 × vertexCount
     std::int32_t polygonCount = 0;
     std::int32_t indexBytes = 0;
-    float smoothingAngle = 0.0f;   // radians
+    float smoothingAngle = 0.0f;  // radians
     std::int32_t mappingType = 0;
-    std::int32_t zeroA = 0;        // the int32 0 after indexBytes
-    std::int32_t zeroB = 0;        // legacy only: the second int32 0
-    std::int32_t minusOne = -1;    // the int32 -1 after mappingType
+    std::int32_t zeroA = 0;      // the int32 0 after indexBytes
+    std::int32_t zeroB = 0;      // legacy only: the second int32 0
+    std::int32_t minusOne = -1;  // the int32 -1 after mappingType
     std::vector<Vec3> vertices;
     std::vector<MeshPolygon> polygons;
 };

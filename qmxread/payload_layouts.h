@@ -8,9 +8,9 @@
 namespace pelmora::qmxread {
 
 enum class FieldType {
-    Int32,   // `count` little-endian int32
-    Float,   // `count` little-endian IEEE singles
-    Text,    // a NUL-terminated text in a char array of `count` bytes
+    Int32,  // `count` little-endian int32
+    Float,  // `count` little-endian IEEE singles
+    Text,   // a NUL-terminated text in a char array of `count` bytes
 };
 
 struct FieldDef {

@@ -57,9 +57,12 @@ std::string hexBytes(const std::vector<std::uint8_t>& data) {
 
 const char* layoutName(LayoutTag tag) {
     switch (tag) {
-    case LayoutTag::Current: return "current";
-    case LayoutTag::Legacy: return "legacy";
-    case LayoutTag::Both: break;
+        case LayoutTag::Current:
+            return "current";
+        case LayoutTag::Legacy:
+            return "legacy";
+        case LayoutTag::Both:
+            break;
     }
     return "both";
 }
@@ -71,16 +74,17 @@ std::string shown(const std::string& bytes, const JsonOptions& options) {
 
 Json fieldValue(const DecodedField& field, const JsonOptions& options) {
     switch (field.def->type) {
-    case FieldType::Int32:
-        if (field.ints.size() == 1) return field.ints[0];
-        return Json(field.ints);
-    case FieldType::Float: {
-        if (field.floats.size() == 1) return jsonFloat(field.floats[0]);
-        Json values = Json::array();
-        for (float f : field.floats) values.push_back(jsonFloat(f));
-        return values;
-    }
-    case FieldType::Text: break;
+        case FieldType::Int32:
+            if (field.ints.size() == 1) return field.ints[0];
+            return Json(field.ints);
+        case FieldType::Float: {
+            if (field.floats.size() == 1) return jsonFloat(field.floats[0]);
+            Json values = Json::array();
+            for (float f : field.floats) values.push_back(jsonFloat(f));
+            return values;
+        }
+        case FieldType::Text:
+            break;
     }
     return shown(field.text, options);
 }
@@ -242,9 +246,15 @@ Json toJson(const QmxFile& file, const JsonOptions& options) {
     Json header = Json::object();
     for (const HeaderEntry& entry : file.header.entries) {
         switch (entry.type) {
-        case HeaderEntry::Type::String: header[entry.key] = shown(entry.text, options); break;
-        case HeaderEntry::Type::Int: header[entry.key] = entry.number; break;
-        case HeaderEntry::Type::Bare: header[entry.key] = true; break;
+            case HeaderEntry::Type::String:
+                header[entry.key] = shown(entry.text, options);
+                break;
+            case HeaderEntry::Type::Int:
+                header[entry.key] = entry.number;
+                break;
+            case HeaderEntry::Type::Bare:
+                header[entry.key] = true;
+                break;
         }
     }
     out["header"] = std::move(header);

@@ -30,14 +30,16 @@ void indent(std::ostream& out, int depth) {
 
 std::string fieldText(const DecodedField& field, const PrintOptions& options) {
     switch (field.def->type) {
-    case FieldType::Text: return quoted(field.text, options);
-    case FieldType::Int32: {
-        if (field.ints.size() == 1) return std::to_string(field.ints[0]);
-        std::string text = "[";
-        for (std::size_t i = 0; i < field.ints.size(); ++i) text += (i ? ", " : "") + std::to_string(field.ints[i]);
-        return text + "]";
-    }
-    case FieldType::Float: break;
+        case FieldType::Text:
+            return quoted(field.text, options);
+        case FieldType::Int32: {
+            if (field.ints.size() == 1) return std::to_string(field.ints[0]);
+            std::string text = "[";
+            for (std::size_t i = 0; i < field.ints.size(); ++i) text += (i ? ", " : "") + std::to_string(field.ints[i]);
+            return text + "]";
+        }
+        case FieldType::Float:
+            break;
     }
     if (field.floats.size() == 1) return num(field.floats[0]);
     std::string text = "[";

@@ -38,7 +38,8 @@ public:
             file.roots.push_back(readNode(at, 0));
             if (src_.atEnd()) return;
             std::string next = src_.readString("'{' of a further root node");
-            if (next != "{") src_.failAtValue("expected '{' of a further root node or the end of the file, found \"" + next + "\"");
+            if (next != "{")
+                src_.failAtValue("expected '{' of a further root node or the end of the file, found \"" + next + "\"");
         }
     }
 
@@ -100,7 +101,8 @@ private:
     void readPayload(std::int32_t dataSize, std::size_t sizeAt, std::optional<std::uint32_t>& sum,
                      std::vector<std::uint8_t>& data, std::size_t& dataOffset, const char* what) {
         if (dataSize == 0) return;
-        if (dataSize < 0) src_.failAt(sizeAt, std::string("negative dataSize ") + std::to_string(dataSize) + " of " + what);
+        if (dataSize < 0)
+            src_.failAt(sizeAt, std::string("negative dataSize ") + std::to_string(dataSize) + " of " + what);
         std::size_t sumAt = 0;
         if (checksums_) {
             sum = static_cast<std::uint32_t>(src_.readInt("byte-sum"));
@@ -122,8 +124,8 @@ private:
 
     [[noreturn]] void failInPayload(std::size_t dataOffset, const PayloadError& error) {
         if (src_.ascii()) {
-            src_.failAt(dataOffset, std::string(error.what()) + " (payload byte " +
-                                        std::to_string(error.payloadOffset()) + ")");
+            src_.failAt(dataOffset,
+                        std::string(error.what()) + " (payload byte " + std::to_string(error.payloadOffset()) + ")");
         }
         src_.failAt(dataOffset + error.payloadOffset(), error.what());
     }
@@ -160,7 +162,8 @@ private:
         } else {
             std::int32_t marker = src_.readInt("node marker");
             if (marker != kNodeMarker) {
-                src_.failAtValue("wrong node marker " + hex(static_cast<std::uint32_t>(marker)) + " (expected 0xFFF60948)");
+                src_.failAtValue("wrong node marker " + hex(static_cast<std::uint32_t>(marker)) +
+                                 " (expected 0xFFF60948)");
             }
             node.kind = src_.readInt("node kind");
             node.id = static_cast<std::uint32_t>(src_.readInt("node id"));
@@ -186,9 +189,7 @@ private:
         if (options_.decodePayloads && node.type == 8 && !node.data.empty()) {
             try {
                 node.mesh = decodeMeshPayload(node.dataFormat, node.data);
-            } catch (const PayloadError& error) {
-                failInPayload(node.dataOffset, error);
-            }
+            } catch (const PayloadError& error) { failInPayload(node.dataOffset, error); }
         }
 
         for (;;) {
@@ -254,9 +255,7 @@ private:
         if (options_.decodePayloads) {
             try {
                 motion.payload = decodeMotionPayload(motion.name, motion.dataFormat, motion.data);
-            } catch (const PayloadError& error) {
-                failInPayload(motion.dataOffset, error);
-            }
+            } catch (const PayloadError& error) { failInPayload(motion.dataOffset, error); }
         }
         std::string close = src_.readString("')' of the motion item");
         if (close != ")") src_.failAtValue("expected ')' of the motion item, found \"" + close + "\"");
@@ -306,9 +305,7 @@ QmxFile readQmxFile(const std::string& path, const ReadOptions& options) {
     if (std::ferror(in.get())) throw ReadError(path + ": cannot read the file", bytes.size(), 0);
     try {
         return readQmx(bytes, options);
-    } catch (const ReadError& error) {
-        throw ReadError(path + ": " + error.what(), error.offset(), error.line());
-    }
+    } catch (const ReadError& error) { throw ReadError(path + ": " + error.what(), error.offset(), error.line()); }
 }
 
 }  // namespace pelmora::qmxread

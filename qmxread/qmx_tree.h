@@ -29,15 +29,15 @@ struct HeaderEntry {
     enum class Type { String, Int, Bare };
     std::string key;
     Type type = Type::Bare;
-    std::string text;        // Type::String
-    std::int32_t number = 0; // Type::Int
-    std::size_t offset = 0;  // where the key starts
+    std::string text;         // Type::String
+    std::int32_t number = 0;  // Type::Int
+    std::size_t offset = 0;   // where the key starts
 };
 
 struct Header {
     std::vector<HeaderEntry> entries;  // in file order
     Layout layout = Layout::Current;
-    bool checksums = false;            // the bare key "CheckSum" was present
+    bool checksums = false;  // the bare key "CheckSum" was present
 
     const HeaderEntry* find(const std::string& key) const;
 };
@@ -51,12 +51,12 @@ struct LegacyNodeValues {
 };
 
 struct LegacyMotionValues {
-    std::int32_t keyed = 1;      // 0 when key is 0 and motionFlags has 0x80
-    std::int32_t flag10 = 0;     // motionFlags & 0x10
-    std::int32_t flag20 = 0;     // motionFlags & 0x20
+    std::int32_t keyed = 1;   // 0 when key is 0 and motionFlags has 0x80
+    std::int32_t flag10 = 0;  // motionFlags & 0x10
+    std::int32_t flag20 = 0;  // motionFlags & 0x20
     std::array<float, 4> quad{};
     Vec3 vectorB;
-    std::int32_t notFlag100 = 1; // 0 when motionFlags has 0x100
+    std::int32_t notFlag100 = 1;  // 0 when motionFlags has 0x100
     float floatC = 0.0f;
     Vec3 vectorC;
 };
@@ -72,20 +72,22 @@ struct Motion {
     std::int32_t intB = 0;
     float weight = 0.5f;
     Vec3 vecA;
-    std::int32_t intC = 0;      // current layout only
-    float floatB = 0.0f;        // current layout only
+    std::int32_t intC = 0;  // current layout only
+    float floatB = 0.0f;    // current layout only
     std::int32_t dataFormat = 1;
     std::int32_t dataSize = 0;
     std::optional<std::uint32_t> byteSum;  // as stored in the file
     std::vector<std::uint8_t> data;
     LegacyMotionValues legacy;  // legacy layout only
 
-    std::size_t offset = 0;      // of the opening "("
-    std::size_t dataOffset = 0;  // of the first payload byte (or its text)
+    std::size_t offset = 0;                 // of the opening "("
+    std::size_t dataOffset = 0;             // of the first payload byte (or its text)
     std::optional<DecodedPayload> payload;  // when decoding was asked for
 
     // A decoded field of the payload; none when there is no such field or nothing was decoded.
-    const DecodedField* field(const std::string& fieldName) const { return payload ? payload->find(fieldName) : nullptr; }
+    const DecodedField* field(const std::string& fieldName) const {
+        return payload ? payload->find(fieldName) : nullptr;
+    }
 };
 
 struct Node {
@@ -114,7 +116,7 @@ struct Node {
     std::vector<Motion> motions;
     std::vector<Node> children;
 
-    std::size_t offset = 0;      // of the opening "{"
+    std::size_t offset = 0;  // of the opening "{"
     std::size_t dataOffset = 0;
     std::optional<MeshPayload> mesh;  // when decoding was asked for and the node is a mesh
 

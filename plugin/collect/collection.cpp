@@ -5,10 +5,10 @@
 
 #include "plugin/collect/geometry.h"
 #include "plugin/collect/scene_container.h"
-#include "plugin/host/qmx_exception.h"
-#include "plugin/host/unit_settings.h"
 #include "plugin/host/chain_walk.h"
+#include "plugin/host/qmx_exception.h"
 #include "plugin/host/services.h"
+#include "plugin/host/unit_settings.h"
 #include "plugin/items/light_source.h"
 #include "plugin/items/property_value.h"
 #include "plugin/platform/ui.h"
@@ -36,15 +36,28 @@ constexpr std::size_t kElevationOffset = host::kLayerElevationOffset;
 
 bool convertedWithMerging(std::int16_t t) {
     switch (t) {
-        case 24: case 34: case 38: case 40: case 71: case 84: case 95: return true;
-        default: return false;
+        case 24:
+        case 34:
+        case 38:
+        case 40:
+        case 71:
+        case 84:
+        case 95:
+            return true;
+        default:
+            return false;
     }
 }
 
 bool convertedWithoutMerging(std::int16_t t) {
     switch (t) {
-        case 68: case 83: case 86: case 89: return true;
-        default: return false;
+        case 68:
+        case 83:
+        case 86:
+        case 89:
+            return true;
+        default:
+            return false;
     }
 }
 

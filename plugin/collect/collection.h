@@ -13,10 +13,10 @@ class SceneContainer;
 
 // Export modes of the options dialog.
 enum ExportMode : std::int32_t {
-    kModeSelected = 0,      // selected objects of the drawing root
-    kModeVisible = 1,       // visible objects of the drawing root
-    kModeAllLayers = 2,     // visible objects of every visible layer
-    kModeWithReferences = 3 // as 2, following references
+    kModeSelected = 0,       // selected objects of the drawing root
+    kModeVisible = 1,        // visible objects of the drawing root
+    kModeAllLayers = 2,      // visible objects of every visible layer
+    kModeWithReferences = 3  // as 2, following references
 };
 
 // The containers already walked in one pass, in chunks of 32 handles.

@@ -3,8 +3,8 @@
 #include "plugin/collect/mesh_source.h"
 #include "plugin/collect/scene_container.h"
 #include "plugin/collect/vertex_merger.h"
-#include "plugin/host/unit_settings.h"
 #include "plugin/host/services.h"
+#include "plugin/host/unit_settings.h"
 
 namespace pelmora {
 namespace {

@@ -93,8 +93,8 @@ void MeshSource::describe(bool legacy, NodeRecord& node) {
     }
 
     requireBuilt(fillMeshNode(node, legacy, id, name.c_str(), vertexCount, flat.get(), polygonCount_,
-                 static_cast<std::int32_t>(listLength * sizeof(std::int32_t)), indices, mappingType,
-                 kSmoothingDegrees));
+                              static_cast<std::int32_t>(listLength * sizeof(std::int32_t)), indices, mappingType,
+                              kSmoothingDegrees));
 }
 
 unsigned MeshSource::motionCount() {

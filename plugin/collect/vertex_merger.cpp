@@ -29,10 +29,11 @@ inline AxisCell axisCell(float coordinate) {
     const double scaled = static_cast<double>(coordinate) * kCellsPerMetre + 0.5;
     if (!(scaled > -kCellLimit && scaled < kCellLimit)) {
         // Beyond any drawing, infinite or NaN: one far cell each side, no neighbours.
-        return AxisCell{scaled > 0.0 ? static_cast<std::int32_t>(kCellLimit) : static_cast<std::int32_t>(-kCellLimit), 0};
+        return AxisCell{scaled > 0.0 ? static_cast<std::int32_t>(kCellLimit) : static_cast<std::int32_t>(-kCellLimit),
+                        0};
     }
     auto cell = static_cast<std::int32_t>(scaled);
-    if (static_cast<double>(cell) > scaled) --cell;  // floor for negative values
+    if (static_cast<double>(cell) > scaled) --cell;            // floor for negative values
     const double offset = scaled - static_cast<double>(cell);  // 0 <= offset < 1
     constexpr double reach = kProbeMargin * kCellsPerMetre;
     const int side = offset < reach ? -1 : (offset > 1.0 - reach ? 1 : 0);
@@ -70,7 +71,6 @@ void VertexMerger::beginPolygon(std::int32_t n) {
     ++polygonCount_;
 }
 
-
 inline std::size_t VertexMerger::slotOf(const Cell& cell) const {
     // Multiplicative hashing: the top bits of the mixed product pick the slot.
     const std::uint64_t h = static_cast<std::uint64_t>(static_cast<std::uint32_t>(cell.x)) * 0x9E3779B97F4A7C15ULL ^
@@ -92,7 +92,7 @@ inline std::int32_t VertexMerger::earliestInCell(std::int32_t head, const Vec3f&
 }
 
 inline std::int32_t VertexMerger::earliestMatch(const Vec3f& v, const Cell& home, int sx, int sy, int sz,
-                                         std::size_t& homeSlot) const {
+                                                std::size_t& homeSlot) const {
     homeSlot = slotOf(home);
     std::int32_t best = earliestInCell(slots_[homeSlot].head, v);
     if ((sx | sy | sz) == 0) return best;
@@ -130,8 +130,8 @@ void VertexMerger::rehash() {
 }
 
 inline std::size_t VertexMerger::seenSlotOf(const std::uint32_t (&bits)[3]) const {
-    const std::uint64_t h = bits[0] * 0x9E3779B97F4A7C15ULL ^ bits[1] * 0xC2B2AE3D27D4EB4FULL ^
-                            bits[2] * 0x165667B19E3779F9ULL;
+    const std::uint64_t h =
+        bits[0] * 0x9E3779B97F4A7C15ULL ^ bits[1] * 0xC2B2AE3D27D4EB4FULL ^ bits[2] * 0x165667B19E3779F9ULL;
     return static_cast<std::size_t>((h ^ (h >> 31)) * 0xBF58476D1CE4E5B9ULL >> seenShift_);
 }
 

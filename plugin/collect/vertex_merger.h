@@ -58,7 +58,8 @@ private:
 
     // sx, sy, sz: the neighbour cell along each axis that v lies within reach of
     // (-1, +1, or 0 for none). Gives the home cell's slot in `homeSlot`.
-    inline std::int32_t earliestMatch(const Vec3f& v, const Cell& home, int sx, int sy, int sz, std::size_t& homeSlot) const;
+    inline std::int32_t earliestMatch(const Vec3f& v, const Cell& home, int sx, int sy, int sz,
+                                      std::size_t& homeSlot) const;
     // The earliest vertex of one cell's chain that is one vertex with v, or -1.
     inline std::int32_t earliestInCell(std::int32_t head, const Vec3f& v) const;
     // Adds vertex `index` to `cell`, whose slot (found or empty) is `slot`.
@@ -82,7 +83,7 @@ private:
     std::vector<Vec3f> vertices_;
     std::vector<std::int32_t> nextInCell_;  // per vertex: the previous vertex of its cell, or -1
     std::vector<Slot> slots_;               // open addressing, power-of-two size
-    int shift_;  // 64 - log2(slots_.size())
+    int shift_;                             // 64 - log2(slots_.size())
     std::size_t usedSlots_ = 0;
     std::vector<Seen> seen_;
     int seenShift_;

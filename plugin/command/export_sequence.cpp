@@ -7,12 +7,12 @@
 #include "plugin/collect/scene_container.h"
 #include "plugin/command/mode_dialog.h"
 #include "plugin/command/preferences.h"
-#include "plugin/host/qmx_exception.h"
 #include "plugin/command/run_guarded.h"
+#include "plugin/host/qmx_exception.h"
 #include "plugin/host/unit_settings.h"
+#include "plugin/platform/ui.h"
 #include "plugin/scene/root_source.h"
 #include "plugin/scene/write_scene.h"
-#include "plugin/platform/ui.h"
 #include "plugin/templates/template_library.h"
 
 namespace pelmora {

@@ -2,9 +2,9 @@
 
 #include "plugin/command/export_sequence.h"
 #include "plugin/command/run_guarded.h"
-#include "plugin/host/qmx_exception.h"
 #include "plugin/host/chain_walk.h"
 #include "plugin/host/current_callback.h"
+#include "plugin/host/qmx_exception.h"
 #include "plugin/host/services.h"
 
 namespace pelmora {

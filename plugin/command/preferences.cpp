@@ -38,20 +38,29 @@ std::string dataFolder() {
 std::int32_t parseModeBytes(const char* bytes) {
     if (bytes[0] != 'v' || bytes[1] != '0') return kDefaultMode;
     switch (bytes[2]) {
-        case '1': return 0;
-        case '2': return 1;
-        case '3': return 2;
-        case '4': return 3;
-        default: return kDefaultMode;
+        case '1':
+            return 0;
+        case '2':
+            return 1;
+        case '3':
+            return 2;
+        case '4':
+            return 3;
+        default:
+            return kDefaultMode;
     }
 }
 
 const char* modeText(std::int32_t mode) {
     switch (mode) {
-        case 0: return "v01";
-        case 1: return "v02";
-        case 2: return "v03";
-        default: return "v04";
+        case 0:
+            return "v01";
+        case 1:
+            return "v02";
+        case 2:
+            return "v03";
+        default:
+            return "v04";
     }
 }
 

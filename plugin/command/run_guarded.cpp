@@ -13,8 +13,7 @@ void reportFailure(std::exception_ptr failure) noexcept {
     } catch (const qmx_exception& shown) {
         list = shown.list;
         index = shown.index;
-    } catch (...) {
-    }
+    } catch (...) {}
     if (list == 0) return;
     try {
         host::showMessage(list, index);
@@ -26,8 +25,7 @@ void reportFailure(std::exception_ptr failure) noexcept {
 void resetCommandStateQuietly() noexcept {
     try {
         host::resetCommandState();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 bool runGuarded(std::initializer_list<GuardedStep> steps) {
@@ -35,9 +33,7 @@ bool runGuarded(std::initializer_list<GuardedStep> steps) {
     try {
         for (const auto& step : steps) step();
         completed = true;
-    } catch (...) {
-        reportFailure(std::current_exception());
-    }
+    } catch (...) { reportFailure(std::current_exception()); }
     resetCommandStateQuietly();
     return completed;
 }

@@ -63,7 +63,7 @@ typedef HostHandle(PELMORA_HOST_CALL* HostObjectCallback)(HostHandle object, Hos
 // Called by RunDialog while the dialog runs: the item acted on is read through
 // `item`; `value` is not used by the plug-in.
 typedef void(PELMORA_HOST_CALL* HostDialogCallback)(std::int32_t dialog, std::int32_t* item, std::int32_t value,
-                                                  void* context);
+                                                    void* context);
 
 }  // extern "C"
 
@@ -125,9 +125,9 @@ enum Service : std::int32_t {
 
 // Every service number, for hosts that enumerate them.
 inline constexpr std::int32_t kAllServices[] = {
-    1, 5, 14, 27, 53, 60, 65, 69, 70, 72, 73, 74, 76, 77, 79, 81, 82, 108, 112, 122, 123, 127, 128, 131, 133,
-    134, 148, 157, 179, 180, 203, 269, 280, 311, 312, 344, 361, 382, 387, 453, 480, 579, 582, 586, 589, 590,
-    591, 593, 600, 620,
+    1,   5,   14,  27,  53,  60,  65,  69,  70,  72,  73,  74,  76,  77,  79,  81,  82,
+    108, 112, 122, 123, 127, 128, 131, 133, 134, 148, 157, 179, 180, 203, 269, 280, 311,
+    312, 344, 361, 382, 387, 453, 480, 579, 582, 586, 589, 590, 591, 593, 600, 620,
 };
 
 // The C signature of each service.
@@ -164,8 +164,8 @@ using GetViewData = void(PELMORA_HOST_CALL*)(HostHandle, double* d, double* f, d
 using ViewKind = std::int16_t(PELMORA_HOST_CALL*)(HostHandle);
 using DrawingRoot = HostHandle(PELMORA_HOST_CALL*)();
 using GetUnitRecord = void(PELMORA_HOST_CALL*)(std::uint8_t* out32);
-using GetHostVersion = void(PELMORA_HOST_CALL*)(std::uint8_t* a, std::uint8_t* version, std::uint8_t* c, std::uint8_t* d,
-                                std::uint8_t* e, std::uint8_t* f);
+using GetHostVersion = void(PELMORA_HOST_CALL*)(std::uint8_t* a, std::uint8_t* version, std::uint8_t* c,
+                                                std::uint8_t* d, std::uint8_t* e, std::uint8_t* f);
 using ChainStart = HostHandle(PELMORA_HOST_CALL*)();
 using DefinitionKind = std::int16_t(PELMORA_HOST_CALL*)(HostHandle);
 using MakeTemporaryObject = HostHandle(PELMORA_HOST_CALL*)(std::int32_t token, std::int32_t);
@@ -187,8 +187,8 @@ using AddRadioButton = void(PELMORA_HOST_CALL*)(std::int32_t dialog, std::int32_
 using DialogReady = HostBool(PELMORA_HOST_CALL*)(std::int32_t dialog);
 using PlaceFirstItem = HostBool(PELMORA_HOST_CALL*)(std::int32_t dialog, std::int32_t item);
 using PlaceInside = HostBool(PELMORA_HOST_CALL*)(std::int32_t dialog, std::int32_t item, std::int32_t inner);
-using PlaceBelow = HostBool(PELMORA_HOST_CALL*)(std::int32_t dialog, std::int32_t above, std::int32_t item, std::int32_t,
-                                std::int32_t);
+using PlaceBelow = HostBool(PELMORA_HOST_CALL*)(std::int32_t dialog, std::int32_t above, std::int32_t item,
+                                                std::int32_t, std::int32_t);
 using SetItemState = void(PELMORA_HOST_CALL*)(std::int32_t dialog, std::int32_t item, HostBool on);
 using RunDialog = std::int32_t(PELMORA_HOST_CALL*)(std::int32_t dialog, HostDialogCallback, void* context);
 }  // namespace sig

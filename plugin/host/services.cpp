@@ -55,9 +55,7 @@ void deleteObject(HostHandle o) { callVoid<sig::DeleteObject>(kDeleteObject, o, 
 void getObjectName(HostHandle o, std::uint8_t* out) { callVoid<sig::GetObjectName>(kGetObjectName, o, out); }
 HostHandle definitionOf(HostHandle o) { return callOr<sig::DefinitionOf>(kDefinitionOf, HostHandle{}, o); }
 std::int32_t objectToken(HostHandle o) { return callOr<sig::ObjectToken>(kObjectToken, std::int32_t{0}, o); }
-std::int16_t definitionKind(HostHandle d) {
-    return callOr<sig::DefinitionKind>(kDefinitionKind, std::int16_t{-1}, d);
-}
+std::int16_t definitionKind(HostHandle d) { return callOr<sig::DefinitionKind>(kDefinitionKind, std::int16_t{-1}, d); }
 HostHandle makeTemporaryObject(std::int32_t token) {
     return callOr<sig::MakeTemporaryObject>(kMakeTemporaryObject, HostHandle{}, token, std::int32_t{0});
 }
@@ -107,8 +105,8 @@ void getUnitRecord(std::uint8_t* out) { callVoid<sig::GetUnitRecord>(kGetUnitRec
 std::uint8_t hostVersion(std::uint8_t fallback) {
     HostVersionSlot fields[kHostVersionFields] = {};
     fields[kHostVersionField].bytes[0] = fallback;
-    callVoid<sig::GetHostVersion>(kGetHostVersion, fields[0].bytes, fields[1].bytes, fields[2].bytes,
-                                  fields[3].bytes, fields[4].bytes, fields[5].bytes);
+    callVoid<sig::GetHostVersion>(kGetHostVersion, fields[0].bytes, fields[1].bytes, fields[2].bytes, fields[3].bytes,
+                                  fields[4].bytes, fields[5].bytes);
     return fields[kHostVersionField].bytes[0];
 }
 void getIndexedString(std::int32_t list, std::int32_t index, char* out) {

@@ -30,8 +30,8 @@ private:
 };
 
 std::int32_t loadInt32(const std::uint8_t* p) {
-    std::uint32_t v = std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-                      std::uint32_t{p[3]} << 24;
+    std::uint32_t v =
+        std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
     return static_cast<std::int32_t>(v);
 }
 

@@ -70,9 +70,8 @@ void LightSource::describe(bool legacy, NodeRecord& node) {
     const auto targetId = static_cast<std::uint32_t>(id);
     const std::string name = objectName(object_);
     if (role_ == kRoleTargetNode) {
-        const std::string nodeName = name.empty()
-                                         ? formatNumbered(node_names::kUnnamedLightTarget, lightNameCounter)
-                                         : std::string(node_names::kLightTargetPrefix) + ">" + name;
+        const std::string nodeName = name.empty() ? formatNumbered(node_names::kUnnamedLightTarget, lightNameCounter)
+                                                  : std::string(node_names::kLightTargetPrefix) + ">" + name;
         node.fill(legacy, targetId, kTargetNodeType, nodeName.c_str());
     } else if (role_ == kRoleLightNode) {
         std::string nodeName = name;
@@ -109,7 +108,8 @@ bool LightSource::motion(unsigned index, bool legacy, MotionRecord& record) {
             const HostPoint rgb = pointProperty(object_, kPropColour);
             const Colour4 diffuse{
                 {static_cast<float>(rgb.x), static_cast<float>(rgb.y), static_cast<float>(rgb.z), 0.0f}};
-            requireBuilt(motionMaterial(record, legacy, 0, intensityOf(object_), &diffuse, nullptr, nullptr, nullptr, nullptr));
+            requireBuilt(
+                motionMaterial(record, legacy, 0, intensityOf(object_), &diffuse, nullptr, nullptr, nullptr, nullptr));
             break;
         }
         case 2:
@@ -124,10 +124,17 @@ bool LightSource::motion(unsigned index, bool legacy, MotionRecord& record) {
 void LightSource::lightParameter(bool legacy, MotionRecord& record) {
     std::int32_t lightType = 2;
     switch (int16Property(object_, kPropKind, kKindWhenMissing)) {
-        case 0: lightType = 1; break;
-        case 1: lightType = 2; break;
-        case 2: lightType = 3; break;
-        default: break;
+        case 0:
+            lightType = 1;
+            break;
+        case 1:
+            lightType = 2;
+            break;
+        case 2:
+            lightType = 3;
+            break;
+        default:
+            break;
     }
     const std::int32_t lightMode = boolProperty(object_, kPropMode, false) ? 2 : 1;
     requireBuilt(motionLightParameter(record, legacy, 0, lightType, intensityOf(object_), lightMode, kLightE));
@@ -136,7 +143,8 @@ void LightSource::lightParameter(bool legacy, MotionRecord& record) {
     if (record.data == nullptr || record.dataSize < light_payload::kSize) return;
     PropertyValue value;
     bool flag = false;
-    if (value.fetch(object_, kPropFlag) && value.read(flag)) setPayloadI32(record, light_payload::kLightFlag, flag ? 1 : 0);
+    if (value.fetch(object_, kPropFlag) && value.read(flag))
+        setPayloadI32(record, light_payload::kLightFlag, flag ? 1 : 0);
     std::int16_t axis = -1;
     if (value.fetch(object_, kPropAxis) && value.read(axis) && axis >= 0 && axis <= 2) {
         for (int i = 0; i < 3; ++i) setPayloadF32(record, light_payload::kAxis + 4 * i, i == axis ? 1.0f : 0.0f);

@@ -114,8 +114,8 @@ int motionMaterial(MotionRecord& record, bool legacy, std::int32_t key, float st
     return kDone;
 }
 
-int motionTexture(MotionRecord& record, bool legacy, std::int32_t key, const char* fileName,
-                  std::int32_t mappingType, float sizeX, float sizeY, std::uint8_t repeat) {
+int motionTexture(MotionRecord& record, bool legacy, std::int32_t key, const char* fileName, std::int32_t mappingType,
+                  float sizeX, float sizeY, std::uint8_t repeat) {
     namespace tex = texture_payload;
     if (fileName == nullptr || fileName[0] == '\0') return kNothingDone;
     startMotion(record, legacy, kNameTexture, key);
@@ -159,8 +159,8 @@ int motionTexture(MotionRecord& record, bool legacy, std::int32_t key, const cha
 // optical values at its own offsets 96 to 108; values go where the layout has them.
 void applyMaterialTemplate(MotionRecord& record, const MaterialLayer& layer) {
     namespace mat = material_payload;
-    const Layout layout = layoutOf(record, mat::current::kFormat, mat::current::kSize, mat::legacy::kFormat,
-                                   mat::legacy::kSize);
+    const Layout layout =
+        layoutOf(record, mat::current::kFormat, mat::current::kSize, mat::legacy::kFormat, mat::legacy::kSize);
     if (layout == Layout::kNone) return;
     const ScalarOffsets& at = layout == Layout::kCurrent ? kCurrentScalars : kLegacyScalars;
     PayloadWriter out(record);
@@ -185,8 +185,8 @@ void applyMaterialTemplate(MotionRecord& record, const MaterialLayer& layer) {
 // every other template value is left out there.
 void applyTextureTemplate(MotionRecord& record, const TextureParams& texture) {
     namespace tex = texture_payload;
-    const Layout layout = layoutOf(record, tex::current::kFormat, tex::current::kSize, tex::legacy::kFormat,
-                                   tex::legacy::kSize);
+    const Layout layout =
+        layoutOf(record, tex::current::kFormat, tex::current::kSize, tex::legacy::kFormat, tex::legacy::kSize);
     if (layout == Layout::kNone) return;
     PayloadWriter out(record);
 

@@ -22,8 +22,8 @@ int motionMaterial(MotionRecord& record, bool legacy, std::int32_t key, float st
 
 // Gives 2 and leaves the record untouched for a null or empty file name. A
 // size with x <= 0 or y < 0 is not stored and sets bit 0x1 of textureFlags.
-int motionTexture(MotionRecord& record, bool legacy, std::int32_t key, const char* fileName,
-                  std::int32_t mappingType, float sizeX, float sizeY, std::uint8_t repeat);
+int motionTexture(MotionRecord& record, bool legacy, std::int32_t key, const char* fileName, std::int32_t mappingType,
+                  float sizeX, float sizeY, std::uint8_t repeat);
 
 // Lay the given values over a payload built by the builders above, recognised
 // by its format code and size; a record without such a payload is left alone.

@@ -20,53 +20,53 @@ namespace pelmora {
 namespace {
 
 constexpr const char* kMotionNames[kMotionNameCount] = {
-    "motionTranslate",      // 0
-    "motionScale",          // 1
-    "motionRotate",         // 2
-    "motionHeliodon",       // 3
-    "motionLightParameter", // 4
-    "motionCameraParameter",// 5
-    "motionBgParameter",    // 6
-    "motionMatrix",         // 7
-    "motionMaterial",       // 8
-    "motionFog",            // 9
-    "motionSound",          // 10
-    "motionTexture",        // 11
-    "simpleShader",         // 12
-    "4cShader",             // 13
-    "shaderEdge",           // 14
-    "shaderBg",             // 15
-    "IncludePicture",       // 16
-    "DepthOfField",         // 17
-    "Glow",                 // 18
-    "ToneMapping",          // 19
-    "2DBordering",          // 20
-    "Filtering",            // 21
-    "InsertText",           // 22
-    "motionTextTag",        // 23
-    "DebugRaytrace",        // 24
-    "motionShear",          // 25
-    "motionCreateBox",      // 26
-    "motionCreateGround",   // 27
-    "motionCreateSphere",   // 28
-    "motionCreateCylinder", // 29
-    "motionCreateCone",     // 30
-    "motionCreateWedge",    // 31
-    "motionCreateFence",    // 32
-    "motionCreateFace",     // 33
-    "motionCreateClipping", // 34
-    "PictureTo3D",          // 35
-    "3DText",               // 36
-    "Building",             // 37
-    "AdvancedShader",       // 38
-    "RenderModule1",        // 39
-    "RenderModule2",        // 40
-    "RenderModule3",        // 41
-    "RenderModule4",        // 42
-    "RenderModule5",        // 43
-    "RenderModule6",        // 44: the renderer named in camera parameters
-    "RenderModule7",        // 45
-    "RenderModule8",        // 46
+    "motionTranslate",        // 0
+    "motionScale",            // 1
+    "motionRotate",           // 2
+    "motionHeliodon",         // 3
+    "motionLightParameter",   // 4
+    "motionCameraParameter",  // 5
+    "motionBgParameter",      // 6
+    "motionMatrix",           // 7
+    "motionMaterial",         // 8
+    "motionFog",              // 9
+    "motionSound",            // 10
+    "motionTexture",          // 11
+    "simpleShader",           // 12
+    "4cShader",               // 13
+    "shaderEdge",             // 14
+    "shaderBg",               // 15
+    "IncludePicture",         // 16
+    "DepthOfField",           // 17
+    "Glow",                   // 18
+    "ToneMapping",            // 19
+    "2DBordering",            // 20
+    "Filtering",              // 21
+    "InsertText",             // 22
+    "motionTextTag",          // 23
+    "DebugRaytrace",          // 24
+    "motionShear",            // 25
+    "motionCreateBox",        // 26
+    "motionCreateGround",     // 27
+    "motionCreateSphere",     // 28
+    "motionCreateCylinder",   // 29
+    "motionCreateCone",       // 30
+    "motionCreateWedge",      // 31
+    "motionCreateFence",      // 32
+    "motionCreateFace",       // 33
+    "motionCreateClipping",   // 34
+    "PictureTo3D",            // 35
+    "3DText",                 // 36
+    "Building",               // 37
+    "AdvancedShader",         // 38
+    "RenderModule1",          // 39
+    "RenderModule2",          // 40
+    "RenderModule3",          // 41
+    "RenderModule4",          // 42
+    "RenderModule5",          // 43
+    "RenderModule6",          // 44: the renderer named in camera parameters
+    "RenderModule7",          // 45
+    "RenderModule8",          // 46
 };
 
 constexpr std::int32_t kMeshNodeType = 8;
@@ -92,9 +92,9 @@ const char* pictureWriterFor(const char* pictureName) {
         const char* extension;
         const char* writer;
     } kWriters[] = {
-        {"tga", "TGAPictWriter"}, {"bmp", "BMPPictWriter"}, {"wmv", "WMVPictWriter"},
-        {"jpg", "JPGPictWriter"}, {"jpeg", "JPGPictWriter"}, {"tif", "TIFPictWriter"},
-        {"tiff", "TIFPictWriter"}, {"pcx", "PCXPictWriter"}, {"png", "PNGPictWriter"},
+        {"tga", "TGAPictWriter"},  {"bmp", "BMPPictWriter"},  {"wmv", "WMVPictWriter"},
+        {"jpg", "JPGPictWriter"},  {"jpeg", "JPGPictWriter"}, {"tif", "TIFPictWriter"},
+        {"tiff", "TIFPictWriter"}, {"pcx", "PCXPictWriter"},  {"png", "PNGPictWriter"},
     };
     constexpr const char* kFallback = "PNGPictWriter";
     if (pictureName == nullptr) return kFallback;
@@ -125,9 +125,8 @@ void copyInt32s(std::uint8_t* out, const std::int32_t* values, std::size_t count
 
 constexpr std::uint64_t kMaxPayload = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
 
-int attachCurrentMesh(NodeRecord& node, std::int32_t vertexCount, const float* vertices,
-                      std::int32_t polygonCount, std::int32_t indexBytes, const std::int32_t* lists,
-                      std::int32_t mappingType, float smoothing) {
+int attachCurrentMesh(NodeRecord& node, std::int32_t vertexCount, const float* vertices, std::int32_t polygonCount,
+                      std::int32_t indexBytes, const std::int32_t* lists, std::int32_t mappingType, float smoothing) {
     namespace layout = mesh_payload::current;
     // The lists are 32-bit values; a ragged byte count cannot be copied from them.
     if (indexBytes % 4 != 0) return kFailed;
@@ -153,8 +152,7 @@ int attachCurrentMesh(NodeRecord& node, std::int32_t vertexCount, const float* v
 // Counting pass over the 32-bit lists: the number of 16-bit values the legacy
 // lists need (n and its n indices per polygon; holes are dropped). Gives false
 // for a list that cannot be laid out or that runs past the given values.
-bool countLegacyValues(const std::int32_t* lists, std::size_t total, std::int32_t polygonCount,
-                       std::uint64_t& count) {
+bool countLegacyValues(const std::int32_t* lists, std::size_t total, std::int32_t polygonCount, std::uint64_t& count) {
     namespace layout = mesh_payload::legacy;
     std::size_t pos = 0;
     count = 0;
@@ -204,9 +202,8 @@ bool convertLegacyLists(std::uint8_t* out, const std::int32_t* lists, std::int32
     return true;
 }
 
-int attachLegacyMesh(NodeRecord& node, std::int32_t vertexCount, const float* vertices,
-                     std::int32_t polygonCount, std::int32_t indexBytes, const std::int32_t* lists,
-                     std::int32_t mappingType, float smoothing) {
+int attachLegacyMesh(NodeRecord& node, std::int32_t vertexCount, const float* vertices, std::int32_t polygonCount,
+                     std::int32_t indexBytes, const std::int32_t* lists, std::int32_t mappingType, float smoothing) {
     namespace layout = mesh_payload::legacy;
     std::uint64_t count = 0;
     if (!countLegacyValues(lists, static_cast<std::size_t>(indexBytes) / 4, polygonCount, count)) return kFailed;
@@ -275,8 +272,8 @@ int motionTranslate(MotionRecord& record, bool legacy, std::int32_t key, const f
     return kDone;
 }
 
-int motionLightParameter(MotionRecord& record, bool legacy, std::int32_t key, std::int32_t lightType,
-                         float intensity, std::int32_t lightMode, float lightE) {
+int motionLightParameter(MotionRecord& record, bool legacy, std::int32_t key, std::int32_t lightType, float intensity,
+                         std::int32_t lightMode, float lightE) {
     namespace layout = light_payload;
     startMotion(record, legacy, kNameLightParameter, key);
     std::uint8_t* buf = payload::allocate(layout::kSize);
@@ -347,10 +344,10 @@ int fillMeshNode(NodeRecord& node, bool legacy, std::uint32_t id, const char* na
     node.fill(legacy, id, kMeshNodeType, name);
     if (vertexCount < 0 || polygonCount < 0 || indexBytes < 0) return kFailed;
     const float smoothing = smoothingDegrees * mesh_payload::kDegreesToRadians;
-    return legacy ? attachLegacyMesh(node, vertexCount, vertices, polygonCount, indexBytes, polygonLists,
-                                     mappingType, smoothing)
-                  : attachCurrentMesh(node, vertexCount, vertices, polygonCount, indexBytes, polygonLists,
-                                      mappingType, smoothing);
+    return legacy ? attachLegacyMesh(node, vertexCount, vertices, polygonCount, indexBytes, polygonLists, mappingType,
+                                     smoothing)
+                  : attachCurrentMesh(node, vertexCount, vertices, polygonCount, indexBytes, polygonLists, mappingType,
+                                      smoothing);
 }
 
 }  // namespace pelmora

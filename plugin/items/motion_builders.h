@@ -23,8 +23,8 @@ enum MotionNameIndex : int {
 };
 
 int motionTranslate(MotionRecord& record, bool legacy, std::int32_t key, const float point[3]);
-int motionLightParameter(MotionRecord& record, bool legacy, std::int32_t key, std::int32_t lightType,
-                         float intensity, std::int32_t lightMode, float lightE);
+int motionLightParameter(MotionRecord& record, bool legacy, std::int32_t key, std::int32_t lightType, float intensity,
+                         std::int32_t lightMode, float lightE);
 int motionCameraParameter(MotionRecord& record, bool legacy, std::int32_t key, std::uint8_t switchA, float viewAngle,
                           std::uint8_t switchB, std::uint8_t switchC, std::int32_t cameraValue,
                           const char* pictureName);

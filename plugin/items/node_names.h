@@ -13,9 +13,10 @@ namespace pelmora::node_names {
 // Written as byte escapes so that no compiler's source or execution character
 // set can change them.
 inline constexpr char kCameraTarget[] = "\x92\x8D\x8E\x8B\x93\x5F>\x83\x4A\x83\x81\x83\x89";  // 注視点>カメラ
-inline constexpr char kCamera[] = "\x83\x4A\x83\x81\x83\x89";                                   // カメラ
-inline constexpr char kUnnamedLightTarget[] = "\x8F\xC6\x8E\xCB\x93\x5F>\x83\x89\x83\x43\x83\x67-%d";  // 照射点>ライト-%d
-inline constexpr char kUnnamedLight[] = "\x83\x89\x83\x43\x83\x67-%d";                             // ライト-%d
+inline constexpr char kCamera[] = "\x83\x4A\x83\x81\x83\x89";                                 // カメラ
+inline constexpr char kUnnamedLightTarget[] =
+    "\x8F\xC6\x8E\xCB\x93\x5F>\x83\x89\x83\x43\x83\x67-%d";             // 照射点>ライト-%d
+inline constexpr char kUnnamedLight[] = "\x83\x89\x83\x43\x83\x67-%d";  // ライト-%d
 // A named light's target: this prefix, then ">", then the light's name.
 inline constexpr char kLightTargetPrefix[] = "\x8F\xC6\x8E\xCB\x93\x5F";  // 照射点
 inline constexpr char kRootName[] = "Node";

@@ -48,9 +48,7 @@ struct FieldDefault {
     std::int32_t offset;
     std::uint32_t bits;
 };
-constexpr FieldDefault i32(std::int32_t offset, std::int32_t v) {
-    return {offset, static_cast<std::uint32_t>(v)};
-}
+constexpr FieldDefault i32(std::int32_t offset, std::int32_t v) { return {offset, static_cast<std::uint32_t>(v)}; }
 constexpr FieldDefault f32(std::int32_t offset, float v) { return {offset, std::bit_cast<std::uint32_t>(v)}; }
 constexpr FieldDefault f32bits(std::int32_t offset, std::uint32_t bits) { return {offset, bits}; }
 

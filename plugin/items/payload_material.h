@@ -23,7 +23,7 @@ inline constexpr float kAmbientShare = 0.3f;
 namespace current {
 inline constexpr std::int32_t kSize = 164;
 inline constexpr std::int32_t kFormat = 3;
-                                                          // 96: 4 floats, zero
+// 96: 4 floats, zero
 inline constexpr std::int32_t kSpecularPower = 112;
 inline constexpr std::int32_t kRefractionIndex = 116;
 inline constexpr std::int32_t kMaxReflexionDistance = 120;

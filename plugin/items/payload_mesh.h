@@ -21,7 +21,7 @@ inline constexpr std::int32_t kPolygonCount = 4;
 inline constexpr std::int32_t kIndexBytes = 8;
 inline constexpr std::int32_t kSmoothingAngle = 16;  // float, radians
 inline constexpr std::int32_t kMappingType = 20;
-                                                     // 28: 12 bytes, left zero
+// 28: 12 bytes, left zero
 inline constexpr payload::FieldDefault kDefaults[] = {
     payload::i32(24, -1),
 };

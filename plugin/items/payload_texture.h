@@ -30,22 +30,15 @@ inline constexpr std::int32_t kBump = 92;  // float
 inline constexpr std::int32_t kApply = 96;
 inline constexpr std::int32_t kCutout = 104;
 inline constexpr std::int32_t kMixColor = 108;
-                                                  // 112: float 1.0
+// 112: float 1.0
 inline constexpr std::int32_t kTextureFlags = 116;
-inline constexpr std::int32_t kFileName = 136;    // char[256]
+inline constexpr std::int32_t kFileName = 136;  // char[256]
 
 inline constexpr payload::FieldDefault kDefaults[] = {
-    payload::f32(32, 1.0f),
-    payload::f32(36, 1.0f),
-    payload::f32(40, 1.0f),
-    payload::f32(44, 1.0f),
-    payload::f32(kSizeXY, 1.0f),
-    payload::f32(kSizeXY + 4, 1.0f),
-    payload::i32(kKeepRatio, 1),
-    payload::i32(kRepeatX, 1),
-    payload::i32(kRepeatY, 1),
-    payload::i32(kApply, 17),
-    payload::f32(112, 1.0f),
+    payload::f32(32, 1.0f),      payload::f32(36, 1.0f),      payload::f32(40, 1.0f),
+    payload::f32(44, 1.0f),      payload::f32(kSizeXY, 1.0f), payload::f32(kSizeXY + 4, 1.0f),
+    payload::i32(kKeepRatio, 1), payload::i32(kRepeatX, 1),   payload::i32(kRepeatY, 1),
+    payload::i32(kApply, 17),    payload::f32(112, 1.0f),
 };
 static_assert(payload::fitsIn(kDefaults, kSize));
 }  // namespace current
@@ -62,15 +55,9 @@ inline constexpr std::int32_t kTextureFlags = 124;
 inline constexpr std::int32_t kFileName = 132;  // char[256]
 
 inline constexpr payload::FieldDefault kDefaults[] = {
-    payload::i32(4, 1),
-    payload::f32(kSizeXY, 1.0f),
-    payload::f32(kSizeXY + 4, 1.0f),
-    payload::f32(24, 1.0f),
-    payload::f32(28, 1.0f),
-    payload::i32(kRepeatX, 1),
-    payload::i32(kRepeatY, 1),
-    payload::i32(56, 17),
-    payload::f32(104, 1.0f),
+    payload::i32(4, 1),        payload::f32(kSizeXY, 1.0f), payload::f32(kSizeXY + 4, 1.0f),
+    payload::f32(24, 1.0f),    payload::f32(28, 1.0f),      payload::i32(kRepeatX, 1),
+    payload::i32(kRepeatY, 1), payload::i32(56, 17),        payload::f32(104, 1.0f),
 };
 static_assert(payload::fitsIn(kDefaults, kSize));
 }  // namespace legacy

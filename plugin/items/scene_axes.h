@@ -2,8 +2,8 @@
 // (metres, Y up): (x, y, z) is written as (x, z, y).
 #pragma once
 
-#include "plugin/host/unit_settings.h"
 #include "plugin/host/host_abi.h"
+#include "plugin/host/unit_settings.h"
 
 namespace pelmora {
 

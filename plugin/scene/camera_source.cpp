@@ -4,8 +4,8 @@
 #include <limits>
 
 #include "plugin/collect/collection.h"
-#include "plugin/host/qmx_exception.h"
 #include "plugin/host/chain_walk.h"
+#include "plugin/host/qmx_exception.h"
 #include "plugin/host/services.h"
 #include "plugin/items/motion_builders.h"
 #include "plugin/items/node_names.h"
@@ -117,8 +117,8 @@ bool CameraSource::motion(unsigned index, bool legacy, MotionRecord& record) {
         return true;
     }
     if (index == 1) {
-        requireBuilt(motionCameraParameter(record, legacy, 0, kSwitchA, static_cast<float>(view.angle), kSwitchB, kSwitchC,
-                              kCameraValue, nullptr));
+        requireBuilt(motionCameraParameter(record, legacy, 0, kSwitchA, static_cast<float>(view.angle), kSwitchB,
+                                           kSwitchC, kCameraValue, nullptr));
         return true;
     }
     return false;

@@ -1,11 +1,11 @@
 #include "plugin/scene/write_scene.h"
 
-#include "plugin/host/qmx_exception.h"
 #include "plugin/collect/scene_container.h"
+#include "plugin/host/qmx_exception.h"
 #include "plugin/items/light_identity.h"
-#include "plugin/scene/root_source.h"
 #include "plugin/items/scene_counters.h"
 #include "plugin/platform/files.h"
+#include "plugin/scene/root_source.h"
 #include "plugin/scene_file/result_code.h"
 #include "plugin/scene_file/scene_description.h"
 #include "plugin/scene_file/scene_writer.h"

@@ -85,9 +85,7 @@ std::unique_ptr<FileSink> openFileSink(const char* path, const char* mode) {
     return openStdioFileSink(path, mode);
 }
 
-void setFileSinkFactoryForTesting(FileSinkFactory factory) {
-    installedFactory() = std::move(factory);
-}
+void setFileSinkFactoryForTesting(FileSinkFactory factory) { installedFactory() = std::move(factory); }
 
 ScopedFileSinkFault::ScopedFileSinkFault(long failWrite, bool failClose) : writes_(std::make_shared<long>(0)) {
     std::shared_ptr<long> writes = writes_;

@@ -4,9 +4,9 @@
 namespace pelmora {
 
 enum Result : int {
-    kFailed = 0,      // failure
-    kDone = 1,        // success
-    kNothingDone = 2, // skipped; counts as success
+    kFailed = 0,       // failure
+    kDone = 1,         // success
+    kNothingDone = 2,  // skipped; counts as success
     kOutOfMemory = 4,
 };
 

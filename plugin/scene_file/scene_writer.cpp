@@ -39,10 +39,8 @@ int SceneWriter::write(const char* path, SceneDescription* scene) {
 }
 
 int SceneWriter::writeFile(const char* path) {
-    if (stream_)
-        stream_->close();
-    else
-        stream_.reset(new (std::nothrow) OutputStream);
+    if (stream_) stream_->close();
+    else stream_.reset(new (std::nothrow) OutputStream);
     if (!stream_) return kOutOfMemory;
 
     int result = kFailed;
@@ -124,8 +122,7 @@ int SceneWriter::writeNode(TreeSource* node, unsigned depth) {
 
 int SceneWriter::writeNodeBody(TreeSource* node, const NodeRecord& record, unsigned depth) {
     if (!writeBracket("{", depth)) return kFailed;
-    const bool valuesWritten =
-        legacy ? writeLegacyNodeValues(record, depth + 1) : writeNodeValues(record, depth + 1);
+    const bool valuesWritten = legacy ? writeLegacyNodeValues(record, depth + 1) : writeNodeValues(record, depth + 1);
     if (!valuesWritten) return kFailed;
 
     const int motions = writeMotions(node, depth + 1);

@@ -23,8 +23,8 @@ struct IdTableLine {
 };
 
 struct LoadReport {
-    std::string templateFolder;        // where the templates were looked for
-    std::vector<std::string> found;    // template files, in the order found
+    std::string templateFolder;      // where the templates were looked for
+    std::vector<std::string> found;  // template files, in the order found
     std::vector<SkippedTemplate> skipped;
     std::string idTablePath;
     bool idTableRead = false;          // the id table had text

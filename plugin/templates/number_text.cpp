@@ -19,7 +19,7 @@ struct NumberForm {
     char* exponentLetter = nullptr;  // a d or D to be read as e, when the exponent is valid
     bool negative = false;
     bool hasDigits = false;
-    long long decimalExponent = 0;   // of the first significant digit; for out-of-range results only
+    long long decimalExponent = 0;  // of the first significant digit; for out-of-range results only
 };
 
 NumberForm numberForm(char* p) {
@@ -114,8 +114,8 @@ float toFloat32(double value) {
     // The smallest magnitude that IEEE round-to-nearest takes to infinity:
     // halfway between the largest float and the next power of two.
     constexpr double kOverflow = 0x1.ffffffp127;
-    if (std::fabs(value) >= kOverflow) return value < 0 ? -std::numeric_limits<float>::infinity()
-                                                        : std::numeric_limits<float>::infinity();
+    if (std::fabs(value) >= kOverflow)
+        return value < 0 ? -std::numeric_limits<float>::infinity() : std::numeric_limits<float>::infinity();
     return static_cast<float>(value);
 }
 

@@ -56,7 +56,7 @@ struct TextureParams {
     std::string fileName;
     Given<std::int32_t> keepratio{1, false};
     Given<Float2> position;
-    Given<Float2> size;  // already scaled by 0.001 when read
+    Given<Float2> size;    // already scaled by 0.001 when read
     Given<double> rotate;  // degrees as written
     Given<std::int32_t> repeatx;
     Given<std::int32_t> repeaty;

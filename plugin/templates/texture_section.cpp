@@ -45,7 +45,7 @@ bool position(Tokenizer& tokenizer, TextureParams& params) {
 // Written in millimetres, kept in metres.
 bool size(Tokenizer& tokenizer, TextureParams& params) {
     params.size.given = true;
-    float (&v)[2] = params.size.value.v;
+    float(&v)[2] = params.size.value.v;
     tokenizer.readFloat2(v);
     v[0] *= 0.001f;
     v[1] *= 0.001f;

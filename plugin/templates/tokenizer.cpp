@@ -22,11 +22,7 @@ constexpr double kByteScale = 0.00392156862745098;  // 1/255
 }  // namespace
 
 Tokenizer::Tokenizer(TextBuffer& buffer)
-    : start_(buffer.text()),
-      length_(buffer.length()),
-      position_(start_),
-      savedChar_(*start_),
-      atEnd_(length_ == 0) {}
+    : start_(buffer.text()), length_(buffer.length()), position_(start_), savedChar_(*start_), atEnd_(length_ == 0) {}
 
 // Every read moves through here, so the terminating 0 never becomes the
 // current character without atEnd being set.

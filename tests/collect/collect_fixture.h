@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "hostsim/emulated_host.h"
 #include "plugin/collect/mesh_source.h"
 #include "plugin/collect/scene_container.h"
-#include "plugin/host/unit_settings.h"
 #include "plugin/host/current_callback.h"
 #include "plugin/host/services.h"
-#include "hostsim/emulated_host.h"
+#include "plugin/host/unit_settings.h"
 #include "plugin/platform/portable_hooks.h"
 
 namespace pelmora::collect_test {

@@ -42,22 +42,32 @@ std::string modesDrawing(int hostVersion = 13) {
       "activeLayer": "Ground",
       "layers": [
         {"name": "Ground", "elevation": 1000, "objects": [
-          )" + polygon(1, R"(, "selected": true, "class": "Walls")") + R"(,
-          {"type": "group", "selected": true, "members": [)" + polygon(2, R"(, "class": "Roof")") + "," +
-           polygon(3, R"(, "class": "Glass")") + R"(]},
-          )" + converted(24, 4) + R"(,
-          )" + polygon(5, R"(, "selected": true, "visible": false)") + R"(,
-          {"type": "group", "selected": true, "visible": false, "members": [)" + polygon(6, R"(, "selected": true)") + R"(]},
+          )" +
+           polygon(1, R"(, "selected": true, "class": "Walls")") + R"(,
+          {"type": "group", "selected": true, "members": [)" +
+           polygon(2, R"(, "class": "Roof")") + "," + polygon(3, R"(, "class": "Glass")") + R"(]},
+          )" +
+           converted(24, 4) + R"(,
+          )" +
+           polygon(5, R"(, "selected": true, "visible": false)") + R"(,
+          {"type": "group", "selected": true, "visible": false, "members": [)" +
+           polygon(6, R"(, "selected": true)") + R"(]},
           {"type": "reference", "layer": "Annex", "selected": true},
-          )" + converted(15, 7, R"(, "symbol": "Chair", "selected": true)") + R"(,
-          )" + converted(15, 8, R"(, "symbol": "Ghost", "selected": true)") + R"(,
+          )" +
+           converted(15, 7, R"(, "symbol": "Chair", "selected": true)") + R"(,
+          )" +
+           converted(15, 8, R"(, "symbol": "Ghost", "selected": true)") + R"(,
           {"type": "light", "selected": true, "properties": {"55": 0}},
           {"type": "end"},
-          )" + polygon(9, R"(, "selected": true)") + R"(
+          )" +
+           polygon(9, R"(, "selected": true)") + R"(
         ]},
-        {"name": "Upper", "elevation": 3000, "objects": [)" + polygon(10) + R"(]},
-        {"name": "Hidden", "visible": false, "objects": [)" + polygon(11) + R"(]},
-        {"name": "Annex", "elevation": 500, "objects": [)" + polygon(12) + R"(]}
+        {"name": "Upper", "elevation": 3000, "objects": [)" +
+           polygon(10) + R"(]},
+        {"name": "Hidden", "visible": false, "objects": [)" +
+           polygon(11) + R"(]},
+        {"name": "Annex", "elevation": 500, "objects": [)" +
+           polygon(12) + R"(]}
       ]})";
 }
 
@@ -187,7 +197,8 @@ TEST(GeometryPassLights, NodeCountFromTheLightKind) {
 
 TEST(GeometryPassEndMarker, StopsTheContainerButNotThePrecheck) {
     HostedDrawing drawing(R"({"pelmoraDrawing": 1, "layers": [{"name": "L", "objects": [
-        {"type": "end"}, )" + polygon(1) + R"(]}]})");
+        {"type": "end"}, )" +
+                          polygon(1) + R"(]}]})");
     EXPECT_NO_THROW(checkExportable(kModeVisible));
     extractGeometry(*drawing.scene, kModeVisible);
     EXPECT_TRUE(drawing.scene->meshes.empty());
@@ -195,7 +206,8 @@ TEST(GeometryPassEndMarker, StopsTheContainerButNotThePrecheck) {
 
 TEST(GeometryPassEndMarker, InsideAGroupEndsOnlyThatGroup) {
     HostedDrawing drawing(R"({"pelmoraDrawing": 1, "layers": [{"name": "L", "objects": [
-        {"type": "group", "members": [)" + polygon(1) + R"(, {"type": "end"}, )" + polygon(2) + R"(]},
+        {"type": "group", "members": [)" +
+                          polygon(1) + R"(, {"type": "end"}, )" + polygon(2) + R"(]},
         )" + polygon(3) + R"(]}]})");
     extractGeometry(*drawing.scene, kModeVisible);
     EXPECT_EQ(polygonTags(*drawing.scene), (std::vector<int>{1, 3}));
@@ -204,9 +216,7 @@ TEST(GeometryPassEndMarker, InsideAGroupEndsOnlyThatGroup) {
 qmx_exception precheckFailure(std::int32_t mode) {
     try {
         checkExportable(mode);
-    } catch (const qmx_exception& e) {
-        return e;
-    }
+    } catch (const qmx_exception& e) { return e; }
     return qmx_exception{-1, -1};
 }
 
@@ -229,7 +239,8 @@ TEST(Precheck, DrawingWithOnlyLightsFails) {
 TEST(Precheck, SelectionIsTestedOnEveryLevel) {
     // Only a selected group whose members are unselected: mode 0 finds nothing.
     HostedDrawing drawing(R"({"pelmoraDrawing": 1, "layers": [{"name": "L", "objects": [
-        {"type": "group", "selected": true, "members": [)" + polygon(1) + R"(]}]}]})");
+        {"type": "group", "selected": true, "members": [)" +
+                          polygon(1) + R"(]}]}]})");
     EXPECT_EQ(precheckFailure(kModeSelected).index, kMsgNothingToExport);
     EXPECT_NO_THROW(checkExportable(kModeVisible));
     // The geometry pass of mode 0 still takes the whole selected group.
@@ -245,9 +256,12 @@ TEST(Precheck, NothingSelectedFailsModeZero) {
 TEST(Precheck, InvisibleContainersAndUnexportableInstancesCountForNothing) {
     HostedDrawing drawing(R"({"pelmoraDrawing": 1, "symbols": [{"name": "S", "kind": 3}], "layers": [
         {"name": "L", "objects": [
-          {"type": "group", "visible": false, "members": [)" + polygon(1) + R"(]},
-          )" + converted(15, 2, R"(, "symbol": "S")") + R"(]},
-        {"name": "Off", "visible": false, "objects": [)" + polygon(3) + R"(]}]})");
+          {"type": "group", "visible": false, "members": [)" +
+                          polygon(1) + R"(]},
+          )" + converted(15, 2, R"(, "symbol": "S")") +
+                          R"(]},
+        {"name": "Off", "visible": false, "objects": [)" +
+                          polygon(3) + R"(]}]})");
     for (std::int32_t mode = 0; mode <= 3; ++mode) {
         EXPECT_EQ(precheckFailure(mode).index, kMsgNothingToExport) << "mode " << mode;
     }
@@ -256,7 +270,8 @@ TEST(Precheck, InvisibleContainersAndUnexportableInstancesCountForNothing) {
 TEST(Precheck, ReferencesCountOnlyInModeThree) {
     HostedDrawing drawing(R"({"pelmoraDrawing": 1, "activeLayer": "L", "layers": [
         {"name": "L", "objects": [{"type": "reference", "layer": "Off"}]},
-        {"name": "Off", "visible": false, "objects": [)" + polygon(1) + R"(]}]})");
+        {"name": "Off", "visible": false, "objects": [)" +
+                          polygon(1) + R"(]}]})");
     EXPECT_EQ(precheckFailure(kModeVisible).index, kMsgNothingToExport);
     EXPECT_EQ(precheckFailure(kModeAllLayers).index, kMsgNothingToExport);
     EXPECT_NO_THROW(checkExportable(kModeWithReferences));

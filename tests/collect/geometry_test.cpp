@@ -75,7 +75,8 @@ TEST(ConvertWithMerging, ObjectWithoutPolygonsStillCreatesItsMesh) {
 }
 
 TEST(ConvertWithMerging, QuadOfNewCornersInFirstSeenOrder) {
-    HostedDrawing drawing(oneLayer(R"({"type": 84, "polygons": [{"points": [[0,0,0],[1000,0,0],[1000,1000,0],[0,1000,0]]}]})"));
+    HostedDrawing drawing(
+        oneLayer(R"({"type": 84, "polygons": [{"points": [[0,0,0],[1000,0,0],[1000,1000,0],[0,1000,0]]}]})"));
     extractGeometry(*drawing.scene, kModeVisible);
     ASSERT_EQ(drawing.scene->meshes.size(), 1u);
     EXPECT_EQ(drawing.scene->meshes[0]->indexList(), list({4, 0, 1, 2, 3, 0}));
@@ -114,9 +115,11 @@ TEST(ConvertThroughHost, NestedGroupOfATemporaryGroupIsNotRead) {
 
 TEST(ConvertThroughHost, PolygonsWithoutVertexListOrTooFewVerticesAreSkipped) {
     HostedDrawing drawing(oneLayer(std::string(R"({"type": 83, "polygons": [
-        {"points": )") + kTriangleA + R"(, "vertexData": false},
+        {"points": )") + kTriangleA +
+                                   R"(, "vertexData": false},
         {"points": [[0,0,0],[1000,0,0]]},
-        {"points": )" + kTriangleB + "}]}"));
+        {"points": )" + kTriangleB +
+                                   "}]}"));
     extractGeometry(*drawing.scene, kModeVisible);
     ASSERT_EQ(drawing.scene->meshes.size(), 1u);
     EXPECT_EQ(drawing.scene->meshes[0]->polygonCount(), 1);
@@ -125,7 +128,8 @@ TEST(ConvertThroughHost, PolygonsWithoutVertexListOrTooFewVerticesAreSkipped) {
 TEST(ReadDirectPolygon, OpenOrShortPolygonsAreSkipped) {
     HostedDrawing drawing(oneLayer(std::string(R"({"type": "polygon", "closed": false, "points": )") + kTriangleA +
                                    R"(}, {"type": "polygon", "points": [[0,0,0],[5,5,5]]},
-                                      {"type": "polygon", "vertexData": false, "points": )" + kTriangleA + "}"));
+                                      {"type": "polygon", "vertexData": false, "points": )" +
+                                   kTriangleA + "}"));
     extractGeometry(*drawing.scene, kModeVisible);
     EXPECT_TRUE(drawing.scene->meshes.empty());
 }

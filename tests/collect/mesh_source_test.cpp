@@ -14,12 +14,12 @@
 #include "plugin/collect/mesh_source.h"
 #include "plugin/collect/vertex_merger.h"
 #include "plugin/collect/vertex_pages.h"
-#include "tests/collect/collect_fixture.h"
 #include "plugin/items/payload_material.h"
 #include "plugin/items/payload_mesh.h"
 #include "plugin/items/payload_texture.h"
 #include "plugin/items/scene_counters.h"
 #include "plugin/templates/template_library.h"
+#include "tests/collect/collect_fixture.h"
 
 namespace pelmora {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "plugin/collect/mesh_source.h"
 #include "plugin/collect/scene_container.h"
-#include "tests/collect/collect_fixture.h"
 #include "plugin/items/light_source.h"
+#include "tests/collect/collect_fixture.h"
 
 namespace pelmora {
 namespace {
@@ -51,9 +51,7 @@ TEST_F(BusyCursor, FramesTurnInOrderOnlyOnEvery256thTickAndOncePerQuarter) {
     for (std::size_t i = 0; i < 5; ++i) {
         EXPECT_EQ(g_changes[i].frame, expectedFrames[i]);
         EXPECT_EQ(g_changes[i].ticks % 256, 0);
-        if (i > 0) {
-            EXPECT_GT(g_changes[i].ticks, g_changes[i - 1].ticks);
-        }
+        if (i > 0) { EXPECT_GT(g_changes[i].ticks, g_changes[i - 1].ticks); }
     }
     // Far more ticks than changes: the clock gate held the cursor between quarters.
     EXPECT_GT(scene.tickCount, 5 * 256);

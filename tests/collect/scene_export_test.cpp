@@ -9,10 +9,10 @@
 #include <string>
 
 #include "plugin/collect/collection.h"
-#include "tests/collect/collect_fixture.h"
 #include "plugin/scene/root_source.h"
 #include "plugin/scene/write_scene.h"
 #include "qmxread/qmx_reader.h"
+#include "tests/collect/collect_fixture.h"
 
 namespace pelmora {
 namespace {
@@ -41,7 +41,8 @@ TEST(SceneExport, MeshesReadBackAsCollected) {
     HostedDrawing drawing(kDrawing);
     extractGeometry(*drawing.scene, kModeAllLayers);
 
-    const auto folder = std::filesystem::path(::testing::TempDir()) / ("collect_scene_export_" + std::to_string(::getpid()));
+    const auto folder =
+        std::filesystem::path(::testing::TempDir()) / ("collect_scene_export_" + std::to_string(::getpid()));
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     const std::string path = (folder / "scene.qmx").string();

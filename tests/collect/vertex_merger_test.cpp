@@ -2,8 +2,8 @@
 // indices of a plain ordered map on data it handles, and data it does not.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <map>
 #include <random>
@@ -123,8 +123,8 @@ TEST(VertexMergerOrder, NeighbourCellsAreProbed) {
     std::int32_t stored = 0;
     std::vector<Vec3f> stream;
     // Cell edges lie at odd multiples of 1/8192 m; whole values lie mid-cell.
-    for (float base : {0.5f / 4096.0f, -0.5f / 4096.0f, 1.5f / 4096.0f, 2047.5f / 4096.0f, -3.0f - 0.5f / 4096.0f,
-                       0.0f, 1.0f / 4096.0f, -3.0f, 1234.5f}) {
+    for (float base : {0.5f / 4096.0f, -0.5f / 4096.0f, 1.5f / 4096.0f, 2047.5f / 4096.0f, -3.0f - 0.5f / 4096.0f, 0.0f,
+                       1.0f / 4096.0f, -3.0f, 1234.5f}) {
         stream.push_back({base - 0.000004f, base + 0.000004f, base});
         stream.push_back({base + 0.000004f, base - 0.000004f, base - 0.000004f});
     }
@@ -235,10 +235,13 @@ TEST(VertexMergerOrder, NotANumberNeverJoinsInfinityJoinsItself) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     std::int32_t stored = 0;
-    const auto indices =
-        weldIndices({{nan, 0.0f, 0.0f}, {nan, 0.0f, 0.0f}, {inf, 1.0f, 0.0f}, {inf, 1.0f, 0.0f}, {0.0f, 0.0f, 0.0f},
-                     {-0.0f, 0.0f, 0.0f}},
-                    stored);
+    const auto indices = weldIndices({{nan, 0.0f, 0.0f},
+                                      {nan, 0.0f, 0.0f},
+                                      {inf, 1.0f, 0.0f},
+                                      {inf, 1.0f, 0.0f},
+                                      {0.0f, 0.0f, 0.0f},
+                                      {-0.0f, 0.0f, 0.0f}},
+                                     stored);
     EXPECT_EQ(indices, (std::vector<std::int32_t>{0, 1, 2, 2, 3, 3}));
     EXPECT_EQ(stored, 4);
 }

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "plugin/command/plugin_main.h"
-#include "plugin/host/qmx_exception.h"
 #include "plugin/command/run_guarded.h"
 #include "plugin/host/current_callback.h"
+#include "plugin/host/qmx_exception.h"
 #include "tests/support/fake_lookup.h"
 
 namespace pelmora {

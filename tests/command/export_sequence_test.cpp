@@ -9,9 +9,9 @@
 
 #include "plugin/command/export_sequence.h"
 #include "plugin/host/qmx_exception.h"
-#include "tests/support/export_run_fixture.h"
-#include "qmxread/qmx_reader.h"
 #include "plugin/scene_file/file_sink.h"
+#include "qmxread/qmx_reader.h"
+#include "tests/support/export_run_fixture.h"
 
 namespace pelmora {
 namespace {
@@ -257,7 +257,8 @@ TEST(ExportSequence, EveryRunReadsTheTemplateFolderAgain) {
     Strings before = meshMotionNames(first.outputPath());
 
     ExportRun second(kMinimalDrawing);
-    writeFile(second.hostDir() + "Pelmora/Walls.qmt", "VELTRAMOX \"Walls\" Script File\nmotion create motionMaterial\nend\n");
+    writeFile(second.hostDir() + "Pelmora/Walls.qmt",
+              "VELTRAMOX \"Walls\" Script File\nmotion create motionMaterial\nend\n");
     second.run();
     ASSERT_TRUE(std::filesystem::exists(second.outputPath()));
     Strings after = meshMotionNames(second.outputPath());

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "plugin/command/plugin_main.h"
-#include "tests/support/export_run_fixture.h"
 #include "plugin/host/host_abi.h"
+#include "tests/support/export_run_fixture.h"
 
 namespace pelmora {
 namespace {

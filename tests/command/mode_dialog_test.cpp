@@ -108,20 +108,10 @@ TEST_F(ModeDialogTest, BuildsTheDialogInOrder) {
     std::int32_t mode = 3;
     ASSERT_TRUE(ask(mode));
     const std::vector<std::string> expected = {
-        "text 12345/1 1,2", "text 12345/2 1,2", "text 12345/3 1,2", "text 12345/4 1,2",
-        "text 12345/5 1,2", "text 12345/6 1,2", "text 12345/7 1,2", "text 12345/8 1,2",
-        "create 0",
-        "group 77 3 T4 1",
-        "first 77 3",
-        "radio 77 4 T5",
-        "inside 77 3 4",
-        "radio 77 5 T6",
-        "below 77 4 5 0 0",
-        "radio 77 6 T7",
-        "below 77 5 6 0 0",
-        "radio 77 7 T8",
-        "below 77 6 7 0 0",
-        "ready 77",
+        "text 12345/1 1,2", "text 12345/2 1,2", "text 12345/3 1,2", "text 12345/4 1,2", "text 12345/5 1,2",
+        "text 12345/6 1,2", "text 12345/7 1,2", "text 12345/8 1,2", "create 0",         "group 77 3 T4 1",
+        "first 77 3",       "radio 77 4 T5",    "inside 77 3 4",    "radio 77 5 T6",    "below 77 4 5 0 0",
+        "radio 77 6 T7",    "below 77 5 6 0 0", "radio 77 7 T8",    "below 77 6 7 0 0", "ready 77",
         "run 77",
     };
     EXPECT_EQ(g.calls, expected);

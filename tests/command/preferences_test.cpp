@@ -79,7 +79,10 @@ TEST_F(PreferencesTest, AnythingElseGivesModeThree) {
     EXPECT_EQ(loadFrom("v0"), 3);
     EXPECT_EQ(loadFrom("V01"), 3);
     EXPECT_EQ(loadFrom(" v01"), 3);
-    EXPECT_EQ(loadFrom(std::string("v\0" "1", 3)), 3);
+    EXPECT_EQ(loadFrom(std::string("v\0"
+                                   "1",
+                                   3)),
+              3);
 }
 
 TEST_F(PreferencesTest, StoringWritesExactlyThreeCharacters) {

@@ -208,9 +208,7 @@ TEST(HostServices, EveryHostVersionFieldHasAnAlignedEightByteSlot) {
     ASSERT_EQ(g_versionFields.size(), 6u);
     for (std::size_t i = 0; i < g_versionFields.size(); ++i) {
         EXPECT_EQ(g_versionFields[i] % 8, 0u) << "field " << i;
-        if (i > 0) {
-            EXPECT_GE(g_versionFields[i] - g_versionFields[i - 1], 8u) << "field " << i;
-        }
+        if (i > 0) { EXPECT_GE(g_versionFields[i] - g_versionFields[i - 1], 8u) << "field " << i; }
     }
     // A host writing single bytes, the other fields with all bits set: only the second byte counts.
     host.set(host::kGetHostVersion, &narrowHostVersion);

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <limits>
 
-#include "plugin/host/unit_settings.h"
 #include "plugin/host/current_callback.h"
+#include "plugin/host/unit_settings.h"
 #include "tests/support/fake_lookup.h"
 
 namespace pelmora {
@@ -32,8 +32,8 @@ TEST(UnitSettings, DetectsTheUnitWithStrictBounds) {
     host.set(host::kGetUnitRecord, &unitRecord);
     host::CallbackScope scope(host.callback());
     const Case cases[] = {
-        {25.4, kUnitMillimetre, 0.001}, {2.54, kUnitCentimetre, 0.01}, {0.0254, kUnitMetre, 1.0},
-        {1.0, kUnitInch, 0.0254},       {2.55, kUnitOther, 0.0254 / 2.55}, {2.53, kUnitOther, 0.0254 / 2.53},
+        {25.4, kUnitMillimetre, 0.001},    {2.54, kUnitCentimetre, 0.01},     {0.0254, kUnitMetre, 1.0},
+        {1.0, kUnitInch, 0.0254},          {2.55, kUnitOther, 0.0254 / 2.55}, {2.53, kUnitOther, 0.0254 / 2.53},
         {25.5, kUnitOther, 0.0254 / 25.5}, {12.0, kUnitOther, 0.0254 / 12.0}, {1.01, kUnitOther, 0.0254 / 1.01},
     };
     for (const Case& c : cases) {

@@ -28,19 +28,23 @@ std::string namesDocument(const std::string& file) {
 std::string refusedAt(const std::string& json) {
     try {
         hostsim::parseDrawing(json);
-    } catch (const DocumentError& error) {
-        return error.path();
-    }
+    } catch (const DocumentError& error) { return error.path(); }
     return "accepted";
 }
 
 TEST(CodePage, NamesReachTheHostInItsCodePageOrAreRefusedWithTheirPath) {
     const hostsim::Drawing western = hostsim::parseDrawing(namesDocument("names.json"));
     EXPECT_EQ(western.codePage, 1252);
-    EXPECT_EQ(western.classes[1], "M\xF6" "bel");
+    EXPECT_EQ(western.classes[1],
+              "M\xF6"
+              "bel");
     EXPECT_EQ(western.layers[0].name, "Erdgescho\xDF");
-    EXPECT_EQ(western.layers[0].objects[0].className, "M\xF6" "bel");
-    EXPECT_EQ(western.layers[0].objects[3].name, "K\xFC" "chenlampe");
+    EXPECT_EQ(western.layers[0].objects[0].className,
+              "M\xF6"
+              "bel");
+    EXPECT_EQ(western.layers[0].objects[3].name,
+              "K\xFC"
+              "chenlampe");
     EXPECT_EQ(western.activeLayer, "Erdgescho\xDF");
 
     // Absent: 1252. 932: Shift-JIS. 65001: the UTF-8 bytes unchanged.
@@ -81,7 +85,10 @@ TEST(CodePage, NamesReachTheHostInItsCodePageOrAreRefusedWithTheirPath) {
 
 TEST(CodePage, DecodingForDisplayIsAlwaysValidUtf8) {
     EXPECT_EQ(hostsim::toUtf8Replacing("\x83\x4A\x83\x81\x83\x89", 932), "カメラ");
-    EXPECT_EQ(hostsim::toUtf8Replacing("M\xF6" "bel", 1252), "Möbel");
+    EXPECT_EQ(hostsim::toUtf8Replacing("M\xF6"
+                                       "bel",
+                                       1252),
+              "Möbel");
     // A lone lead byte, a byte 1252 leaves undefined, broken UTF-8.
     EXPECT_EQ(hostsim::toUtf8Replacing("A\x83", 932), "A\xEF\xBF\xBD");
 #if !defined(_WIN32)
@@ -116,9 +123,15 @@ TEST(CodePage, TemplatesAreFoundByTheHostsNamesInAnyCaseOfTheExtension) {
     const qmxread::Node* kitchen = nullptr;
     for (const auto& child : file.roots.at(0).children) {
         names.push_back(child.name);
-        if (child.name == "M\xF6" "bel") furniture = &child;
+        if (child.name ==
+            "M\xF6"
+            "bel")
+            furniture = &child;
         if (child.name == "Dach") roof = &child;
-        if (child.name == "K\xFC" "che") kitchen = &child;
+        if (child.name ==
+            "K\xFC"
+            "che")
+            kitchen = &child;
     }
     ASSERT_TRUE(furniture && roof && kitchen) << ::testing::PrintToString(names);
     EXPECT_EQ(furniture->id, 6001u);
@@ -126,7 +139,10 @@ TEST(CodePage, TemplatesAreFoundByTheHostsNamesInAnyCaseOfTheExtension) {
     EXPECT_FALSE(furniture->motions.empty());  // the template's material
     EXPECT_FALSE(roof->motions.empty());
     EXPECT_TRUE(kitchen->motions.empty());
-    EXPECT_NE(std::find(names.begin(), names.end(), "K\xFC" "chenlampe"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(),
+                        "K\xFC"
+                        "chenlampe"),
+              names.end());
 }
 
 }  // namespace

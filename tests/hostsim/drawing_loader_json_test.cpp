@@ -20,9 +20,7 @@ namespace fs = std::filesystem;
 std::string errorPath(const std::string& json) {
     try {
         parseDrawing(json);
-    } catch (const DocumentError& e) {
-        return e.path();
-    }
+    } catch (const DocumentError& e) { return e.path(); }
     return "<accepted>";
 }
 
@@ -62,9 +60,10 @@ TEST(DrawingLoaderOrder, MembersInAnyOrderGiveTheSameDrawing) {
     EXPECT_EQ(errorPath(R"({"layers": [{"name": "A", "objects": [{"class": "Roof", "type": 25}]}], "pelmoraDrawing": 1,
         "classes": ["None"]})"),
               "layers[0].objects[0].class");
-    EXPECT_EQ(errorPath(R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"symbol": "Table", "type": 15}]}],
+    EXPECT_EQ(
+        errorPath(R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"symbol": "Table", "type": 15}]}],
         "symbols": [{"name": "Chair"}]})"),
-              "layers[0].objects[0].symbol");
+        "layers[0].objects[0].symbol");
     EXPECT_EQ(errorPath(R"({"pelmoraDrawing": 1, "symbols": [{"name": "Chair"}],
         "layers": [{"name": "A", "objects": [{"symbol": "Table", "type": 15}]}]})"),
               "layers[0].objects[0].symbol");
@@ -74,7 +73,9 @@ TEST(DrawingLoaderOrder, MembersInAnyOrderGiveTheSameDrawing) {
     EXPECT_TRUE(light.layers[0].objects[0].points.empty());
     // Without a class list the objects take the default one's first class.
     EXPECT_EQ(parseDrawing(R"({"layers": [{"name": "A", "objects": [{"type": 25}]}], "pelmoraDrawing": 1})")
-                  .layers[0].objects[0].className,
+                  .layers[0]
+                  .objects[0]
+                  .className,
               "None");
 }
 
@@ -102,17 +103,19 @@ TEST(DrawingLoaderOrder, KeysGivenTwice) {
     EXPECT_EQ(errorPath(R"({"pelmoraDrawing": 1, "symbols": [], "symbols": []})"), "symbols");
     EXPECT_EQ(errorPath(R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "type": 25}]}]})"),
               "layers[0].objects[0].type");
-    EXPECT_EQ(errorPath(R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"members": [], "type": 11, "type": 11}]}]})"),
-              "layers[0].objects[0].type");
+    EXPECT_EQ(
+        errorPath(
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"members": [], "type": 11, "type": 11}]}]})"),
+        "layers[0].objects[0].type");
 }
 
 // Documents that are not JSON, each placed where the drawing reads a value and
 // where it ignores one; a parser of the whole text refuses every one of them.
 TEST(DrawingLoaderValidity, JsonThatIsNotValidIsRefusedWhereverItIs) {
     const std::vector<std::string> faults = {
-        "tru", "nul", "falsey", "01", "1.", ".5", "+1", "1e", "-", "1e999", "\"x", "\"\\x\"", "\"\\u12\"",
-        "[1,]", "[1 2]", "{\"a\" 1}", "{\"a\":1,}", "{1:2}", "[", "]", "{", "\"a\tb\"", "'a'", "NaN", "[1}",
-        "\"\xff\"", "{\"a\":}", "[,1]"};
+        "tru", "nul",      "falsey",    "01",   "1.",    ".5",        "+1",         "1e",    "-", "1e999",
+        "\"x", "\"\\x\"",  "\"\\u12\"", "[1,]", "[1 2]", "{\"a\" 1}", "{\"a\":1,}", "{1:2}", "[", "]",
+        "{",   "\"a\tb\"", "'a'",       "NaN",  "[1}",   "\"\xff\"",  "{\"a\":}",   "[,1]"};
     const std::vector<std::string> places = {
         R"({"pelmoraDrawing": 1, "comment": @})",
         R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "colour": @}]})",
@@ -139,7 +142,8 @@ TEST(DrawingLoaderValidity, JsonThatIsNotValidIsRefusedWhereverItIs) {
     EXPECT_EQ(errorPath(""), "");
     EXPECT_EQ(errorPath("   "), "");
     // Valid JSON the drawing does not use is accepted whatever it holds.
-    EXPECT_NO_THROW(parseDrawing(R"({"pelmoraDrawing": 1, "x": [1e300, -0, 0.5e-3, "\u00e9\ud83d\ude00", {"": null}, [], {}],
+    EXPECT_NO_THROW(
+        parseDrawing(R"({"pelmoraDrawing": 1, "x": [1e300, -0, 0.5e-3, "\u00e9\ud83d\ude00", {"": null}, [], {}],
         "layers": [{"name": "A", "objects": [{"type": 81, "points": {"a": [true, false, null]}}]}]})"));
 }
 
@@ -159,10 +163,14 @@ TEST(DrawingLoaderValidity, NumbersAsTheDrawingReadsThem) {
     EXPECT_EQ(properties.at(52).kind, PropertyValue::Kind::Int16);
     EXPECT_EQ(properties.at(55).intValue, 7);  // leading blanks and a sign, as before
     EXPECT_EQ(properties.at(56).kind, PropertyValue::Kind::Double);
-    EXPECT_EQ(errorPath(R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "properties": {"5 5": 1}}]}]})"),
-              "layers[0].objects[0].properties.5 5");
-    EXPECT_EQ(errorPath(R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "properties": {"4294967351": 1}}]}]})"),
-              "layers[0].objects[0].properties.4294967351");
+    EXPECT_EQ(
+        errorPath(
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "properties": {"5 5": 1}}]}]})"),
+        "layers[0].objects[0].properties.5 5");
+    EXPECT_EQ(
+        errorPath(
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "properties": {"4294967351": 1}}]}]})"),
+        "layers[0].objects[0].properties.4294967351");
     // A point: its length decides before the type of its entries.
     EXPECT_EQ(errorPath(R"({"pelmoraDrawing": 1, "view": {"origin": [1, "x"]}})"), "view.origin");
     EXPECT_EQ(errorPath(R"({"pelmoraDrawing": 1, "view": {"origin": [1, "x", 3]}})"), "view.origin[1]");

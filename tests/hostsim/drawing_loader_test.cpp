@@ -15,9 +15,7 @@ namespace fs = std::filesystem;
 std::string pathOfError(const std::string& json) {
     try {
         parseDrawing(json);
-    } catch (const DocumentError& e) {
-        return e.path();
-    }
+    } catch (const DocumentError& e) { return e.path(); }
     return "<accepted>";
 }
 
@@ -151,8 +149,8 @@ TEST(DrawingLoader, UnknownKeysAreIgnored) {
 
 TEST(DrawingLoader, LongNamesAreKept) {
     std::string name(300, 'n');
-    Drawing d = parseDrawing(R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "name": ")" + name +
-                             R"("}]}]})");
+    Drawing d = parseDrawing(R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "name": ")" +
+                             name + R"("}]}]})");
     EXPECT_EQ(d.layers[0].objects[0].name, name);
 }
 
@@ -170,9 +168,7 @@ TEST_P(DrawingLoaderErrors, NamesTheJsonPathOfTheBadValue) {
 INSTANTIATE_TEST_SUITE_P(
     Paths, DrawingLoaderErrors,
     ::testing::Values(
-        BadDocument{R"([1])", ""},
-        BadDocument{R"({"pelmoraDrawing": 1,)", ""},
-        BadDocument{R"({})", "pelmoraDrawing"},
+        BadDocument{R"([1])", ""}, BadDocument{R"({"pelmoraDrawing": 1,)", ""}, BadDocument{R"({})", "pelmoraDrawing"},
         BadDocument{R"({"pelmoraDrawing": 2})", "pelmoraDrawing"},
         BadDocument{R"({"pelmoraDrawing": "1"})", "pelmoraDrawing"},
         BadDocument{R"({"pelmoraDrawing": 1, "unitsPerInch": "mm"})", "unitsPerInch"},
@@ -186,7 +182,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadDocument{R"({"pelmoraDrawing": 1, "classes": ["A", 2]})", "classes[1]"},
         BadDocument{R"({"pelmoraDrawing": 1, "classes": ["A", "A"]})", "classes[1]"},
         BadDocument{R"({"pelmoraDrawing": 1, "view": {"rotation": [[1,0,0],[0,1,0]]}})", "view.rotation"},
-        BadDocument{R"({"pelmoraDrawing": 1, "view": {"rotation": [[1,0,0],[0,1,0],[0,"1",0]]}})", "view.rotation[2][1]"},
+        BadDocument{R"({"pelmoraDrawing": 1, "view": {"rotation": [[1,0,0],[0,1,0],[0,"1",0]]}})",
+                    "view.rotation[2][1]"},
         BadDocument{R"({"pelmoraDrawing": 1, "view": {"origin": [0,0]}})", "view.origin"},
         BadDocument{R"({"pelmoraDrawing": 1, "view": {"box": [1,2,3]}})", "view.box"},
         BadDocument{R"({"pelmoraDrawing": 1, "view": {"focal": true}})", "view.focal"},
@@ -196,45 +193,60 @@ INSTANTIATE_TEST_SUITE_P(
         BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A"}, {"name": "A"}]})", "layers[1].name"},
         BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "elevation": "high"}]})", "layers[0].elevation"},
         BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A"}], "activeLayer": "B"})", "activeLayer"},
-        BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{}]}]})", "layers[0].objects[0].type"},
+        BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{}]}]})",
+                    "layers[0].objects[0].type"},
         BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": "circle"}]}]})",
                     "layers[0].objects[0].type"},
         BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 40000}]}]})",
                     "layers[0].objects[0].type"},
         BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 25, "class": "Roof"}]}]})",
                     "layers[0].objects[0].class"},
-        BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 25}, {"type": 25, "points": [[0,0,0],[1,0,0],[1,1],[0,1,0]]}]}]})",
-                    "layers[0].objects[1].points[2]"},
-        BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 25, "points": [[0,0,"z"]]}]}]})",
-                    "layers[0].objects[0].points[0][2]"},
+        BadDocument{
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 25}, {"type": 25, "points": [[0,0,0],[1,0,0],[1,1],[0,1,0]]}]}]})",
+            "layers[0].objects[1].points[2]"},
+        BadDocument{
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 25, "points": [[0,0,"z"]]}]}]})",
+            "layers[0].objects[0].points[0][2]"},
         BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 25, "closed": "yes"}]}]})",
                     "layers[0].objects[0].closed"},
-        BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": "group", "members": [{"type": 25, "selected": 0}]}]}]})",
-                    "layers[0].objects[0].members[0].selected"},
-        BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": "instance", "symbol": "Chair"}]}]})",
-                    "layers[0].objects[0].symbol"},
-        BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": "reference", "layer": "B"}]}]})",
-                    "layers[0].objects[0].layer"},
+        BadDocument{
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": "group", "members": [{"type": 25, "selected": 0}]}]}]})",
+            "layers[0].objects[0].members[0].selected"},
+        BadDocument{
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": "instance", "symbol": "Chair"}]}]})",
+            "layers[0].objects[0].symbol"},
+        BadDocument{
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": "reference", "layer": "B"}]}]})",
+            "layers[0].objects[0].layer"},
         BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "name": 5}]}]})",
                     "layers[0].objects[0].name"},
-        BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "properties": {"x": 1}}]}]})",
-                    "layers[0].objects[0].properties.x"},
-        BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "properties": {"55": 70000}}]}]})",
-                    "layers[0].objects[0].properties.55"},
-        BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "properties": {"54": [1,2]}}]}]})",
-                    "layers[0].objects[0].properties.54"},
-        BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "properties": {"52": "red"}}]}]})",
-                    "layers[0].objects[0].properties.52"},
-        BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "records": [{"tag": "rDg"}]}]}]})",
-                    "layers[0].objects[0].records[0].tag"},
-        BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "records": [{"tag": "rDgN", "hex": "abc"}]}]}]})",
-                    "layers[0].objects[0].records[0].hex"},
-        BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "records": [{"tag": "rDgN", "hex": "zz"}]}]}]})",
-                    "layers[0].objects[0].records[0].hex"},
-        BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 24, "polygons": [{"points": [[0,0,0]], "class": "X"}]}]}]})",
-                    "layers[0].objects[0].polygons[0].class"},
-        BadDocument{R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 24, "polygons": [{"members": [{"points": [[0,0]]}]}]}]}]})",
-                    "layers[0].objects[0].polygons[0].members[0].points[0]"},
+        BadDocument{
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "properties": {"x": 1}}]}]})",
+            "layers[0].objects[0].properties.x"},
+        BadDocument{
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "properties": {"55": 70000}}]}]})",
+            "layers[0].objects[0].properties.55"},
+        BadDocument{
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "properties": {"54": [1,2]}}]}]})",
+            "layers[0].objects[0].properties.54"},
+        BadDocument{
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "properties": {"52": "red"}}]}]})",
+            "layers[0].objects[0].properties.52"},
+        BadDocument{
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "records": [{"tag": "rDg"}]}]}]})",
+            "layers[0].objects[0].records[0].tag"},
+        BadDocument{
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "records": [{"tag": "rDgN", "hex": "abc"}]}]}]})",
+            "layers[0].objects[0].records[0].hex"},
+        BadDocument{
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "records": [{"tag": "rDgN", "hex": "zz"}]}]}]})",
+            "layers[0].objects[0].records[0].hex"},
+        BadDocument{
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 24, "polygons": [{"points": [[0,0,0]], "class": "X"}]}]}]})",
+            "layers[0].objects[0].polygons[0].class"},
+        BadDocument{
+            R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 24, "polygons": [{"members": [{"points": [[0,0]]}]}]}]}]})",
+            "layers[0].objects[0].polygons[0].members[0].points[0]"},
         BadDocument{R"({"pelmoraDrawing": 1, "symbols": [{"name": "S"}, {"name": "S"}]})", "symbols[1].name"},
         BadDocument{R"({"pelmoraDrawing": 1, "symbols": [{"name": "S", "kind": 1.5}]})", "symbols[0].kind"}));
 
@@ -272,8 +284,8 @@ TEST(DrawingLoaderLimits, AbsurdJsonNestingIsRefusedWithoutCrashing) {
 TEST(DrawingLoaderLimits, PolygonOfMoreVerticesThanTheHostCanCount) {
     std::string points;
     for (int i = 0; i < 32768; ++i) points += (i ? ",[0,0,0]" : "[0,0,0]");
-    EXPECT_EQ(pathOfError(R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 25, "points": [)" + points +
-                          "]}]}]}"),
+    EXPECT_EQ(pathOfError(R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 25, "points": [)" +
+                          points + "]}]}]}"),
               "layers[0].objects[0].points");
 }
 

@@ -35,8 +35,8 @@ TEST(HostChain, ElementsInOrder) {
 TEST(HostChain, CurrentItemFollowsTheDocument) {
     for (int item = 0; item <= 3; ++item) {
         HostRun run(withCurrentItem(item));
-        const HostHandle expected[] = {run.host.outsideItemHandle(), run.host.headerHandle(), run.host.layerListHandle(),
-                                       run.host.thirdElementHandle()};
+        const HostHandle expected[] = {run.host.outsideItemHandle(), run.host.headerHandle(),
+                                       run.host.layerListHandle(), run.host.thirdElementHandle()};
         EXPECT_EQ(host::currentItem(), expected[item]) << item;
     }
 }
@@ -48,11 +48,13 @@ TEST(HostChain, OutsideItemIsNotInTheChain) {
 }
 
 TEST(HostChain, LayersAreTheMembersOfTheLayerList) {
-    HostRun run(R"({"pelmoraDrawing": 1, "layers": [{"name": "A"}, {"name": "B"}, {"name": "C"}], "activeLayer": "B"})");
+    HostRun run(
+        R"({"pelmoraDrawing": 1, "layers": [{"name": "A"}, {"name": "B"}, {"name": "C"}], "activeLayer": "B"})");
     HostHandle list = run.host.layerListHandle();
     std::vector<HostHandle> layers;
     for (HostHandle h = host::firstMember(list); h != nullptr; h = host::nextObject(h)) layers.push_back(h);
-    EXPECT_EQ(layers, (std::vector<HostHandle>{run.host.layerHandle("A"), run.host.layerHandle("B"), run.host.layerHandle("C")}));
+    EXPECT_EQ(layers, (std::vector<HostHandle>{run.host.layerHandle("A"), run.host.layerHandle("B"),
+                                               run.host.layerHandle("C")}));
     EXPECT_EQ(host::drawingRoot(), run.host.layerHandle("B"));
     EXPECT_EQ(host::firstMember(run.host.headerHandle()), nullptr);
     EXPECT_TRUE(run.host.faults().empty());
@@ -177,7 +179,8 @@ TEST(HostForEachObject, ReportsTheLayersAndCallsBackReentrantly) {
     const HostCallback hostCallback = host::currentCallback();
     WalkLog log;
     host::forEachObject(&logAndGoOn, &log);
-    EXPECT_EQ(log.reported, (std::vector<HostHandle>{run.host.layerHandle("A"), run.host.layerHandle("B"), run.host.layerHandle("C")}));
+    EXPECT_EQ(log.reported, (std::vector<HostHandle>{run.host.layerHandle("A"), run.host.layerHandle("B"),
+                                                     run.host.layerHandle("C")}));
     for (HostCallback c : log.callbacks) EXPECT_EQ(c, hostCallback);
     EXPECT_EQ(log.firstMemberTypes, (std::vector<std::int16_t>{25, -1, 81}));
     EXPECT_EQ(host::currentCallback(), hostCallback);

@@ -21,9 +21,7 @@ TEST(HostUnits, UnitRecordHoldsUnitsPerInchAtByte10) {
     std::memcpy(&u, record + 10, sizeof u);
     EXPECT_EQ(u, 2.54);
     for (int i = 0; i < 32; ++i) {
-        if (i < 10 || i >= 18) {
-            EXPECT_EQ(record[i], 0) << i;
-        }
+        if (i < 10 || i >= 18) { EXPECT_EQ(record[i], 0) << i; }
     }
 }
 
@@ -103,7 +101,8 @@ TEST(HostCommand, CommandStateCallsAreRecorded) {
 TEST(HostMessages, ShownMessagesAreRecordedAndObserved) {
     HostRun run(R"({"pelmoraDrawing": 1})");
     std::vector<std::string> seen;
-    run.host.onMessage([&](const ShownMessage& m) { seen.push_back(std::to_string(m.list) + "/" + std::to_string(m.index)); });
+    run.host.onMessage(
+        [&](const ShownMessage& m) { seen.push_back(std::to_string(m.list) + "/" + std::to_string(m.index)); });
     host::showMessage(11011, 5);
     host::showMessage(11011, 99);
     ASSERT_EQ(run.host.messages().size(), 2u);

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "plugin/host/current_callback.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
+#include "plugin/host/current_callback.h"
 
 namespace pelmora::hostsim::testing {
 

@@ -50,8 +50,8 @@ TEST(HostHandles, OnlyTheStartOfAGivenNodeIsAHandle) {
     EXPECT_EQ(host::objectType(object), 24);
     const std::size_t before = run.host.faults().size();
     char* bytes = static_cast<char*>(object);
-    for (HostHandle wrong : {static_cast<HostHandle>(bytes + 1), static_cast<HostHandle>(bytes - 1),
-                             static_cast<HostHandle>(bytes + 8)}) {
+    for (HostHandle wrong :
+         {static_cast<HostHandle>(bytes + 1), static_cast<HostHandle>(bytes - 1), static_cast<HostHandle>(bytes + 8)}) {
         EXPECT_EQ(host::objectType(wrong), 0);
         EXPECT_TRUE(lastFaultSays(run.host, "never given"));
     }
@@ -63,7 +63,8 @@ TEST(HostHandles, OnlyTheStartOfAGivenNodeIsAHandle) {
 TEST(HostHandles, TemporaryObjectsSharingBlocksAreToldApart) {
     HostRun run(drawingWith(50, 2));
     std::vector<HostHandle> made;
-    for (int i = 0; i < 50; ++i) made.push_back(host::makeTemporaryObject(host::objectToken(run.host.objectHandle("A", {i}))));
+    for (int i = 0; i < 50; ++i)
+        made.push_back(host::makeTemporaryObject(host::objectToken(run.host.objectHandle("A", {i}))));
     for (std::size_t i = 0; i < made.size(); i += 2) host::deleteObject(made[i]);
     EXPECT_TRUE(run.host.faults().empty());
     EXPECT_EQ(run.host.liveTemporaries(), 25);

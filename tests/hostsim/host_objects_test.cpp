@@ -112,7 +112,8 @@ TEST(HostObjectNames, LongNamesAreCutTo255Bytes) {
     std::string longName(300, 'x');
     longName[254] = 'y';
     HostRun run(R"({"pelmoraDrawing": 1, "classes": [")" + longName + R"("], "layers": [{"name": "A", "objects": [
-        {"type": 81, "name": ")" + longName + R"("}]}]})");
+        {"type": 81, "name": ")" +
+                longName + R"("}]}]})");
     std::uint8_t name[256];
     host::getObjectName(run.host.objectHandle("A", {0}), name);
     EXPECT_EQ(name[0], 255);

@@ -4,17 +4,17 @@
 
 #include <cstring>
 
+#include "hostsim/record_check.h"
 #include "plugin/host/services.h"
 #include "tests/hostsim/host_fixture.h"
-#include "hostsim/record_check.h"
 
 namespace pelmora::hostsim {
 namespace {
 
 using testing::HostRun;
 
-constexpr std::uint32_t kTagA = 0x4E674472;     // bytes "rDgN"
-constexpr std::uint32_t kTagB = 1379157095;     // what the search asks for after the first record
+constexpr std::uint32_t kTagA = 0x4E674472;  // bytes "rDgN"
+constexpr std::uint32_t kTagB = 1379157095;  // what the search asks for after the first record
 
 std::uint8_t* bytesOf(HostHandle record) { return *static_cast<std::uint8_t**>(record); }
 
@@ -58,7 +58,8 @@ std::string drawingWithLight(const std::string& records) {
 }
 
 TEST(HostRecords, LoadedRecordsAreFoundWithTheirBytes) {
-    HostRun run(drawingWithLight(R"({"tag": "abcd", "hex": "01"}, {"tag": "rDgN", "hex": ")" + lightRecordHex(1998) + R"("})"));
+    HostRun run(
+        drawingWithLight(R"({"tag": "abcd", "hex": "01"}, {"tag": "rDgN", "hex": ")" + lightRecordHex(1998) + R"("})"));
     HostHandle light = run.host.objectHandle("A", {0});
     HostHandle r = host::firstAuxRecord(light, kTagA);
     ASSERT_NE(r, nullptr);
@@ -202,15 +203,13 @@ TEST(HostRecords, ShortRecordsWhereTheLightSearchReadsAreRefused) {
     auto refusal = [](const std::string& records) -> std::string {
         try {
             HostRun run(drawingWithLight(records));
-        } catch (const DocumentError& refused) {
-            return refused.path();
-        }
+        } catch (const DocumentError& refused) { return refused.path(); }
         return "accepted";
     };
     EXPECT_EQ(refusal(R"({"tag": "rDgN", "hex": "0102"})"), "layers[0].objects[0].records[0]");
-    EXPECT_EQ(refusal(R"({"tag": "abcd", "hex": "01"}, {"tag": "rDgN", "hex": ")" + lightRecordHex(1998).substr(2) +
-                      R"("})"),
-              "layers[0].objects[0].records[1]");
+    EXPECT_EQ(
+        refusal(R"({"tag": "abcd", "hex": "01"}, {"tag": "rDgN", "hex": ")" + lightRecordHex(1998).substr(2) + R"("})"),
+        "layers[0].objects[0].records[1]");
     EXPECT_EQ(refusal(R"({"tag": "rDgN", "hex": ")" + lightRecordHex(1998) + R"("}, {"tag": "wxyz", "hex": "00"})"),
               "layers[0].objects[0].records[1]");
     // Short records of other tags before any light record are never read.

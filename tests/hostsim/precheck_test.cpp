@@ -2,10 +2,10 @@
 // position of the current item in the host's chain.
 #include <gtest/gtest.h>
 
+#include "hostsim/emulated_host.h"
 #include "plugin/command/plugin_main.h"
 #include "plugin/host/current_callback.h"
 #include "plugin/host/host_abi.h"
-#include "hostsim/emulated_host.h"
 
 namespace pelmora::hostsim {
 namespace {

@@ -21,9 +21,7 @@ void expectSameOutside(const std::vector<std::uint8_t>& before, const MotionReco
     for (std::size_t i = 0; i < before.size(); ++i) {
         bool inside = false;
         for (auto [from, to] : changed) inside = inside || (static_cast<int>(i) >= from && static_cast<int>(i) < to);
-        if (!inside) {
-            EXPECT_EQ(after.data[i], before[i]) << "byte " << i;
-        }
+        if (!inside) { EXPECT_EQ(after.data[i], before[i]) << "byte " << i; }
     }
 }
 

@@ -21,7 +21,5 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
     if (gFailNothrowArrays) return nullptr;
     try {
         return ::operator new[](size);
-    } catch (...) {
-        return nullptr;
-    }
+    } catch (...) { return nullptr; }
 }

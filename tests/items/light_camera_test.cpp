@@ -27,9 +27,8 @@ std::vector<std::uint8_t> lightBytes(bool legacy, std::int32_t type, float inten
 }
 
 TEST(LightParameter, WholePayloadWithGivenValues) {
-    const auto expected = test::expectedBytes(
-        72, {I(0, 3), I(4, 1), F(12, 0.6f), test::Field{16, 0x3F490E56u}, F(24, 1.0f), F(36, 1.0f), I(44, 2),
-             F(48, 0.75f), F(68, 0.1f)});
+    const auto expected = test::expectedBytes(72, {I(0, 3), I(4, 1), F(12, 0.6f), test::Field{16, 0x3F490E56u},
+                                                   F(24, 1.0f), F(36, 1.0f), I(44, 2), F(48, 0.75f), F(68, 0.1f)});
     EXPECT_EQ(lightBytes(false, 3, 0.6f, 2, 0.75f), expected);
 }
 
@@ -67,14 +66,13 @@ TEST(CameraParameter, CurrentLayoutWholePayload) {
     ASSERT_EQ(r.dataSize, 860);
     // Settings fields at 36 + their offset in the settings block.
     auto expected = test::expectedBytes(
-        860, {F(0, 0.6f),         F(12, 0.05f),        F(16, 30000.0f),     I(36 + 640, 0xB1101E),
-              I(36 + 644, 64),    I(36 + 660, 640),    I(36 + 664, 480),    F(36 + 668, 0.05f),
-              I(36 + 672, 2),     I(36 + 676, 1),      I(36 + 692, 100000), F(36 + 696, 0.02f),
-              I(36 + 700, 4),     F(36 + 704, 80.0f),  I(36 + 708, 8),      F(36 + 712, 0.08f),
-              I(36 + 716, 3),     I(36 + 720, 1024),   I(36 + 724, 2),      F(36 + 728, 0.2f),
-              I(36 + 732, 2),     I(36 + 736, 1024),   I(36 + 740, 2),      F(36 + 744, 0.02f),
-              I(36 + 748, 5),     I(36 + 752, 128),    I(36 + 760, 12),     F(36 + 768, 0.9f),
-              F(36 + 772, 1.0f),  F(36 + 780, 0.5f),   F(36 + 788, 0.5f),   F(36 + 792, 0.2f)});
+        860, {F(0, 0.6f),          F(12, 0.05f),       F(16, 30000.0f),    I(36 + 640, 0xB1101E), I(36 + 644, 64),
+              I(36 + 660, 640),    I(36 + 664, 480),   F(36 + 668, 0.05f), I(36 + 672, 2),        I(36 + 676, 1),
+              I(36 + 692, 100000), F(36 + 696, 0.02f), I(36 + 700, 4),     F(36 + 704, 80.0f),    I(36 + 708, 8),
+              F(36 + 712, 0.08f),  I(36 + 716, 3),     I(36 + 720, 1024),  I(36 + 724, 2),        F(36 + 728, 0.2f),
+              I(36 + 732, 2),      I(36 + 736, 1024),  I(36 + 740, 2),     F(36 + 744, 0.02f),    I(36 + 748, 5),
+              I(36 + 752, 128),    I(36 + 760, 12),    F(36 + 768, 0.9f),  F(36 + 772, 1.0f),     F(36 + 780, 0.5f),
+              F(36 + 788, 0.5f),   F(36 + 792, 0.2f)});
     test::putTextInto(expected, 36, "Image");
     test::putTextInto(expected, 36 + 256, "PNGPictWriter");
     test::putTextInto(expected, 36 + 384, "RenderModule6");
@@ -94,11 +92,11 @@ TEST(CameraParameter, LegacyLayoutWholePayload) {
     EXPECT_EQ(r.dataFormat, 2);
     ASSERT_EQ(r.dataSize, 952);
     auto expected = test::expectedBytes(
-        952, {F(0, 0.6f),         F(8, 0.05f),        F(12, 30000.0f),   F(16, 0.2f),       F(20, 0.2f),
-              F(24, 0.2f),        F(28, 0.2f),        I(44 + 768, 1),    I(44 + 776, 0),    I(44 + 780, 640),
-              I(44 + 784, 480),   F(44 + 792, 1.0f),  F(44 + 800, 1.0f), I(44 + 804, 1),    F(44 + 808, 0.01f),
-              I(44 + 812, 1),     I(44 + 816, 1),     I(44 + 820, 1),    I(44 + 828, 2),    I(44 + 844, 1),
-              I(44 + 856, 1),     I(44 + 868, 1),     I(44 + 872, 1),    I(44 + 892, 1),    I(44 + 896, 64)});
+        952, {F(0, 0.6f),       F(8, 0.05f),       F(12, 30000.0f),   F(16, 0.2f),    F(20, 0.2f),
+              F(24, 0.2f),      F(28, 0.2f),       I(44 + 768, 1),    I(44 + 776, 0), I(44 + 780, 640),
+              I(44 + 784, 480), F(44 + 792, 1.0f), F(44 + 800, 1.0f), I(44 + 804, 1), F(44 + 808, 0.01f),
+              I(44 + 812, 1),   I(44 + 816, 1),    I(44 + 820, 1),    I(44 + 828, 2), I(44 + 844, 1),
+              I(44 + 856, 1),   I(44 + 868, 1),    I(44 + 872, 1),    I(44 + 892, 1), I(44 + 896, 64)});
     test::putTextInto(expected, 44, "shot.bmp");
     test::putTextInto(expected, 44 + 256, "BMPPictWriter");
     test::putTextInto(expected, 44 + 512, "RenderModule6");

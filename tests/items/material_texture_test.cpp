@@ -33,10 +33,10 @@ TEST(Material, CurrentDefaults) {
     EXPECT_STREQ(r.name, "motionMaterial");
     EXPECT_EQ(r.dataFormat, 3);
     ASSERT_EQ(r.dataSize, 164);
-    const auto expected = test::expectedBytes(
-        164, join({colourAt(0, 0.9f, 0.9f, 0.9f, 1.0f), colourAt(16, 0.8f, 0.8f, 0.8f, 0.8f),
-                   colourAt(64, 0.27f, 0.27f, 0.27f, 0.3f),
-                   {F(112, 10.0f), F(116, 1.0f), F(128, 1.0f), I(140, 19)}}));
+    const auto expected = test::expectedBytes(164, join({colourAt(0, 0.9f, 0.9f, 0.9f, 1.0f),
+                                                         colourAt(16, 0.8f, 0.8f, 0.8f, 0.8f),
+                                                         colourAt(64, 0.27f, 0.27f, 0.27f, 0.3f),
+                                                         {F(112, 10.0f), F(116, 1.0f), F(128, 1.0f), I(140, 19)}}));
     EXPECT_EQ(test::snapshot(r), expected);
 }
 
@@ -46,9 +46,10 @@ TEST(Material, LegacyDefaults) {
     EXPECT_EQ(r.kind, 1);
     EXPECT_EQ(r.dataFormat, 2);
     ASSERT_EQ(r.dataSize, 116);
-    const auto expected = test::expectedBytes(
-        116, join({colourAt(0, 0.9f, 0.9f, 0.9f, 0.9f), colourAt(16, 0.8f, 0.8f, 0.8f, 0.8f),
-                   colourAt(64, 0.27f, 0.27f, 0.27f, 0.27f), {F(96, 10.0f), F(100, 1.0f), I(112, 19)}}));
+    const auto expected = test::expectedBytes(116, join({colourAt(0, 0.9f, 0.9f, 0.9f, 0.9f),
+                                                         colourAt(16, 0.8f, 0.8f, 0.8f, 0.8f),
+                                                         colourAt(64, 0.27f, 0.27f, 0.27f, 0.27f),
+                                                         {F(96, 10.0f), F(100, 1.0f), I(112, 19)}}));
     EXPECT_EQ(test::snapshot(r), expected);
 }
 
@@ -89,11 +90,13 @@ TEST(Material, GivenColoursReplaceDefaultsButNotAmbient) {
         x{{0.0f, 0.7f, 0.0f, 0.0f}}, e{{0.0f, 0.0f, 0.25f, 0.0f}};
     MotionRecord r;
     motionMaterial(r, false, 0, 0.0f, &d, &s, &t, &x, &e);
-    const auto expected = test::expectedBytes(
-        164, join({colourAt(0, 0.1f, 0.2f, 0.3f, 0.4f), colourAt(16, 0.5f, 0.5f, 0.5f, 0.5f),
-                   colourAt(32, 0.6f, 0.0f, 0.0f, 1.0f), colourAt(48, 0.0f, 0.7f, 0.0f, 0.0f),
-                   colourAt(64, 0.27f, 0.27f, 0.27f, 0.3f), colourAt(80, 0.0f, 0.0f, 0.25f, 0.0f),
-                   {F(112, 10.0f), F(116, 1.0f), F(128, 1.0f), I(140, 19)}}));
+    const auto expected = test::expectedBytes(164, join({colourAt(0, 0.1f, 0.2f, 0.3f, 0.4f),
+                                                         colourAt(16, 0.5f, 0.5f, 0.5f, 0.5f),
+                                                         colourAt(32, 0.6f, 0.0f, 0.0f, 1.0f),
+                                                         colourAt(48, 0.0f, 0.7f, 0.0f, 0.0f),
+                                                         colourAt(64, 0.27f, 0.27f, 0.27f, 0.3f),
+                                                         colourAt(80, 0.0f, 0.0f, 0.25f, 0.0f),
+                                                         {F(112, 10.0f), F(116, 1.0f), F(128, 1.0f), I(140, 19)}}));
     EXPECT_EQ(test::snapshot(r), expected);
 }
 
@@ -115,8 +118,8 @@ TEST(Texture, LegacyLayoutWholePayload) {
     ASSERT_EQ(motionTexture(r, true, 0, "wood.png", 5, 2.0f, 3.0f, 0), 1);
     EXPECT_EQ(r.dataFormat, 3);
     ASSERT_EQ(r.dataSize, 388);
-    auto expected = test::expectedBytes(388, {I(4, 1), F(16, 2.0f), F(20, 3.0f), F(24, 1.0f), F(28, 1.0f),
-                                              I(36, 0), I(40, 0), I(56, 17), I(60, 5), F(104, 1.0f)});
+    auto expected = test::expectedBytes(388, {I(4, 1), F(16, 2.0f), F(20, 3.0f), F(24, 1.0f), F(28, 1.0f), I(36, 0),
+                                              I(40, 0), I(56, 17), I(60, 5), F(104, 1.0f)});
     test::putTextInto(expected, 132, "wood.png");
     EXPECT_EQ(test::snapshot(r), expected);
 }

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#include "tests/items/fail_alloc.h"
 #include "plugin/items/motion_builders.h"
+#include "tests/items/fail_alloc.h"
 #include "tests/items/payload_bytes.h"
 
 namespace pelmora {

@@ -6,14 +6,14 @@
 #include <set>
 #include <string>
 
-#include "tests/items/fail_alloc.h"
-#include "plugin/host/current_callback.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
+#include "plugin/host/current_callback.h"
 #include "plugin/items/light_source.h"
-#include "plugin/scene_file/result_code.h"
 #include "plugin/items/material_items.h"
 #include "plugin/items/motion_builders.h"
+#include "plugin/scene_file/result_code.h"
+#include "tests/items/fail_alloc.h"
 #include "tests/items/payload_bytes.h"
 
 namespace pelmora {

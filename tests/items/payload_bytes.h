@@ -30,7 +30,9 @@ inline std::uint32_t bitsOf(float f) {
     std::memcpy(&u, &f, 4);
     return u;
 }
-inline std::string textAt(const std::uint8_t* p, int off) { return std::string(reinterpret_cast<const char*>(p + off)); }
+inline std::string textAt(const std::uint8_t* p, int off) {
+    return std::string(reinterpret_cast<const char*>(p + off));
+}
 
 template <class Record>
 std::vector<std::uint8_t> snapshot(const Record& r) {
@@ -50,7 +52,8 @@ inline Field F(int off, float v) { return {off, bitsOf(v)}; }
 inline std::vector<std::uint8_t> expectedBytes(int size, const std::vector<Field>& fields) {
     std::vector<std::uint8_t> out(static_cast<std::size_t>(size), 0);
     for (const Field& f : fields) {
-        for (int i = 0; i < 4; ++i) out[static_cast<std::size_t>(f.offset + i)] = static_cast<std::uint8_t>(f.bits >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            out[static_cast<std::size_t>(f.offset + i)] = static_cast<std::uint8_t>(f.bits >> (8 * i));
     }
     return out;
 }

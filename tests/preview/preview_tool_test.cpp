@@ -60,8 +60,8 @@ protected:
         std::filesystem::copy(examples + "/host", folder_ / "host", std::filesystem::copy_options::recursive);
     }
     ToolRun exportHouse(std::vector<std::string> extra = {}) {
-        std::vector<std::string> arguments = {"export", folder_ / "house.json", "-o", scene_, "--host-dir",
-                                              folder_ / "host", "--mode", "3", "--force"};
+        std::vector<std::string> arguments = {
+            "export", folder_ / "house.json", "-o", scene_, "--host-dir", folder_ / "host", "--mode", "3", "--force"};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         return runTool(folder_, arguments);
     }
@@ -176,9 +176,7 @@ TEST_F(SampleHousePreview, CorruptOrMissingInputAndBadOutputAreRefused) {
     std::string readerMessage;
     try {
         qmxread::readQmxFile(corrupt);
-    } catch (const qmxread::ReadError& error) {
-        readerMessage = error.what();
-    }
+    } catch (const qmxread::ReadError& error) { readerMessage = error.what(); }
     ASSERT_FALSE(readerMessage.empty());
     const ToolRun run = runTool(folder_, {"preview", corrupt, "-o", picture});
     EXPECT_EQ(run.status, 1);

@@ -130,9 +130,9 @@ TEST(PreviewRender, NearerPolygonHidesFartherOne) {
             return result.image.at(static_cast<int>(view.pictureX(c)), static_cast<int>(view.pictureY(c)));
         };
         const Rgb red = shade(kRed, {0, 0, -1}), blue = shade(kBlue, {0, 0, -1});
-        EXPECT_EQ(pixelOf(0.2, 0.1, 5.0), blue) << "overlap";      // where both project
-        EXPECT_EQ(pixelOf(-1.5, 0.0, 10.0), red) << "red alone";   // only the farther one
-        EXPECT_EQ(pixelOf(1.5, 0.0, 5.0), blue) << "blue alone";   // beyond the red one
+        EXPECT_EQ(pixelOf(0.2, 0.1, 5.0), blue) << "overlap";     // where both project
+        EXPECT_EQ(pixelOf(-1.5, 0.0, 10.0), red) << "red alone";  // only the farther one
+        EXPECT_EQ(pixelOf(1.5, 0.0, 5.0), blue) << "blue alone";  // beyond the red one
     }
 }
 
@@ -161,12 +161,12 @@ TEST(PreviewRender, WhatLiesBehindTheCameraDrawsNothing) {
     const double inf = std::numeric_limits<double>::infinity();
 
     PreviewScene behind = northCamera();
-    behind.meshes.push_back(quad(-2.0, 2.0, -1.0, 1.0, -10.0, kRed));   // wholly behind
-    behind.meshes.push_back(quad(-2.0, 2.0, -1.0, 1.0, 0.0, kRed));     // in the camera's plane
-    behind.meshes.push_back(quad(-1.0, 1.0, -1.0, 1.0, 5.0, kRed));     // broken corners
+    behind.meshes.push_back(quad(-2.0, 2.0, -1.0, 1.0, -10.0, kRed));  // wholly behind
+    behind.meshes.push_back(quad(-2.0, 2.0, -1.0, 1.0, 0.0, kRed));    // in the camera's plane
+    behind.meshes.push_back(quad(-1.0, 1.0, -1.0, 1.0, 5.0, kRed));    // broken corners
     behind.meshes.back().vertices[1] = {nan, 0.0, 5.0};
     behind.meshes.back().vertices[2] = {inf, 0.0, 5.0};
-    behind.meshes.push_back(quad(-1.0, 1.0, -1.0, 1.0, 5.0, kRed));     // too few corners, bad index
+    behind.meshes.push_back(quad(-1.0, 1.0, -1.0, 1.0, 5.0, kRed));  // too few corners, bad index
     behind.meshes.back().indices = {0, 1, 0, 1, 99};
     behind.meshes.back().starts = {0, 2, 5};
     const RenderResult result = renderPreview(behind, {.width = 0, .height = 0, .edges = true, .lights = false});

@@ -15,9 +15,7 @@ namespace {
 ReadError readError(const Bytes& bytes, const ReadOptions& options = {}) {
     try {
         readQmx(bytes, options);
-    } catch (const ReadError& error) {
-        return error;
-    }
+    } catch (const ReadError& error) { return error; }
     ADD_FAILURE() << "no error";
     return ReadError("", 0, 0);
 }
@@ -48,16 +46,14 @@ TEST_P(Truncation, EveryShorterLengthIsAnError) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllForms, Truncation,
-                         testing::Combine(testing::Bool(), testing::Bool()));
+INSTANTIATE_TEST_SUITE_P(AllForms, Truncation, testing::Combine(testing::Bool(), testing::Bool()));
 
 TEST(Truncation, NamesWhereTheFileEnds) {
     std::map<std::string, std::size_t> marks;
     Bytes whole = build(false, THeader{}, sampleTree(false), &marks);
     const std::size_t sumAt = marks.at("node1004.motionTranslate.sum");
     Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(sumAt + 2));
-    EXPECT_EQ(std::string(readError(cut).what()),
-              at(sumAt) + "file ends inside byte-sum (4 bytes needed, 2 left)");
+    EXPECT_EQ(std::string(readError(cut).what()), at(sumAt) + "file ends inside byte-sum (4 bytes needed, 2 left)");
 }
 
 TEST(Markers, WrongNodeMarker) {
@@ -66,13 +62,15 @@ TEST(Markers, WrongNodeMarker) {
     std::map<std::string, std::size_t> marks;
     Bytes binary = build(false, THeader{}, root, &marks);
     ReadError error = readError(binary);
-    EXPECT_EQ(std::string(error.what()), at(marks.at("node1005.marker")) + "wrong node marker 0x12345678 (expected 0xFFF60948)");
+    EXPECT_EQ(std::string(error.what()),
+              at(marks.at("node1005.marker")) + "wrong node marker 0x12345678 (expected 0xFFF60948)");
     EXPECT_EQ(error.offset(), marks.at("node1005.marker"));
 
     Bytes ascii = build(true, THeader{}, root, &marks);
     error = readError(ascii);
     const std::size_t markerAt = marks.at("node1005.marker");
-    EXPECT_EQ(std::string(error.what()), atLine(ascii, markerAt) + "wrong node marker 0x12345678 (expected 0xFFF60948)");
+    EXPECT_EQ(std::string(error.what()),
+              atLine(ascii, markerAt) + "wrong node marker 0x12345678 (expected 0xFFF60948)");
     EXPECT_EQ(error.line(), lineAt(ascii, markerAt));
 }
 
@@ -84,8 +82,8 @@ TEST(Markers, WrongMotionMarker) {
     EXPECT_EQ(std::string(readError(binary).what()),
               at(marks.at("node1004.motionLightParameter.marker")) + "wrong motion marker 254 (expected 255)");
     Bytes ascii = build(true, THeader{}, root, &marks);
-    EXPECT_EQ(std::string(readError(ascii).what()),
-              atLine(ascii, marks.at("node1004.motionLightParameter.marker")) + "wrong motion marker 254 (expected 255)");
+    EXPECT_EQ(std::string(readError(ascii).what()), atLine(ascii, marks.at("node1004.motionLightParameter.marker")) +
+                                                        "wrong motion marker 254 (expected 255)");
 }
 
 TEST(ByteSums, MismatchNamesTheSum) {
@@ -95,9 +93,10 @@ TEST(ByteSums, MismatchNamesTheSum) {
     Bytes bytes = build(false, THeader{}, root, &marks);
     std::uint32_t trueSum = 0;
     for (std::uint8_t b : translatePayload(1.0f, 2.5f, -3.0f)) trueSum += b;
-    EXPECT_EQ(std::string(readError(bytes).what()),
-              at(marks.at("node1004.motionTranslate.sum")) + "byte-sum mismatch: the file gives 7, the 12 bytes of "
-                                                             "the motion payload sum to " + std::to_string(trueSum));
+    EXPECT_EQ(std::string(readError(bytes).what()), at(marks.at("node1004.motionTranslate.sum")) +
+                                                        "byte-sum mismatch: the file gives 7, the 12 bytes of "
+                                                        "the motion payload sum to " +
+                                                        std::to_string(trueSum));
 }
 
 TEST(ByteSums, NodePayloadMismatchInAscii) {
@@ -126,8 +125,9 @@ TEST(Sizes, DataSizeLargerThanTheRestOfTheFile) {
         Bytes bytes = build(ascii, THeader{}, root, &marks);
         ReadError error = readError(bytes);
         EXPECT_EQ(error.offset(), marks.at("node1004.motionTranslate.dataSize")) << ascii;
-        EXPECT_NE(std::string(error.what()).find("dataSize 1073741824 of motion payload is larger than the rest of the file"),
-                  std::string::npos)
+        EXPECT_NE(
+            std::string(error.what()).find("dataSize 1073741824 of motion payload is larger than the rest of the file"),
+            std::string::npos)
             << error.what();
     }
 }
@@ -137,7 +137,8 @@ TEST(Sizes, NegativeDataSize) {
     root.dataSize = -5;
     std::map<std::string, std::size_t> marks;
     Bytes bytes = build(false, THeader{}, root, &marks);
-    EXPECT_EQ(std::string(readError(bytes).what()), at(marks.at("node0.dataSize")) + "negative dataSize -5 of node payload");
+    EXPECT_EQ(std::string(readError(bytes).what()),
+              at(marks.at("node0.dataSize")) + "negative dataSize -5 of node payload");
 }
 
 TEST(Sizes, OverlongBinaryTextIsRefused) {
@@ -334,9 +335,7 @@ TEST(Damage, FlippedBytesNeverEscapeAsAnythingButReadError) {
                     all.geometry = all.raw = true;
                     EXPECT_FALSE(toJson(file, all).dump().empty());
                 } catch (const ReadError&) {
-                } catch (const std::exception& e) {
-                    ADD_FAILURE() << "round " << round << ": " << e.what();
-                }
+                } catch (const std::exception& e) { ADD_FAILURE() << "round " << round << ": " << e.what(); }
             }
         }
     }

@@ -151,8 +151,9 @@ TEST(MotionPayloads, KnownKindWithAnotherSizeOrFormatIsAnError) {
         decodeMotionPayload("motionMaterial", 3, Bytes(116, 0));
         FAIL() << "no error";
     } catch (const PayloadError& e) {
-        EXPECT_EQ(std::string(e.what()), "motionMaterial payload has dataFormat 3 and 116 bytes; expected dataFormat 3 "
-                                         "with 164 bytes or dataFormat 2 with 116 bytes");
+        EXPECT_EQ(std::string(e.what()),
+                  "motionMaterial payload has dataFormat 3 and 116 bytes; expected dataFormat 3 "
+                  "with 164 bytes or dataFormat 2 with 116 bytes");
     }
 }
 
@@ -247,12 +248,12 @@ TEST(LegacyFlags, EachBitOfTheTable) {
         bool fromB;
         std::uint32_t source, word;
     };
-    const Row rows[] = {{true, 0x1, 0x1},      {false, 0x1, 0x2},     {false, 0x2, 0x4},      {false, 0x4, 0x8},
-                        {true, 0x2, 0x10},     {true, 0x4, 0x20},     {false, 0x8, 0x40},     {false, 0x10, 0x80},
-                        {false, 0x20, 0x100},  {true, 0x40, 0x200},   {false, 0x40, 0x400},   {false, 0x80, 0x800},
-                        {false, 0x100, 0x1000}, {false, 0x200, 0x2000}, {true, 0x8, 0x4000},  {true, 0x10, 0x8000},
-                        {false, 0x400, 0x10000}, {true, 0x20, 0x20000}, {false, 1u << 11, 1u << 18},
-                        {false, 1u << 24, 1u << 31}};
+    const Row rows[] = {
+        {true, 0x1, 0x1},        {false, 0x1, 0x2},      {false, 0x2, 0x4},           {false, 0x4, 0x8},
+        {true, 0x2, 0x10},       {true, 0x4, 0x20},      {false, 0x8, 0x40},          {false, 0x10, 0x80},
+        {false, 0x20, 0x100},    {true, 0x40, 0x200},    {false, 0x40, 0x400},        {false, 0x80, 0x800},
+        {false, 0x100, 0x1000},  {false, 0x200, 0x2000}, {true, 0x8, 0x4000},         {true, 0x10, 0x8000},
+        {false, 0x400, 0x10000}, {true, 0x20, 0x20000},  {false, 1u << 11, 1u << 18}, {false, 1u << 24, 1u << 31}};
     for (const Row& r : rows) {
         NodeAttributes a;
         (r.fromB ? a.attrB : a.attrA) = r.source;
@@ -271,8 +272,6 @@ TEST(LegacyFlags, EveryWordSplitsAndFoldsBack) {
     }
 }
 
-TEST(LegacyFlags, BitsWithoutAPlaceAreDropped) {
-    EXPECT_EQ(foldLegacyFlags({1u << 25, 1u << 7}), 0u);
-}
+TEST(LegacyFlags, BitsWithoutAPlaceAreDropped) { EXPECT_EQ(foldLegacyFlags({1u << 25, 1u << 7}), 0u); }
 
 }  // namespace

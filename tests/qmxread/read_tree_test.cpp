@@ -44,9 +44,7 @@ TEST_P(ReadTree, GivesBackEveryValue) {
     EXPECT_EQ(keys, expected);
     EXPECT_EQ(file.header.find("client")->text, "VectorWorks2008");
     EXPECT_EQ(file.header.find("maxTime")->number, 8000);
-    if (!f.legacy) {
-        EXPECT_EQ(file.header.find("SubFormat")->number, 1048);
-    }
+    if (!f.legacy) { EXPECT_EQ(file.header.find("SubFormat")->number, 1048); }
 
     ASSERT_EQ(file.roots.size(), 1u);
     const Node& root = file.roots[0];
@@ -62,9 +60,7 @@ TEST_P(ReadTree, GivesBackEveryValue) {
     EXPECT_EQ(light.name, "Lamp \"A\"");
     EXPECT_EQ(light.attrA, 0x801u);
     EXPECT_EQ(light.attrB, 0x20u);
-    if (f.legacy) {
-        EXPECT_EQ(light.legacy.flagWord, 0x60002u);
-    }
+    if (f.legacy) { EXPECT_EQ(light.legacy.flagWord, 0x60002u); }
     EXPECT_EQ(light.targetId1, 1005);
     EXPECT_EQ(light.targetId2, 1005);
     EXPECT_FLOAT_EQ(light.vecA.x, 1.25f);
@@ -173,8 +169,6 @@ TEST(ReadStrings, BinaryTextKeepsBytesAbove127) {
     EXPECT_EQ(readQmx(bytes).roots[0].name, "caf\xE9");
 }
 
-TEST(ReadFile, MissingFileIsAnError) {
-    EXPECT_THROW(readQmxFile(testing::TempDir() + "/no-such-file.qmx"), ReadError);
-}
+TEST(ReadFile, MissingFileIsAnError) { EXPECT_THROW(readQmxFile(testing::TempDir() + "/no-such-file.qmx"), ReadError); }
 
 }  // namespace

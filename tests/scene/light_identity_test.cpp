@@ -98,9 +98,8 @@ TEST(LightIdentity, AnUnchangedDrawingKeepsItsIdsExportAfterExport) {
     hostsim::Drawing saved;
     std::vector<std::uint32_t> firstIds;
     {
-        SceneRun run(drawingJson(lights({lightWithId(1998), lightWithId(1998), R"({"type": "light"})",
-                                         lightWithId(1500)}),
-                                 kFlat));
+        SceneRun run(drawingJson(
+            lights({lightWithId(1998), lightWithId(1998), R"({"type": "light"})", lightWithId(1500)}), kFlat));
         addAll(run);
         firstIds = nodeIds(run.write(folder + "first.qmx"));
         const hostsim::Drawing afterFirst = run.host().drawing();
@@ -198,7 +197,8 @@ TEST(LightIdentity, ARecordTooSmallForItsNameIsNotCreated) {
     HostHandle light = run.host().objectHandle("Ground", {0});
     EXPECT_EQ(createNamedRecord(light, "Pelmora-Light", 100), nullptr);
     EXPECT_TRUE(run.host().recordHandles(light).empty());
-    HostHandle made = createNamedRecord(light, "A name longer than sixty-four characters, which the record cuts short", 128);
+    HostHandle made =
+        createNamedRecord(light, "A name longer than sixty-four characters, which the record cuts short", 128);
     ASSERT_NE(made, nullptr);
     const hostsim::AuxRecord record = run.host().drawing().layers[0].objects[0].records.at(0);
     EXPECT_EQ(std::string(record.bytes.begin() + 64, record.bytes.begin() + 128),

@@ -20,7 +20,8 @@
 namespace pelmora::scene_test {
 
 std::string freshFolder(const std::string& name) {
-    const std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / ("scene_items_" + name + "_" + std::to_string(::getpid()));
+    const std::filesystem::path folder =
+        std::filesystem::path(::testing::TempDir()) / ("scene_items_" + name + "_" + std::to_string(::getpid()));
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder.string() + "/";

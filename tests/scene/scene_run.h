@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "plugin/collect/scene_container.h"
-#include "plugin/host/unit_settings.h"
-#include "plugin/host/current_callback.h"
 #include "hostsim/emulated_host.h"
+#include "plugin/collect/scene_container.h"
+#include "plugin/host/current_callback.h"
+#include "plugin/host/unit_settings.h"
 #include "plugin/scene/root_source.h"
 #include "qmxread/qmx_tree.h"
 
@@ -25,8 +25,7 @@ void spit(const std::string& path, const std::string& bytes);
 // The hex text of a light id record as the drawing document stores it.
 std::string lightRecordHex(std::int32_t id, const std::string& name = "Pelmora-Light");
 // A drawing document with a "Ground" layer holding `objects` (a JSON array text).
-std::string drawingJson(const std::string& objects, const std::string& view = "null",
-                        const std::string& extra = "");
+std::string drawingJson(const std::string& objects, const std::string& view = "null", const std::string& extra = "");
 
 qmxread::QmxFile readBack(const std::string& path);
 

@@ -6,9 +6,9 @@
 
 #include "plugin/host/qmx_exception.h"
 #include "plugin/items/light_identity.h"
-#include "plugin/scene_file/scene_writer.h"
 #include "plugin/items/light_source.h"
 #include "plugin/items/scene_counters.h"
+#include "plugin/scene_file/scene_writer.h"
 #include "qmxread/payload_decode.h"
 #include "tests/scene/scene_run.h"
 
@@ -26,7 +26,7 @@ constexpr const char* kFlat = R"({"perspective": false})";
 // the file holds them: in code page 932 (Shift-JIS).
 const std::string kCameraTargetName = "\x92\x8D\x8E\x8B\x93\x5F>\x83\x4A\x83\x81\x83\x89";  // 注視点>カメラ
 const std::string kCameraName = "\x83\x4A\x83\x81\x83\x89";                                 // カメラ
-const std::string kTargetPrefix = "\x8F\xC6\x8E\xCB\x93\x5F>";                               // 照射点>
+const std::string kTargetPrefix = "\x8F\xC6\x8E\xCB\x93\x5F>";                              // 照射点>
 const std::string kLightStem = "\x83\x89\x83\x43\x83\x67-";                                 // ライト-
 
 void expectTranslation(const qmxread::Motion& motion, float x, float y, float z) {
@@ -76,8 +76,8 @@ TEST(SceneTree, APerspectiveViewAloneGivesTheCameraTargetThenTheCamera) {
     EXPECT_EQ(parameter.dataFormat, 5);
     ASSERT_EQ(parameter.dataSize, 860);
     EXPECT_FLOAT_EQ(floatAt(parameter, 0), static_cast<float>(std::atan(1.0) * 1.414));  // about 1.110553
-    EXPECT_EQ(static_cast<std::uint32_t>(intAt(parameter, 36 + 640)), 0xB1101Eu);  // switches 0, 1, 1
-    EXPECT_EQ(intAt(parameter, 36 + 672), 2);                                      // camera value
+    EXPECT_EQ(static_cast<std::uint32_t>(intAt(parameter, 36 + 640)), 0xB1101Eu);        // switches 0, 1, 1
+    EXPECT_EQ(intAt(parameter, 36 + 672), 2);                                            // camera value
 }
 
 TEST(SceneTree, ACameraPlacementIsMappedIntoTheSceneAxes) {
@@ -98,8 +98,7 @@ TEST(SceneTree, ACameraPlacementIsMappedIntoTheSceneAxes) {
 
 TEST(SceneTree, TheCameraStandsOnTheActiveLayersElevationBeforeVersion15) {
     const std::string folder = freshFolder("camera_elevation");
-    const std::string layers =
-        R"(, "layers": [{"name": "Ground", "elevation": 1000}], "hostVersion": )";
+    const std::string layers = R"(, "layers": [{"name": "Ground", "elevation": 1000}], "hostVersion": )";
     {
         SceneRun run(R"({"pelmoraDrawing": 1, "view": )" + std::string(kPerspective) + layers + "13}");
         const Node root = run.write(folder + "v13.qmx").roots.at(0);
@@ -159,7 +158,8 @@ TEST(SceneTree, CameraLightsAndThenMeshesFromTheGeometryPass) {
         {"type": "polygon", "class": "Walls", "points": [[0,0,0], [1000,0,0], [1000,0,2500]]},
         {"type": "light", "name": "Lamp", "properties": {"55": 0}},
         {"type": "polygon", "class": "None", "points": [[0,0,0], [0,1000,0], [0,1000,2500]]}
-    ])", kPerspective));
+    ])",
+                             kPerspective));
     run.collect(1);
     nextMeshNodeId = 1700;  // whatever an earlier export left: the write step starts again at 1003
     const Node root = run.write(folder + "out.qmx").roots.at(0);
@@ -267,8 +267,8 @@ TEST(LightNodes, TheBaseHeightLiftsPositionAndAimPoint) {
 
 TEST(LightNodes, ALightWithoutDirectionAimsAtItself) {
     const std::string folder = freshFolder("no_direction");
-    SceneRun run(drawingJson(R"([{"type": "light", "properties": {"54": [1000, 2000, 3000], "56": [0, 0, 0]}}])",
-                             kFlat));
+    SceneRun run(
+        drawingJson(R"([{"type": "light", "properties": {"54": [1000, 2000, 3000], "56": [0, 0, 0]}}])", kFlat));
     run.addLight(0);
     const Node root = run.write(folder + "out.qmx").roots.at(0);
     expectTranslation(root.children.at(0).motions.at(0), 1, 3, 2);
@@ -295,8 +295,8 @@ TEST(LightNodes, ColourIntensityAndLightParametersOfASpot) {
     const qmxread::Motion& parameter = light.motions[2];
     EXPECT_EQ(parameter.name, "motionLightParameter");
     ASSERT_EQ(parameter.dataSize, 72);
-    EXPECT_EQ(intAt(parameter, 0), 3);   // kind 2: a spot
-    EXPECT_EQ(intAt(parameter, 4), 0);   // property 50 false
+    EXPECT_EQ(intAt(parameter, 0), 3);  // kind 2: a spot
+    EXPECT_EQ(intAt(parameter, 4), 0);  // property 50 false
     EXPECT_FLOAT_EQ(floatAt(parameter, 12), static_cast<float>(1.5 * 1.3333333));
     EXPECT_FLOAT_EQ(floatAt(parameter, 16), 0.5f);   // cone A
     EXPECT_FLOAT_EQ(floatAt(parameter, 20), 0.25f);  // cone B

@@ -4,8 +4,8 @@
 
 #include "plugin/host/qmx_exception.h"
 #include "plugin/items/scene_counters.h"
-#include "plugin/scene/write_scene.h"
 #include "plugin/platform/files.h"
+#include "plugin/scene/write_scene.h"
 #include "plugin/scene_file/file_sink.h"
 #include "tests/scene/scene_run.h"
 
@@ -19,9 +19,7 @@ const std::string kPrevious = "the previous export";
 std::pair<int, int> messageOf(SceneRun& run, const std::string& path) {
     try {
         writeScene(run.root(), path);
-    } catch (const qmx_exception& e) {
-        return {e.list, e.index};
-    }
+    } catch (const qmx_exception& e) { return {e.list, e.index}; }
     return {-1, -1};
 }
 

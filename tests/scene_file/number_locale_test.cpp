@@ -35,7 +35,8 @@ class CommaDecimalLocale {
 public:
     CommaDecimalLocale() {
         // POSIX names first, then the Windows ones.
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "German_Germany.1252", "deu"})
+        for (const char* name :
+             {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "German_Germany.1252", "deu"})
             if (std::setlocale(LC_ALL, name) != nullptr) {
                 active_ = true;
                 break;

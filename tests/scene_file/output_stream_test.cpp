@@ -33,8 +33,8 @@ TEST_F(OutputStreamTest, BinaryValues) {
     EXPECT_TRUE(stream.isBinary());
     EXPECT_EQ(stream.writeString("Node", true), 1);
     EXPECT_EQ(stream.writeInt(-652984, true), 1);
-    EXPECT_EQ(stream.indent(3), 0);   // nothing
-    EXPECT_EQ(stream.lineEnd(), 0);   // nothing
+    EXPECT_EQ(stream.indent(3), 0);  // nothing
+    EXPECT_EQ(stream.lineEnd(), 0);  // nothing
     EXPECT_EQ(stream.writeChar(255, true), 1);
     EXPECT_EQ(stream.writeFloat(0.5f, true), 1);
     EXPECT_EQ(stream.writeVector(Vec3f{1.0f, -2.0f, 0.0f}, false), 1);
@@ -45,14 +45,14 @@ TEST_F(OutputStreamTest, BinaryValues) {
     EXPECT_EQ(stream.close(), 1);
 
     const Bytes expected = {
-        'N', 'o', 'd', 'e', 0,                                // string with its NUL
-        0x48, 0x09, 0xF6, 0xFF,                               // -652984
-        0xFF,                                                 // char
-        0x00, 0x00, 0x00, 0x3F,                               // 0.5f
-        0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0xC0, 0, 0, 0, 0,  // 1, -2, 0
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x00, 0x80, 0x3F,  // 0, 0, 0, 1
-        1, 200, 3,                                            // payload
-        0,                                                    // empty string
+        'N',  'o',  'd',  'e',  0,                                                           // string with its NUL
+        0x48, 0x09, 0xF6, 0xFF,                                                              // -652984
+        0xFF,                                                                                // char
+        0x00, 0x00, 0x00, 0x3F,                                                              // 0.5f
+        0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0xC0, 0, 0, 0, 0,                          // 1, -2, 0
+        0,    0,    0,    0,    0,    0,    0,    0,    0, 0, 0, 0, 0x00, 0x00, 0x80, 0x3F,  // 0, 0, 0, 1
+        1,    200,  3,                                                                       // payload
+        0,                                                                                   // empty string
     };
     EXPECT_EQ(fileBytes(path), expected);
 }

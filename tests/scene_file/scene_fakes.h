@@ -114,7 +114,8 @@ private:
 
 // A fresh, empty folder for one test.
 inline std::filesystem::path freshFolder(const std::string& name) {
-    std::filesystem::path folder = std::filesystem::path(::testing::TempDir()) / ("pelmora_scene_file_" + name + "_" + std::to_string(::getpid()));
+    std::filesystem::path folder =
+        std::filesystem::path(::testing::TempDir()) / ("pelmora_scene_file_" + name + "_" + std::to_string(::getpid()));
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;

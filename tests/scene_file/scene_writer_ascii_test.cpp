@@ -14,10 +14,23 @@ const std::string kZeroVector = "0.00000 0.00000 0.00000";
 // The values of a node between its braces, current layout, each on its own
 // line at `depth`.
 void asciiNodeValues(ExpectedText& out, unsigned depth, std::uint32_t id, const std::string& name, int type) {
-    out.line(depth, "-652984").line(depth, "5").line(depth, std::to_string(id)).line(depth, "0").line(depth, "0")
-        .line(depth, "\"" + name + "\"").line(depth, "\"\"").line(depth, std::to_string(type))
-        .line(depth, kZeroVector).line(depth, "1").line(depth, "-1").line(depth, "-1").line(depth, "0")
-        .line(depth, kZeroVector).line(depth, kZeroVector).line(depth, kZeroVector).line(depth, "-1")
+    out.line(depth, "-652984")
+        .line(depth, "5")
+        .line(depth, std::to_string(id))
+        .line(depth, "0")
+        .line(depth, "0")
+        .line(depth, "\"" + name + "\"")
+        .line(depth, "\"\"")
+        .line(depth, std::to_string(type))
+        .line(depth, kZeroVector)
+        .line(depth, "1")
+        .line(depth, "-1")
+        .line(depth, "-1")
+        .line(depth, "0")
+        .line(depth, kZeroVector)
+        .line(depth, kZeroVector)
+        .line(depth, kZeroVector)
+        .line(depth, "-1")
         .line(depth, "1");
 }
 
@@ -79,15 +92,30 @@ TEST_F(AsciiWriterTest, MotionItemPayloadAndChildAreIndentedByDepth) {
     EXPECT_EQ(writer.write(path.c_str(), &scene), 1);
 
     ExpectedText expected;
-    expected.text("\"ASCII\"\n\"version\"\"2.02.2010\"\n\"machine\"\"WINDOWS\"\n\"client\"\"VectorWorks2008\"\n"
-                  "\"SubFormat\"1048\n\"ITFlags\"1\n\"FPS\"24\n\"maxTime\"8000\n\"CheckSum\"");
+    expected.text(
+        "\"ASCII\"\n\"version\"\"2.02.2010\"\n\"machine\"\"WINDOWS\"\n\"client\"\"VectorWorks2008\"\n"
+        "\"SubFormat\"1048\n\"ITFlags\"1\n\"FPS\"24\n\"maxTime\"8000\n\"CheckSum\"");
     expected.line(0, "\"{\"");
     asciiNodeValues(expected, 1, 1000, "root", 1);
     expected.line(1, "0");  // dataSize
     expected.line(1, "\"(\"");
-    expected.line(2, "\xFF").line(2, "2").line(2, "\"motionTranslate\"").line(2, "\"\"").line(2, "\"\"")
-        .line(2, "0").line(2, "0").line(2, "0").line(2, "0").line(2, "0.50000").line(2, kZeroVector).line(2, "0")
-        .line(2, "0.00000").line(2, "1").line(2, "3").line(2, "204").line(2, "1 200 3 ");
+    expected.line(2, "\xFF")
+        .line(2, "2")
+        .line(2, "\"motionTranslate\"")
+        .line(2, "\"\"")
+        .line(2, "\"\"")
+        .line(2, "0")
+        .line(2, "0")
+        .line(2, "0")
+        .line(2, "0")
+        .line(2, "0.50000")
+        .line(2, kZeroVector)
+        .line(2, "0")
+        .line(2, "0.00000")
+        .line(2, "1")
+        .line(2, "3")
+        .line(2, "204")
+        .line(2, "1 200 3 ");
     expected.line(1, "\")\"");
     expected.line(1, "\"{\"");
     asciiNodeValues(expected, 2, 1001, "Node", 2);
@@ -110,8 +138,9 @@ TEST_F(AsciiWriterTest, WithoutCheckSumTheBraceStartsItsOwnLine) {
     EXPECT_EQ(writer.write(path.c_str(), &scene), 1);
 
     ExpectedText expected;
-    expected.text("\"ASCII\"\n\"version\"\"2.02.2010\"\n\"machine\"\"WINDOWS\"\n\"client\"\"VectorWorks2008\"\n"
-                  "\"SubFormat\"1048\n\"ITFlags\"1\n\"FPS\"24\n\"maxTime\"8000\n");
+    expected.text(
+        "\"ASCII\"\n\"version\"\"2.02.2010\"\n\"machine\"\"WINDOWS\"\n\"client\"\"VectorWorks2008\"\n"
+        "\"SubFormat\"1048\n\"ITFlags\"1\n\"FPS\"24\n\"maxTime\"8000\n");
     expected.line(0, "\"{\"");
     asciiNodeValues(expected, 1, 1000, "root", 1);
     expected.line(1, "1").line(1, "5 ");  // dataSize, payload, no byte-sum
@@ -133,18 +162,50 @@ TEST_F(AsciiWriterTest, LegacyLayout) {
     EXPECT_EQ(writer.write(path.c_str(), &scene), 1);
 
     ExpectedText expected;
-    expected.text("\"ASCII\"\n\"version\"\"1.25.2002\"\n\"machine\"\"WINDOWS\"\n\"client\"\"VectorWorks2008\"\n"
-                  "\"FPS\"24\n\"maxTime\"8000\n");
+    expected.text(
+        "\"ASCII\"\n\"version\"\"1.25.2002\"\n\"machine\"\"WINDOWS\"\n\"client\"\"VectorWorks2008\"\n"
+        "\"FPS\"24\n\"maxTime\"8000\n");
     expected.line(0, "\"{\"");
-    expected.line(1, "1000").line(1, "2").line(1, "\"root\"").line(1, "\"\"").line(1, "1").line(1, kZeroVector)
-        .line(1, "1").line(1, "-1").line(1, "-1").line(1, "4").line(1, "0").line(1, kZeroVector)
-        .line(1, kZeroVector).line(1, kZeroVector).line(1, "-1").line(1, "0").line(1, "0.00000")
-        .line(1, kZeroVector).line(1, "1").line(1, "0");
+    expected.line(1, "1000")
+        .line(1, "2")
+        .line(1, "\"root\"")
+        .line(1, "\"\"")
+        .line(1, "1")
+        .line(1, kZeroVector)
+        .line(1, "1")
+        .line(1, "-1")
+        .line(1, "-1")
+        .line(1, "4")
+        .line(1, "0")
+        .line(1, kZeroVector)
+        .line(1, kZeroVector)
+        .line(1, kZeroVector)
+        .line(1, "-1")
+        .line(1, "0")
+        .line(1, "0.00000")
+        .line(1, kZeroVector)
+        .line(1, "1")
+        .line(1, "0");
     expected.line(1, "\"(\"");
-    expected.line(2, "\"motionTranslate\"").line(2, "\"\"").line(2, "0").line(2, "1").line(2, "0").line(2, "1")
-        .line(2, "0").line(2, "0.50000").line(2, kZeroVector).line(2, "0.00000 0.00000 0.00000 0.00000")
-        .line(2, kZeroVector).line(2, "1").line(2, "1").line(2, "32").line(2, "0.00000").line(2, kZeroVector)
-        .line(2, "1").line(2, "1").line(2, "4 ");
+    expected.line(2, "\"motionTranslate\"")
+        .line(2, "\"\"")
+        .line(2, "0")
+        .line(2, "1")
+        .line(2, "0")
+        .line(2, "1")
+        .line(2, "0")
+        .line(2, "0.50000")
+        .line(2, kZeroVector)
+        .line(2, "0.00000 0.00000 0.00000 0.00000")
+        .line(2, kZeroVector)
+        .line(2, "1")
+        .line(2, "1")
+        .line(2, "32")
+        .line(2, "0.00000")
+        .line(2, kZeroVector)
+        .line(2, "1")
+        .line(2, "1")
+        .line(2, "4 ");
     expected.line(1, "\")\"");
     expected.line(0, "\"}\"");
     EXPECT_EQ(fileText(path), expected.str());

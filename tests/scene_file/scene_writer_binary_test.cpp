@@ -21,16 +21,40 @@ TEST_F(BinaryWriterTest, RootOnlyIsBraceNineteenValuesBrace) {
 
     // Spelled out once in full.
     ExpectedBinary expected;
-    expected.str("BINARY").str("version").str("2.02.2010").str("machine").str("WINDOWS").str("client")
-        .str("VectorWorks2008").str("SubFormat").i32(1048).str("ITFlags").i32(1).str("FPS").i32(24)
-        .str("maxTime").i32(8000).str("CheckSum");
+    expected.str("BINARY")
+        .str("version")
+        .str("2.02.2010")
+        .str("machine")
+        .str("WINDOWS")
+        .str("client")
+        .str("VectorWorks2008")
+        .str("SubFormat")
+        .i32(1048)
+        .str("ITFlags")
+        .i32(1)
+        .str("FPS")
+        .i32(24)
+        .str("maxTime")
+        .i32(8000)
+        .str("CheckSum");
     expected.str("{")
         .raw({0x48, 0x09, 0xF6, 0xFF})  // marker
-        .i32(5).i32(1000).i32(0).i32(0).str("root").str("").i32(1)
+        .i32(5)
+        .i32(1000)
+        .i32(0)
+        .i32(0)
+        .str("root")
+        .str("")
+        .i32(1)
         .raw(std::vector<std::uint8_t>(12, 0))  // vecA
-        .i32(1).i32(-1).i32(-1).i32(0)
+        .i32(1)
+        .i32(-1)
+        .i32(-1)
+        .i32(0)
         .raw(std::vector<std::uint8_t>(36, 0))  // vecB, vecC, vecD
-        .i32(-1).i32(1).i32(0);
+        .i32(-1)
+        .i32(1)
+        .i32(0);
     expected.str("}");
     EXPECT_EQ(fileBytes(path), expected.bytes());
     EXPECT_EQ(scene.releaseNodeCalls, 1);

@@ -135,7 +135,7 @@ TEST_F(WriterFailureTest, DataSizeOfTheOnlyMotionItemFails) {
     ExpectedBinary motion;
     currentMotion(motion, motionValues("motionTranslate", {3, 4, 5}));
     std::vector<std::uint8_t> item = motion.bytes();
-    item.resize(item.size() - 2);                        // no ")"
+    item.resize(item.size() - 2);                            // no ")"
     item.erase(item.end() - 3 - 4 - 4, item.end() - 3 - 4);  // the refused dataSize
     std::vector<std::uint8_t> bytes = expected.bytes();
     bytes.insert(bytes.end(), item.begin(), item.end());

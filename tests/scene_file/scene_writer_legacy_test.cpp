@@ -9,8 +9,25 @@ using namespace scene_test;
 
 void legacyNodeValues(ExpectedBinary& out, std::uint32_t id, std::uint32_t word, const std::string& name, int type,
                       int kind, const std::vector<std::uint8_t>& payload, int dataFormat = 1) {
-    out.u32(id).u32(word).str(name).str("").i32(type).vec(0, 0, 0).i32(1).i32(-1).i32(-1).i32(kind).i32(0)
-        .vec(0, 0, 0).vec(0, 0, 0).vec(0, 0, 0).i32(-1).i32(0).f32(0.0f).vec(0, 0, 0).i32(dataFormat)
+    out.u32(id)
+        .u32(word)
+        .str(name)
+        .str("")
+        .i32(type)
+        .vec(0, 0, 0)
+        .i32(1)
+        .i32(-1)
+        .i32(-1)
+        .i32(kind)
+        .i32(0)
+        .vec(0, 0, 0)
+        .vec(0, 0, 0)
+        .vec(0, 0, 0)
+        .i32(-1)
+        .i32(0)
+        .f32(0.0f)
+        .vec(0, 0, 0)
+        .i32(dataFormat)
         .i32(static_cast<std::int32_t>(payload.size()));
     out.raw(payload);
 }
@@ -18,9 +35,28 @@ void legacyNodeValues(ExpectedBinary& out, std::uint32_t id, std::uint32_t word,
 // The four derived values: [key-at-zero, 0x10, 0x20, not 0x100].
 void legacyMotion(ExpectedBinary& out, const std::string& name, int key, int flags, int derived0, int derived1,
                   int derived2, int derived3, const std::vector<std::uint8_t>& payload) {
-    out.str("(").str(name).str("").i32(key).i32(derived0).i32(derived1).i32(derived2).i32(0).f32(0.5f)
-        .vec(0, 0, 0).f32(0).f32(0).f32(0).f32(0).vec(0, 0, 0).i32(derived3).i32(1).i32(flags).f32(0.0f)
-        .vec(0, 0, 0).i32(1).i32(static_cast<std::int32_t>(payload.size()));
+    out.str("(")
+        .str(name)
+        .str("")
+        .i32(key)
+        .i32(derived0)
+        .i32(derived1)
+        .i32(derived2)
+        .i32(0)
+        .f32(0.5f)
+        .vec(0, 0, 0)
+        .f32(0)
+        .f32(0)
+        .f32(0)
+        .f32(0)
+        .vec(0, 0, 0)
+        .i32(derived3)
+        .i32(1)
+        .i32(flags)
+        .f32(0.0f)
+        .vec(0, 0, 0)
+        .i32(1)
+        .i32(static_cast<std::int32_t>(payload.size()));
     out.raw(payload);
     out.str(")");
 }
@@ -35,8 +71,17 @@ TEST_F(LegacyWriterTest, HeaderWithoutSubFormatITFlagsOrCheckSum) {
     EXPECT_EQ(writer.write(path.c_str(), &scene), 1);
 
     ExpectedBinary expected;
-    expected.str("BINARY").str("version").str("1.25.2002").str("machine").str("WINDOWS").str("client")
-        .str("VectorWorks2008").str("FPS").i32(24).str("maxTime").i32(8000);
+    expected.str("BINARY")
+        .str("version")
+        .str("1.25.2002")
+        .str("machine")
+        .str("WINDOWS")
+        .str("client")
+        .str("VectorWorks2008")
+        .str("FPS")
+        .i32(24)
+        .str("maxTime")
+        .i32(8000);
     expected.str("{");
     legacyNodeValues(expected, 1000, 0, "Node", 1, 4, {});
     expected.str("}");

@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include "plugin/scene_file/scene_writer.h"
 #include "tests/scene_file/expected_bytes.h"
 #include "tests/scene_file/scene_fakes.h"
-#include "plugin/scene_file/scene_writer.h"
 
 namespace pelmora::scene_test {
 
@@ -67,22 +67,59 @@ inline std::uint32_t sumOf(const std::vector<std::uint8_t>& bytes) {
 }
 
 inline void currentHeader(ExpectedBinary& out, bool checksums = true) {
-    out.str("BINARY").str("version").str("2.02.2010").str("machine").str("WINDOWS").str("client")
-        .str("VectorWorks2008").str("SubFormat").i32(1048).str("ITFlags").i32(1).str("FPS").i32(24)
-        .str("maxTime").i32(8000);
+    out.str("BINARY")
+        .str("version")
+        .str("2.02.2010")
+        .str("machine")
+        .str("WINDOWS")
+        .str("client")
+        .str("VectorWorks2008")
+        .str("SubFormat")
+        .i32(1048)
+        .str("ITFlags")
+        .i32(1)
+        .str("FPS")
+        .i32(24)
+        .str("maxTime")
+        .i32(8000);
     if (checksums) out.str("CheckSum");
 }
 
 inline void legacyHeader(ExpectedBinary& out) {
-    out.str("BINARY").str("version").str("1.25.2002").str("machine").str("WINDOWS").str("client")
-        .str("VectorWorks2008").str("FPS").i32(24).str("maxTime").i32(8000);
+    out.str("BINARY")
+        .str("version")
+        .str("1.25.2002")
+        .str("machine")
+        .str("WINDOWS")
+        .str("client")
+        .str("VectorWorks2008")
+        .str("FPS")
+        .i32(24)
+        .str("maxTime")
+        .i32(8000);
 }
 
 // The values between "{" and the motion items, current layout.
 inline void currentNodeValues(ExpectedBinary& out, const NodeValues& n, bool checksums = true) {
-    out.i32(kNodeMarker).i32(n.kind).u32(n.id).u32(n.attrA).u32(n.attrB).str(n.name.empty() ? "Node" : n.name)
-        .str("").i32(n.type).vec(0, 0, 0).i32(1).i32(-1).i32(-1).i32(0).vec(0, 0, 0).vec(0, 0, 0).vec(0, 0, 0)
-        .i32(-1).i32(n.dataFormat).i32(static_cast<std::int32_t>(n.payload.size()));
+    out.i32(kNodeMarker)
+        .i32(n.kind)
+        .u32(n.id)
+        .u32(n.attrA)
+        .u32(n.attrB)
+        .str(n.name.empty() ? "Node" : n.name)
+        .str("")
+        .i32(n.type)
+        .vec(0, 0, 0)
+        .i32(1)
+        .i32(-1)
+        .i32(-1)
+        .i32(0)
+        .vec(0, 0, 0)
+        .vec(0, 0, 0)
+        .vec(0, 0, 0)
+        .i32(-1)
+        .i32(n.dataFormat)
+        .i32(static_cast<std::int32_t>(n.payload.size()));
     if (!n.payload.empty()) {
         if (checksums) out.u32(sumOf(n.payload));
         out.raw(n.payload);
@@ -91,8 +128,22 @@ inline void currentNodeValues(ExpectedBinary& out, const NodeValues& n, bool che
 
 // "(" , the values, ")" of one motion item, current layout.
 inline void currentMotion(ExpectedBinary& out, const MotionValues& m, bool checksums = true) {
-    out.str("(").byte(255).i32(m.kind).str(m.name).str("").str("").i32(m.key).i32(0).i32(m.motionFlags).i32(0)
-        .f32(0.5f).vec(0, 0, 0).i32(0).f32(0.0f).i32(m.dataFormat).i32(static_cast<std::int32_t>(m.payload.size()));
+    out.str("(")
+        .byte(255)
+        .i32(m.kind)
+        .str(m.name)
+        .str("")
+        .str("")
+        .i32(m.key)
+        .i32(0)
+        .i32(m.motionFlags)
+        .i32(0)
+        .f32(0.5f)
+        .vec(0, 0, 0)
+        .i32(0)
+        .f32(0.0f)
+        .i32(m.dataFormat)
+        .i32(static_cast<std::int32_t>(m.payload.size()));
     if (!m.payload.empty()) {
         if (checksums) out.u32(sumOf(m.payload));
         out.raw(m.payload);
@@ -109,9 +160,7 @@ protected:
     }
 
     // Every payload a source handed out came back for release, once.
-    void expectAllReleased() const {
-        EXPECT_EQ(ledger.handedOut, ledger.givenBack);
-    }
+    void expectAllReleased() const { EXPECT_EQ(ledger.handedOut, ledger.givenBack); }
 
     std::filesystem::path folder;
     std::string path;

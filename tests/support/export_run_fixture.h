@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "plugin/command/plugin_main.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
+#include "plugin/command/plugin_main.h"
 #include "plugin/platform/portable_hooks.h"
 #include "tests/support/temp_folder.h"
 

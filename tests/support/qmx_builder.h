@@ -297,7 +297,8 @@ struct PayloadBuilder {
     Bytes data;
     explicit PayloadBuilder(std::size_t size) : data(size, 0) {}
     PayloadBuilder& i32(std::size_t at, std::int32_t v) {
-        for (int i = 0; i < 4; ++i) data.at(at + i) = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            data.at(at + i) = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
         return *this;
     }
     PayloadBuilder& i16(std::size_t at, std::uint16_t v) {

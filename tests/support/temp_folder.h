@@ -2,11 +2,11 @@
 // and small file helpers the export tests share.
 #pragma once
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -54,7 +54,8 @@ inline void writeFile(const std::string& path, const std::string& bytes) {
 // Names of the entries of a folder, sorted.
 inline std::vector<std::string> listFolder(const std::string& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -41,9 +41,12 @@ std::int32_t classIndexByName(const std::uint8_t* name) {
 
 HostServiceAddress lookup(std::int32_t service) {
     switch (service) {
-        case host::kGetFolderPath: return reinterpret_cast<HostServiceAddress>(&getFolderPath);
-        case host::kClassIndexByName: return reinterpret_cast<HostServiceAddress>(&classIndexByName);
-        default: return nullptr;
+        case host::kGetFolderPath:
+            return reinterpret_cast<HostServiceAddress>(&getFolderPath);
+        case host::kClassIndexByName:
+            return reinterpret_cast<HostServiceAddress>(&classIndexByName);
+        default:
+            return nullptr;
     }
 }
 
@@ -70,8 +73,7 @@ void TempFolder::write(const std::string& relative, const std::string& bytes) co
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-FakeHost::FakeHost(std::string baseFolder, std::vector<std::string> classes)
-    : savedCallback_(host::currentCallback()) {
+FakeHost::FakeHost(std::string baseFolder, std::vector<std::string> classes) : savedCallback_(host::currentCallback()) {
     g_state = FakeHostState{std::move(baseFolder), std::move(classes), this};
     host::setCurrentCallback(&lookup);
     PelmoraPortableHooks hooks{};

@@ -63,7 +63,9 @@ void* operator new[](std::size_t size) { return allocateOrThrow(size, 0); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size, 0); }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size, 0); }
 void* operator new(std::size_t size, std::align_val_t a) { return allocateOrThrow(size, static_cast<std::size_t>(a)); }
-void* operator new[](std::size_t size, std::align_val_t a) { return allocateOrThrow(size, static_cast<std::size_t>(a)); }
+void* operator new[](std::size_t size, std::align_val_t a) {
+    return allocateOrThrow(size, static_cast<std::size_t>(a));
+}
 void* operator new(std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept {
     return allocate(size, static_cast<std::size_t>(a));
 }

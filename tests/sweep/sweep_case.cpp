@@ -25,7 +25,8 @@ bool inDrawingLoader(void* const* frames, int count) {
     for (int i = 0; i < count; ++i) {
         Dl_info info{};
         if (dladdr(frames[i], &info) == 0 || info.dli_sname == nullptr) continue;
-        if (std::strstr(info.dli_sname, "parseDrawing") != nullptr || std::strstr(info.dli_sname, "loadDrawing") != nullptr)
+        if (std::strstr(info.dli_sname, "parseDrawing") != nullptr ||
+            std::strstr(info.dli_sname, "loadDrawing") != nullptr)
             return true;
     }
     return false;
@@ -48,12 +49,18 @@ extern "C" void onFatalSignal(int signal) {
 
 const char* outcomeName(Outcome outcome) {
     switch (outcome) {
-        case Outcome::Completed: return "completed";
-        case Outcome::CleanFailure: return "clean failure";
-        case Outcome::Bad: return "bad outcome";
-        case Outcome::Crashed: return "crash";
-        case Outcome::Leaked: return "leak";
-        case Outcome::ScopedOut: return "abort in the drawing loader";
+        case Outcome::Completed:
+            return "completed";
+        case Outcome::CleanFailure:
+            return "clean failure";
+        case Outcome::Bad:
+            return "bad outcome";
+        case Outcome::Crashed:
+            return "crash";
+        case Outcome::Leaked:
+            return "leak";
+        case Outcome::ScopedOut:
+            return "abort in the drawing loader";
     }
     return "?";
 }
@@ -82,8 +89,8 @@ CaseResult runCase(const std::function<CaseVerdict()>& body) {
             verdict.outcome = Outcome::Bad;
             verdict.detail = std::string("the sweep itself failed: ") + error.what();
         }
-        const char head[3] = {static_cast<char>('0' + static_cast<int>(verdict.outcome)), verdict.faultFired ? '1' : '0',
-                              '\n'};
+        const char head[3] = {static_cast<char>('0' + static_cast<int>(verdict.outcome)),
+                              verdict.faultFired ? '1' : '0', '\n'};
         (void)!write(fds[1], head, sizeof head);
         (void)!write(fds[1], verdict.detail.data(), verdict.detail.size());
         close(fds[1]);

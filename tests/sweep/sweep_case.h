@@ -8,12 +8,12 @@
 namespace pelmora::sweep {
 
 enum class Outcome {
-    Completed,      // the run succeeded and left exactly what a clean run leaves
-    CleanFailure,   // the run failed with a message and left every file as the rules allow
-    Bad,            // the run ended in a state the rules do not allow (detail says which)
-    Crashed,        // the child died on a signal (detail holds the backtrace)
-    Leaked,         // LeakSanitizer found memory never freed
-    ScopedOut,      // aborted inside the drawing loader, which is being replaced
+    Completed,     // the run succeeded and left exactly what a clean run leaves
+    CleanFailure,  // the run failed with a message and left every file as the rules allow
+    Bad,           // the run ended in a state the rules do not allow (detail says which)
+    Crashed,       // the child died on a signal (detail holds the backtrace)
+    Leaked,        // LeakSanitizer found memory never freed
+    ScopedOut,     // aborted inside the drawing loader, which is being replaced
 };
 
 const char* outcomeName(Outcome outcome);

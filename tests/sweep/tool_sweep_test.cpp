@@ -51,7 +51,7 @@ void prepareHost(const fs::path& folder) {
 }
 
 std::vector<std::string> exportArguments(const fs::path& folder, const std::string& drawing) {
-    return {"export", (folder / drawing).string(), "-o", (folder / "out.qmx").string(), "--force", "--mode", "2",
+    return {"export",     (folder / drawing).string(), "-o", (folder / "out.qmx").string(), "--force", "--mode", "2",
             "--host-dir", (folder / "host").string()};
 }
 
@@ -70,12 +70,13 @@ Scenario exportScenario() {
 // identities and writes the drawing back.
 Scenario writeBackScenario() {
     hostsim::Drawing drawing = hostsim::loadDrawing((kSource / "examples/house.json").string());
-    std::function<void(std::vector<hostsim::DrawingObject>&)> strip = [&](std::vector<hostsim::DrawingObject>& objects) {
-        for (auto& object : objects) {
-            object.records.clear();
-            strip(object.members);
-        }
-    };
+    std::function<void(std::vector<hostsim::DrawingObject>&)> strip =
+        [&](std::vector<hostsim::DrawingObject>& objects) {
+            for (auto& object : objects) {
+                object.records.clear();
+                strip(object.members);
+            }
+        };
     for (auto& layer : drawing.layers) strip(layer.objects);
     const std::string text = hostsim::serializeDrawing(drawing);
     return {"write-back",

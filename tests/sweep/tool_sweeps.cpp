@@ -10,9 +10,9 @@
 #include <iterator>
 #include <sstream>
 
+#include "qmxread/qmx_reader.h"
 #include "tests/sweep/alloc_fault.h"
 #include "tests/sweep/io_fault.h"
-#include "qmxread/qmx_reader.h"
 #include "tool/cli/run_tool.h"
 
 namespace pelmora::sweep {
@@ -27,8 +27,8 @@ std::string readAll(const fs::path& path) {
 
 // Runs the tool in this process with its standard error in `errFile`; the
 // fault is armed just before the tool starts and disarmed as it returns.
-int runToolCapturing(const std::vector<std::string>& arguments, const fs::path& errFile,
-                     const std::function<void()>& armFault = [] {}) {
+int runToolCapturing(
+    const std::vector<std::string>& arguments, const fs::path& errFile, const std::function<void()>& armFault = [] {}) {
     std::vector<std::string> argv{"pelmora"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> raw;
@@ -51,10 +51,18 @@ int runToolCapturing(const std::vector<std::string>& arguments, const fs::path& 
 
 void arm(FaultKind kind, long n, const fs::path& folder) {
     switch (kind) {
-        case FaultKind::AllocationOnce: armAllocationFault(n, FaultMode::Once); break;
-        case FaultKind::AllocationFromThereOn: armAllocationFault(n, FaultMode::FromThereOn); break;
-        case FaultKind::FileOperation: armFileFault(folder.string() + "/", n); break;
-        case FaultKind::DiskFull: armDiskFull(folder.string() + "/", n); break;
+        case FaultKind::AllocationOnce:
+            armAllocationFault(n, FaultMode::Once);
+            break;
+        case FaultKind::AllocationFromThereOn:
+            armAllocationFault(n, FaultMode::FromThereOn);
+            break;
+        case FaultKind::FileOperation:
+            armFileFault(folder.string() + "/", n);
+            break;
+        case FaultKind::DiskFull:
+            armDiskFull(folder.string() + "/", n);
+            break;
     }
 }
 
@@ -66,9 +74,12 @@ void disarm() {
 bool fired(FaultKind kind) {
     switch (kind) {
         case FaultKind::AllocationOnce:
-        case FaultKind::AllocationFromThereOn: return allocationFaultFired();
-        case FaultKind::FileOperation: return fileFaultFired();
-        case FaultKind::DiskFull: return true;
+        case FaultKind::AllocationFromThereOn:
+            return allocationFaultFired();
+        case FaultKind::FileOperation:
+            return fileFaultFired();
+        case FaultKind::DiskFull:
+            return true;
     }
     return false;
 }
@@ -77,19 +88,21 @@ bool isQmxReadable(const fs::path& path) {
     try {
         qmxread::readQmxFile(path.string());
         return true;
-    } catch (const std::exception&) {
-        return false;
-    }
+    } catch (const std::exception&) { return false; }
 }
 
 }  // namespace
 
 const char* faultKindName(FaultKind kind) {
     switch (kind) {
-        case FaultKind::AllocationOnce: return "allocation N fails";
-        case FaultKind::AllocationFromThereOn: return "allocations from N on fail";
-        case FaultKind::FileOperation: return "file operation N fails";
-        case FaultKind::DiskFull: return "disk full after N bytes";
+        case FaultKind::AllocationOnce:
+            return "allocation N fails";
+        case FaultKind::AllocationFromThereOn:
+            return "allocations from N on fail";
+        case FaultKind::FileOperation:
+            return "file operation N fails";
+        case FaultKind::DiskFull:
+            return "disk full after N bytes";
     }
     return "?";
 }
@@ -171,7 +184,8 @@ CaseVerdict ToolSweep::runOnce(FaultKind kind, long n) {
         }
     }
     for (const auto& [path, bytes] : before_)
-        if (after.find(path) == after.end() && reference_.find(path) != reference_.end()) bad << "destroyed: " << path << "; ";
+        if (after.find(path) == after.end() && reference_.find(path) != reference_.end())
+            bad << "destroyed: " << path << "; ";
     if (status != 0 && message.empty()) bad << "exit status " << status << " without a message; ";
     if (status == 3) bad << "a failure reported as a cancel; ";
     if (status != 0 && status != 1 && status != 2 && status != 3) bad << "exit status " << status << "; ";

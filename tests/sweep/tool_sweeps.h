@@ -24,11 +24,11 @@ enum class FaultKind { AllocationOnce, AllocationFromThereOn, FileOperation, Dis
 const char* faultKindName(FaultKind kind);
 
 struct SweepCounts {
-    long total = 0;           // allocations, file operations or bytes of a clean run
+    long total = 0;  // allocations, file operations or bytes of a clean run
     long cases = 0;
     long stride = 1;
     std::map<Outcome, long> outcomes;
-    long completedDespiteFault = 0;  // the fault fired and the run still succeeded
+    long completedDespiteFault = 0;     // the fault fired and the run still succeeded
     std::vector<std::string> problems;  // case number and detail of each Bad, Crashed or Leaked case
     std::string summary() const;
 };

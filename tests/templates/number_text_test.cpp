@@ -5,8 +5,8 @@
 #include <limits>
 #include <string>
 
-#include "tests/support/template_test_support.h"
 #include "plugin/templates/number_text.h"
+#include "tests/support/template_test_support.h"
 
 namespace pelmora {
 namespace {

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "tests/support/template_test_support.h"
 #include "plugin/templates/section_readers.h"
+#include "tests/support/template_test_support.h"
 
 namespace pelmora {
 namespace {
@@ -209,9 +209,7 @@ TEST(TextureSection, MaterialKeysMeanNothingHere) {
     EXPECT_EQ(t.keepratio.value, 2);
 }
 
-TEST(TextureSection, WrongKindOfValue) {
-    EXPECT_THROW(texture("repeatx yes\nend\n"), unexpected_token_error);
-}
+TEST(TextureSection, WrongKindOfValue) { EXPECT_THROW(texture("repeatx yes\nend\n"), unexpected_token_error); }
 
 }  // namespace
 }  // namespace pelmora

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "tests/support/template_test_support.h"
 #include "plugin/templates/template_library.h"
+#include "tests/support/template_test_support.h"
 
 namespace pelmora {
 namespace {
@@ -56,7 +56,7 @@ TEST_F(LibraryOnDisk, SectionsInOrderAndRepeatedMaterial) {
     EXPECT_EQ(wood->textures[1].fileName, "b.jpg");
     EXPECT_TRUE(wood->material.hasMaterial);
     EXPECT_EQ(wood->material.layers[0].specular.red, 0.25f);  // the later section overrides
-    EXPECT_EQ(wood->material.type.value, 2);                   // and keeps what it does not name
+    EXPECT_EQ(wood->material.type.value, 2);                  // and keeps what it does not name
 }
 
 TEST_F(LibraryOnDisk, HeaderMismatchesAreSkippedSilently) {

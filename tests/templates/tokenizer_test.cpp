@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/template_test_support.h"
 #include "plugin/templates/tokenizer.h"
+#include "tests/support/template_test_support.h"
 
 namespace pelmora {
 namespace {
@@ -23,8 +23,7 @@ std::vector<std::pair<std::string, int>> tokensOf(const std::string& text) {
             const char* token = tokenizer.nextToken();
             tokens.emplace_back(token, tokenizer.tokenKind());
         }
-    } catch (const unexpected_eof_error&) {
-    }
+    } catch (const unexpected_eof_error&) {}
     EXPECT_TRUE(tokenizer.atEnd());
     return tokens;
 }
@@ -46,14 +45,14 @@ TEST(TokenRules, SignAndPointForms) {
     EXPECT_EQ(tokensOf(".5 -.5 +7 5."),
               (Tokens{{".5", kTokenNumber}, {"-.5", kTokenNumber}, {"+7", kTokenNumber}, {"5.", kTokenNumber}}));
     EXPECT_EQ(tokensOf(". - -."), (Tokens{{".", kTokenOther}, {"-", kTokenOther}, {"-.", kTokenOther}}));
-    EXPECT_EQ(tokensOf("{=;\"#"), (Tokens{{"{", kTokenOther},
-                                          {"=", kTokenOther},
-                                          {";", kTokenOther},
-                                          {"\"", kTokenOther},
-                                          {"#", kTokenOther}}));
-    EXPECT_EQ(tokensOf("\xC3\xA9t\xC3\xA9"),
-              (Tokens{{"\xC3", kTokenOther}, {"\xA9", kTokenOther}, {"t", kTokenWord}, {"\xC3", kTokenOther},
-                      {"\xA9", kTokenOther}}));
+    EXPECT_EQ(
+        tokensOf("{=;\"#"),
+        (Tokens{{"{", kTokenOther}, {"=", kTokenOther}, {";", kTokenOther}, {"\"", kTokenOther}, {"#", kTokenOther}}));
+    EXPECT_EQ(tokensOf("\xC3\xA9t\xC3\xA9"), (Tokens{{"\xC3", kTokenOther},
+                                                     {"\xA9", kTokenOther},
+                                                     {"t", kTokenWord},
+                                                     {"\xC3", kTokenOther},
+                                                     {"\xA9", kTokenOther}}));
 }
 
 TEST(TokenRules, PointFlagFollowsTheLastNumber) {
@@ -345,8 +344,7 @@ std::vector<TabLine> tabLinesOf(const std::string& text) {
             tokenizer.readTabLine(name, value);
             lines.push_back({name != nullptr, name ? name : "", value});
         }
-    } catch (const unexpected_eof_error&) {
-    }
+    } catch (const unexpected_eof_error&) {}
     return lines;
 }
 

@@ -10,7 +10,8 @@ namespace pelmora::exporttest {
 inline std::string bigDrawing(int groups, int polygonsPerGroup) {
     std::string text = R"({"pelmoraDrawing": 1, "classes": ["None")";
     for (int c = 0; c < 20; ++c) text += ", \"C" + std::to_string(c) + "\"";
-    text += R"(], "view": {"perspective": true, "distance": 5000, "focal": 1000}, "layers": [{"name": "L", "objects": [)";
+    text +=
+        R"(], "view": {"perspective": true, "distance": 5000, "focal": 1000}, "layers": [{"name": "L", "objects": [)";
     for (int g = 0; g < groups; ++g) {
         text += g ? ",\n" : "\n";
         text += R"({"type": "group", "members": [)";
@@ -18,8 +19,8 @@ inline std::string bigDrawing(int groups, int polygonsPerGroup) {
             const std::string x = std::to_string(g * 10), y = std::to_string(k * 10);
             const std::string x2 = std::to_string(g * 10 + 5), y2 = std::to_string(k * 10 + 5);
             text += k ? ", " : "";
-            text += R"({"type": "polygon", "class": "C)" + std::to_string(g % 20) + R"(", "points": [[)" + x + "," +
-                    y + ",0],[" + x2 + "," + y + ",0],[" + x2 + "," + y2 + ",0],[" + x + "," + y2 + ",3]]}";
+            text += R"({"type": "polygon", "class": "C)" + std::to_string(g % 20) + R"(", "points": [[)" + x + "," + y +
+                    ",0],[" + x2 + "," + y + ",0],[" + x2 + "," + y2 + ",0],[" + x + "," + y2 + ",3]]}";
         }
         text += "]}";
     }

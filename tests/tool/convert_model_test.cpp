@@ -10,9 +10,9 @@
 #include <set>
 #include <tuple>
 
-#include <assimp/Importer.hpp>
 #include <assimp/material.h>
 #include <assimp/scene.h>
+#include <assimp/Importer.hpp>
 #include <nlohmann/json.hpp>
 
 #include "tests/support/temp_folder.h"
@@ -94,9 +94,7 @@ void expectMeshesAgree(const aiScene& scene, const Json& tree, bool gltf, const 
         for (unsigned k = 0; k < mesh.mNumVertices; ++k)
             imported.insert({mesh.mVertices[k].x, mesh.mVertices[k].y, mesh.mVertices[k].z});
         EXPECT_EQ(imported, positions) << format << " " << mesh.mName.C_Str();
-        if (gltf) {
-            EXPECT_EQ(mesh.mNumVertices, positions.size()) << format;
-        }
+        if (gltf) { EXPECT_EQ(mesh.mNumVertices, positions.size()) << format; }
         const aiMaterial& material = *scene.mMaterials[mesh.mMaterialIndex];
         aiColor4D diffuse;
         if (const Json* m = motion(meshes[i], "motionMaterial")) {
@@ -116,8 +114,8 @@ protected:
                               std::filesystem::copy_options::recursive);
         std::filesystem::copy_file(std::string(PELMORA_SOURCE_DIR) + "/examples/house.json", folder_ / "house.json");
         house_ = folder_ / "house.qmx";
-        ToolResult r = runTool({"export", folder_ / "house.json", "-o", house_, "--host-dir", folder_ / "host",
-                                "--mode", "3"});
+        ToolResult r =
+            runTool({"export", folder_ / "house.json", "-o", house_, "--host-dir", folder_ / "host", "--mode", "3"});
         ASSERT_EQ(r.status, kExitOk) << r.err;
     }
     TempFolder folder_;
@@ -129,7 +127,8 @@ TEST_F(ConvertToModel, SampleHouseAsGlbAgreesWithInspect) {
     const std::string glb = folder_ / "house.glb";
     ToolResult r = runTool({"convert", house_, glb});
     ASSERT_EQ(r.status, kExitOk) << r.err;
-    EXPECT_TRUE(contains(r.err, "wrote " + glb + " (glTF binary): 5 meshes, 238 vertices, 120 polygons, camera, 5 lights"))
+    EXPECT_TRUE(
+        contains(r.err, "wrote " + glb + " (glTF binary): 5 meshes, 238 vertices, 120 polygons, camera, 5 lights"))
         << r.err;
 
     Assimp::Importer importer;
@@ -168,7 +167,9 @@ TEST_F(ConvertToModel, SampleHouseAsGlbAgreesWithInspect) {
         ASSERT_NE(found, nullptr) << light["name"];
         const Json& parameters = (*motion(light, "motionLightParameter"))["payload"];
         const int kind = parameters["lightType"];
-        EXPECT_EQ(found->mType, kind == 1 ? aiLightSource_DIRECTIONAL : kind == 3 ? aiLightSource_SPOT : aiLightSource_POINT);
+        EXPECT_EQ(found->mType, kind == 1   ? aiLightSource_DIRECTIONAL
+                                : kind == 3 ? aiLightSource_SPOT
+                                            : aiLightSource_POINT);
         const Json& colour = (*motion(light, "motionMaterial"))["payload"]["diffuse"];
         const float intensity = parameters["intensity"].get<float>() / 1.3333333f;
         EXPECT_NEAR(found->mColorDiffuse.r, colour[0].get<float>() * intensity, 1e-4) << light["name"];

@@ -66,9 +66,9 @@ TEST_F(SampleHouse, CameraLightsAndMeshesInOrder) {
     const std::string camera = "\x83\x4A\x83\x81\x83\x89";
     const std::string target = "\x8F\xC6\x8E\xCB\x93\x5F>";
     const std::string light = "\x83\x89\x83\x43\x83\x67-";
-    const Strings expectedNames = {cameraTarget, camera,       "Hall lamp",      target + light + "1",
-                                   light + "1",  "Bedroom lamp", light + "2",    target + "Sun",
-                                   "Sun",        "Floor",      "Brick",          "Glass",
+    const Strings expectedNames = {cameraTarget, camera,         "Hall lamp", target + light + "1",
+                                   light + "1",  "Bedroom lamp", light + "2", target + "Sun",
+                                   "Sun",        "Floor",        "Brick",     "Glass",
                                    "Wood",       "Roof"};
     EXPECT_EQ(names, expectedNames);
     // Light ids kept in the document's records; mesh ids from the example id table.

@@ -14,9 +14,7 @@ namespace {
 
 std::string text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-bool oneLine(const std::string& err) {
-    return !err.empty() && err.find('\n') == err.size() - 1;
-}
+bool oneLine(const std::string& err) { return !err.empty() && err.find('\n') == err.size() - 1; }
 
 TEST(Inspect, JsonHoldsTheTreeAndTheDecodedPayloads) {
     TempFolder dir;
@@ -27,8 +25,8 @@ TEST(Inspect, JsonHoldsTheTreeAndTheDecodedPayloads) {
     EXPECT_EQ(json["encoding"], "BINARY");
     std::vector<std::string> keys;
     for (auto& [key, value] : json["header"].items()) keys.push_back(key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"version", "machine", "client", "SubFormat", "ITFlags", "FPS",
-                                              "maxTime", "CheckSum"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"version", "machine", "client", "SubFormat", "ITFlags", "FPS", "maxTime",
+                                              "CheckSum"}));
     EXPECT_EQ(json["header"]["CheckSum"], true);
     EXPECT_EQ(json["header"]["SubFormat"], 1048);
     const auto& root = json["root"];
@@ -88,8 +86,9 @@ TEST(Inspect, CorruptFileGivesOneLineAndFailure) {
     EXPECT_NE(run.status, 0);
     EXPECT_TRUE(run.out.empty());
     EXPECT_TRUE(oneLine(run.err)) << run.err;
-    EXPECT_NE(run.err.find("offset " + std::to_string(marks.at("node1004.motionTranslate.sum")) + ": byte-sum mismatch"),
-              std::string::npos)
+    EXPECT_NE(
+        run.err.find("offset " + std::to_string(marks.at("node1004.motionTranslate.sum")) + ": byte-sum mismatch"),
+        std::string::npos)
         << run.err;
 }
 
@@ -125,7 +124,8 @@ TEST_P(Convert, ThroughAsciiAndBackGivesTheSameBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, Convert,
-                         testing::Values(ConvertForm{false, true}, ConvertForm{false, false}, ConvertForm{true, false}));
+                         testing::Values(ConvertForm{false, true}, ConvertForm{false, false},
+                                         ConvertForm{true, false}));
 
 TEST(ConvertAscii, WindowsLineEndsComeOutAsPlainLineEnds) {
     TempFolder dir;
@@ -282,29 +282,40 @@ TEST(InspectNames, DecodedFromTheCodePageAndAlwaysValidUtf8) {
         root.children.push_back(node);
         return root.children.back();
     };
-    child(1001, 2, "\x83\x4A\x83\x81\x83\x89");                        // the camera: カメラ in 932
-    child(1002, 16, "\x8F\xC6\x8E\xCB\x93\x5F>M\xF6" "bel");            // a named light's target, 照射点>Möbel
-    TNode& mesh = child(1003, 8, "M\xF6" "bel");                        // Möbel in 1252
+    child(1001, 2, "\x83\x4A\x83\x81\x83\x89");  // the camera: カメラ in 932
+    child(1002, 16,
+          "\x8F\xC6\x8E\xCB\x93\x5F>M\xF6"
+          "bel");  // a named light's target, 照射点>Möbel
+    TNode& mesh = child(1003, 8,
+                        "M\xF6"
+                        "bel");  // Möbel in 1252
     mesh.subName = "Gr\xFCn";
     mesh.dataFormat = 2;
     mesh.data = currentMeshPayload();
-    child(1004, 0, "\x88\xD6\x8E\x71");                                 // 椅子 in 932
-    child(1005, 0, "a\x81\x01" "b");                                    // no 1252 character, a control one
+    child(1004, 0, "\x88\xD6\x8E\x71");  // 椅子 in 932
+    child(1005, 0,
+          "a\x81\x01"
+          "b");                                                              // no 1252 character, a control one
     child(1006, 16, "\x8F\xC6\x8E\xCB\x93\x5F>\x83\x89\x83\x43\x83\x67-3");  // an unnamed light's target
     const std::string file = (dir / "names.qmx").string();
     spit(file, build(false, THeader{}, root));
 
     const std::string camera = "\xE3\x82\xAB\xE3\x83\xA1\xE3\x83\xA9";  // カメラ
-    const std::string target = "\xE7\x85\xA7\xE5\xB0\x84\xE7\x82\xB9>M\xC3\xB6" "bel";
-    const std::string chairIn1252 = "\xCB\x86\xC3\x96\xC5\xBDq";        // ˆÖŽq
-    const std::string chair = "\xE6\xA4\x85\xE5\xAD\x90";               // 椅子
+    const std::string target =
+        "\xE7\x85\xA7\xE5\xB0\x84\xE7\x82\xB9>M\xC3\xB6"
+        "bel";
+    const std::string chairIn1252 = "\xCB\x86\xC3\x96\xC5\xBDq";  // ˆÖŽq
+    const std::string chair = "\xE6\xA4\x85\xE5\xAD\x90";         // 椅子
     const std::string replacement = "\xEF\xBF\xBD";
 
     ToolRun run = runTool(dir, {"inspect", file});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("node 1001 \"" + camera + "\""), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("node 1002 \"" + target + "\""), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("node 1003 \"M\xC3\xB6" "bel\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("node 1003 \"M\xC3\xB6"
+                           "bel\""),
+              std::string::npos)
+        << run.out;
     EXPECT_NE(run.out.find("node 1004 \"" + chairIn1252 + "\""), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("node 1005 \"a" + replacement + "\\u0001b\""), std::string::npos) << run.out;
     // 照射点>ライト-3: the plug-in's own name, whatever the code page.
@@ -319,11 +330,16 @@ TEST(InspectNames, DecodedFromTheCodePageAndAlwaysValidUtf8) {
         const auto json = nlohmann::json::parse(run.out);  // throws on anything but valid UTF-8
         const auto& nodes = json["root"]["children"];
         EXPECT_EQ(nodes[0]["name"], camera) << codePage;
-        EXPECT_EQ(nodes[4]["name"], "a" + replacement + "\x01" "b") << codePage;
+        EXPECT_EQ(nodes[4]["name"], "a" + replacement +
+                                        "\x01"
+                                        "b")
+            << codePage;
         EXPECT_EQ(nodes[3]["name"], japanese ? chair : chairIn1252);
         if (!japanese) {
             EXPECT_EQ(nodes[1]["name"], target);
-            EXPECT_EQ(nodes[2]["name"], "M\xC3\xB6" "bel");
+            EXPECT_EQ(nodes[2]["name"],
+                      "M\xC3\xB6"
+                      "bel");
             EXPECT_EQ(nodes[2]["subName"], "Gr\xC3\xBCn");
         }
         EXPECT_EQ(nodes[2]["mesh"]["vertices"].size(), 4u);
@@ -339,7 +355,11 @@ TEST(InspectNames, DecodedFromTheCodePageAndAlwaysValidUtf8) {
     const auto gltf = nlohmann::json::parse(slurp(dir / "names.gltf"));
     std::vector<std::string> names;
     for (const auto& node : gltf["nodes"]) names.push_back(node.value("name", ""));
-    EXPECT_NE(std::find(names.begin(), names.end(), "M\xC3\xB6" "bel"), names.end()) << gltf.dump();
+    EXPECT_NE(std::find(names.begin(), names.end(),
+                        "M\xC3\xB6"
+                        "bel"),
+              names.end())
+        << gltf.dump();
 }
 
 }  // namespace

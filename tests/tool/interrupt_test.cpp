@@ -9,14 +9,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
 #include <chrono>
 #include <filesystem>
-#include <fcntl.h>
 #include <thread>
 
-#include "tests/tool/big_drawing.h"
 #include "qmxread/qmx_reader.h"
 #include "tests/support/temp_folder.h"
+#include "tests/tool/big_drawing.h"
 #include "tests/tool/tool_runner.h"
 
 namespace pelmora {
@@ -38,9 +38,7 @@ using namespace exporttest::outcome;
 bool completeQmx(const std::string& path) {
     try {
         return !qmxread::readQmxFile(path).roots.empty();
-    } catch (const std::exception&) {
-        return false;
-    }
+    } catch (const std::exception&) { return false; }
 }
 
 class CtrlC : public ::testing::Test {

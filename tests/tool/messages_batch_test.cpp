@@ -97,9 +97,9 @@ TEST_F(Messages, InputsThatAreNotWhatTheySeemSayWhatToDo) {
     EXPECT_TRUE(contains(r.err, "a model file has no selection; give --mode 1")) << r.err;
 
     // A missing input is bad input for every command that reads one.
-    for (const Strings& args : {Strings{"export", folder_ / "gone.json", "-o", output_},
-                                Strings{"inspect", folder_ / "gone.qmx"},
-                                Strings{"convert", folder_ / "gone.qmx", folder_ / "out.glb"}}) {
+    for (const Strings& args :
+         {Strings{"export", folder_ / "gone.json", "-o", output_}, Strings{"inspect", folder_ / "gone.qmx"},
+          Strings{"convert", folder_ / "gone.qmx", folder_ / "out.glb"}}) {
         r = runTool(args);
         EXPECT_EQ(r.status, kExitUsage) << args[0];
         EXPECT_TRUE(contains(r.err, "no such file") || contains(r.err, "does not exist")) << args[0] << ": " << r.err;
@@ -137,8 +137,8 @@ TEST_F(Messages, BatchExportsEachInputIntoTheFolderAndGivesTheWorstStatus) {
     EXPECT_EQ(readFile(out + "/c.qmx"), "kept") << "a failure never damages a file";
 
     // --json: one object with every export's summary.
-    r = runTool({"export", folder_ / "a.json", folder_ / "b.obj", "--output-dir", out, "--host-dir", hostDir_,
-                 "--mode", "1", "--force", "--json"});
+    r = runTool({"export", folder_ / "a.json", folder_ / "b.obj", "--output-dir", out, "--host-dir", hostDir_, "--mode",
+                 "1", "--force", "--json"});
     EXPECT_EQ(r.status, kExitOk) << r.err;
     Json all = Json::parse(r.out);
     ASSERT_EQ(all["exports"].size(), 2u);

@@ -28,24 +28,28 @@ using namespace exporttest::outcome;
 // A triangle of material Glass, a camera at (0, 1, 5) looking down -Z, a point
 // light Lamp at (0, 3, 0) with colour (2, 1, 0.5) and a spot light Spot at
 // (2, 3, 0) pointing down -Z.
-constexpr const char* kGltf = R"GLTF({"asset": {"version": "2.0"}, "extensionsUsed": ["KHR_lights_punctual"], "extensions": {"KHR_lights_punctual": {"lights": [{"name": "Lamp", "type": "point", "color": [1.0, 0.5, 0.25], "intensity": 2.0}, {"name": "Spot", "type": "spot", "color": [1, 1, 1], "intensity": 1.0, "spot": {"innerConeAngle": 0.2, "outerConeAngle": 0.4}}]}}, "scene": 0, "scenes": [{"nodes": [0, 1, 2, 3]}], "nodes": [{"name": "Tri", "mesh": 0}, {"name": "Cam", "camera": 0, "translation": [0, 1, 5]}, {"name": "Lamp", "translation": [0, 3, 0], "extensions": {"KHR_lights_punctual": {"light": 0}}}, {"name": "Spot", "translation": [2, 3, 0], "extensions": {"KHR_lights_punctual": {"light": 1}}}], "cameras": [{"type": "perspective", "perspective": {"yfov": 0.8, "znear": 0.1, "aspectRatio": 1.0}}], "meshes": [{"name": "Tri", "primitives": [{"attributes": {"POSITION": 0}, "material": 0}]}], "materials": [{"name": "Glass"}], "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3", "min": [0, 0, 0], "max": [1, 1, 0]}], "bufferViews": [{"buffer": 0, "byteLength": 36}], "buffers": [{"byteLength": 36, "uri": "data:application/octet-stream;base64,AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}]})GLTF";
+constexpr const char* kGltf =
+    R"GLTF({"asset": {"version": "2.0"}, "extensionsUsed": ["KHR_lights_punctual"], "extensions": {"KHR_lights_punctual": {"lights": [{"name": "Lamp", "type": "point", "color": [1.0, 0.5, 0.25], "intensity": 2.0}, {"name": "Spot", "type": "spot", "color": [1, 1, 1], "intensity": 1.0, "spot": {"innerConeAngle": 0.2, "outerConeAngle": 0.4}}]}}, "scene": 0, "scenes": [{"nodes": [0, 1, 2, 3]}], "nodes": [{"name": "Tri", "mesh": 0}, {"name": "Cam", "camera": 0, "translation": [0, 1, 5]}, {"name": "Lamp", "translation": [0, 3, 0], "extensions": {"KHR_lights_punctual": {"light": 0}}}, {"name": "Spot", "translation": [2, 3, 0], "extensions": {"KHR_lights_punctual": {"light": 1}}}], "cameras": [{"type": "perspective", "perspective": {"yfov": 0.8, "znear": 0.1, "aspectRatio": 1.0}}], "meshes": [{"name": "Tri", "primitives": [{"attributes": {"POSITION": 0}, "material": 0}]}], "materials": [{"name": "Glass"}], "accessors": [{"bufferView": 0, "componentType": 5126, "count": 3, "type": "VEC3", "min": [0, 0, 0], "max": [1, 1, 0]}], "bufferViews": [{"buffer": 0, "byteLength": 36}], "buffers": [{"byteLength": 36, "uri": "data:application/octet-stream;base64,AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}]})GLTF";
 
 // Two materials in two groups: a quad of Brick and a triangle of Glass, a line
 // (no surface) and vertices in millimetres.
-constexpr const char* kObj = "mtllib parts.mtl\n"
-                             "v 0 0 0\nv 1000 0 0\nv 1000 2000 0\nv 0 2000 0\nv 0 0 3000\n"
-                             "g wall\nusemtl Brick\nf 1 2 3 4\n"
-                             "g pane\nusemtl Glass\nf 1 2 5\n"
-                             "l 1 5\n";
+constexpr const char* kObj =
+    "mtllib parts.mtl\n"
+    "v 0 0 0\nv 1000 0 0\nv 1000 2000 0\nv 0 2000 0\nv 0 0 3000\n"
+    "g wall\nusemtl Brick\nf 1 2 3 4\n"
+    "g pane\nusemtl Glass\nf 1 2 5\n"
+    "l 1 5\n";
 constexpr const char* kMtl = "newmtl Brick\nKd 0.8 0.3 0.2\nnewmtl Glass\nKd 0.9 0.9 1.0\n";
 
-constexpr const char* kStl = "solid part\n"
-                             "facet normal 0 0 1\nouter loop\nvertex 1 2 3\nvertex 4 2 3\nvertex 1 5 3\nendloop\nendfacet\n"
-                             "endsolid part\n";
+constexpr const char* kStl =
+    "solid part\n"
+    "facet normal 0 0 1\nouter loop\nvertex 1 2 3\nvertex 4 2 3\nvertex 1 5 3\nendloop\nendfacet\n"
+    "endsolid part\n";
 
-constexpr const char* kPly = "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
-                             "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
-                             "0 0 0\n1 0 0\n1 1 0\n0 1 0\n4 0 1 2 3\n";
+constexpr const char* kPly =
+    "ply\nformat ascii 1.0\nelement vertex 4\nproperty float x\nproperty float y\n"
+    "property float z\nelement face 1\nproperty list uchar int vertex_indices\nend_header\n"
+    "0 0 0\n1 0 0\n1 1 0\n0 1 0\n4 0 1 2 3\n";
 
 struct Vec {
     float x, y, z;
@@ -150,8 +154,8 @@ TEST_F(ModelExport, ObjMaterialsBecomeClassesAndTheUnitScales) {
     EXPECT_EQ(glass.polygonCount, 1) << "the line has no surface";
     // The vertex (0, 0, 3000) mm of a Y-up model is (0, 0, -3) m in the scene file.
     bool found = false;
-    for (const auto& v : glass.vertices) found = found || (std::fabs(v.x) < 1e-6 && std::fabs(v.y) < 1e-6 &&
-                                                           std::fabs(v.z + 3.0f) < 1e-5);
+    for (const auto& v : glass.vertices)
+        found = found || (std::fabs(v.x) < 1e-6 && std::fabs(v.y) < 1e-6 && std::fabs(v.z + 3.0f) < 1e-5);
     EXPECT_TRUE(found);
     EXPECT_EQ(file.roots.at(0).children.size(), 2u) << "no camera, no lights";
 }
@@ -161,8 +165,10 @@ TEST_F(ModelExport, ObjMaterialsBecomeClassesAndTheUnitScales) {
 // stderr and in the summary, and the drawing still loads and exports.
 TEST_F(ModelExport, NamesTheDrawingsCodePageCannotHoldGetQuestionMarksAndAWarning) {
     const std::string chair = "\xE6\xA4\x85\xE5\xAD\x90";  // 椅子
-    const std::string furniture = "M\xC3\xB6" "bel";        // Möbel: 1252 holds it
-    const std::string omega = "\xCE\xA9";                  // Ω
+    const std::string furniture =
+        "M\xC3\xB6"
+        "bel";                             // Möbel: 1252 holds it
+    const std::string omega = "\xCE\xA9";  // Ω
     Strings names{chair, furniture, omega + "-Glas"};
     for (int i = 1; i <= 10; ++i) names.push_back(omega + std::to_string(i));
     std::string obj = "mtllib names.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\n", mtl;
@@ -186,8 +192,11 @@ TEST_F(ModelExport, NamesTheDrawingsCodePageCannotHoldGetQuestionMarksAndAWarnin
     std::set<std::string> meshNames;
     const auto file = read();
     for (const auto& node : file.roots.at(0).children) meshNames.insert(node.name);
-    EXPECT_EQ(meshNames, (std::set<std::string>{"??", "M\xF6" "bel", "?-Glas", "?1", "?2", "?3", "?4", "?5", "?6",
-                                                "?7", "?8", "?9", "?10"}));
+    EXPECT_EQ(meshNames,
+              (std::set<std::string>{"??",
+                                     "M\xF6"
+                                     "bel",
+                                     "?-Glas", "?1", "?2", "?3", "?4", "?5", "?6", "?7", "?8", "?9", "?10"}));
 
     // The drawing document `import` writes holds the same names, in UTF-8.
     const std::string drawing = folder_ / "names.json";

@@ -12,8 +12,8 @@
 #include "hostsim/drawing.h"
 #include "tests/support/export_run_fixture.h"
 #include "tests/support/temp_folder.h"
-#include "tool/model/model_import.h"
 #include "tests/tool/tool_runner.h"
+#include "tool/model/model_import.h"
 
 namespace pelmora {
 namespace {
@@ -53,8 +53,8 @@ TEST(ModelImportLimits, EveryHostileModelEndsInARefusalOrADrawingWithinTheLimits
         if (entry.path().extension() == ".md") continue;
         const std::string name = entry.path().filename().string();
         const std::string out = folder / (name + ".json");
-        const auto result = runTool({"import", entry.path().string(), "-o", out, "--import-time", "2",
-                                     "--import-memory", "512"});
+        const auto result =
+            runTool({"import", entry.path().string(), "-o", out, "--import-time", "2", "--import-memory", "512"});
         if (name.starts_with("name-")) {
             ++imported;
             ASSERT_EQ(result.status, 0) << name << ": " << result.err;
@@ -74,7 +74,8 @@ TEST(ModelImportLimits, EveryHostileModelEndsInARefusalOrADrawingWithinTheLimits
     EXPECT_EQ(refused, 7);
     EXPECT_EQ(imported, 2);
     // Nothing but the two drawings written.
-    EXPECT_EQ(listFolder(folder.path().string()), (std::vector<std::string>{"name-bytes.obj.json", "name-not-utf8.obj.json"}));
+    EXPECT_EQ(listFolder(folder.path().string()),
+              (std::vector<std::string>{"name-bytes.obj.json", "name-not-utf8.obj.json"}));
 }
 
 TEST(ModelImportLimits, ExportOfAModelThatNeverEndsIsRefusedAndWritesNothing) {
@@ -95,8 +96,8 @@ TEST(ModelImportLimits, ImportWritesADrawingTheExportRuns) {
     ASSERT_EQ(drawing.layers.size(), 1u);
     EXPECT_EQ(drawing.layers[0].objects.size(), 1u);
     EXPECT_EQ(runTool({"import", folder / "tri.obj", "-o", folder / "tri.json"}).status, 2) << "exists without --force";
-    const auto exported = runTool({"export", folder / "tri.json", "-o", folder / "tri.qmx", "--host-dir",
-                                   folder.path().string(), "--mode", "2"});
+    const auto exported = runTool(
+        {"export", folder / "tri.json", "-o", folder / "tri.qmx", "--host-dir", folder.path().string(), "--mode", "2"});
     EXPECT_EQ(exported.status, 0) << exported.err;
 
     // The importer's own refusal comes back from the child word for word.
@@ -109,8 +110,8 @@ TEST(ModelImportLimits, ImportWritesADrawingTheExportRuns) {
 
 TEST(ModelImportLimits, NamesAreCutAndConvertedToValidUtf8) {
     EXPECT_EQ(tool::documentName("Wall"), "Wall");
-    EXPECT_EQ(tool::documentName("caf\xe9"), "caf\xc3\xa9");             // Latin-1 byte read as such
-    EXPECT_EQ(tool::documentName("\xc3\xa9t\xc3\xa9"), "\xc3\xa9t\xc3\xa9");  // valid UTF-8 kept
+    EXPECT_EQ(tool::documentName("caf\xe9"), "caf\xc3\xa9");                    // Latin-1 byte read as such
+    EXPECT_EQ(tool::documentName("\xc3\xa9t\xc3\xa9"), "\xc3\xa9t\xc3\xa9");    // valid UTF-8 kept
     EXPECT_EQ(tool::documentName("\xed\xa0\x80"), "\xc3\xad\xc2\xa0\xc2\x80");  // a surrogate is not UTF-8
     // 254 ASCII bytes and a two-byte character: cut before it, never inside.
     const std::string cut = tool::documentName(std::string(254, 'a') + "\xc3\xa9");

@@ -13,9 +13,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tests/tool/big_drawing.h"
 #include "tests/support/export_run_fixture.h"
 #include "tests/support/temp_folder.h"
+#include "tests/tool/big_drawing.h"
 #include "tests/tool/tool_runner.h"
 
 namespace pelmora {

@@ -51,7 +51,8 @@ TEST(Replacement, ExportWriteBackAndConvertKeepModeOwnerAndLinks) {
     ASSERT_TRUE(fs::is_symlink(folder / "scene.qmx"));
     ASSERT_TRUE(fs::is_symlink(folder / "drawing.json"));
     EXPECT_EQ(readFile(folder / "real/scene.qmx").substr(0, 6), "BINARY");
-    EXPECT_NE(readFile(folder / "real/drawing.json").find("rDgN"), std::string::npos) << "the write-back reached the target";
+    EXPECT_NE(readFile(folder / "real/drawing.json").find("rDgN"), std::string::npos)
+        << "the write-back reached the target";
     EXPECT_EQ(statOf(folder / "real/scene.qmx").st_mode & 07777, 0600u);
     EXPECT_EQ(statOf(folder / "real/drawing.json").st_mode & 07777, 0640u);
     if (privileged) {

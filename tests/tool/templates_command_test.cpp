@@ -35,8 +35,8 @@ ToolRun runTool(const std::string& arguments) {
     TempFolder scratch;
     const auto out = scratch.path() / "out.txt";
     const auto err = scratch.path() / "err.txt";
-    const std::string command = quoted(PELMORA_TOOL) + " templates " + arguments + " >" + quoted(out.string()) +
-                                " 2>" + quoted(err.string()) + " </dev/null";
+    const std::string command = quoted(PELMORA_TOOL) + " templates " + arguments + " >" + quoted(out.string()) + " 2>" +
+                                quoted(err.string()) + " </dev/null";
     const int raw = std::system(command.c_str());
     ToolRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -103,8 +103,8 @@ TEST(TemplatesCommand, ExampleFolderAsJson) {
 TEST(TemplatesCommand, DrawingResolvesIdTableNames) {
     TempFolder host;
     host.write("Pelmora/_id_table.txt", "Brick\t10\nRoof\t11\nAttic\t12\nBrick\t13\n");
-    ToolRun run = runTool("--host-dir " + quoted(host.path().string()) + " --drawing " + quoted(kExampleDrawing) +
-                      " --json");
+    ToolRun run =
+        runTool("--host-dir " + quoted(host.path().string()) + " --drawing " + quoted(kExampleDrawing) + " --json");
     ASSERT_EQ(run.status, 0) << run.err;
     const json report = json::parse(run.out);
     const json& lines = report["idTable"]["lines"];
@@ -112,8 +112,8 @@ TEST(TemplatesCommand, DrawingResolvesIdTableNames) {
     EXPECT_EQ(lines[0]["class"], 2);  // classes: None, Brick, Glass, Wood, Floor, Roof
     EXPECT_EQ(lines[1]["class"], 6);
     EXPECT_TRUE(lines[2]["class"].is_null());
-    const json expectedIds = json::array({{{"class", "Brick"}, {"index", 2}, {"id", 13}},
-                                          {{"class", "Roof"}, {"index", 6}, {"id", 11}}});
+    const json expectedIds =
+        json::array({{{"class", "Brick"}, {"index", 2}, {"id", 13}}, {{"class", "Roof"}, {"index", 6}, {"id", 11}}});
     EXPECT_EQ(report["ids"], expectedIds);
 }
 
@@ -131,9 +131,10 @@ TEST(TemplatesCommand, SkippedFilesWithReasonsAndOneMessage) {
     EXPECT_EQ(report["templates"][0]["name"], "Fine");
     EXPECT_TRUE(report["templates"][0]["material"].is_null());
     EXPECT_EQ(report["templates"][0]["textures"][0], json({{"fileName", ""}, {"rotate", 90.0}}));
-    const json expectedSkipped = json::array({{{"file", "Broken.qmt"}, {"reason", "Read QMT Error (Broken.qmt)"}},
-                                              {{"file", "NoHeader.qmt"}, {"reason", "header mismatch"}},
-                                              {{"file", "Shader.qmt"}, {"reason", "unknown section type simpleShader"}}});
+    const json expectedSkipped =
+        json::array({{{"file", "Broken.qmt"}, {"reason", "Read QMT Error (Broken.qmt)"}},
+                     {{"file", "NoHeader.qmt"}, {"reason", "header mismatch"}},
+                     {{"file", "Shader.qmt"}, {"reason", "unknown section type simpleShader"}}});
     EXPECT_EQ(report["skipped"], expectedSkipped);
     EXPECT_EQ(run.err, "Read QMT Error (Broken.qmt)\n");  // the message box, shown once
     EXPECT_FALSE(report["idTable"]["read"].get<bool>());
@@ -154,7 +155,7 @@ TEST(TemplatesCommand, BadInputIsAUsageError) {
     EXPECT_EQ(runTool("--host-dir " + quoted((host.path() / "missing").string())).status, 2);
     host.write("bad.json", "{\"pelmoraDrawing\": 1, \"classes\": [\"None\", 5]}");
     ToolRun run = runTool("--host-dir " + quoted(host.path().string()) + " --drawing " +
-                      quoted((host.path() / "bad.json").string()));
+                          quoted((host.path() / "bad.json").string()));
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("classes[1]"), std::string::npos) << run.err;
     EXPECT_EQ(runTool("").status, 2);  // --host-dir is required

@@ -6,10 +6,10 @@
 
 #include <filesystem>
 
-#include "tests/support/export_run_fixture.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
 #include "qmxread/qmx_reader.h"
+#include "tests/support/export_run_fixture.h"
 #include "tests/support/temp_folder.h"
 #include "tests/tool/tool_runner.h"
 
@@ -247,8 +247,7 @@ TEST_F(ToolExport, TheDefaultHostFolderIsCreatedOnFirstUse) {
 }
 
 TEST_F(ToolExport, TemplatesInTheHostFolderGiveMaterials) {
-    writeFile(hostDir_ + "/Pelmora/Walls.qmt",
-              "VELTRAMOX \"Walls\" Script File\nmotion create motionMaterial\nend\n");
+    writeFile(hostDir_ + "/Pelmora/Walls.qmt", "VELTRAMOX \"Walls\" Script File\nmotion create motionMaterial\nend\n");
     ToolResult r = exportWith();
     ASSERT_EQ(r.status, kExitOk) << r.err;
     const auto file = qmxread::readQmxFile(output_);

@@ -10,10 +10,10 @@
 namespace pelmora::exporttest {
 
 struct ToolResult {
-    int status = -1;      // exit status; -1 when it did not exit normally
-    int signal = 0;       // the signal that ended it, if any
-    std::string out;      // standard output
-    std::string err;      // standard error
+    int status = -1;  // exit status; -1 when it did not exit normally
+    int signal = 0;   // the signal that ended it, if any
+    std::string out;  // standard output
+    std::string err;  // standard error
 };
 
 struct ToolOptions {

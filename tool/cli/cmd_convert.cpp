@@ -9,15 +9,15 @@
 #include <system_error>
 
 #include "plugin/platform/files.h"
-#include "qmxread/qmx_reader.h"
 #include "plugin/scene_file/result_code.h"
 #include "plugin/scene_file/scene_writer.h"
+#include "qmxread/qmx_reader.h"
 #include "tool/cli/code_page_option.h"
 #include "tool/cli/commands.h"
-#include "tool/qmx/convert_model.h"
-#include "tool/system/lower_case.h"
-#include "tool/qmx/qmx_replay.h"
 #include "tool/output/staging_file.h"
+#include "tool/qmx/convert_model.h"
+#include "tool/qmx/qmx_replay.h"
+#include "tool/system/lower_case.h"
 #include "tool/system/path_text.h"
 
 namespace pelmora::tool {
@@ -67,7 +67,8 @@ int runConvert(const ConvertOptions& options) {
                             : "unknown format " + options.format + " (`pelmora formats` lists every format)");
     const fs::path folder = fs::absolute(system::pathOf(options.output), missing).parent_path();
     if (!fs::is_directory(folder, missing))
-        return badInput("the output folder " + system::textOf(folder) + " does not exist; create it or choose another path");
+        return badInput("the output folder " + system::textOf(folder) +
+                        " does not exist; create it or choose another path");
     std::error_code ec;
     if (fs::exists(system::pathOf(options.output), ec) &&
         fs::equivalent(system::pathOf(options.input), system::pathOf(options.output), ec)) {
@@ -82,9 +83,7 @@ int runConvert(const ConvertOptions& options) {
     qmxread::QmxFile file;
     try {
         file = qmxread::readQmxFile(input, readOptions);
-    } catch (const qmxread::ReadError& error) {
-        return fail(error.what());
-    }
+    } catch (const qmxread::ReadError& error) { return fail(error.what()); }
     const std::string obstacle = replayObstacle(file);
     if (!obstacle.empty()) return fail(options.input + ": cannot be written again as read: " + obstacle);
 
@@ -105,8 +104,10 @@ int runConvert(const ConvertOptions& options) {
     std::string narrowStaging;
     if (!system::narrowPath(staging.path(), narrowStaging)) return badInput(system::narrowPathRefusal(options.output));
     const int result = writer.write(narrowStaging.c_str(), &scene);
-    if (!succeeded(result)) return fail("writing " + options.output + " failed (result " + std::to_string(result) + ")");
-    if (!platform::replaceFile(narrowStaging, narrowTarget)) return fail("cannot move the written file to " + options.output);
+    if (!succeeded(result))
+        return fail("writing " + options.output + " failed (result " + std::to_string(result) + ")");
+    if (!platform::replaceFile(narrowStaging, narrowTarget))
+        return fail("cannot move the written file to " + options.output);
     staging.release();
     return kExitOk;
 }

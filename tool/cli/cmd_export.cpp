@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "tool/export/batch_export.h"
 #include "tool/cli/cli_checks.h"
 #include "tool/cli/commands.h"
-#include "tool/export/export_run.h"
 #include "tool/cli/import_options.h"
+#include "tool/export/batch_export.h"
+#include "tool/export/export_run.h"
 #include "tool/system/file_status.h"
 #include "tool/system/path_text.h"
 
@@ -61,8 +61,7 @@ Runner addExportCommand(CLI::App& app) {
             std::fprintf(stderr, "pelmora export: --preview: %s\n", why.c_str());
             return static_cast<int>(kExitUsage);
         }
-        const bool toFolder = !batch->outputDir.empty() ||
-                              system::endsWithSeparator(request->outputPath);
+        const bool toFolder = !batch->outputDir.empty() || system::endsWithSeparator(request->outputPath);
         if (batch->inputs.size() == 1 && !toFolder) {
             if (request->outputPath.empty()) {
                 std::fprintf(stderr, "pelmora export: give the QMX file to write with -o FILE.qmx (or -o FOLDER/)\n");
@@ -84,8 +83,9 @@ Runner addExportCommand(CLI::App& app) {
         }
         if (batch->outputDir.empty()) batch->outputDir = request->outputPath;
         if (batch->outputDir.empty()) {
-            std::fprintf(stderr, "pelmora export: with several inputs give the output folder: -o FOLDER/ or "
-                                 "--output-dir FOLDER\n");
+            std::fprintf(stderr,
+                         "pelmora export: with several inputs give the output folder: -o FOLDER/ or "
+                         "--output-dir FOLDER\n");
             return static_cast<int>(kExitUsage);
         }
         batch->single = *request;

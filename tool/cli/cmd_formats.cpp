@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <string>
 
-#include <assimp/Exporter.hpp>
-#include <assimp/Importer.hpp>
 #include <assimp/importerdesc.h>
 #include <assimp/version.h>
+#include <assimp/Exporter.hpp>
+#include <assimp/Importer.hpp>
 
 #include "tool/cli/commands.h"
 #include "tool/export/export_module.h"

@@ -40,14 +40,10 @@ int runImport(const ImportRequest& request) {
     options.warning = [](const std::string& text) { say(kExitOk, "warning: " + text); };
     try {
         drawing = importModel(request.modelPath, options);
-    } catch (const ModelImportError& refused) {
-        return say(kExitUsage, refused.what());
-    }
+    } catch (const ModelImportError& refused) { return say(kExitUsage, refused.what()); }
     try {
         hostsim::saveDrawingAtomically(drawing, request.outputPath);
-    } catch (const std::runtime_error& failed) {
-        return say(kExitFailure, failed.what());
-    }
+    } catch (const std::runtime_error& failed) { return say(kExitFailure, failed.what()); }
     std::size_t objects = 0;
     for (const auto& layer : drawing.layers) objects += layer.objects.size();
     return say(kExitOk, "wrote " + request.outputPath + " (" + std::to_string(objects) + " objects)");

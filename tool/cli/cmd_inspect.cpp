@@ -54,9 +54,9 @@ int runInspect(const InspectOptions& options) {
         jsonOptions.geometry = options.geometry;
         jsonOptions.raw = options.raw;
         jsonOptions.text = names.textDecoder();
-        std::cout << qmxread::toJson(file, jsonOptions)
-                         .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                  << "\n";
+        std::cout
+            << qmxread::toJson(file, jsonOptions).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+            << "\n";
     } else {
         qmxread::PrintOptions printOptions;
         printOptions.geometry = options.geometry;

@@ -43,9 +43,7 @@ bool parseSize(const std::string& text, int& width, int& height) {
         width = static_cast<int>(wide);
         height = static_cast<int>(high);
         return true;
-    } catch (const std::exception&) {
-        return false;
-    }
+    } catch (const std::exception&) { return false; }
 }
 
 int runPreview(const PreviewRequest& request) {
@@ -60,7 +58,8 @@ int runPreview(const PreviewRequest& request) {
         return kExitUsage;
     }
     std::error_code ec;
-    if (std::filesystem::exists(request.picture, ec) && std::filesystem::equivalent(request.scene, request.picture, ec)) {
+    if (std::filesystem::exists(request.picture, ec) &&
+        std::filesystem::equivalent(request.scene, request.picture, ec)) {
         std::fprintf(stderr, "pelmora preview: %s is the scene file; write the picture to another path\n",
                      request.picture.c_str());
         return kExitUsage;
@@ -69,15 +68,11 @@ int runPreview(const PreviewRequest& request) {
     preview::PreviewScene scene;
     try {
         scene = preview::loadPreviewScene(request.scene);
-    } catch (const qmxread::ReadError& error) {
-        return fail(error.what());
-    }
+    } catch (const qmxread::ReadError& error) { return fail(error.what()); }
     const preview::RenderResult result = preview::renderPreview(scene, options);
     try {
         preview::writePngFile(result.image, request.picture);
-    } catch (const preview::PictureError& error) {
-        return fail(error.what());
-    }
+    } catch (const preview::PictureError& error) { return fail(error.what()); }
     const auto& report = result.report;
     std::printf("%s: %s\n", request.scene.c_str(), report.viewNote.c_str());
     std::string lights;

@@ -200,7 +200,8 @@ void printText(const json& report, const std::string& folder, bool withDrawing) 
     for (const json& line : table["lines"]) {
         std::string note;
         if (line.contains("rejected")) note = " (ignored: " + line["rejected"].get<std::string>() + ")";
-        else if (withDrawing) note = line["class"].is_null() ? " (no such class)" : " (class " + text(line["class"]) + ")";
+        else if (withDrawing)
+            note = line["class"].is_null() ? " (no such class)" : " (class " + text(line["class"]) + ")";
         std::printf("  %s -> %s%s\n", text(line["name"]).c_str(), text(line["value"]).c_str(), note.c_str());
     }
 }
@@ -218,8 +219,10 @@ int runTemplates(const TemplatesRequest& request) {
     // As the plug-in's file calls take it (ANSI on Windows).
     std::string narrowBase;
     if (!system::narrowPath(base, narrowBase)) {
-        std::fprintf(stderr, "pelmora templates: %s: the system's ANSI code page, in which the plug-in names files, "
-                             "has no character for part of this path\n", base.c_str());
+        std::fprintf(stderr,
+                     "pelmora templates: %s: the system's ANSI code page, in which the plug-in names files, "
+                     "has no character for part of this path\n",
+                     base.c_str());
         return kExitUsage;
     }
     std::unique_ptr<hostsim::Drawing> drawing;

@@ -23,10 +23,10 @@ inline CLI::Option* addCodePageOption(CLI::App& cmd, int& codePage) {
                     std::size_t used = 0;
                     const int value = std::stoi(text, &used);
                     if (used == text.size() && hostsim::knownCodePage(value)) return {};
-                } catch (const std::exception&) {
-                }
-                return text + " is not a code page the tool decodes; give 1252 (Western), 932 (Japanese) or 65001 "
-                              "(UTF-8)";
+                } catch (const std::exception&) {}
+                return text +
+                       " is not a code page the tool decodes; give 1252 (Western), 932 (Japanese) or 65001 "
+                       "(UTF-8)";
             },
             "N"));
 }

@@ -14,9 +14,9 @@ using Runner = std::function<int()>;
 // Exit statuses shared by the subcommands.
 enum ExitStatus : int {
     kExitOk = 0,
-    kExitFailure = 1,     // the work failed (a failure message, a write error, a corrupt file)
-    kExitUsage = 2,       // bad command line or bad input document
-    kExitCancelled = 3,   // cancelled or aborted by the user
+    kExitFailure = 1,    // the work failed (a failure message, a write error, a corrupt file)
+    kExitUsage = 2,      // bad command line or bad input document
+    kExitCancelled = 3,  // cancelled or aborted by the user
 };
 
 Runner addInspectCommand(CLI::App& app);

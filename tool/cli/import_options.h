@@ -23,10 +23,10 @@ inline std::function<void()> addModelImportOptions(CLI::App& cmd, ModelImportOpt
                     std::size_t used = 0;
                     const double value = std::stod(text, &used);
                     if (used == text.size() && value > 0.0 && value < 1e9) return {};
-                } catch (const std::exception&) {
-                }
+                } catch (const std::exception&) {}
                 return "--model-unit must be a positive length in metres (1 for metres, 0.001 for millimetres, "
-                       "0.0254 for inches); got " + text;
+                       "0.0254 for inches); got " +
+                       text;
             },
             "METRES"));
     cmd.add_option("--model-up", *upAxis, "model files: the up axis, y or z (default: z for STL and PLY, else y)")
@@ -37,9 +37,7 @@ inline std::function<void()> addModelImportOptions(CLI::App& cmd, ModelImportOpt
     cmd.add_option("--import-memory", options.memoryMiB,
                    "model files: MiB of memory the import may use before it is stopped (default 2048)")
         ->check(CLI::Range(1L, 1L << 30));
-    return [upAxis, &options] {
-        options.up = *upAxis == "y" ? UpAxis::Y : *upAxis == "z" ? UpAxis::Z : UpAxis::Auto;
-    };
+    return [upAxis, &options] { options.up = *upAxis == "y" ? UpAxis::Y : *upAxis == "z" ? UpAxis::Z : UpAxis::Auto; };
 }
 
 }  // namespace pelmora::tool

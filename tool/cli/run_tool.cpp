@@ -17,8 +17,8 @@ int parseAndRun(int argc, char** argv) {
     // Windows paths from a POSIX-style shell begin with "/" too: they are
     // files, never options (which always begin with "-").
     app.allow_windows_style_options(false);
-    app.set_version_flag("--version", [] { return versionText(); },
-                         "Print the tool's version, its plug-in module and Assimp's version");
+    app.set_version_flag(
+        "--version", [] { return versionText(); }, "Print the tool's version, its plug-in module and Assimp's version");
     std::vector<std::pair<CLI::App*, Runner>> commands;
     auto add = [&](Runner (*registerCommand)(CLI::App&)) {
         std::size_t before = app.get_subcommands({}).size();
@@ -56,9 +56,7 @@ int runTool(int argc, char** argv) noexcept {
         std::fputs("pelmora: ", stderr);
         std::fputs(e.what(), stderr);
         std::fputs("\n", stderr);
-    } catch (...) {
-        std::fputs("pelmora: an unexpected failure stopped the run\n", stderr);
-    }
+    } catch (...) { std::fputs("pelmora: an unexpected failure stopped the run\n", stderr); }
     return kExitFailure;
 }
 

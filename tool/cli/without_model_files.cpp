@@ -5,10 +5,10 @@
 #include <string>
 
 #include "tool/cli/commands.h"
-#include "tool/qmx/convert_model.h"
 #include "tool/export/export_module.h"
-#include "tool/system/lower_case.h"
 #include "tool/model/model_import.h"
+#include "tool/qmx/convert_model.h"
+#include "tool/system/lower_case.h"
 
 namespace pelmora::tool {
 namespace {
@@ -31,10 +31,11 @@ int unsupported(const char* command, const char* text) {
 // rather than an attempt to read it as a drawing document.
 bool isModelFile(const std::string& path) {
     const std::string ext = lowerExtension(path);
-    for (const char* known : {".obj", ".ply", ".stl", ".gltf", ".glb", ".fbx", ".dae", ".3ds", ".blend", ".off",
-                              ".x", ".3mf", ".ifc", ".lwo", ".lws", ".ase", ".ac", ".ms3d", ".md2", ".md3", ".md5mesh",
-                              ".b3d", ".x3d", ".xgl", ".zgl", ".ogex", ".smd", ".cob", ".irr", ".irrmesh", ".ter",
-                              ".raw", ".nff", ".q3o", ".q3s", ".mdl", ".hmp", ".csm", ".bvh", ".ndo", ".amf"})
+    for (const char* known :
+         {".obj", ".ply", ".stl", ".gltf", ".glb", ".fbx", ".dae",  ".3ds",     ".blend", ".off",     ".x",
+          ".3mf", ".ifc", ".lwo", ".lws",  ".ase", ".ac",  ".ms3d", ".md2",     ".md3",   ".md5mesh", ".b3d",
+          ".x3d", ".xgl", ".zgl", ".ogex", ".smd", ".cob", ".irr",  ".irrmesh", ".ter",   ".raw",     ".nff",
+          ".q3o", ".q3s", ".mdl", ".hmp",  ".csm", ".bvh", ".ndo",  ".amf"})
         if (ext == known) return true;
     return false;
 }

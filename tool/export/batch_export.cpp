@@ -47,7 +47,8 @@ std::string upText(UpAxis up) { return up == UpAxis::Y ? "y" : up == UpAxis::Z ?
 std::string statusLine(const Job& job) {
     const Json& s = job.summary;
     std::string line = job.input + " -> " + job.output + ": ";
-    if (!s.is_object()) return line + "failed: " + (job.errors.empty() ? "the export process gave no summary" : job.errors);
+    if (!s.is_object())
+        return line + "failed: " + (job.errors.empty() ? "the export process gave no summary" : job.errors);
     const std::string status = s.value("status", "failed");
     if (status == "written" || status == "dry-run") {
         line += status == "written" ? "written" : "dry run, not written";
@@ -55,7 +56,8 @@ std::string statusLine(const Job& job) {
                 ProgressLine::countText(s.value("polygons", 0LL)) + " polygons, " +
                 std::to_string(s.value("lights", 0)) + " lights, " + ProgressLine::bytesText(s.value("bytes", 0LL)) +
                 ")";
-        for (const auto& warning : s.value("warnings", Json::array())) line += "\n    warning: " + warning.get<std::string>();
+        for (const auto& warning : s.value("warnings", Json::array()))
+            line += "\n    warning: " + warning.get<std::string>();
         return line;
     }
     line += status;
@@ -125,7 +127,7 @@ int runBatchExport(const BatchRequest& request) {
         job.outFile = base + ".out";
         job.errFile = base + ".err";
         if (!children->start(slot, childArguments(request.single, job.input, job.output), job.outFile, job.errFile,
-                            job.errors)) {
+                             job.errors)) {
             job.status = kExitFailure;
             return false;
         }
@@ -155,8 +157,11 @@ int runBatchExport(const BatchRequest& request) {
             while (next < jobs.size()) {
                 Job& job = jobs[next++];
                 job.status = kExitCancelled;
-                job.summary = Json{{"status", "cancelled"}, {"exitStatus", kExitCancelled}, {"input", job.input},
-                                   {"output", job.output}, {"errors", Json::array({"not started: stopped by Ctrl+C"})}};
+                job.summary = Json{{"status", "cancelled"},
+                                   {"exitStatus", kExitCancelled},
+                                   {"input", job.input},
+                                   {"output", job.output},
+                                   {"errors", Json::array({"not started: stopped by Ctrl+C"})}};
                 report(job);
             }
             break;
@@ -187,13 +192,16 @@ int runBatchExport(const BatchRequest& request) {
     if (json) {
         Json all = Json::array();
         for (const Job& job : jobs) {
-            Json s = job.summary.is_object() ? job.summary : Json{{"status", "failed"}, {"exitStatus", job.status},
-                                                                  {"input", job.input}, {"output", job.output},
-                                                                  {"errors", Json::array({job.errors})}};
+            Json s = job.summary.is_object() ? job.summary
+                                             : Json{{"status", "failed"},
+                                                    {"exitStatus", job.status},
+                                                    {"input", job.input},
+                                                    {"output", job.output},
+                                                    {"errors", Json::array({job.errors})}};
             all.push_back(std::move(s));
         }
         std::cout << Json{{"exitStatus", worst}, {"exports", std::move(all)}}.dump(2, ' ', false,
-                                                                                      Json::error_handler_t::replace)
+                                                                                   Json::error_handler_t::replace)
                   << std::endl;
     }
     return worst;

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "plugin/host/host_abi.h"
 #include "hostsim/emulated_host.h"
-#include "tool/system/interrupt.h"
+#include "plugin/host/host_abi.h"
 #include "tool/output/progress_line.h"
+#include "tool/system/interrupt.h"
 #include "tool/system/interrupt_signal.h"
 #include "tool/system/path_text.h"
 
@@ -54,8 +54,8 @@ extern "C" int hookSaveDialog(const char*, const char*, const char*, char* outPa
         state.showCollection();
         state.progress->show();
         // The writer's first file marks the end of the collection.
-        state.progress->nextPhaseWhenFileAppears(state.writerPath,
-                                                 "writing " + system::textOf(system::pathOf(state.targetPath).filename()));
+        state.progress->nextPhaseWhenFileAppears(
+            state.writerPath, "writing " + system::textOf(system::pathOf(state.targetPath).filename()));
     }
     return 1;
 }

@@ -21,8 +21,8 @@ class ProgressLine;
 
 struct ExportHookState {
     // Set up by the caller.
-    std::string targetPath;  // absolute: the file the user named
-    std::string answerPath;  // what the save dialog answers: the staging file beside the target
+    std::string targetPath;        // absolute: the file the user named
+    std::string answerPath;        // what the save dialog answers: the staging file beside the target
     std::string pluginAnswerPath;  // the same as the plug-in's file calls take it (ANSI on Windows)
     std::string writerPath;        // where the plug-in's writer puts the bytes first
     bool force = false;

@@ -6,8 +6,8 @@
 
 #include "plugin/host/host_abi.h"
 #include "tool/system/file_status.h"
-#include "tool/system/user_folders.h"
 #include "tool/system/path_text.h"
+#include "tool/system/user_folders.h"
 
 namespace pelmora::tool {
 
@@ -33,7 +33,8 @@ std::string prepareHostDir(const std::string& dir, bool create) {
         throw HostDirError("host folder " + text + " is too long for the host's paths (at most " +
                            std::to_string(host::kHostPathLimit - kLongestSuffix) + " bytes)");
     if (!create) {
-        if (!fs::is_directory(system::pathOf(text), error)) throw HostDirError("host folder " + text + " does not exist");
+        if (!fs::is_directory(system::pathOf(text), error))
+            throw HostDirError("host folder " + text + " does not exist");
         return text;
     }
     for (const char* sub : {"", "Pelmora", "Data"}) {

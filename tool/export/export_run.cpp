@@ -11,23 +11,23 @@
 #include <stdexcept>
 #include <utility>
 
-#include "plugin/host/host_abi.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
 #include "hostsim/record_check.h"
+#include "plugin/host/host_abi.h"
 #include "plugin/platform/files.h"
 #include "tool/cli/commands.h"
 #include "tool/export/export_hooks.h"
 #include "tool/export/export_host_dir.h"
 #include "tool/export/export_module.h"
 #include "tool/export/export_summary.h"
-#include "tool/system/interrupt.h"
-#include "tool/system/lower_case.h"
 #include "tool/output/progress_line.h"
 #include "tool/output/staging_file.h"
 #include "tool/system/file_creation.h"
 #include "tool/system/file_status.h"
+#include "tool/system/interrupt.h"
 #include "tool/system/interrupt_signal.h"
+#include "tool/system/lower_case.h"
 #include "tool/system/path_text.h"
 #include "tool/system/terminal.h"
 
@@ -170,8 +170,9 @@ private:
     int checkOutput() {
         const std::string& given = request_.outputPath;
         if (given == "-") {
-            report_.error("-o - is not supported: a QMX file is written in place and cannot go to standard output; "
-                          "give a file name such as scene.qmx");
+            report_.error(
+                "-o - is not supported: a QMX file is written in place and cannot go to standard output; "
+                "give a file name such as scene.qmx");
             return kExitUsage;
         }
         std::error_code error;
@@ -187,7 +188,8 @@ private:
         }
         const fs::path folder = system::pathOf(output).parent_path();
         if (!fs::is_directory(folder, error)) {
-            report_.error("the output folder " + system::textOf(folder) + " does not exist; create it or choose another -o");
+            report_.error("the output folder " + system::textOf(folder) +
+                          " does not exist; create it or choose another -o");
             return kExitUsage;
         }
         if (std::string why; !request_.dryRun && !system::mayWriteIn(system::textOf(folder), why)) {
@@ -227,8 +229,9 @@ private:
         kind_ = kindOf(ext, isModelFile(path), firstByte);
         if (kind_ == InputKind::Drawing) {
             if (firstByte == EOF) {
-                report_.error(path + " is empty; a drawing document is a JSON object (see examples/house.json and "
-                                     "docs/drawing-format.md)");
+                report_.error(path +
+                              " is empty; a drawing document is a JSON object (see examples/house.json and "
+                              "docs/drawing-format.md)");
                 return kExitUsage;
             }
             progress_.phase("loading " + system::textOf(system::pathOf(path).filename()));
@@ -240,13 +243,13 @@ private:
                 hostsim::checkRecordSizes(drawing);
             } catch (const hostsim::DocumentError& bad) {
                 if (bad.path() == "pelmoraDrawing")
-                    report_.error(path + " is not a Pelmora drawing document (it has no \"pelmoraDrawing\" format "
-                                         "version); see examples/house.json and docs/drawing-format.md");
+                    report_.error(path +
+                                  " is not a Pelmora drawing document (it has no \"pelmoraDrawing\" format "
+                                  "version); see examples/house.json and docs/drawing-format.md");
                 else if (bad.path().empty())
                     report_.error(path + " cannot be read as a drawing document: " + bad.what() +
                                   " (see docs/drawing-format.md)");
-                else
-                    report_.error(path + ": at " + bad.path() + ": " + bad.what());
+                else report_.error(path + ": at " + bad.path() + ": " + bad.what());
                 return kExitUsage;
             }
             return kExitOk;
@@ -283,8 +286,8 @@ private:
     }
 
     void reportHostMessage(const hostsim::ShownMessage& message, std::optional<int> mode) {
-        std::string text = message.text + " (message " + std::to_string(message.list) + "/" +
-                           std::to_string(message.index) + ")";
+        std::string text =
+            message.text + " (message " + std::to_string(message.list) + "/" + std::to_string(message.index) + ")";
         summary_.messages.push_back(text);
         if (message.list == kMessageList && message.index == kMessageWriteFailed) {
             text += ": writing beside " + summary_.output +
@@ -292,8 +295,7 @@ private:
         } else if (message.list == kMessageList && message.index == kMessageNothingToExport) {
             if (kind_ == InputKind::Model && mode == 0)
                 text += ": mode 0 exports the selected objects, and a model file has no selection; give --mode 1";
-            else
-                text += ": the chosen mode finds no polygons; try another --mode (2 takes every visible layer)";
+            else text += ": the chosen mode finds no polygons; try another --mode (2 takes every visible layer)";
         }
         report_.error(text);
     }
@@ -319,8 +321,8 @@ private:
 
         std::unique_ptr<PluginModule> module;
         try {
-            module = std::make_unique<PluginModule>(request_.modulePath.empty() ? defaultModulePath()
-                                                                                : request_.modulePath);
+            module =
+                std::make_unique<PluginModule>(request_.modulePath.empty() ? defaultModulePath() : request_.modulePath);
         } catch (const ModuleError& bad) {
             report_.error(bad.what());
             return kExitFailure;
@@ -352,14 +354,14 @@ private:
             std::string& narrow;
             const std::string& shown;  // what the user knows it by
         };
-        for (const Narrowed& each : {Narrowed{staging.path(), pluginStaging, summary_.output},
-                                     Narrowed{target, pluginTarget, summary_.output},
-                                     Narrowed{hostDir, pluginHostDir, hostDir},
-                                     Narrowed{userDataDir, pluginUserDataDir, userDataDir}}) {
+        for (const Narrowed& each :
+             {Narrowed{staging.path(), pluginStaging, summary_.output}, Narrowed{target, pluginTarget, summary_.output},
+              Narrowed{hostDir, pluginHostDir, hostDir}, Narrowed{userDataDir, pluginUserDataDir, userDataDir}}) {
             if (!system::narrowPath(each.path, each.narrow)) {
-                report_.error(each.shown + " cannot be given to the plug-in: the system's ANSI code page, in which "
-                                           "its file calls name files, has no character for part of it; choose a "
-                                           "path of other characters");
+                report_.error(each.shown +
+                              " cannot be given to the plug-in: the system's ANSI code page, in which "
+                              "its file calls name files, has no character for part of it; choose a "
+                              "path of other characters");
                 return kExitUsage;
             }
         }
@@ -391,9 +393,8 @@ private:
         host.setFolder(host::kFolderUserData, pluginUserDataDir);
         host.dialogScript().action = hostsim::DialogScript::Action::Confirm;
         host.dialogScript().mode = request_.mode;
-        host.onMessage([this, &host](const hostsim::ShownMessage& message) {
-            reportHostMessage(message, chosenMode(host));
-        });
+        host.onMessage(
+            [this, &host](const hostsim::ShownMessage& message) { reportHostMessage(message, chosenMode(host)); });
 
         progress_.phase("checking the drawing");
         {
@@ -430,8 +431,9 @@ private:
             bool started = false;
             for (const auto& call : host.commandLog()) started = started || call.service == host::kCommandPrologue;
             if (!started) {
-                report_.error("the command did not run: the drawing's state or the host does not allow it "
-                              "(\"canRun\" and \"currentItem\" of the drawing document)");
+                report_.error(
+                    "the command did not run: the drawing's state or the host does not allow it "
+                    "(\"canRun\" and \"currentItem\" of the drawing document)");
                 return kExitFailure;
             }
             // Only a dialog that ran and was cancelled is a cancel; one the host

@@ -13,14 +13,14 @@ namespace pelmora::tool {
 struct ExportRequest {
     std::string drawingPath;
     std::string outputPath;
-    std::optional<int> mode;   // answer of the options dialog; none: the remembered mode
-    std::string hostDir;       // empty: the per-user default
-    bool force = false;        // replace an existing output file
-    std::string modulePath;    // empty: the default module
+    std::optional<int> mode;  // answer of the options dialog; none: the remembered mode
+    std::string hostDir;      // empty: the per-user default
+    bool force = false;       // replace an existing output file
+    std::string modulePath;   // empty: the default module
     ModelImportOptions model;
-    bool json = false;         // the summary as one JSON object on stdout
-    bool quiet = false;        // errors only
-    bool dryRun = false;       // collect and summarise, write nothing
+    bool json = false;    // the summary as one JSON object on stdout
+    bool quiet = false;   // errors only
+    bool dryRun = false;  // collect and summarise, write nothing
 };
 
 // Gives the exit status of tool/commands.h; messages go to stderr.

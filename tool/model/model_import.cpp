@@ -7,13 +7,13 @@
 #include <map>
 #include <new>
 
-#include <assimp/Importer.hpp>
-#include <assimp/ProgressHandler.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
+#include <assimp/Importer.hpp>
+#include <assimp/ProgressHandler.hpp>
 
-#include "tool/system/lower_case.h"
 #include "tool/model/model_names.h"
+#include "tool/system/lower_case.h"
 
 namespace pelmora::tool {
 namespace {
@@ -161,7 +161,8 @@ private:
             if (node.mMeshes[m] >= scene_.mNumMeshes) continue;
             const aiMesh& mesh = *scene_.mMeshes[node.mMeshes[m]];
             std::vector<Point3> points(mesh.mNumVertices);
-            for (unsigned v = 0; v < mesh.mNumVertices; ++v) points[v] = placement_.point(transform * mesh.mVertices[v]);
+            for (unsigned v = 0; v < mesh.mNumVertices; ++v)
+                points[v] = placement_.point(transform * mesh.mVertices[v]);
 
             std::vector<hostsim::GeometryEntry> polygons;
             polygons.reserve(mesh.mNumFaces);
@@ -197,11 +198,18 @@ private:
             const aiLight& light = *scene_.mLights[i];
             std::int16_t kind;
             switch (light.mType) {
-                case aiLightSource_DIRECTIONAL: kind = kLightDirectional; break;
-                case aiLightSource_SPOT: kind = kLightSpot; break;
+                case aiLightSource_DIRECTIONAL:
+                    kind = kLightDirectional;
+                    break;
+                case aiLightSource_SPOT:
+                    kind = kLightSpot;
+                    break;
                 case aiLightSource_POINT:
-                case aiLightSource_AREA: kind = kLightPoint; break;
-                default: continue;  // ambient light has no place
+                case aiLightSource_AREA:
+                    kind = kLightPoint;
+                    break;
+                default:
+                    continue;  // ambient light has no place
             }
             aiMatrix4x4 transform;
             if (const aiMatrix4x4* found = transformOf(light.mName)) transform = *found;

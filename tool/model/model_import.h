@@ -29,15 +29,15 @@ inline constexpr double kDefaultImportSeconds = 60.0;
 inline constexpr long kDefaultImportMemoryMiB = 2048;
 
 struct ModelImportOptions {
-    double unitMetres = 1.0;      // length of one model unit in metres
-    UpAxis up = UpAxis::Auto;     // Auto: Z for STL and PLY, Y for the rest
+    double unitMetres = 1.0;   // length of one model unit in metres
+    UpAxis up = UpAxis::Auto;  // Auto: Z for STL and PLY, Y for the rest
     // Told the fraction read so far (0 to 1); giving false stops the import.
     std::function<bool(double)> progress;
     // Told each warning of an import that succeeded (names changed to fit the
     // drawing's code page), also when the import ran in a child process.
     std::function<void(const std::string&)> warning;
-    double seconds = kDefaultImportSeconds;     // wall-clock time the import may take
-    long memoryMiB = kDefaultImportMemoryMiB;   // memory the importing process may use
+    double seconds = kDefaultImportSeconds;    // wall-clock time the import may take
+    long memoryMiB = kDefaultImportMemoryMiB;  // memory the importing process may use
 };
 
 // The type code given to imported meshes: an object the host converts into

@@ -78,14 +78,10 @@ bool writeAll(int fd, const char* data, std::size_t size) {
         text += kAnswerDrawing;
         text += hostsim::serializeDrawing(drawing);
         _exit(writeAll(out, text.data(), text.size()) ? 0 : 1);
-    } catch (const ModelImportError& refused) {
-        refuse(refused.what());
-    } catch (const std::bad_alloc&) {
+    } catch (const ModelImportError& refused) { refuse(refused.what()); } catch (const std::bad_alloc&) {
         const char outOfMemory = kAnswerOutOfMemory;
         _exit(writeAll(out, &outOfMemory, 1) ? 0 : 1);
-    } catch (const std::exception& error) {
-        refuse(error.what());
-    } catch (...) {
+    } catch (const std::exception& error) { refuse(error.what()); } catch (...) {
         refuse("the importer failed");
     }
     _exit(1);  // not reached: every branch above ends the child
@@ -114,8 +110,7 @@ std::string secondsText(double seconds) {
 int reap(pid_t pid, bool kill) {
     if (kill) ::kill(pid, SIGKILL);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     return status;
 }
 
@@ -146,8 +141,7 @@ hostsim::Drawing importModel(const std::string& path, const ModelImportOptions& 
 
     // Read the answer while watching the clock and the child's size.
     std::string answer;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration<double>(options.seconds);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(options.seconds);
     enum class Outcome { Answered, TimedOut, TooLarge, Broken } outcome = Outcome::Answered;
     try {
         char buffer[65536];
@@ -217,12 +211,15 @@ hostsim::Drawing importModel(const std::string& path, const ModelImportOptions& 
     answer.erase(0, start);
     if (answer.empty()) throw ModelImportError("cannot import " + path + ": the importer gave no drawing");
     switch (answer.front()) {
-        case kAnswerRefused: throw ModelImportError(answer.substr(1));
+        case kAnswerRefused:
+            throw ModelImportError(answer.substr(1));
         case kAnswerOutOfMemory:
             throw ModelImportError("cannot import " + path + ": the import needs more than " +
                                    std::to_string(options.memoryMiB) + " MiB of memory" + limits);
-        case kAnswerDrawing: break;
-        default: throw ModelImportError("cannot import " + path + ": the importer gave no drawing");
+        case kAnswerDrawing:
+            break;
+        default:
+            throw ModelImportError("cannot import " + path + ": the importer gave no drawing");
     }
     hostsim::Drawing drawing;
     try {

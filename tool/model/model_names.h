@@ -30,7 +30,7 @@ public:
 
 private:
     int codePage_;
-    std::map<std::string, std::string> hostNames_;             // every name seen, and its bytes
+    std::map<std::string, std::string> hostNames_;              // every name seen, and its bytes
     std::vector<std::pair<std::string, std::string>> changed_;  // in the order met, both in UTF-8
 };
 

@@ -152,14 +152,10 @@ void ProgressLine::tick() {
 
 std::string ProgressLine::bytesText(long long bytes) {
     char text[64];
-    if (bytes >= 1000LL * 1000 * 1000)
-        std::snprintf(text, sizeof text, "%.2f GB", static_cast<double>(bytes) / 1e9);
-    else if (bytes >= 1000LL * 1000)
-        std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
-    else if (bytes >= 1000)
-        std::snprintf(text, sizeof text, "%.1f kB", static_cast<double>(bytes) / 1e3);
-    else
-        std::snprintf(text, sizeof text, "%lld bytes", bytes);
+    if (bytes >= 1000LL * 1000 * 1000) std::snprintf(text, sizeof text, "%.2f GB", static_cast<double>(bytes) / 1e9);
+    else if (bytes >= 1000LL * 1000) std::snprintf(text, sizeof text, "%.1f MB", static_cast<double>(bytes) / 1e6);
+    else if (bytes >= 1000) std::snprintf(text, sizeof text, "%.1f kB", static_cast<double>(bytes) / 1e3);
+    else std::snprintf(text, sizeof text, "%lld bytes", bytes);
     return text;
 }
 

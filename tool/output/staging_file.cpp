@@ -5,12 +5,12 @@
 
 #include "plugin/platform/files.h"
 #include "plugin/scene/write_scene.h"
-#include "tool/system/interrupt.h"
 #include "tool/system/file_creation.h"
 #include "tool/system/file_status.h"
+#include "tool/system/interrupt.h"
 #include "tool/system/interrupt_signal.h"
-#include "tool/system/process.h"
 #include "tool/system/path_text.h"
+#include "tool/system/process.h"
 
 namespace pelmora::tool {
 namespace {
@@ -32,7 +32,8 @@ StagingFile::StagingFile(const std::string& target) {
     std::vector<std::string> stems{"." + name + "." + pid, ".pelmora-" + pid};
     for (const std::string& stem : stems) {
         for (int attempt = 0; attempt < 20; ++attempt) {
-            std::string candidate = folder + stem + (attempt ? std::string("-") + std::to_string(attempt) : std::string()) + ".part";
+            std::string candidate =
+                folder + stem + (attempt ? std::string("-") + std::to_string(attempt) : std::string()) + ".part";
             std::string writer = temporaryPathFor(candidate);
             if (candidate.size() > limit || writer.empty()) break;
             const system::NewFile created = system::createNewFile(candidate);
@@ -85,8 +86,7 @@ void StagingFile::remove() noexcept {
         try {
             std::error_code ignored;
             fs::remove_all(system::pathOf(privateFolder_), ignored);
-        } catch (...) {
-        }
+        } catch (...) {}
         privateFolder_.clear();
     }
 }

@@ -4,18 +4,18 @@
 #include <optional>
 #include <string>
 
-#include <assimp/Exporter.hpp>
 #include <assimp/postprocess.h>
+#include <assimp/Exporter.hpp>
 
 #include "plugin/platform/files.h"
 #include "qmxread/qmx_reader.h"
 #include "tool/cli/commands.h"
-#include "tool/qmx/gltf_additions.h"
-#include "tool/system/lower_case.h"
-#include "tool/qmx/name_decoder.h"
 #include "tool/output/progress_line.h"
-#include "tool/qmx/scene_to_model.h"
 #include "tool/output/staging_file.h"
+#include "tool/qmx/gltf_additions.h"
+#include "tool/qmx/name_decoder.h"
+#include "tool/qmx/scene_to_model.h"
+#include "tool/system/lower_case.h"
 
 namespace pelmora::tool {
 namespace {
@@ -43,9 +43,7 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
     qmxread::QmxFile file;
     try {
         file = qmxread::readQmxFile(options.input);
-    } catch (const std::exception& error) {
-        return fail(error.what());
-    }
+    } catch (const std::exception& error) { return fail(error.what()); }
     ConvertedScene converted = convertScene(file, NameDecoder(options.codePage));
     if (converted.meshes == 0 && converted.cameras.empty() && converted.lights.empty())
         return fail(options.input + " holds no meshes, camera or lights: nothing to convert");
@@ -70,11 +68,12 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
         if (!problem.empty()) return fail(problem);
     }
     if (singleFile) {
-        if (!platform::replaceFile(temp->path(), target)) return fail("cannot move the written file to " + options.output);
+        if (!platform::replaceFile(temp->path(), target))
+            return fail("cannot move the written file to " + options.output);
         temp->release();
     }
-    std::string line = "pelmora: wrote " + options.output + " (" + format.label + "): " +
-                       ProgressLine::countText(converted.meshes) + " meshes, " +
+    std::string line = "pelmora: wrote " + options.output + " (" + format.label +
+                       "): " + ProgressLine::countText(converted.meshes) + " meshes, " +
                        ProgressLine::countText(converted.vertices) + " vertices, " +
                        ProgressLine::countText(converted.polygons) + " polygons";
     if (format.scene)
@@ -88,8 +87,7 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
         std::fprintf(stderr, "pelmora: warning: %lld holes of polygons were left out (filled)\n",
                      converted.droppedHoles);
     if (converted.skippedEmptyMeshes > 0)
-        std::fprintf(stderr, "pelmora: note: %d meshes without polygons were left out\n",
-                     converted.skippedEmptyMeshes);
+        std::fprintf(stderr, "pelmora: note: %d meshes without polygons were left out\n", converted.skippedEmptyMeshes);
     return kExitOk;
 }
 

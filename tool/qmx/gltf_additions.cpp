@@ -15,15 +15,16 @@ namespace {
 
 using Json = nlohmann::json;
 
-constexpr std::uint32_t kGlbMagic = 0x46546C67;      // "glTF"
-constexpr std::uint32_t kChunkJson = 0x4E4F534A;     // "JSON"
+constexpr std::uint32_t kGlbMagic = 0x46546C67;   // "glTF"
+constexpr std::uint32_t kChunkJson = 0x4E4F534A;  // "JSON"
 constexpr std::size_t kGlbHeaderBytes = 12;
 constexpr std::size_t kChunkHeaderBytes = 8;
 constexpr const char* kLightsExtension = "KHR_lights_punctual";
 
 std::uint32_t load32(const std::string& bytes, std::size_t at) {
     std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    for (int i = 3; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
     return value;
 }
 
@@ -43,11 +44,11 @@ void addTo(Json& gltf, const std::vector<ConvertedCamera>& cameras, const std::v
         if (!node) continue;
         // glTF wants the vertical angle of the whole view.
         const double yfov = 2.0 * std::atan(std::tan(camera.halfHorizontalFov) / camera.aspect);
-        Json entry = {{"name", camera.nodeName},
-                      {"type", "perspective"},
-                      {"perspective",
-                       {{"yfov", yfov}, {"aspectRatio", camera.aspect}, {"znear", camera.nearPlane},
-                        {"zfar", camera.farPlane}}}};
+        Json entry = {
+            {"name", camera.nodeName},
+            {"type", "perspective"},
+            {"perspective",
+             {{"yfov", yfov}, {"aspectRatio", camera.aspect}, {"znear", camera.nearPlane}, {"zfar", camera.farPlane}}}};
         (*node)["camera"] = gltf["cameras"].size();
         gltf["cameras"].push_back(std::move(entry));
     }
@@ -59,8 +60,12 @@ void addTo(Json& gltf, const std::vector<ConvertedCamera>& cameras, const std::v
                       {"color", {light.colour[0], light.colour[1], light.colour[2]}},
                       {"intensity", light.intensity}};
         switch (light.kind) {
-            case ConvertedLight::Kind::Directional: entry["type"] = "directional"; break;
-            case ConvertedLight::Kind::Point: entry["type"] = "point"; break;
+            case ConvertedLight::Kind::Directional:
+                entry["type"] = "directional";
+                break;
+            case ConvertedLight::Kind::Point:
+                entry["type"] = "point";
+                break;
             case ConvertedLight::Kind::Spot: {
                 entry["type"] = "spot";
                 // glTF counts the cone from its axis: half the full angles; it

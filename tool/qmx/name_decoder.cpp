@@ -32,7 +32,8 @@ bool filledFormat(std::string_view bytes, std::string_view format) {
 
 std::string NameDecoder::operator()(const std::string& bytes) const {
     const std::string_view text = bytes;
-    if (text == node_names::kCamera || text == node_names::kCameraTarget || filledFormat(text, node_names::kUnnamedLight))
+    if (text == node_names::kCamera || text == node_names::kCameraTarget ||
+        filledFormat(text, node_names::kUnnamedLight))
         return fromJapanese(text);
     // A light's target: the fixed prefix, ">", then the light's name, which is
     // the host's or, for an unnamed light, the plug-in's own (decoded above).

@@ -3,8 +3,8 @@
 #include <bit>
 #include <cstring>
 
-#include "qmxread/legacy_flags.h"
 #include "plugin/scene_file/bounded_copy.h"
+#include "qmxread/legacy_flags.h"
 
 namespace pelmora::tool {
 
@@ -80,7 +80,8 @@ std::string nodeObstacle(const qmxread::Node& node, bool legacy) {
         if (!obstacle.empty()) return obstacle;
     }
     if (legacy) {
-        if (node.kind < 4) return where + ": kind " + std::to_string(node.kind) + " is below 4, which the writer raises";
+        if (node.kind < 4)
+            return where + ": kind " + std::to_string(node.kind) + " is below 4, which the writer raises";
         if (node.legacy.zeroInt != 0 || !isPositiveZero(node.legacy.zeroFloat) ||
             !isPositiveZero(node.legacy.zeroVector)) {
             return where + ": a value the writer always writes as 0 is not 0";
@@ -90,8 +91,7 @@ std::string nodeObstacle(const qmxread::Node& node, bool legacy) {
         }
     }
     for (const qmxread::Motion& motion : node.motions) {
-        std::string obstacle =
-            motionObstacle(motion, legacy, "motion item at offset " + std::to_string(motion.offset));
+        std::string obstacle = motionObstacle(motion, legacy, "motion item at offset " + std::to_string(motion.offset));
         if (!obstacle.empty()) return obstacle;
     }
     for (const qmxread::Node& child : node.children) {
@@ -142,9 +142,7 @@ void ReplayNode::describe(bool legacy, NodeRecord& r) {
 
 unsigned ReplayNode::childCount() { return static_cast<unsigned>(children_.size()); }
 
-TreeSource* ReplayNode::child(unsigned index) {
-    return index < children_.size() ? children_[index].get() : nullptr;
-}
+TreeSource* ReplayNode::child(unsigned index) { return index < children_.size() ? children_[index].get() : nullptr; }
 
 unsigned ReplayNode::motionCount() { return static_cast<unsigned>(node_.motions.size()); }
 
@@ -195,8 +193,6 @@ std::int32_t ReplayScene::fps() { return number("FPS"); }
 std::int32_t ReplayScene::maxTime() { return number("maxTime"); }
 unsigned ReplayScene::rootCount() { return static_cast<unsigned>(roots_.size()); }
 
-TreeSource* ReplayScene::root(unsigned index) {
-    return index < roots_.size() ? roots_[index].get() : nullptr;
-}
+TreeSource* ReplayScene::root(unsigned index) { return index < roots_.size() ? roots_[index].get() : nullptr; }
 
 }  // namespace pelmora::tool

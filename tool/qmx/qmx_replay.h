@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "qmxread/qmx_tree.h"
 #include "plugin/scene_file/scene_description.h"
+#include "qmxread/qmx_tree.h"
 
 namespace pelmora::tool {
 

@@ -242,7 +242,9 @@ private:
         const Motion* parameters = node.motion("motionCameraParameter");
         ConvertedCamera info;
         info.nodeName = uniqueName(node.name, "Camera");
-        info.halfHorizontalFov = static_cast<float>(floatOf(parameters, "viewAngle", std::bit_cast<float>(camera_payload::kViewAngleBits)) / camera_payload::kViewAngleFactor);
+        info.halfHorizontalFov =
+            static_cast<float>(floatOf(parameters, "viewAngle", std::bit_cast<float>(camera_payload::kViewAngleBits)) /
+                               camera_payload::kViewAngleFactor);
         const int width = intOf(parameters, "pictureWidth", 640), height = intOf(parameters, "pictureHeight", 480);
         if (width > 0 && height > 0) info.aspect = static_cast<float>(width) / static_cast<float>(height);
         aiVector3D look = targetOf(node, target) ? target - eye : aiVector3D(0, 0, -1);
@@ -271,9 +273,15 @@ private:
         ConvertedLight info;
         info.nodeName = uniqueName(node.name, "Light");
         switch (intOf(parameters, "lightType", 2)) {
-            case 1: info.kind = ConvertedLight::Kind::Directional; break;
-            case 3: info.kind = ConvertedLight::Kind::Spot; break;
-            default: info.kind = ConvertedLight::Kind::Point; break;
+            case 1:
+                info.kind = ConvertedLight::Kind::Directional;
+                break;
+            case 3:
+                info.kind = ConvertedLight::Kind::Spot;
+                break;
+            default:
+                info.kind = ConvertedLight::Kind::Point;
+                break;
         }
         std::vector<float> rgb = floatsOf(colour, "diffuse");
         for (int i = 0; i < 3 && rgb.size() >= 3; ++i) info.colour[i] = std::isfinite(rgb[i]) ? rgb[i] : 1.0f;

@@ -26,10 +26,10 @@ public:
 
     struct Ended {
         int slot = -1;
-        bool exited = false;      // it exited, with this status:
+        bool exited = false;  // it exited, with this status:
         int exitStatus = 0;
-        bool byInterrupt = false; // else it was ended, by Ctrl+C or otherwise:
-        std::string how;          // how, in words
+        bool byInterrupt = false;  // else it was ended, by Ctrl+C or otherwise:
+        std::string how;           // how, in words
     };
     // Waits for a child to end; none when no child runs or waiting failed.
     std::optional<Ended> waitForOne();

@@ -22,7 +22,8 @@ void onInterrupt() {
         g_raised = 1;
         if (g_terminal && system::processId() == g_owner)
             system::writeToStderr(
-                "\r\033[Kpelmora: stopping\xE2\x80\xA6 (the previous file stays as it was; Ctrl+C again quits at once)\n");
+                "\r\033[Kpelmora: stopping\xE2\x80\xA6 (the previous file stays as it was; Ctrl+C again quits at "
+                "once)\n");
         return;
     }
     // Asked twice: out now, leaving no partial file behind.

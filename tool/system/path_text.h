@@ -28,8 +28,9 @@ bool narrowPath(const std::string& utf8, std::string& narrow);
 
 // What to tell a user whose path narrowPath refused.
 inline std::string narrowPathRefusal(const std::string& utf8) {
-    return utf8 + " cannot be opened by the QMX reader and writer: the system's ANSI code page has no character for "
-                  "part of its name; choose a path of other characters";
+    return utf8 +
+           " cannot be opened by the QMX reader and writer: the system's ANSI code page has no character for "
+           "part of its name; choose a path of other characters";
 }
 
 // std::fopen for a UTF-8 path.

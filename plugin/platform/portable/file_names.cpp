@@ -18,9 +18,12 @@ bool ascii(const std::string& text) {
 // The code page the runner gave, when names must be converted at all.
 const char* hostCodePage() {
     switch (portableHooks().fileNameCodePage) {
-        case 1252: return "CP1252";
-        case 932: return "CP932";
-        default: return nullptr;  // none given, or UTF-8 itself
+        case 1252:
+            return "CP1252";
+        case 932:
+            return "CP932";
+        default:
+            return nullptr;  // none given, or UTF-8 itself
     }
 }
 

@@ -6,9 +6,9 @@
 
 #include <climits>
 #include <cstdio>
-#include <stdexcept>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 
 #include "plugin/platform/files.h"
 #include "plugin/platform/portable/file_names.h"

@@ -2,8 +2,8 @@
 // paths are given in.
 #include <windows.h>
 
-#include <stdexcept>
 #include <limits>
+#include <stdexcept>
 
 #include "plugin/platform/files.h"
 

@@ -2,8 +2,8 @@
 // keys, the busy cursor from the module's own resources and the process clock;
 // the runner's hooks instead of the dialogs, keys and cursor while a runner has
 // installed them (a test run without a person in front of the screen).
-#include <windows.h>
 #include <commdlg.h>
+#include <windows.h>
 
 #include <ctime>
 #include <vector>

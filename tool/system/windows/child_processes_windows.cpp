@@ -105,8 +105,8 @@ bool ChildProcesses::start(int slot, const std::vector<std::string>& arguments, 
     startup.hStdOutput = output;
     startup.hStdError = errors;
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(programPath.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &process);
+    const BOOL started = CreateProcessW(programPath.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                        &startup, &process);
     const DWORD failure = started ? 0 : GetLastError();
     closeAll();
     if (!started) {

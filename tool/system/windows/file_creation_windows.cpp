@@ -7,8 +7,8 @@
 namespace pelmora::tool::system {
 
 NewFile createNewFile(const std::string& path) {
-    HANDLE file = CreateFileW(wideText(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file =
+        CreateFileW(wideText(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NewFile::Exists : NewFile::Failed;
@@ -21,8 +21,8 @@ std::string makePrivateFolder(const std::string& prefix) {
     wchar_t temporary[MAX_PATH + 1];
     const DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
     if (length == 0 || length > MAX_PATH) return {};
-    const std::string base = utf8Text(temporary, static_cast<int>(length)) + prefix + "-" +
-                             std::to_string(GetCurrentProcessId()) + "-";
+    const std::string base =
+        utf8Text(temporary, static_cast<int>(length)) + prefix + "-" + std::to_string(GetCurrentProcessId()) + "-";
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const std::string folder = base + std::to_string(GetTickCount() + attempt);
         if (CreateDirectoryW(wideText(folder).c_str(), nullptr)) return folder;

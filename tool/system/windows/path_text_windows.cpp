@@ -27,8 +27,8 @@ bool narrowPath(const std::string& utf8, std::string& narrow) {
                                           nullptr, 0, nullptr, &replaced);
     if (bytes <= 0 || replaced) return false;
     narrow.resize(static_cast<std::size_t>(bytes));
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), narrow.data(),
-                        bytes, nullptr, &replaced);
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), narrow.data(), bytes,
+                        nullptr, &replaced);
     return !replaced;
 }
 

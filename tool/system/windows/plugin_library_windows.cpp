@@ -17,8 +17,7 @@ void* openLibrary(const std::string& path) {
 
 void* findSymbol(void* library, const char* name) {
     // Through the generic function type: the documented way from FARPROC.
-    return reinterpret_cast<void*>(
-        reinterpret_cast<void (*)()>(GetProcAddress(static_cast<HMODULE>(library), name)));
+    return reinterpret_cast<void*>(reinterpret_cast<void (*)()>(GetProcAddress(static_cast<HMODULE>(library), name)));
 }
 
 void closeLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }

@@ -28,11 +28,11 @@ inline std::string utf8Text(const wchar_t* wide, int count = -1) {
 // The system's words for an error code, in UTF-8, without the final full stop.
 inline std::string errorText(DWORD error) {
     wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                            FORMAT_MESSAGE_IGNORE_INSERTS,
-                                        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::string text = length > 0 && buffer ? utf8Text(buffer, static_cast<int>(length))
-                                            : "Windows error " + std::to_string(error);
+    const DWORD length =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::string text =
+        length > 0 && buffer ? utf8Text(buffer, static_cast<int>(length)) : "Windows error " + std::to_string(error);
     if (buffer) LocalFree(buffer);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.' || text.back() == ' '))
         text.pop_back();
