@@ -93,9 +93,9 @@ def floor_bump_pixel(x, y):
 
 def oak_pixel(x, y):
     """x along the board's length, y across it, both in [0, 1)."""
-    # Growth rings run along the board, bent by slow waves; 14 of them across its width.
+    # Growth rings run along the board, bent by slow waves; 8 of them across its width.
     bend = 0.035 * wave(x * 2 + 0.3 * noise(x, y, 6, 2, 4)) + 0.02 * noise(x, y, 12, 3, 5)
-    ring = (y + bend) * 14.0 + 1.2 * noise(x, y, 5, 4, 9)
+    ring = (y + bend) * 8.0 + 0.8 * noise(x, y, 5, 4, 9)
     late = smooth(max(0.0, wave(ring)) ** 2)
     fibre = noise(x, y, 96, 48, 6)
     tone = noise(x, y, 3, 1, 7)
@@ -104,9 +104,9 @@ def oak_pixel(x, y):
     pore = noise(x, y, 160, 40, 8)
     if pore > 0.85:
         colour = mix(colour, (96.0, 64.0, 30.0), (pore - 0.85) * 3.0)
-    # The joints: the board's end at x = 0 and its long edge at y = 0, each 2 mm wide.
-    end_gap = min(x, 1.0 - x) * 1200.0
-    side_gap = min(y, 1.0 - y) * 200.0
+    # The joints: the board's end at x = 0 and its long edge at y = 0, each 3 mm wide.
+    end_gap = min(x, 1.0 - x) * 1200.0 / 1.5
+    side_gap = min(y, 1.0 - y) * 200.0 / 1.5
     gap = max(0.0, 1.0 - min(end_gap, side_gap))
     return tuple(to_byte(c) for c in mix(colour, (60.0, 40.0, 20.0), gap))
 
