@@ -128,7 +128,7 @@ TEST_F(ConvertToModel, SampleHouseAsGlbAgreesWithInspect) {
     ToolResult r = runTool({"convert", house_, glb});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     EXPECT_TRUE(
-        contains(r.err, "wrote " + glb + " (glTF binary): 5 meshes, 238 vertices, 120 polygons, camera, 5 lights"))
+        contains(r.err, "wrote " + glb + " (glTF binary): 5 meshes, 334 vertices, 222 polygons, camera, 5 lights"))
         << r.err;
 
     Assimp::Importer importer;
