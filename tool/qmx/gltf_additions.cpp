@@ -99,7 +99,9 @@ void addLights(Json& gltf, const std::vector<ConvertedLight>& lights) {
 // the scene's order).
 Json materialEntry(const ConvertedMaterial& material, std::optional<std::size_t> texture) {
     const auto& c = material.baseColour;
-    Json pbr = {{"baseColorFactor", {c[0], c[1], c[2], c[3]}},
+    // A picture shows as it is unless the texture asks to mix in the colour.
+    const bool plain = texture && !material.mixColour;
+    Json pbr = {{"baseColorFactor", {plain ? 1.0f : c[0], plain ? 1.0f : c[1], plain ? 1.0f : c[2], c[3]}},
                 {"metallicFactor", 0.0},
                 {"roughnessFactor", material.roughness}};
     if (texture) pbr["baseColorTexture"] = {{"index", *texture}};

@@ -212,6 +212,7 @@ private:
             info.imageName = names_(map->field("fileName")->text);
             info.repeatU = intOf(map, "repeatx", 1) != 0;
             info.repeatV = intOf(map, "repeaty", 1) != 0;
+            info.mixColour = intOf(map, "mixcolor", 0) != 0;
         }
         materialInfo_.push_back(std::move(info));
         if (!textureNames_) return material;

@@ -44,6 +44,7 @@ struct ConvertedMaterial {
     float emissive[3] = {0.0f, 0.0f, 0.0f};
     std::string imageName;  // the colour map's file name as the scene gives it; empty: none
     bool repeatU = true, repeatV = true;
+    bool mixColour = false;  // the picture is tinted by the base colour; else it replaces it
 };
 
 struct ConvertedScene {
