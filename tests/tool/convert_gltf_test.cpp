@@ -153,6 +153,11 @@ TEST_F(ConvertGltf, PicturesFoundNowhereAreNamedOnceAndKeptInExtras) {
     const Json& floor = materialNamed(gltf, "Floor");
     EXPECT_FALSE(floor["pbrMetallicRoughness"].contains("baseColorTexture"));
     EXPECT_EQ(floor["extras"]["texture"], "floor_tiles.jpg");
+    // A folder that is not there is a mistake on the command line.
+    r = runTool({"convert", house_, folder_ / "again.glb", "--textures", folder_ / "no-such-folder"});
+    EXPECT_EQ(r.status, kExitUsage) << r.err;
+    EXPECT_TRUE(contains(r.err, "no-such-folder")) << r.err;
+    EXPECT_FALSE(fs::exists(folder_ / "again.glb"));
 }
 
 // The floor's 0.6 m tiles: on its top face one picture spans 0.6 m east and

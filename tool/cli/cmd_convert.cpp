@@ -137,7 +137,8 @@ Runner addConvertCommand(CLI::App& app) {
                     "glb, gltf, obj, ply, stl, qmx, or an Assimp export format id (see `pelmora formats`)");
     sub->add_option("--textures", options->textureFolders,
                     "glTF: a folder of texture pictures (PNG, JPEG) to embed or reference; repeatable, looked in "
-                    "before the QMX file's folder, its textures/ folder and the host folder's Textures/");
+                    "before the QMX file's folder, its textures/ folder and the host folder's Textures/")
+        ->check(CLI::ExistingDirectory);
     sub->add_flag("--ascii", options->ascii, "QMX, PLY and STL: write the text encoding");
     sub->add_flag("--binary", options->binary, "QMX: write the BINARY encoding");
     // A QMX copy keeps the bytes as they are; other formats get UTF-8 names.
