@@ -61,9 +61,10 @@ TEST(MeshShading, EdgesSharperThanTheSmoothingAngleStayHard) {
 }
 
 TEST(MeshShading, BadPolygonsAreLeftOut) {
-    std::vector<aiVector3D> points{{0, 0, 0}, {1, 0, 0}, {1, 0, -1}};
-    const ShadedMesh mesh = shadeMesh(points, {{0, 1}, {0, 1, 7}, {0, 1, 2}}, 0.5, std::nullopt);
+    std::vector<aiVector3D> points{{0, 0, 0}, {1, 0, 0}, {1, 0, -1}, {NAN, 0, 0}};
+    const ShadedMesh mesh = shadeMesh(points, {{0, 1}, {0, 1, 7}, {0, 1, 3}, {0, 1, 2}}, 0.5, std::nullopt);
     ASSERT_EQ(mesh.faces.size(), 1u);
+    EXPECT_EQ(mesh.leftOut, 2u) << "the one with an index out of range and the one with a point that is not finite";
     EXPECT_NEAR(mesh.normals[0].y, 1.0f, 1e-6f);
 }
 

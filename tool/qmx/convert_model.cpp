@@ -113,6 +113,9 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
     if (converted.droppedHoles > 0)
         std::fprintf(stderr, "pelmora: warning: %lld holes of polygons were left out (filled)\n",
                      converted.droppedHoles);
+    if (converted.droppedPolygons > 0)
+        std::fprintf(stderr, "pelmora: warning: %lld polygons with points that are not finite were left out\n",
+                     converted.droppedPolygons);
     if (converted.skippedEmptyMeshes > 0)
         std::fprintf(stderr, "pelmora: note: %d meshes without polygons were left out\n", converted.skippedEmptyMeshes);
     return kExitOk;

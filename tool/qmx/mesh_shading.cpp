@@ -31,6 +31,8 @@ aiVector3D unit(aiVector3D v, const aiVector3D& fallback) {
     return length > 0.0f && std::isfinite(length) ? v / length : fallback;
 }
 
+bool finite(const aiVector3D& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
 using Key = std::tuple<float, float, float, float, float, float, float, float>;
 
 }  // namespace
@@ -40,9 +42,11 @@ ShadedMesh shadeMesh(const std::vector<aiVector3D>& points, const std::vector<Po
     std::vector<const Polygon*> usable;
     for (const Polygon& polygon : polygons) {
         bool inside = polygon.size() >= 3;
-        for (std::uint32_t index : polygon) inside = inside && index < points.size();
+        for (std::uint32_t index : polygon) inside = inside && index < points.size() && finite(points[index]);
         if (inside) usable.push_back(&polygon);
     }
+    std::size_t tooSmall = 0;
+    for (const Polygon& polygon : polygons) tooSmall += polygon.size() < 3 ? 1 : 0;
     std::vector<aiVector3D> weighted(usable.size()), faceUnit(usable.size());
     std::vector<std::vector<std::size_t>> around(points.size());
     for (std::size_t f = 0; f < usable.size(); ++f) {
@@ -55,6 +59,7 @@ ShadedMesh shadeMesh(const std::vector<aiVector3D>& points, const std::vector<Po
     const BoundingBox box = boundingBoxOf(points);
 
     ShadedMesh out;
+    out.leftOut = polygons.size() - tooSmall - usable.size();
     std::map<Key, std::uint32_t> seen;
     for (std::size_t f = 0; f < usable.size(); ++f) {
         const Polygon& polygon = *usable[f];

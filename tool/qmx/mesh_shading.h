@@ -20,10 +20,12 @@ struct ShadedMesh {
     std::vector<aiVector3D> positions, normals;
     std::vector<std::array<float, 2>> textureCoordinates;  // empty without a mapping
     std::vector<std::vector<std::uint32_t>> faces;         // into the arrays above
+    std::size_t leftOut = 0;                               // polygons of 3 or more corners left out
 };
 
-// `polygons` index `points`; polygons with fewer than 3 corners or an index
-// out of range are left out. `smoothingAngle` in radians.
+// `polygons` index `points`; polygons with fewer than 3 corners, an index out
+// of range or a corner that is not a finite point are left out.
+// `smoothingAngle` in radians.
 ShadedMesh shadeMesh(const std::vector<aiVector3D>& points, const std::vector<std::vector<std::uint32_t>>& polygons,
                      double smoothingAngle, const std::optional<TextureMapping>& mapping);
 

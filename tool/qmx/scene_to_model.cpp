@@ -110,6 +110,7 @@ public:
         out.meshes = static_cast<int>(meshes_.size());
         out.skippedEmptyMeshes = skippedEmpty_;
         out.droppedHoles = droppedHoles_;
+        out.droppedPolygons = droppedPolygons_;
         out.vertices = vertices_;
         out.polygons = polygons_;
         return out;
@@ -297,6 +298,7 @@ private:
         std::optional<TextureMapping> mapping;
         if (const Motion* map = colourMap(node)) mapping = mappingOf(*map, source.mappingType);
         const ShadedMesh shaded = shadeMesh(points, polygons, source.smoothingAngle, mapping);
+        droppedPolygons_ += static_cast<long long>(shaded.leftOut);
         if (shaded.faces.empty()) {
             delete mesh;
             ++skippedEmpty_;
@@ -421,6 +423,7 @@ private:
     std::vector<ConvertedMaterial> materialInfo_;
     int skippedEmpty_ = 0;
     long long droppedHoles_ = 0;
+    long long droppedPolygons_ = 0;
     long long vertices_ = 0, polygons_ = 0;
 };
 

@@ -55,6 +55,7 @@ struct ConvertedScene {
     int meshes = 0;
     int skippedEmptyMeshes = 0;
     long long droppedHoles = 0;
+    long long droppedPolygons = 0;  // with a corner that is not a finite point
     long long vertices = 0, polygons = 0;
 };
 
