@@ -25,6 +25,7 @@ constexpr std::uint32_t kChunkBin = 0x004E4942;   // "BIN\0"
 constexpr std::size_t kGlbHeaderBytes = 12;
 constexpr std::size_t kChunkHeaderBytes = 8;
 constexpr const char* kLightsExtension = "KHR_lights_punctual";
+constexpr auto kReplace = nlohmann::json::error_handler_t::replace;  // names are UTF-8 already; never throw
 
 std::uint32_t load32(const std::string& bytes, std::size_t at) {
     std::uint32_t value = 0;
@@ -127,6 +128,28 @@ void pruneExtensions(Json& gltf) {
     else gltf.erase("extensions");
 }
 
+// The GLB container: header, JSON chunk, binary chunk, each padded to 4 bytes.
+std::string glbBytes(const Json& gltf, std::string bin) {
+    std::string text = gltf.dump(-1, ' ', false, kReplace);
+    while (text.size() % 4 != 0) text += ' ';
+    while (bin.size() % 4 != 0) bin += '\0';
+    std::string out(kGlbHeaderBytes + kChunkHeaderBytes, '\0');
+    store32(out, 0, kGlbMagic);
+    store32(out, 4, 2);
+    store32(out, kGlbHeaderBytes, static_cast<std::uint32_t>(text.size()));
+    store32(out, kGlbHeaderBytes + 4, kChunkJson);
+    out += text;
+    if (!bin.empty()) {
+        std::string chunk(kChunkHeaderBytes, '\0');
+        store32(chunk, 0, static_cast<std::uint32_t>(bin.size()));
+        store32(chunk, 4, kChunkBin);
+        out += chunk;
+        out += bin;
+    }
+    store32(out, 8, static_cast<std::uint32_t>(out.size()));
+    return out;
+}
+
 }  // namespace
 
 std::string completeGltf(const std::string& path, bool binary, const ConvertedScene& scene, GltfPictures& pictures) {
@@ -166,28 +189,7 @@ std::string completeGltf(const std::string& path, bool binary, const ConvertedSc
     pruneExtensions(gltf);
     if (!table.problem().empty()) return table.problem();
 
-    std::string text = gltf.dump(binary ? -1 : 2, ' ', false, Json::error_handler_t::replace);
-    std::string out;
-    if (binary) {
-        while (text.size() % 4 != 0) text += ' ';
-        while (bin.size() % 4 != 0) bin += '\0';
-        out.assign(kGlbHeaderBytes + kChunkHeaderBytes, '\0');
-        store32(out, 0, kGlbMagic);
-        store32(out, 4, 2);
-        store32(out, kGlbHeaderBytes, static_cast<std::uint32_t>(text.size()));
-        store32(out, kGlbHeaderBytes + 4, kChunkJson);
-        out += text;
-        if (!bin.empty()) {
-            std::string chunk(kChunkHeaderBytes, '\0');
-            store32(chunk, 0, static_cast<std::uint32_t>(bin.size()));
-            store32(chunk, 4, kChunkBin);
-            out += chunk;
-            out += bin;
-        }
-        store32(out, 8, static_cast<std::uint32_t>(out.size()));
-    } else {
-        out = text + "\n";
-    }
+    const std::string out = binary ? glbBytes(gltf, std::move(bin)) : gltf.dump(2, ' ', false, kReplace) + "\n";
     std::ofstream file(system::pathOf(path), std::ios::binary | std::ios::trunc);
     file.write(out.data(), static_cast<std::streamsize>(out.size()));
     file.close();
