@@ -13,6 +13,10 @@ packages=(
 # Wine runs the 32-bit Windows module and its test programs in CI; its 32-bit
 # part needs the i386 architecture.
 packages+=(wine wine32:i386)
+# Node and npm run the glTF validator; a Node from elsewhere (it brings its
+# own npm) is taken as it is.
+command -v node >/dev/null 2>&1 || packages+=(nodejs)
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -21,7 +25,17 @@ done
 # process locale.
 locale_missing=0
 locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' || locale_missing=1
+# The Khronos glTF validator, from the npm registry at the version the lock
+# file names, into tools/gltf-validate/node_modules (for the gltf_validator test).
+install_validator() {
+  local folder
+  folder="$(cd "$(dirname "$0")/.." && pwd)/tools/gltf-validate"
+  if [ ! -d "$folder/node_modules/gltf-validator" ]; then
+    (cd "$folder" && npm ci --no-audit --no-fund --registry=https://registry.npmjs.org/)
+  fi
+}
 if [ ${#missing[@]} -eq 0 ] && [ $locale_missing -eq 0 ]; then
+  install_validator
   exit 0
 fi
 if [ "$(id -u)" -ne 0 ]; then
@@ -40,3 +54,4 @@ if [ $locale_missing -eq 1 ]; then
   grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'de_DE.UTF-8 UTF-8' >> /etc/locale.gen
   locale-gen
 fi
+install_validator
