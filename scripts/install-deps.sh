@@ -31,7 +31,7 @@ install_validator() {
   local folder
   folder="$(cd "$(dirname "$0")/.." && pwd)/tools/gltf-validate"
   if [ ! -d "$folder/node_modules/gltf-validator" ]; then
-    (cd "$folder" && npm ci --no-audit --no-fund --registry=https://registry.npmjs.org/)
+    (cd "$folder" && npm ci --no-audit --no-fund)
   fi
 }
 if [ ${#missing[@]} -eq 0 ] && [ $locale_missing -eq 0 ]; then
