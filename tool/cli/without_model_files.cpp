@@ -46,6 +46,11 @@ hostsim::Drawing importModelInProcess(const std::string&, const ModelImportOptio
     throw ModelImportError(kNoModelFiles);
 }
 
+void importModelInto(const std::string&, const ModelImportOptions&,
+                     const std::function<bool(const char*, std::size_t)>&) {
+    throw ModelImportError(kNoModelFiles);
+}
+
 std::optional<OutputFormat> modelLibraryFormat(const std::string&, bool) { return std::nullopt; }
 
 int convertToModel(const ConvertOptions&, const OutputFormat& format) {
