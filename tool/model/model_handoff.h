@@ -82,12 +82,18 @@ private:
 };
 
 // Reads a whole handoff into a drawing (one layer of the imported objects)
-// and its warnings. `progress`, when given, is told the fraction read.
+// and its warnings. `progress`, when given, is told the fraction read;
+// `consumed`, when given, is told after each object how many bytes from the
+// start the reader will not look at again (so that they can be given back).
 struct HandoffResult {
     hostsim::Drawing drawing;
     std::vector<std::string> warnings;
 };
-HandoffResult readHandoff(std::string_view bytes, const std::function<void(double)>& progress = {});
+struct HandoffReading {
+    std::function<void(double)> progress;
+    std::function<void(std::size_t)> consumed;
+};
+HandoffResult readHandoff(std::string_view bytes, const HandoffReading& reading = {});
 
 // Limits the reader holds the handoff to.
 inline constexpr std::size_t kMaxHandoffName = 255;

@@ -78,8 +78,8 @@ std::uint32_t wordAt(const char* base, std::size_t i) {
 
 class Reader {
 public:
-    Reader(std::string_view bytes, const std::function<void(double)>& progress)
-        : in_(bytes), total_(bytes.size()), progress_(progress) {}
+    Reader(std::string_view bytes, const HandoffReading& reading)
+        : in_(bytes), total_(bytes.size()), reading_(reading) {}
 
     HandoffResult run() {
         header();
@@ -188,6 +188,7 @@ private:
         if (corner != cornerCount) throw HandoffError(indexStart, "corner indices that no polygon uses");
         object.polygons = std::move(polygons);
         report(static_cast<double>(in_.offset()));
+        if (reading_.consumed) reading_.consumed(in_.offset());
     }
 
     std::vector<Point3> placedPoints(const char* floats, std::uint32_t count) const {
@@ -279,12 +280,12 @@ private:
     }
 
     void report(double offset) {
-        if (progress_) progress_(offset / static_cast<double>(total_));
+        if (reading_.progress) reading_.progress(offset / static_cast<double>(total_));
     }
 
     Cursor in_;
     std::size_t total_;
-    const std::function<void(double)>& progress_;
+    const HandoffReading& reading_;
     HandoffPlacement placement_;
     HandoffResult result_;
     std::vector<std::uint32_t> objectClasses_;
@@ -293,8 +294,8 @@ private:
 
 }  // namespace
 
-HandoffResult readHandoff(std::string_view bytes, const std::function<void(double)>& progress) {
-    return Reader(bytes, progress).run();
+HandoffResult readHandoff(std::string_view bytes, const HandoffReading& reading) {
+    return Reader(bytes, reading).run();
 }
 
 }  // namespace pelmora::tool

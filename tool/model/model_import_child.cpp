@@ -275,13 +275,25 @@ hostsim::Drawing takeOver(int handoff, const std::string& path, const ModelImpor
         ~Unmap() { munmap(at, size); }
     } unmap{mapped, size};
     if (options.phase) options.phase(ImportPhase::TakingOver);
-    std::function<void(double)> report;
+    HandoffReading reading;
     if (options.progress)
-        report = [&options, &path](double done) {
+        reading.progress = [&options, &path](double done) {
             if (!options.progress(done)) throw ModelImportError("the import of " + path + " was stopped");
         };
+    // What has been read is given back at once, so that the handoff and the
+    // drawing made of it are not held whole at the same time.
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    reading.consumed = [handoff, page, released = std::size_t{0}](std::size_t upTo) mutable {
+        const std::size_t end = upTo / page * page;
+        if (end <= released) return;
+#if defined(__linux__)
+        fallocate(handoff, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(released),
+                  static_cast<off_t>(end - released));
+#endif
+        released = end;
+    };
     try {
-        HandoffResult result = readHandoff(std::string_view(static_cast<const char*>(mapped), size), report);
+        HandoffResult result = readHandoff(std::string_view(static_cast<const char*>(mapped), size), reading);
         if (options.warning)
             for (const std::string& text : result.warnings) options.warning(text);
         return std::move(result.drawing);
