@@ -142,8 +142,11 @@ int openHandoffFile() {
             sentPermille = -1;
         };
         childOptions.warning = nullptr;
-        importModelInto(path, childOptions,
-                        [handoff](const char* data, std::size_t size) { return writeAll(handoff, data, size); });
+        importModelInto(path, childOptions, [handoff, &path](const char* data, std::size_t size) {
+            if (writeAll(handoff, data, size)) return true;
+            throw ModelImportError("cannot import " + path + ": the imported drawing could not be handed over (" +
+                                   std::strerror(errno) + ")");
+        });
         const char answer = kAnswerDrawing;
         _exit(writeAll(out, &answer, 1) ? 0 : 1);
     } catch (const ModelImportError& refused) { refuse(refused.what()); } catch (const std::bad_alloc&) {
