@@ -1,7 +1,8 @@
 // The peak resident size of a process and of every process below it, taken by
 // reading /proc every 2 ms while it runs: each process's own peak (VmHWM) as
 // last seen, summed over the processes, and the largest sum of their resident
-// sizes seen at one moment. Growth in the last 2 ms of a process is missed.
+// sizes seen at one moment. Growth in the last 2 ms of a process is missed,
+// and so is a process before it has started its program.
 #pragma once
 
 #include <sys/types.h>
@@ -62,10 +63,19 @@ private:
         return all;
     }
 
+    static std::string exeOf(const std::string& pid) {
+        std::error_code error;
+        return std::filesystem::read_symlink("/proc/" + pid + "/exe", error).string();
+    }
+
     void run() {
+        // Until it has started its program, the watched process is a copy of
+        // this one, whose pages it shares: not counted.
+        const std::string self = exeOf("self");
         while (!done_) {
             long long resident = 0;
             for (pid_t pid : tree(root_)) {
+                if (exeOf(std::to_string(pid)) == self) continue;
                 const long long peak = statusKiB(pid, "VmHWM:");
                 if (peak > peakKiB_[pid]) peakKiB_[pid] = peak;
                 resident += statusKiB(pid, "VmRSS:");
