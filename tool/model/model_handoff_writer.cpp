@@ -1,4 +1,5 @@
 #include <cassert>
+#include <cstdint>
 #include <stdexcept>
 
 #include "tool/model/model_handoff.h"
@@ -52,6 +53,9 @@ void HandoffWriter::flush() {
 }
 
 void HandoffWriter::mesh(const HandoffMesh& mesh) {
+    // The counts go out as 32-bit words.
+    if (mesh.points.size() / 3 > UINT32_MAX || mesh.indices.size() > UINT32_MAX)
+        throw std::length_error("a mesh of more than 4 294 967 295 points or corners");
     put(handoff::kMeshRecord);
     put(mesh.type);
     put(mesh.classIndex);

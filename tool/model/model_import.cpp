@@ -186,6 +186,10 @@ private:
             const aiMesh& mesh = *scene_.mMeshes[node.mMeshes[m]];
             HandoffMesh out;
             if (!convertMesh(mesh, transform, out)) continue;
+            if (out.counts.size() > hostsim::kMaxArrayLength)
+                throw ModelImportError("mesh \"" + documentName(mesh.mName.C_Str()) + "\" has " +
+                                       std::to_string(out.counts.size()) + " faces; a drawing's object holds at most " +
+                                       std::to_string(hostsim::kMaxArrayLength));
             out.type = kImportedMeshType;
             out.classIndex = classIndex(classFor(mesh));
             out.name = cutName(mesh.mName.C_Str());
@@ -436,18 +440,6 @@ void importModelInto(const std::string& path, const ModelImportOptions& options,
     Importer reader(*scene, placement, ext == ".gltf" || ext == ".glb", out, options);
     reader.run();
     if (reader.meshObjects() == 0) throw ModelImportError(path + " holds no surfaces to export");
-}
-
-hostsim::Drawing importModelInProcess(const std::string& path, const ModelImportOptions& options) {
-    std::string bytes;
-    importModelInto(path, options, [&bytes](const char* data, std::size_t size) {
-        bytes.append(data, size);
-        return true;
-    });
-    HandoffResult result = readHandoff(bytes);
-    if (options.warning)
-        for (const std::string& text : result.warnings) options.warning(text);
-    return std::move(result.drawing);
 }
 
 }  // namespace pelmora::tool

@@ -68,8 +68,6 @@ hostsim::Drawing importModel(const std::string& path, const ModelImportOptions& 
 // handoff streamed into `sink` piece by piece.
 void importModelInto(const std::string& path, const ModelImportOptions& options,
                      const std::function<bool(const char*, std::size_t)>& sink);
-// The same, read back into a drawing here.
-hostsim::Drawing importModelInProcess(const std::string& path, const ModelImportOptions& options);
 
 // A name as the document may hold it: valid UTF-8 (a byte that is not part of
 // a well-formed sequence is read as Latin-1) of at most 255 bytes, cut at a
