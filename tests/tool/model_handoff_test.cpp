@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <random>
+#include <set>
 #include <string>
+
+#include "tests/support/temp_folder.h"
 
 #include "tool/model/model_handoff.h"
 #include "tool/model/model_import.h"
@@ -205,6 +209,55 @@ TEST(ModelHandoff, CountsPastTheDataAndIndicesOutOfRangeAreRefusedWithTheirOffse
             EXPECT_EQ(error.offset(), firstIndex);
         }
     }
+}
+
+// A grid of `quads` x `quads` squares, each two triangles, as an OBJ file.
+void writeGrid(const std::string& path, int quads) {
+    std::ofstream out(path);
+    out << "o grid\n";
+    for (int j = 0; j <= quads; ++j)
+        for (int i = 0; i <= quads; ++i) out << "v " << i << " " << j << " " << (i * j) % 7 << "\n";
+    const int row = quads + 1;
+    for (int j = 0; j < quads; ++j)
+        for (int i = 0; i < quads; ++i) {
+            const int a = j * row + i + 1, b = a + 1, c = a + row, d = c + 1;
+            out << "f " << a << " " << b << " " << d << "\nf " << a << " " << d << " " << c << "\n";
+        }
+}
+
+// The import through its child process: after the reading, the conversion
+// and the taking over each report a fraction of their own, from 0 on, never
+// past 1, never going back, and the drawing holds every triangle.
+TEST(ModelHandoff, TheImportReportsTheConversionAndTheTakingOverAsPhasesOfTheirOwn) {
+    exporttest::TempFolder folder;
+    const std::string model = folder / "grid.obj";
+    writeGrid(model, 200);                        // 80 000 triangles: the conversion reports within the mesh
+    std::vector<std::pair<int, double>> reports;  // phase (0 reading), fraction
+    int phase = 0;
+    tool::ModelImportOptions options;
+    options.phase = [&](tool::ImportPhase next) { phase = next == tool::ImportPhase::Converting ? 1 : 2; };
+    options.progress = [&](double done) {
+        reports.emplace_back(phase, done);
+        return true;
+    };
+    const hostsim::Drawing drawing = tool::importModel(model, options);
+    ASSERT_EQ(drawing.layers.size(), 1u);
+    EXPECT_EQ(drawing.layers.front().objects.front().polygons->size(), 80000u);
+    int last = 0;
+    double lastFraction = 0.0;
+    std::set<int> seen;
+    for (const auto& [at, done] : reports) {
+        ASSERT_GE(at, last) << "phases in order";
+        if (at != last) lastFraction = 0.0;
+        EXPECT_GE(done, lastFraction) << "phase " << at;
+        EXPECT_LE(done, 1.0);
+        last = at;
+        lastFraction = done;
+        seen.insert(at);
+    }
+    // The reading's own reports may all come before the tool first looks.
+    EXPECT_TRUE(seen.count(1) == 1 && seen.count(2) == 1) << "converting and taking over both reported";
+    EXPECT_GT(lastFraction, 0.9) << "the taking over ends near its end";
 }
 
 }  // namespace
