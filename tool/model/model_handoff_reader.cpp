@@ -136,8 +136,12 @@ private:
 
     std::string name() {
         std::string text = in_.text(kMaxHandoffName);
-        if (!hostsim::toUtf8(text, result_.drawing.codePage))
-            in_.fail("a name that is not text of code page " + std::to_string(result_.drawing.codePage));
+        // As the importer makes them: text of the code page, written the way
+        // the code page writes it (some characters have two byte sequences).
+        const int codePage = result_.drawing.codePage;
+        const auto utf8 = hostsim::toUtf8(text, codePage);
+        if (!utf8 || hostsim::fromUtf8(*utf8, codePage) != text)
+            in_.fail("a name that is not text of code page " + std::to_string(codePage));
         return text;
     }
 
