@@ -230,6 +230,19 @@ int close(int fd) {
     return result;
 }
 
+// An anonymous file made during the run (the model import's handoff to the
+// tool) counts as one of the folder's files: its making, writing and closing.
+int memfd_create(const char* name, unsigned int flags) {
+    static auto realMemfd = real<int (*)(const char*, unsigned int)>("memfd_create");
+    if (g_armed && failNow("memfd_create", name)) {
+        errno = ENOMEM;
+        return -1;
+    }
+    const int fd = realMemfd(name, flags);
+    if (fd >= 0) watch(fd, g_armed);
+    return fd;
+}
+
 int fsync(int fd) {
     static auto realFsync = real<int (*)(int)>("fsync");
     if (watchedFd(fd) && failNow("fsync", nullptr)) {

@@ -11,7 +11,8 @@ namespace pelmora::sweep {
 
 // Operations counted: opening (any mode), writing, flushing, syncing,
 // closing, renaming, removing and creating folders, on paths under `folder`
-// and the files opened there. Operation `n` (1-based) fails; 0 only counts.
+// and the files opened there, and on anonymous in-memory files made meanwhile. Operation `n` (1-based) fails; 0 only
+// counts.
 void armFileFault(const std::string& folder, long n) noexcept;
 // Writes under `folder` succeed until `bytes` bytes in all were written; the
 // write that crosses the budget writes what fits and fails with ENOSPC.

@@ -1,5 +1,6 @@
 // Fault sweeps over whole runs of the tool: an export of the sample house, an
-// export that writes the drawing back, and a convert, each run once for every
+// export that writes the drawing back, an export of a model file (its import
+// child and the handoff included), and a convert, each run once for every
 // allocation (failing just that one, or every one from there on), every file
 // operation, and every size of a disk that fills up. Every case must end in
 // success or in a clean failure: a message and a non-zero status, the previous
@@ -88,6 +89,21 @@ Scenario writeBackScenario() {
             [](const fs::path& folder) { return exportArguments(folder, "drawing.json"); }};
 }
 
+// A model file with two objects and a material: the export imports it in a
+// child process that hands the drawing over through an anonymous file.
+Scenario modelScenario() {
+    const std::string model =
+        "mtllib none.mtl\no box\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\nusemtl stone\nf 1 2 3 4\nf 1 2 5\n"
+        "o roof\nv 0 0 2\nv 1 0 2\nv 0 1 2\nf 6 7 8\n";
+    return {"model",
+            [model](const fs::path& folder) {
+                put(folder / "model.obj", model);
+                put(folder / "out.qmx", kOldOutput);
+                prepareHost(folder);
+            },
+            [](const fs::path& folder) { return exportArguments(folder, "model.obj"); }};
+}
+
 Scenario convertScenario(const std::string& scene) {
     return {"convert",
             [scene](const fs::path& folder) {
@@ -125,6 +141,8 @@ std::vector<std::pair<FaultKind, long>> allKinds() {
 TEST(ToolSweep, ExportOfTheSampleHouse) { runSweeps(exportScenario(), allKinds()); }
 
 TEST(ToolSweep, ExportThatWritesTheDrawingBack) { runSweeps(writeBackScenario(), allKinds()); }
+
+TEST(ToolSweep, ExportOfAModelFile) { runSweeps(modelScenario(), allKinds()); }
 
 TEST(ToolSweep, ConvertToAscii) {
     // The scene to convert: the sample house as an export writes it.

@@ -42,7 +42,8 @@ bool isModelFile(const std::string& path) {
 
 hostsim::Drawing importModel(const std::string&, const ModelImportOptions&) { throw ModelImportError(kNoModelFiles); }
 
-hostsim::Drawing importModelInProcess(const std::string&, const ModelImportOptions&) {
+void importModelInto(const std::string&, const ModelImportOptions&,
+                     const std::function<bool(const char*, std::size_t)>&) {
     throw ModelImportError(kNoModelFiles);
 }
 

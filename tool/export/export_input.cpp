@@ -74,6 +74,9 @@ int importModelFile(const ExportRequest& request, ExportReporter& report, Progre
         progress.fraction(done);
         return !InterruptScope::raised();
     };
+    options.phase = [&progress, &path](ImportPhase phase) {
+        progress.phase((phase == ImportPhase::Converting ? "converting " : "taking over ") + fileName(path));
+    };
     options.warning = [&report](const std::string& text) { report.warning(text); };
     try {
         drawing = importModel(path, options);

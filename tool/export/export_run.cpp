@@ -112,6 +112,9 @@ private:
         if (int status = checkWritten(); status != kExitOk) return status;
         interruptAtStep("written");
         if (stopped()) return kExitCancelled;
+        // A model file is not written back: its drawing goes before the
+        // written file is read back, so that the two are not held at once.
+        if (input_.kind != InputKind::Drawing) host_.reset();
         readBack();
         if (request_.dryRun) return endDryRun();
         if (int status = replaceOutput(); status != kExitOk) return status;

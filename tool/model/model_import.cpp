@@ -14,6 +14,7 @@
 
 #include "plugin/items/payload_camera.h"
 #include "preview/view_angle.h"
+#include "tool/model/model_handoff.h"
 #include "tool/model/model_names.h"
 #include "tool/system/lower_case.h"
 
@@ -76,20 +77,19 @@ std::string documentName(std::string_view bytes) {
 
 namespace {
 
-// Model space (after the node transforms) to drawing space in millimetres.
+// Model space (after the node transforms) to drawing space in millimetres;
+// the tool places the handed-over points with the same arithmetic.
 class Placement {
 public:
-    Placement(double unitMetres, bool yUp) : scale_(unitMetres * kMillimetresPerMetre), yUp_(yUp) {}
+    Placement(double unitMetres, bool yUp) : placement_{unitMetres * kMillimetresPerMetre, yUp} {}
 
-    Point3 point(const aiVector3D& v) const { return axes(v.x * scale_, v.y * scale_, v.z * scale_); }
-    Point3 direction(const aiVector3D& v) const { return axes(v.x, v.y, v.z); }
-    double length(double modelLength) const { return modelLength * scale_; }
+    Point3 point(const aiVector3D& v) const { return placement_.point(v.x, v.y, v.z); }
+    Point3 direction(const aiVector3D& v) const { return placement_.axes(v.x, v.y, v.z); }
+    double length(double modelLength) const { return modelLength * placement_.scale; }
+    const HandoffPlacement& handoff() const { return placement_; }
 
 private:
-    // A Y-up model is turned a quarter about X so that its up becomes the drawing's Z.
-    Point3 axes(double x, double y, double z) const { return yUp_ ? Point3{x, 0.0 - z, y} : Point3{x, y, z}; }
-    double scale_;
-    bool yUp_;
+    HandoffPlacement placement_;
 };
 
 double norm(const Point3& p) { return std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z); }
@@ -103,8 +103,14 @@ bool finite(const Point3& p) { return std::isfinite(p.x) && std::isfinite(p.y) &
 
 class Importer {
 public:
-    Importer(const aiScene& scene, const Placement& placement, bool cameraAtNode)
-        : scene_(scene), placement_(placement), names_(drawing_.codePage), cameraAtNode_(cameraAtNode) {
+    Importer(const aiScene& scene, const Placement& placement, bool cameraAtNode, HandoffWriter& out,
+             const ModelImportOptions& options)
+        : scene_(scene),
+          placement_(placement),
+          names_(drawing_.codePage),
+          cameraAtNode_(cameraAtNode),
+          out_(out),
+          options_(options) {
         drawing_.classes = {"None"};
         hostsim::Layer layer;
         layer.name = kImportedLayerName;
@@ -112,16 +118,22 @@ public:
         drawing_.activeLayer = kImportedLayerName;
     }
 
-    hostsim::Drawing run() {
+    // Meshes go to the handoff as they are converted; the lights and the
+    // camera follow, then the class table and the warnings.
+    void run() {
         collectNodeTransforms(scene_.mRootNode, aiMatrix4x4());
+        for (const auto& [node, transform] : nodeTransforms_) faces_ += facesOf(*node);
         for (const auto& [node, transform] : nodeTransforms_) addMeshes(*node, transform);
         addLights();
         addCamera();
-        return std::move(drawing_);
+        if (meshObjects_ == 0) return;
+        for (const auto& object : drawing_.layers.front().objects) out_.object(object, classIndex(object.className));
+        if (drawing_.view) out_.view(*drawing_.view);
+        for (const std::string& text : names_.warnings()) out_.warning(text);
+        out_.finish(drawing_.classes);
     }
 
     std::size_t meshObjects() const { return meshObjects_; }
-    std::vector<std::string> warnings() const { return names_.warnings(); }
 
 private:
     // A model's name as the drawing holds it: made valid UTF-8 and cut, then
@@ -143,6 +155,11 @@ private:
         return found == nodeByName_.end() ? nullptr : &nodeTransforms_[found->second].second;
     }
 
+    std::uint32_t classIndex(const std::string& name) const {
+        const auto found = std::find(drawing_.classes.begin(), drawing_.classes.end(), name);
+        return static_cast<std::uint32_t>(found - drawing_.classes.begin());
+    }
+
     std::string classFor(const aiMesh& mesh) {
         std::string name;
         if (mesh.mMaterialIndex < scene_.mNumMaterials) {
@@ -158,41 +175,74 @@ private:
         return name;
     }
 
+    std::size_t facesOf(const aiNode& node) const {
+        std::size_t faces = 0;
+        for (unsigned m = 0; m < node.mNumMeshes; ++m)
+            if (node.mMeshes[m] < scene_.mNumMeshes) faces += scene_.mMeshes[node.mMeshes[m]]->mNumFaces;
+        return faces;
+    }
+
     void addMeshes(const aiNode& node, const aiMatrix4x4& transform) {
         for (unsigned m = 0; m < node.mNumMeshes; ++m) {
             if (node.mMeshes[m] >= scene_.mNumMeshes) continue;
             const aiMesh& mesh = *scene_.mMeshes[node.mMeshes[m]];
-            std::vector<Point3> points(mesh.mNumVertices);
-            for (unsigned v = 0; v < mesh.mNumVertices; ++v)
-                points[v] = placement_.point(transform * mesh.mVertices[v]);
-
-            std::vector<hostsim::GeometryEntry> polygons;
-            polygons.reserve(mesh.mNumFaces);
-            for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
-                const aiFace& face = mesh.mFaces[f];
-                // Points and lines have no surface; the host's polygons count
-                // their vertices in 16 bits.
-                if (face.mNumIndices < 3 || face.mNumIndices > 32767) continue;
-                hostsim::GeometryEntry entry;
-                entry.points.reserve(face.mNumIndices);
-                bool usable = true;
-                for (unsigned i = 0; i < face.mNumIndices && usable; ++i) {
-                    unsigned index = face.mIndices[i];
-                    usable = index < points.size() && finite(points[index]);
-                    if (usable) entry.points.push_back(points[index]);
-                }
-                if (usable) polygons.push_back(std::move(entry));
-            }
-            if (polygons.empty()) continue;
-
-            hostsim::DrawingObject object;
-            object.type = kImportedMeshType;
-            object.className = classFor(mesh);
-            object.name = cutName(mesh.mName.C_Str());
-            object.polygons = std::move(polygons);
-            drawing_.layers.front().objects.push_back(std::move(object));
+            HandoffMesh out;
+            if (!convertMesh(mesh, transform, out)) continue;
+            if (out.counts.size() > hostsim::kMaxArrayLength)
+                throw ModelImportError("mesh \"" + documentName(mesh.mName.C_Str()) + "\" has " +
+                                       std::to_string(out.counts.size()) + " faces; a drawing's object holds at most " +
+                                       std::to_string(hostsim::kMaxArrayLength));
+            out.type = kImportedMeshType;
+            out.classIndex = classIndex(classFor(mesh));
+            out.name = cutName(mesh.mName.C_Str());
+            out_.mesh(out);
             ++meshObjects_;
         }
+    }
+
+    // The mesh's points after the node transform and its usable faces; false
+    // when no face is usable.
+    bool convertMesh(const aiMesh& mesh, const aiMatrix4x4& transform, HandoffMesh& out) {
+        out.points.resize(std::size_t{mesh.mNumVertices} * 3);
+        std::vector<bool> usablePoint(mesh.mNumVertices);
+        for (unsigned v = 0; v < mesh.mNumVertices; ++v) {
+            const aiVector3D moved = transform * mesh.mVertices[v];
+            out.points[std::size_t{v} * 3] = moved.x;
+            out.points[std::size_t{v} * 3 + 1] = moved.y;
+            out.points[std::size_t{v} * 3 + 2] = moved.z;
+            usablePoint[v] = finite(placement_.point(moved));
+        }
+        std::vector<bool> usedPoint(mesh.mNumVertices);
+        out.counts.reserve(mesh.mNumFaces);
+        out.indices.reserve(std::size_t{mesh.mNumFaces} * 3);
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+            const aiFace& face = mesh.mFaces[f];
+            // Points and lines have no surface; the host's polygons count
+            // their vertices in 16 bits.
+            if (face.mNumIndices < 3 || face.mNumIndices > kMaxHandoffCorners) continue;
+            bool usable = true;
+            for (unsigned i = 0; i < face.mNumIndices && usable; ++i)
+                usable = face.mIndices[i] < mesh.mNumVertices && usablePoint[face.mIndices[i]];
+            if (!usable) continue;
+            out.counts.push_back(face.mNumIndices);
+            for (unsigned i = 0; i < face.mNumIndices; ++i) {
+                out.indices.push_back(face.mIndices[i]);
+                usedPoint[face.mIndices[i]] = true;
+            }
+            if ((++facesDone_ & 0xFFFF) == 0 && options_.progress)
+                options_.progress(static_cast<double>(facesDone_) / static_cast<double>(faces_));
+        }
+        for (unsigned v = 0; v < mesh.mNumVertices; ++v) {
+            const float* xyz = &out.points[std::size_t{v} * 3];
+            if (usedPoint[v]) widenBounds(placement_.point(aiVector3D(xyz[0], xyz[1], xyz[2])));
+        }
+        return !out.counts.empty();
+    }
+
+    void widenBounds(const Point3& p) {
+        low_ = {std::min(low_.x, p.x), std::min(low_.y, p.y), std::min(low_.z, p.z)};
+        high_ = {std::max(high_.x, p.x), std::max(high_.y, p.y), std::max(high_.z, p.z)};
+        anyPoint_ = true;
     }
 
     void addLights() {
@@ -317,19 +367,8 @@ private:
 
     // How far along `look` from `eye` the middle of the imported geometry lies.
     double distanceToModel(const Point3& eye, const Point3& look) const {
-        Point3 low{HUGE_VAL, HUGE_VAL, HUGE_VAL}, high{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-        bool any = false;
-        for (const auto& object : drawing_.layers.front().objects) {
-            if (!object.polygons) continue;
-            for (const auto& entry : *object.polygons)
-                for (const auto& p : entry.points) {
-                    low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
-                    high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
-                    any = true;
-                }
-        }
-        if (!any) return 0.0;
-        Point3 middle = scaled(Point3{low.x + high.x, low.y + high.y, low.z + high.z}, 0.5);
+        if (!anyPoint_) return 0.0;
+        Point3 middle = scaled(Point3{low_.x + high_.x, low_.y + high_.y, low_.z + high_.z}, 0.5);
         Point3 toMiddle = minus(middle, eye);
         return toMiddle.x * look.x + toMiddle.y * look.y + toMiddle.z * look.z;
     }
@@ -367,6 +406,12 @@ private:
     std::multimap<std::string, std::size_t> nodeByName_;
     std::size_t meshObjects_ = 0;
     bool cameraAtNode_;  // the glTF importer: the camera lies at its node, its angle is linear in the aspect
+    HandoffWriter& out_;
+    const ModelImportOptions& options_;
+    std::size_t faces_ = 0;
+    std::size_t facesDone_ = 0;
+    Point3 low_{HUGE_VAL, HUGE_VAL, HUGE_VAL}, high_{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    bool anyPoint_ = false;
 };
 
 // Hands Assimp's progress to the caller's function (the importer owns it).
@@ -388,7 +433,7 @@ bool isModelFile(const std::string& path) {
     return importer.IsExtensionSupported(ext);
 }
 
-hostsim::Drawing importModelInProcess(const std::string& path, const ModelImportOptions& options) {
+void importModelInto(const std::string& path, const ModelImportOptions& options, const HandoffWriter::Sink& sink) {
     if (!(options.unitMetres > 0.0) || !std::isfinite(options.unitMetres))
         throw ModelImportError("the model unit must be a positive length in metres");
     Assimp::Importer importer;
@@ -407,15 +452,15 @@ hostsim::Drawing importModelInProcess(const std::string& path, const ModelImport
     if ((scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || scene->mNumMeshes == 0)
         throw ModelImportError(path + " holds no surfaces to export");
 
+    if (options.phase) options.phase(ImportPhase::Converting);
+    if (options.progress) options.progress(0.0);
     std::string ext = lowerExtension(path);
     bool yUp = options.up == UpAxis::Y || (options.up == UpAxis::Auto && ext != ".stl" && ext != ".ply");
     Placement placement(options.unitMetres, yUp);
-    Importer reader(*scene, placement, ext == ".gltf" || ext == ".glb");
-    hostsim::Drawing drawing = reader.run();
+    HandoffWriter out(sink, hostsim::Drawing().codePage, placement.handoff());
+    Importer reader(*scene, placement, ext == ".gltf" || ext == ".glb", out, options);
+    reader.run();
     if (reader.meshObjects() == 0) throw ModelImportError(path + " holds no surfaces to export");
-    if (options.warning)
-        for (const std::string& text : reader.warnings()) options.warning(text);
-    return drawing;
 }
 
 }  // namespace pelmora::tool

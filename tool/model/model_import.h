@@ -4,6 +4,8 @@
 // material or mesh names, the file's lights and its first camera.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -20,6 +22,11 @@ public:
 
 enum class UpAxis { Auto, Y, Z };
 
+// The phases of an import after it starts reading the file: the conversion
+// into the drawing's objects (in the importing process) and the taking over
+// of the handed-over drawing (in this one).
+enum class ImportPhase { Converting, TakingOver };
+
 // Bounds of one import. A malformed model file can make the importer run
 // forever or ask for any amount of memory; the import runs in a child process
 // that is stopped at these limits. The defaults fit what a 32-bit host could
@@ -31,8 +38,11 @@ inline constexpr long kDefaultImportMemoryMiB = 2048;
 struct ModelImportOptions {
     double unitMetres = 1.0;   // length of one model unit in metres
     UpAxis up = UpAxis::Auto;  // Auto: Z for STL and PLY, Y for the rest
-    // Told the fraction read so far (0 to 1); giving false stops the import.
+    // Told the fraction of the current phase done so far (0 to 1), and also
+    // now and then while nothing advances; giving false stops the import.
     std::function<bool(double)> progress;
+    // Told when a phase after the reading begins; its fraction starts at 0.
+    std::function<void(ImportPhase)> phase;
     // Told each warning of an import that succeeded (names changed to fit the
     // drawing's code page), also when the import ran in a child process.
     std::function<void(const std::string&)> warning;
@@ -49,12 +59,15 @@ inline constexpr const char* kImportedLayerName = "Model";
 bool isModelFile(const std::string& path);
 
 // Imports in a child process bounded by the options' time and memory, which
-// hands the drawing back as a drawing document. Throws ModelImportError when
-// the file cannot be read, holds no usable geometry or exceeds a limit.
+// hands the drawing back in the binary handoff (tool/model/model_handoff.h).
+// Throws ModelImportError when the file cannot be read, holds no usable
+// geometry, exceeds a limit, or when the import is stopped (see `progress`).
 hostsim::Drawing importModel(const std::string& path, const ModelImportOptions& options);
 
-// The import itself, in this process and unbounded (the child's work).
-hostsim::Drawing importModelInProcess(const std::string& path, const ModelImportOptions& options);
+// The import itself, in this process and unbounded (the child's work): the
+// handoff streamed into `sink` piece by piece.
+void importModelInto(const std::string& path, const ModelImportOptions& options,
+                     const std::function<bool(const char*, std::size_t)>& sink);
 
 // A name as the document may hold it: valid UTF-8 (a byte that is not part of
 // a well-formed sequence is read as Latin-1) of at most 255 bytes, cut at a
