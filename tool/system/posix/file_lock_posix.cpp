@@ -19,7 +19,8 @@ constexpr auto kRetryEvery = std::chrono::milliseconds(20);
 // let go of the lock removed it, and one waiting on the removed file must
 // start again with the new one.
 bool stillNamed(int fd, const std::string& path) {
-    struct stat opened {}, named {};
+    struct stat opened {
+    }, named{};
     if (::fstat(fd, &opened) != 0 || ::stat(path.c_str(), &named) != 0) return false;
     return opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
