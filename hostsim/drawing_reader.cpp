@@ -736,9 +736,9 @@ Drawing loadDrawing(const std::string& file) {
 }
 
 Drawing loadDrawing(const std::string& file, std::uint64_t& bytesHash) {
-    DocumentText text = DocumentText::fromFile(file, kMaxDocumentBytes);
-    // Before the parse, which gives the text back to the system as it passes.
-    bytesHash = textHash(std::string_view(text.data(), text.size()));
+    TextHasher hasher;
+    DocumentText text = DocumentText::fromFile(file, kMaxDocumentBytes, &hasher);
+    bytesHash = hasher.finish();
     return parse(text);
 }
 
