@@ -26,7 +26,7 @@ constexpr std::size_t kReleaseStep = std::size_t{4} << 20;
 // Kept before the reading position: the parser looks a little behind it.
 constexpr std::size_t kReleaseMargin = std::size_t{64} << 10;
 // A file whose bytes are hashed is read in steps of this many bytes.
-constexpr std::size_t kHashedReadStep = std::size_t{256} << 10;
+constexpr std::size_t kHashedReadStep = std::size_t{2} << 20;
 
 [[noreturn]] void unreadable(const std::string& what, const std::string& file, const std::string& reason) {
     throw DocumentError("", what + " the drawing document \"" + file + "\": " + reason);
