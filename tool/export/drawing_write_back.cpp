@@ -1,5 +1,6 @@
 #include "tool/export/drawing_write_back.h"
 
+#include <new>
 #include <optional>
 #include <stdexcept>
 
@@ -17,13 +18,19 @@ struct Rewrite {
     std::optional<std::string> text;
     std::string why;
     bool editedMeanwhile = false;
+    system::FileIdentity read;  // the file's state before its text was read
 };
+
+// An editor may save the drawing at any moment: its text is read again when
+// it changed between the reading and the writing, a few times at most.
+constexpr int kReadings = 3;
 
 // Reads the drawing as it is now and makes the changed records part of it.
 // A file still as it was read takes them as a matter of course; one edited
 // since takes them only where each changed object is still there, as read.
 Rewrite rewriteOf(const std::string& drawingPath, const hostsim::EmulatedHost& host, const LoadedInput& input) {
     Rewrite rewrite;
+    rewrite.read = system::FileIdentity::of(drawingPath);
     std::string text;
     try {
         text = hostsim::readDocumentText(drawingPath);
@@ -31,8 +38,7 @@ Rewrite rewriteOf(const std::string& drawingPath, const hostsim::EmulatedHost& h
         rewrite.why = std::string("it can no longer be read: ") + bad.what();
         return rewrite;
     }
-    rewrite.editedMeanwhile =
-        !(system::FileIdentity::of(drawingPath).sameAs(input.asRead) && hostsim::textHash(text) == input.bytesHash);
+    rewrite.editedMeanwhile = !(rewrite.read.sameAs(input.asRead) && hostsim::textHash(text) == input.bytesHash);
     try {
         hostsim::RecordsPatch patch = hostsim::patchRecords(text, host.drawingAsGiven(), host.drawing());
         if (!patch.text) rewrite.why = "it was changed during the export, and " + patch.why;
@@ -41,6 +47,18 @@ Rewrite rewriteOf(const std::string& drawingPath, const hostsim::EmulatedHost& h
         rewrite.why = std::string("it was changed during the export into a document that does not load: ") + bad.what();
     }
     return rewrite;
+}
+
+// Empty when written; otherwise why not.
+std::string saved(const std::string& text, const std::string& drawingPath) {
+    try {
+        std::string narrow;
+        system::narrowPath(drawingPath, narrow);
+        hostsim::saveTextAtomically(text, narrow);
+    } catch (const std::bad_alloc&) {
+        throw;  // out of memory ends the run as anywhere else
+    } catch (const std::exception& bad) { return bad.what(); }
+    return {};
 }
 
 std::string whyNotWritable(const std::string& drawingPath, const LoadedInput& input) {
@@ -62,16 +80,15 @@ int writeBackLightRecords(const std::string& drawingPath, const hostsim::Emulate
     if (!host.recordsChanged()) return kExitOk;
     notUpdated = whyNotWritable(drawingPath, input);
     Rewrite rewrite;
-    if (notUpdated.empty()) {
+    for (int reading = 0; notUpdated.empty(); ++reading) {
         rewrite = rewriteOf(drawingPath, host, input);
         notUpdated = rewrite.why;
-    }
-    if (notUpdated.empty() && rewrite.text) {
-        try {
-            std::string narrow;
-            system::narrowPath(drawingPath, narrow);
-            hostsim::saveTextAtomically(*rewrite.text, narrow);
-        } catch (const std::exception& bad) { notUpdated = bad.what(); }
+        if (!notUpdated.empty() || !rewrite.text) break;
+        if (system::FileIdentity::of(drawingPath).sameAs(rewrite.read)) {
+            notUpdated = saved(*rewrite.text, drawingPath);
+            break;
+        }
+        if (reading + 1 == kReadings) notUpdated = "it kept changing while it was being updated";
     }
     if (!notUpdated.empty()) {
         report.error(drawingPath + " was not updated: " + notUpdated +
