@@ -74,6 +74,7 @@ int loadDrawingDocument(const ExportRequest& request, int firstByte, ExportRepor
     if (!request.dryRun) {
         loaded.lock = lockDrawing(path, report);
         if (InterruptScope::raised()) return kExitCancelled;
+        if (loaded.lock.held()) InterruptScope::removeOnQuit(InterruptScope::kLockSlot, loaded.lock.lockPath());
     }
     progress.phase("loading " + fileName(path));
     // Taken before the reading, so that a change made while it reads counts as a change.

@@ -138,6 +138,7 @@ private:
         host_.reset();
         staging_.reset();
         module_.reset();
+        InterruptScope::removeOnQuit(InterruptScope::kLockSlot, {});  // before: it may be another run's then
         input_.lock.release();
     }
 
