@@ -20,9 +20,9 @@ struct TextSpan {
 };
 
 struct RecordSpans {
-    TextSpan whole;                // the record's object, braces included
-    TextSpan hex;                  // the "hex" value, quotes included; empty when not given
-    bool hasHex = false;           //
+    TextSpan whole;  // the record's object, braces included
+    TextSpan hex;    // the "hex" value, quotes included; empty when not given
+    bool hasHex = false;
     std::size_t lastValueEnd = 0;  // after the last member's value; 0 when the object is empty
 };
 
