@@ -11,6 +11,13 @@ namespace {
 
 constexpr auto kRetryEvery = std::chrono::milliseconds(20);
 
+// A lock file that another run is closing (and so deleting) refuses access
+// for a moment; a folder we may not write in refuses it for good, and has no
+// lock file.
+bool lockFileThere(const std::wstring& name) {
+    return GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES || GetLastError() == ERROR_ACCESS_DENIED;
+}
+
 }  // namespace
 
 FileLock FileLock::take(const std::string& file, const std::function<bool()>& keepWaiting) {
@@ -29,7 +36,7 @@ FileLock FileLock::take(const std::string& file, const std::function<bool()>& ke
             return lock;
         }
         const DWORD error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) {
+        if (error != ERROR_SHARING_VIOLATION && !(error == ERROR_ACCESS_DENIED && lockFileThere(name))) {
             lock.why_ = "cannot make the lock file " + lock.path_ + ": " + errorText(error);
             return lock;
         }
