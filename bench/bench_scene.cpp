@@ -657,7 +657,9 @@ int loadOnly(const std::string& file) {
     resetResidentPeak();
     std::size_t objects = 0;
     const Timing t = timingOf([&] {
-        const hostsim::Drawing drawing = hostsim::loadDrawing(file);
+        // As the export loads it: with the hash of its bytes that the write-back checks.
+        std::uint64_t bytesHash = 0;
+        const hostsim::Drawing drawing = hostsim::loadDrawing(file, bytesHash);
         for (const hostsim::Layer& layer : drawing.layers) objects += layer.objects.size();
     });
     std::printf("%.6f %.6f %lld %lld %zu\n", t.wall, t.cpu, before, statusBytes("VmHWM:"), objects);

@@ -16,6 +16,7 @@
 #include <new>
 
 #include "hostsim/drawing.h"
+#include "hostsim/text_hash.h"
 
 namespace pelmora::hostsim {
 namespace {
@@ -24,6 +25,8 @@ namespace {
 constexpr std::size_t kReleaseStep = std::size_t{4} << 20;
 // Kept before the reading position: the parser looks a little behind it.
 constexpr std::size_t kReleaseMargin = std::size_t{64} << 10;
+// A file whose bytes are hashed is read in steps of this many bytes.
+constexpr std::size_t kHashedReadStep = std::size_t{2} << 20;
 
 [[noreturn]] void unreadable(const std::string& what, const std::string& file, const std::string& reason) {
     throw DocumentError("", what + " the drawing document \"" + file + "\": " + reason);
@@ -201,16 +204,22 @@ DocumentText DocumentText::fromText(std::string_view text) {
     return result;
 }
 
-DocumentText DocumentText::fromFile(const std::string& file, std::size_t limit) {
+DocumentText DocumentText::fromFile(const std::string& file, std::size_t limit, TextHasher* hasher) {
     const OpenFile in(openDocument(file));
     const std::uint64_t size = sizeOfDocument(in, file);
     if (size > limit) tooLarge(file, limit);
     DocumentText result = allocate(static_cast<std::size_t>(size));
-    std::size_t done = 0;
+    // Read in steps that fit the processor's cache, each hashed while it is there.
+    const std::size_t step = hasher != nullptr ? kHashedReadStep : result.size_;
+    std::size_t done = 0, hashed = 0;
     while (done < result.size_) {
-        const std::size_t got = readSome(in, result.data_ + done, result.size_ - done, file);
+        const std::size_t got = readSome(in, result.data_ + done, std::min(step, result.size_ - done), file);
         if (got == 0) becameShorter(file);
         done += got;
+        if (hasher == nullptr) continue;
+        const std::size_t whole = done == result.size_ ? done : done / TextHasher::kBlock * TextHasher::kBlock;
+        hasher->add(std::string_view(result.data_ + hashed, whole - hashed));
+        hashed = whole;
     }
     return result;
 }

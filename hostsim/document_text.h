@@ -10,6 +10,8 @@
 
 namespace pelmora::hostsim {
 
+class TextHasher;
+
 class DocumentText {
 public:
     // Bytes the parser may read beyond the end of the text.
@@ -18,7 +20,8 @@ public:
     // Throws std::bad_alloc when the system gives no memory, DocumentError
     // (empty path) when the file cannot be opened or read, is not a regular
     // file or is larger than `limit` bytes.
-    static DocumentText fromFile(const std::string& file, std::size_t limit);
+    // With a hasher, the bytes read are added to it too.
+    static DocumentText fromFile(const std::string& file, std::size_t limit, TextHasher* hasher = nullptr);
     static DocumentText fromText(std::string_view text);
 
     DocumentText(DocumentText&& other) noexcept;

@@ -150,9 +150,15 @@ inline constexpr std::size_t kMaxDocumentBytes = std::size_t{1} << 30;
 Drawing parseDrawing(std::string_view jsonText);
 // Reads the file and parses it; an unreadable file is a DocumentError with an empty path.
 Drawing loadDrawing(const std::string& file);
+// The same, and `bytesHash` is the textHash of the bytes read (hostsim/text_hash.h).
+Drawing loadDrawing(const std::string& file, std::uint64_t& bytesHash);
+// The file's bytes, as loadDrawing reads them (the same errors).
+std::string readDocumentText(const std::string& file);
 // Writes the drawing as a document that parses back into an equal Drawing.
 std::string serializeDrawing(const Drawing& drawing);
 // Writes a new file beside `file` and renames it over `file`; throws std::runtime_error.
 void saveDrawingAtomically(const Drawing& drawing, const std::string& file);
+// The same for a document's text as it is.
+void saveTextAtomically(const std::string& text, const std::string& file);
 
 }  // namespace pelmora::hostsim

@@ -19,6 +19,7 @@
 #include "hostsim/drawing.h"
 #include "hostsim/drawing_names.h"
 #include "hostsim/json_values.h"
+#include "hostsim/text_hash.h"
 
 namespace pelmora::hostsim {
 namespace {
@@ -732,6 +733,18 @@ Drawing parseDrawing(std::string_view jsonText) {
 Drawing loadDrawing(const std::string& file) {
     DocumentText text = DocumentText::fromFile(file, kMaxDocumentBytes);
     return parse(text);
+}
+
+Drawing loadDrawing(const std::string& file, std::uint64_t& bytesHash) {
+    TextHasher hasher;
+    DocumentText text = DocumentText::fromFile(file, kMaxDocumentBytes, &hasher);
+    bytesHash = hasher.finish();
+    return parse(text);
+}
+
+std::string readDocumentText(const std::string& file) {
+    const DocumentText text = DocumentText::fromFile(file, kMaxDocumentBytes);
+    return std::string(text.data(), text.size());
 }
 
 }  // namespace pelmora::hostsim

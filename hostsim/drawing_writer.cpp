@@ -235,9 +235,12 @@ std::string freshNameBeside(const std::string& target) {
 }  // namespace
 
 void saveDrawingAtomically(const Drawing& drawing, const std::string& file) {
+    saveTextAtomically(serializeDrawing(drawing), file);
+}
+
+void saveTextAtomically(const std::string& text, const std::string& file) {
     // Everything that can fail for want of memory happens before the file
     // exists or while its guard stands; the guard's removal cannot throw.
-    const std::string text = serializeDrawing(drawing);
     const std::string target = platform::replacementTarget(file);
     std::string fresh = freshNameBeside(target);
     if (fresh.empty()) throw std::runtime_error("cannot find a free name beside \"" + target + "\"");

@@ -307,6 +307,7 @@ bool EmulatedHost::recordsChanged() const {
 }
 
 Drawing EmulatedHost::drawing() const { return impl_->currentDrawing(); }
+const Drawing& EmulatedHost::drawingAsGiven() const { return impl_->drawing; }
 
 HostHandle EmulatedHost::headerHandle() const { return impl_->header; }
 HostHandle EmulatedHost::layerListHandle() const { return impl_->layerList; }

@@ -110,6 +110,8 @@ public:
     bool recordsChanged() const;
     // The drawing with its records as the plug-in left them.
     Drawing drawing() const;
+    // The drawing as it was handed to the host, its records as they were read.
+    const Drawing& drawingAsGiven() const;
 
     // Handles for tests. Index paths go through group members:
     // objectHandle("Ground", {2, 0}) is member 0 of the layer's object 2.

@@ -1,27 +1,44 @@
 #include "hostsim/record_check.h"
 
+#include <cstring>
 #include <string>
+
+#include "plugin/items/light_identity.h"
 
 namespace pelmora::hostsim {
 namespace {
 
-void checkObject(const DrawingObject& object, const std::string& path) {
+bool namedAsLightRecord(const AuxRecord& record) {
+    return std::strncmp(reinterpret_cast<const char*>(record.bytes.data()) + light_record::kNameOffset,
+                        light_record::kName, light_record::kNameLength) == 0;
+}
+
+[[noreturn]] void tooShort(const std::string& path, std::size_t index, const AuxRecord& record, std::size_t needed,
+                           const char* what) {
+    throw DocumentError(path + ".records[" + std::to_string(index) + "]",
+                        std::string(what) + " of " + std::to_string(record.bytes.size()) + " bytes; it needs " +
+                            std::to_string(needed));
+}
+
+// The search as the plug-in runs it on a light object.
+void checkLight(const DrawingObject& object, const std::string& path) {
     const std::uint32_t lightTag = tagFromChars("rDgN");
-    bool searched = false;  // the search has reached this record
-    for (std::size_t i = 0; i < object.records.size(); ++i) {
+    std::size_t i = 0;
+    while (i < object.records.size() && object.records[i].tag != lightTag) ++i;
+    for (; i < object.records.size(); ++i) {
         const AuxRecord& record = object.records[i];
-        searched = searched || record.tag == lightTag;
-        if (searched && record.bytes.size() < kLightRecordSize) {
-            const std::string what =
-                record.tag == lightTag
-                    ? "a light record (tag rDgN) of " + std::to_string(record.bytes.size()) + " bytes; it needs " +
-                          std::to_string(kLightRecordSize)
-                    : "a record of " + std::to_string(record.bytes.size()) +
-                          " bytes after a light record (tag rDgN); the search for light records reads " +
-                          std::to_string(kLightRecordSize) + " bytes of each";
-            throw DocumentError(path + ".records[" + std::to_string(i) + "]", what);
-        }
+        if (record.bytes.size() < kRecordNameEnd)
+            tooShort(path, i, record, kRecordNameEnd,
+                     "a record that the search for the light record (tag rDgN) reads the name of (bytes 64 to 127)");
+        if (!namedAsLightRecord(record)) continue;
+        if (record.bytes.size() < kLightRecordSize)
+            tooShort(path, i, record, kLightRecordSize, "the light record (its id at bytes 128 to 131)");
+        return;  // the search stops here
     }
+}
+
+void checkObject(const DrawingObject& object, const std::string& path) {
+    if (object.type == kCodeLight) checkLight(object, path);
     for (std::size_t m = 0; m < object.members.size(); ++m)
         checkObject(object.members[m], path + ".members[" + std::to_string(m) + "]");
 }

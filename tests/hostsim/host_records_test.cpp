@@ -196,25 +196,44 @@ TEST(HostRecords, ObjectServicesRefuseRecords) {
     EXPECT_EQ(run.host.faults().size(), 2u);
 }
 
-// The plug-in reads a light record at bytes 64 to 131 without knowing its size:
-// the host refuses a drawing that holds a shorter one where the search looks,
-// naming the record's place in the document.
-TEST(HostRecords, ShortRecordsWhereTheLightSearchReadsAreRefused) {
-    auto refusal = [](const std::string& records) -> std::string {
+// The plug-in reads a light record at bytes 64 to 131 without knowing its
+// size: the host refuses a drawing only where the plug-in's search for it
+// (from the first rDgN record, every record up to the first named as the
+// light record) would read past a record's end, naming the record's place.
+TEST(HostRecords, ShortRecordsAreRefusedExactlyWhereTheLightSearchReads) {
+    auto refusal = [](const std::string& records, const char* type = "light") -> std::string {
+        std::string text = drawingWithLight(records);
+        text.replace(text.find("light"), 5, type);
         try {
-            HostRun run(drawingWithLight(records));
+            HostRun run(text);
         } catch (const DocumentError& refused) { return refused.path(); }
         return "accepted";
     };
-    EXPECT_EQ(refusal(R"({"tag": "rDgN", "hex": "0102"})"), "layers[0].objects[0].records[0]");
-    EXPECT_EQ(
-        refusal(R"({"tag": "abcd", "hex": "01"}, {"tag": "rDgN", "hex": ")" + lightRecordHex(1998).substr(2) + R"("})"),
-        "layers[0].objects[0].records[1]");
-    EXPECT_EQ(refusal(R"({"tag": "rDgN", "hex": ")" + lightRecordHex(1998) + R"("}, {"tag": "wxyz", "hex": "00"})"),
-              "layers[0].objects[0].records[1]");
-    // Short records of other tags before any light record are never read.
-    EXPECT_EQ(refusal(R"({"tag": "wxyz", "hex": "00"}, {"tag": "rDgN", "hex": ")" + lightRecordHex(1998) + R"("})"),
-              "accepted");
+    auto rec = [](const char* tag, const std::string& hex) {
+        return std::string(R"({"tag": ")") + tag + R"(", "hex": ")" + hex + R"("})";
+    };
+    const std::string light = lightRecordHex(1998);
+    const std::string otherName = std::string(light).replace(128, 2, "41");  // "Aelmora-Light": not ours
+    const std::string r0 = "layers[0].objects[0].records[0]", r1 = "layers[0].objects[0].records[1]";
+    struct Case {
+        std::string records;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {rec("rDgN", "0102"), r0},                                    // the first one read, too short
+        {rec("rDgN", light.substr(0, 2 * 130)), r0},                  // named ours, no room for the id
+        {rec("rDgN", light.substr(0, 2 * 128)), r0},                  // the name read, then the id missed
+        {rec("rDgN", otherName.substr(0, 2 * 128)), "accepted"},      // not ours: its id is never read
+        {rec("abcd", "01") + ", " + rec("rDgN", light), "accepted"},  // before the search starts
+        {rec("rDgN", light) + ", " + rec("wxyz", "00"), "accepted"},  // after the search stopped
+        {rec("rDgN", otherName) + ", " + rec("wxyz", "00"), r1},      // visited: any tag
+        {rec("rDgN", otherName) + ", " + rec("wxyz", light) + ", " + rec("abcd", "00"),
+         "accepted"},                     // found in a record of another tag
+        {rec("rDgN", "00"), "accepted"},  // on a polygon nothing searches
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(refusal(cases[i].records, i + 1 == std::size(cases) ? "polygon" : "light"), cases[i].expected)
+            << "case " << i;
 
     Drawing nested = parseDrawing(R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [
         {"type": "group", "members": [{"type": "light"}, {"type": "light", "records": [{"tag": "rDgN", "hex": "00"}]}]}]}]})");
@@ -223,7 +242,7 @@ TEST(HostRecords, ShortRecordsWhereTheLightSearchReadsAreRefused) {
         ADD_FAILURE() << "a short light record inside a group was accepted";
     } catch (const DocumentError& refused) {
         EXPECT_EQ(refused.path(), "layers[0].objects[0].members[1].records[0]");
-        EXPECT_NE(std::string(refused.what()).find("132"), std::string::npos);
+        EXPECT_NE(std::string(refused.what()).find("128"), std::string::npos);
     }
 }
 

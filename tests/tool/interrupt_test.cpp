@@ -147,6 +147,7 @@ TEST_F(CtrlC, TwiceEndsAtOnceWithoutAPartialFile) {
         EXPECT_TRUE(ended.signal == SIGINT || ended.status == kExitCancelled) << when << "\n" << ended.err;
         EXPECT_EQ(readFile(output_), kPrevious) << when;
         EXPECT_EQ(listFolder(folder_ / "out"), Strings{"scene.qmx"}) << when;
+        EXPECT_FALSE(std::filesystem::exists(folder_ / ".big.json.lock")) << when << ": the drawing's lock file";
     }
 }
 

@@ -188,7 +188,8 @@ int runBatchExport(const BatchRequest& request) {
     fs::remove_all(system::pathOf(scratchDir), ignored);
 
     int worst = kExitOk;
-    for (const Job& job : jobs) worst = std::max(worst, job.status);
+    for (const Job& job : jobs)
+        if (exitSeverity(job.status) > exitSeverity(worst)) worst = job.status;
     if (json) {
         Json all = Json::array();
         for (const Job& job : jobs) {

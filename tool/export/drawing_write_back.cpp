@@ -1,42 +1,104 @@
 #include "tool/export/drawing_write_back.h"
 
+#include <new>
+#include <optional>
 #include <stdexcept>
 
+#include "hostsim/records_patch.h"
+#include "hostsim/text_hash.h"
 #include "tool/cli/commands.h"
 #include "tool/system/path_text.h"
+#include "tool/system/read_only.h"
 
 namespace pelmora::tool {
 namespace {
 
-// Unchanged on disk, the file holds the drawing as read, which differs from
-// ours by the records; only a file changed meanwhile is read again.
-bool fileAlreadyHolds(const std::string& drawingPath, const hostsim::Drawing& changed,
-                      const system::FileIdentity& asRead) {
-    if (system::FileIdentity::of(drawingPath).sameAs(asRead)) return false;
+// The new text of the drawing, or why there is none.
+struct Rewrite {
+    std::optional<std::string> text;
+    std::string why;
+    bool editedMeanwhile = false;
+    system::FileIdentity read;  // the file's state before its text was read
+};
+
+// An editor may save the drawing at any moment: its text is read again when
+// it changed between the reading and the writing, a few times at most.
+constexpr int kReadings = 3;
+
+// Reads the drawing as it is now and makes the changed records part of it.
+// A file still as it was read takes them as a matter of course; one edited
+// since takes them only where each changed object is still there, as read.
+Rewrite rewriteOf(const std::string& drawingPath, const hostsim::EmulatedHost& host, const LoadedInput& input) {
+    Rewrite rewrite;
+    rewrite.read = system::FileIdentity::of(drawingPath);
+    std::string text;
     try {
-        return hostsim::loadDrawing(drawingPath) == changed;
-    } catch (const hostsim::DocumentError&) {
-        return false;  // gone or changed into something unreadable meanwhile: write ours
+        text = hostsim::readDocumentText(drawingPath);
+    } catch (const hostsim::DocumentError& bad) {
+        rewrite.why = std::string("it can no longer be read: ") + bad.what();
+        return rewrite;
     }
+    rewrite.editedMeanwhile = !(rewrite.read.sameAs(input.asRead) && hostsim::textHash(text) == input.bytesHash);
+    try {
+        hostsim::RecordsPatch patch = hostsim::patchRecords(text, host.drawingAsGiven(), host.drawing());
+        if (!patch.text) rewrite.why = "it was changed during the export, and " + patch.why;
+        else if (*patch.text != text) rewrite.text = std::move(patch.text);
+    } catch (const hostsim::DocumentError& bad) {
+        rewrite.why = std::string("it was changed during the export into a document that does not load: ") + bad.what();
+    }
+    return rewrite;
+}
+
+// Empty when written; otherwise why not.
+std::string saved(const std::string& text, const std::string& drawingPath) {
+    try {
+        std::string narrow;
+        system::narrowPath(drawingPath, narrow);
+        hostsim::saveTextAtomically(text, narrow);
+    } catch (const std::bad_alloc&) {
+        throw;  // out of memory ends the run as anywhere else
+    } catch (const std::exception& bad) { return bad.what(); }
+    return {};
+}
+
+std::string whyNotWritable(const std::string& drawingPath, const LoadedInput& input) {
+    if (!input.lock.held())
+        return input.lock.state() == system::FileLock::State::Busy
+                   ? "another export of it held its lock for too long"
+                   : "it cannot be locked against other exports (" + input.lock.why() + ")";
+    if (system::isReadOnly(drawingPath)) return "it is read-only";
+    std::string narrow;
+    if (!system::narrowPath(drawingPath, narrow))
+        return "the system's ANSI code page has no character for part of its path";
+    return {};
 }
 
 }  // namespace
 
-int writeBackLightRecords(const std::string& drawingPath, const hostsim::EmulatedHost& host,
-                          const system::FileIdentity& asRead, ExportReporter& report) {
+int writeBackLightRecords(const std::string& drawingPath, const hostsim::EmulatedHost& host, const LoadedInput& input,
+                          ExportReporter& report, std::string& notUpdated) {
     if (!host.recordsChanged()) return kExitOk;
-    const hostsim::Drawing changed = host.drawing();
-    if (fileAlreadyHolds(drawingPath, changed, asRead)) return kExitOk;
-    try {
-        std::string narrowPath;
-        if (!system::narrowPath(drawingPath, narrowPath))
-            throw std::runtime_error("the system's ANSI code page has no character for part of its path");
-        hostsim::saveDrawingAtomically(changed, narrowPath);
-        report.note("updated the light records of " + drawingPath);
-    } catch (const std::exception& bad) {
-        report.error(std::string("could not update the light records of the drawing: ") + bad.what());
-        return kExitFailure;
+    notUpdated = whyNotWritable(drawingPath, input);
+    Rewrite rewrite;
+    for (int reading = 0; notUpdated.empty(); ++reading) {
+        rewrite = rewriteOf(drawingPath, host, input);
+        notUpdated = rewrite.why;
+        if (!notUpdated.empty() || !rewrite.text) break;
+        if (system::FileIdentity::of(drawingPath).sameAs(rewrite.read)) {
+            notUpdated = saved(*rewrite.text, drawingPath);
+            break;
+        }
+        if (reading + 1 == kReadings) notUpdated = "it kept changing while it was being updated";
     }
+    if (!notUpdated.empty()) {
+        report.error(drawingPath + " was not updated: " + notUpdated +
+                     ". The output was written, but the light ids it holds are not kept in the drawing, and the "
+                     "next export may give other ones; export again once the drawing can be written");
+        return kExitDrawingNotUpdated;
+    }
+    if (rewrite.text)
+        report.note("updated the light records of " + drawingPath +
+                    (rewrite.editedMeanwhile ? " (it was edited during the export; the edit was kept)" : ""));
     return kExitOk;
 }
 

@@ -1,20 +1,22 @@
 // After an export: the light identities it gave kept in the drawing
-// document, so that the next export finds them again. Nothing is written
-// when nothing changed.
+// document, so that the next export finds them again. Only the changed
+// records are written, into the document's own text; the file is rewritten
+// only under the lock taken before it was read, only when it is not
+// read-only, and only where the objects are still those the export read.
 #pragma once
 
 #include <string>
 
 #include "hostsim/emulated_host.h"
+#include "tool/export/export_input.h"
 #include "tool/export/export_reporter.h"
-#include "tool/system/file_status.h"
 
 namespace pelmora::tool {
 
-// Writes the host's drawing back to `drawingPath` when its records changed
-// and the file does not already hold them. `asRead` is the file's state when
-// it was loaded. Gives kExitOk, or kExitFailure after saying why.
-int writeBackLightRecords(const std::string& drawingPath, const hostsim::EmulatedHost& host,
-                          const system::FileIdentity& asRead, ExportReporter& report);
+// Writes the records the host's drawing changed back to `drawingPath`.
+// Gives kExitOk (written, or nothing to write), or kExitDrawingNotUpdated
+// with `notUpdated` saying why after reporting it.
+int writeBackLightRecords(const std::string& drawingPath, const hostsim::EmulatedHost& host, const LoadedInput& input,
+                          ExportReporter& report, std::string& notUpdated);
 
 }  // namespace pelmora::tool

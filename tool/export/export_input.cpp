@@ -1,5 +1,6 @@
 #include "tool/export/export_input.h"
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -15,6 +16,8 @@ namespace pelmora::tool {
 namespace {
 
 namespace fs = std::filesystem;
+
+constexpr auto kLockWait = std::chrono::minutes(10);
 
 int firstNonSpace(const std::string& path) {
     std::FILE* file = system::openFile(path, "rb");
@@ -44,19 +47,40 @@ void reportDocumentError(const std::string& path, const hostsim::DocumentError& 
     else report.error(path + ": at " + bad.path() + ": " + bad.what());
 }
 
-int loadDrawingDocument(const std::string& path, int firstByte, ExportReporter& report, ProgressLine& progress,
+// The drawing's lock, waited for while another export holds it (at most
+// kLockWait, or until Ctrl+C). Without it the export still runs, and the
+// write-back says why it cannot keep the records.
+system::FileLock lockDrawing(const std::string& path, ExportReporter& report) {
+    std::error_code error;
+    const fs::path real = fs::weakly_canonical(system::pathOf(path), error);
+    const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+    bool told = false;
+    return system::FileLock::take(error ? path : system::textOf(real), [&] {
+        if (!told) report.note("waiting for another export of " + path + " to finish");
+        told = true;
+        return !InterruptScope::raised() && std::chrono::steady_clock::now() < deadline;
+    });
+}
+
+int loadDrawingDocument(const ExportRequest& request, int firstByte, ExportReporter& report, ProgressLine& progress,
                         hostsim::Drawing& drawing, LoadedInput& loaded) {
+    const std::string& path = request.drawingPath;
     if (firstByte == EOF) {
         report.error(path +
                      " is empty; a drawing document is a JSON object (see examples/house.json and "
                      "docs/drawing-format.md)");
         return kExitUsage;
     }
+    if (!request.dryRun) {
+        loaded.lock = lockDrawing(path, report);
+        if (InterruptScope::raised()) return kExitCancelled;
+        if (loaded.lock.held()) InterruptScope::removeOnQuit(InterruptScope::kLockSlot, loaded.lock.lockPath());
+    }
     progress.phase("loading " + fileName(path));
     // Taken before the reading, so that a change made while it reads counts as a change.
     loaded.asRead = system::FileIdentity::of(path);
     try {
-        drawing = hostsim::loadDrawing(path);
+        drawing = hostsim::loadDrawing(path, loaded.bytesHash);
         hostsim::checkRecordSizes(drawing);
     } catch (const hostsim::DocumentError& bad) {
         reportDocumentError(path, bad, report);
@@ -112,7 +136,7 @@ int loadExportInput(const ExportRequest& request, ExportReporter& report, Progre
     const int firstByte = firstNonSpace(path);
     loaded.kind = kindOf(ext, isModelFile(path), firstByte);
     if (loaded.kind == InputKind::Drawing)
-        return loadDrawingDocument(path, firstByte, report, progress, drawing, loaded);
+        return loadDrawingDocument(request, firstByte, report, progress, drawing, loaded);
     if (ext != ".gltf" && firstByte == '{') {
         report.error(path + " holds JSON, not a " + (ext.empty() ? "model" : ext.substr(1)) +
                      " model; a drawing document must be named *.json (see examples/house.json)");

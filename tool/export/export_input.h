@@ -5,6 +5,7 @@
 #include "hostsim/drawing.h"
 #include "tool/export/export_reporter.h"
 #include "tool/export/export_run.h"
+#include "tool/system/file_lock.h"
 #include "tool/system/file_status.h"
 
 namespace pelmora::tool {
@@ -17,6 +18,10 @@ struct LoadedInput {
     // The drawing document's state before it was read: a file still in this
     // state after the export is the one that was read.
     system::FileIdentity asRead;
+    std::uint64_t bytesHash = 0;  // of the bytes read (hostsim/text_hash.h)
+    // Held from before the reading until the run ends, so that no other
+    // export reads the drawing until this one has written its records back.
+    system::FileLock lock;
 };
 
 // Gives kExitOk with `drawing` filled, kExitUsage after saying why through

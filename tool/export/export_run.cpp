@@ -55,6 +55,17 @@ void interruptAtStep(const char* step) {
     if (wanted && std::strcmp(wanted, step) == 0) system::simulateInterrupt();
 }
 
+// Test seam: at the step named by PELMORA_REPLACE_DRAWING_AT_STEP the file
+// named by PELMORA_REPLACEMENT_DRAWING is moved over the drawing, as an
+// editor saving the drawing in the middle of an export would.
+void replaceDrawingAtStep(const char* step, const std::string& drawingPath) {
+    const char* wanted = std::getenv("PELMORA_REPLACE_DRAWING_AT_STEP");
+    const char* replacement = std::getenv("PELMORA_REPLACEMENT_DRAWING");
+    if (!wanted || !replacement || std::strcmp(wanted, step) != 0) return;
+    std::error_code error;
+    fs::rename(system::pathOf(replacement), system::pathOf(drawingPath), error);
+}
+
 // The objects of a layer and of every group in it.
 long long objectCount(const std::vector<hostsim::DrawingObject>& objects) {
     long long n = 0;
@@ -111,6 +122,7 @@ private:
         runPlugin();
         if (int status = checkWritten(); status != kExitOk) return status;
         interruptAtStep("written");
+        replaceDrawingAtStep("written", request_.drawingPath);
         if (stopped()) return kExitCancelled;
         // A model file is not written back: its drawing goes before the
         // written file is read back, so that the two are not held at once.
@@ -119,7 +131,7 @@ private:
         if (request_.dryRun) return endDryRun();
         if (int status = replaceOutput(); status != kExitOk) return status;
         if (input_.kind != InputKind::Drawing) return kExitOk;
-        return writeBackLightRecords(request_.drawingPath, *host_, input_.asRead, report_);
+        return writeBackLightRecords(request_.drawingPath, *host_, input_, report_, summary_.drawingNotUpdated);
     }
 
     // Everything the run held, let go while Ctrl+C is still ours: the host
@@ -129,6 +141,8 @@ private:
         host_.reset();
         staging_.reset();
         module_.reset();
+        InterruptScope::removeOnQuit(InterruptScope::kLockSlot, {});  // before: it may be another run's then
+        input_.lock.release();
     }
 
     int checkOutput() {
@@ -306,14 +320,15 @@ private:
 
     int finish(int status) {
         summary_.exitStatus = status;
-        summary_.status = status == kExitOk          ? (request_.dryRun ? "dry-run" : "written")
-                          : status == kExitUsage     ? "bad-input"
-                          : status == kExitCancelled ? (stoppedByUser_ ? "stopped" : "cancelled")
-                                                     : "failed";
+        summary_.status = status == kExitOk                  ? (request_.dryRun ? "dry-run" : "written")
+                          : status == kExitDrawingNotUpdated ? "written-drawing-not-updated"
+                          : status == kExitUsage             ? "bad-input"
+                          : status == kExitCancelled         ? (stoppedByUser_ ? "stopped" : "cancelled")
+                                                             : "failed";
         if (request_.json) {
             std::cout << summaryJson(summary_).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
                       << std::endl;
-        } else if (!request_.quiet && status == kExitOk) {
+        } else if (!request_.quiet && (status == kExitOk || status == kExitDrawingNotUpdated)) {
             const std::string text = summaryText(summary_);
             if (!text.empty()) std::fprintf(stderr, "%s\n", text.c_str());
         }

@@ -97,7 +97,7 @@ std::string summaryText(const ExportSummary& s) {
     }
     char time[64];
     std::snprintf(time, sizeof time, "%.2f s", s.seconds);
-    if (s.status == "written" || s.status == "dry-run")
+    if (s.status == "written" || s.status == "written-drawing-not-updated" || s.status == "dry-run")
         line("  size      " + ProgressLine::bytesText(s.bytes) + " (" + std::to_string(s.bytes) + " bytes)" +
              (s.status == "dry-run" ? ", not written" : "") + ", " + time);
     return text;
@@ -111,6 +111,7 @@ nlohmann::ordered_json summaryJson(const ExportSummary& s) {
     out["output"] = s.output;
     out["mode"] = s.mode ? nlohmann::ordered_json(*s.mode) : nlohmann::ordered_json();
     out["modeSource"] = s.mode ? (s.modeGiven ? "--mode" : "remembered") : nlohmann::ordered_json();
+    if (!s.drawingNotUpdated.empty()) out["drawingNotUpdated"] = s.drawingNotUpdated;
     if (s.sceneRead) {
         out["camera"] = s.camera;
         out["lights"] = s.lights;

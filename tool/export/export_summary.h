@@ -15,8 +15,10 @@
 namespace pelmora::tool {
 
 struct ExportSummary {
-    // "written", "dry-run", "failed", "cancelled", "stopped" (Ctrl+C) or "bad-input".
+    // "written", "written-drawing-not-updated", "dry-run", "failed", "cancelled",
+    // "stopped" (Ctrl+C) or "bad-input".
     std::string status;
+    std::string drawingNotUpdated;  // why the drawing kept its old light records; empty when it did not
     int exitStatus = 0;
     std::string input;
     std::string output;

@@ -24,10 +24,12 @@ public:
     static void clear();
 
     // Files a second Ctrl+C removes before the process ends (the staging file
-    // and the writer's file beside it; empty slots are skipped). Paths are
-    // copied into fixed storage, since the signal handler may not allocate.
+    // and the writer's file beside it, the drawing's lock file; empty slots
+    // are skipped). Paths are copied into fixed storage, since the signal
+    // handler may not allocate.
     static void removeOnQuit(int slot, const std::string& path);
-    static constexpr int kSlots = 2;
+    static constexpr int kSlots = 3;
+    static constexpr int kLockSlot = 2;
     static void forgetRemovals() noexcept;
 
     // Holds Ctrl+C back for the life of the object: a signal that comes
