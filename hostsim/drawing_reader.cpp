@@ -42,6 +42,16 @@ struct StringBufferAccess {
 };
 template struct StringBufferAccess<&ondemand::parser::string_buf>;
 
+// simdjson picks the code for this processor on the first parse, inside
+// functions that may not throw: running out of memory there (it allocates the
+// names of its implementations) would end the process. Picking it as the
+// program starts, before anything is loaded, leaves the parse nothing to
+// allocate but its own buffers, whose failure it reports.
+[[maybe_unused]] const bool g_parserChosen = [] {
+    simdjson::get_active_implementation() = simdjson::get_available_implementations().detect_best_supported();
+    return true;
+}();
+
 // A polygon's vertex count reaches the plug-in as a 16-bit integer.
 constexpr std::size_t kMaxPolygonPoints = 32767;
 constexpr std::size_t kMaxRecordBytes = std::size_t{16} << 20;

@@ -1,7 +1,6 @@
 #include "tool/output/staging_file.h"
 
 #include <filesystem>
-#include <vector>
 
 #include "plugin/platform/files.h"
 #include "plugin/scene/write_scene.h"
@@ -28,24 +27,28 @@ StagingFile::StagingFile(const std::string& target) {
     const std::string folder = folderOf(target);
     const std::string name = target.substr(folder.size());
     const std::string pid = std::to_string(system::processId());
-    const std::size_t limit = platform::pathLengthLimit();
-    std::vector<std::string> stems{"." + name + "." + pid, ".pelmora-" + pid};
-    for (const std::string& stem : stems) {
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            std::string candidate =
-                folder + stem + (attempt ? std::string("-") + std::to_string(attempt) : std::string()) + ".part";
-            std::string writer = temporaryPathFor(candidate);
-            if (candidate.size() > limit || writer.empty()) break;
-            const system::NewFile created = system::createNewFile(candidate);
-            if (created == system::NewFile::Created) {
-                path_ = candidate;
-                writerPath_ = std::move(writer);
-                registerForQuit();
-                return;
-            }
-            if (created != system::NewFile::Exists) return;
-        }
+    // The long stem names the output; the short one is for names near the length limit.
+    for (const std::string& stem : {"." + name + "." + pid, ".pelmora-" + pid}) {
+        const system::NewFile made = reserve(folder + stem);
+        if (made == system::NewFile::Created) return;
+        if (made == system::NewFile::Failed) break;
     }
+    forgetNames();
+}
+
+system::NewFile StagingFile::reserve(const std::string& stem) {
+    const std::size_t limit = platform::pathLengthLimit();
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        // Both names are held before the file exists: nothing is left to
+        // allocate once it does, so running out of memory cannot strand it.
+        path_ = stem + (attempt ? "-" + std::to_string(attempt) : std::string()) + ".part";
+        writerPath_ = temporaryPathFor(path_);
+        if (path_.size() > limit || writerPath_.empty()) return system::NewFile::Exists;  // try a shorter stem
+        const system::NewFile created = system::createNewFile(path_);
+        if (created == system::NewFile::Created) registerForQuit();
+        if (created != system::NewFile::Exists) return created;
+    }
+    return system::NewFile::Exists;
 }
 
 StagingFile StagingFile::inPrivateFolder() {
@@ -72,6 +75,11 @@ StagingFile::~StagingFile() { remove(); }
 void StagingFile::registerForQuit() const {
     InterruptScope::removeOnQuit(0, path_);
     InterruptScope::removeOnQuit(1, writerPath_);
+}
+
+void StagingFile::forgetNames() noexcept {
+    path_.clear();
+    writerPath_.clear();
 }
 
 void StagingFile::remove() noexcept {

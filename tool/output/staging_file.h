@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "tool/system/file_creation.h"
+
 namespace pelmora::tool {
 
 class StagingFile {
@@ -33,6 +35,9 @@ public:
 private:
     StagingFile() = default;
     void registerForQuit() const;
+    void forgetNames() noexcept;
+    // Makes the first free name "STEM[-N].part"; Exists when none is free or fits.
+    system::NewFile reserve(const std::string& stem);
 
     // Kept whole from the start, so that taking the files away allocates
     // nothing (it may run while an out-of-memory failure unwinds).
