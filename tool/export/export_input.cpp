@@ -1,7 +1,7 @@
 #include "tool/export/export_input.h"
 
+#include <chrono>
 #include <cstdio>
-#include <filesystem>
 
 #include "hostsim/record_check.h"
 #include "tool/cli/commands.h"
@@ -13,8 +13,6 @@
 
 namespace pelmora::tool {
 namespace {
-
-namespace fs = std::filesystem;
 
 int firstNonSpace(const std::string& path) {
     std::FILE* file = system::openFile(path, "rb");
@@ -65,11 +63,12 @@ int loadDrawingDocument(const std::string& path, int firstByte, ExportReporter& 
     return kExitOk;
 }
 
-int importModelFile(const ExportRequest& request, ExportReporter& report, ProgressLine& progress,
-                    hostsim::Drawing& drawing) {
+int importModelFile(const ExportRequest& request, std::chrono::steady_clock::time_point started, ExportReporter& report,
+                    ProgressLine& progress, hostsim::Drawing& drawing) {
     const std::string& path = request.drawingPath;
     progress.phase("reading " + fileName(path));
     ModelImportOptions options = request.model;
+    options.startedAt = started;  // the time spent telling the kind counts too
     options.progress = [&progress](double done) {
         progress.fraction(done);
         return !InterruptScope::raised();
@@ -95,13 +94,11 @@ int importModelFile(const ExportRequest& request, ExportReporter& report, Progre
 int loadExportInput(const ExportRequest& request, ExportReporter& report, ProgressLine& progress,
                     hostsim::Drawing& drawing, LoadedInput& loaded) {
     const std::string& path = request.drawingPath;
-    std::error_code error;
-    if (!fs::exists(system::pathOf(path), error)) {
-        report.error(path + ": no such file");
-        return kExitUsage;
-    }
-    if (fs::is_directory(system::pathOf(path), error)) {
-        report.error(path + " is a folder; give a drawing document (.json) or a 3D model file");
+    const auto started = std::chrono::steady_clock::now();
+    // Asked before anything opens it: a named pipe would hold the run until a writer came.
+    if (const std::string refusal = system::inputFileRefusal(path, "a drawing document (.json) or a 3D model file");
+        !refusal.empty()) {
+        report.error(refusal);
         return kExitUsage;
     }
     // The first byte tells a drawing named otherwise, an empty file, and JSON named as a model.
@@ -115,7 +112,7 @@ int loadExportInput(const ExportRequest& request, ExportReporter& report, Progre
                      " model; a drawing document must be named *.json (see examples/house.json)");
         return kExitUsage;
     }
-    return importModelFile(request, report, progress, drawing);
+    return importModelFile(request, started, report, progress, drawing);
 }
 
 }  // namespace pelmora::tool

@@ -141,7 +141,10 @@ hostsim::Drawing importModel(const std::string& path, const ModelImportOptions& 
 
     // Read the answer while watching the clock and the child's size.
     std::string answer;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(options.seconds);
+    const auto started = options.startedAt == std::chrono::steady_clock::time_point{} ? std::chrono::steady_clock::now()
+                                                                                      : options.startedAt;
+    const auto deadline = started + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                        std::chrono::duration<double>(options.seconds));
     enum class Outcome { Answered, TimedOut, TooLarge, Broken } outcome = Outcome::Answered;
     try {
         char buffer[65536];

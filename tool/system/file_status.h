@@ -19,8 +19,15 @@ inline bool endsWithSeparator(const std::string& path) {
     return !path.empty() && std::string_view(kPathSeparators).find(path.back()) != std::string_view::npos;
 }
 
-enum class PathKind { Missing, File, Folder };
+// What a path names, links followed. Pipe, Device and Socket are never read:
+// opening a named pipe waits for a writer, and a device or socket has no end.
+enum class PathKind { Missing, File, Folder, Pipe, Device, Socket };
 PathKind pathKind(const std::string& path);
+
+// Why `path` cannot be read as an input file ("... is a named pipe (FIFO)"),
+// asked without opening it; empty when it is a regular file. `what` names the
+// file expected ("a drawing document (.json) or a 3D model file").
+std::string inputFileRefusal(const std::string& path, const std::string& what);
 
 // The size in bytes; -1 when the file cannot be asked about.
 long long fileSize(const std::string& path);

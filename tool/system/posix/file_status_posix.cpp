@@ -11,7 +11,11 @@ namespace pelmora::tool::system {
 PathKind pathKind(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return PathKind::Missing;
-    return S_ISDIR(info.st_mode) ? PathKind::Folder : PathKind::File;
+    if (S_ISREG(info.st_mode)) return PathKind::File;
+    if (S_ISDIR(info.st_mode)) return PathKind::Folder;
+    if (S_ISFIFO(info.st_mode)) return PathKind::Pipe;
+    if (S_ISSOCK(info.st_mode)) return PathKind::Socket;
+    return PathKind::Device;  // character and block devices
 }
 
 long long fileSize(const std::string& path) {

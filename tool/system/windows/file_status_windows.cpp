@@ -17,8 +17,12 @@ void splitFileTime(const FILETIME& time, std::int64_t& seconds, long& nanosecond
 }  // namespace
 
 PathKind pathKind(const std::string& path) {
+    // Pipes and devices are named in the device namespace (\\.\pipe\x, \\.\COM1).
+    if (path.rfind("\\\\.\\", 0) == 0 || path.rfind("//./", 0) == 0)
+        return path.find("pipe", 4) == 4 ? PathKind::Pipe : PathKind::Device;
     const DWORD attributes = GetFileAttributesW(wideText(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+    if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return PathKind::Device;
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder : PathKind::File;
 }
 
