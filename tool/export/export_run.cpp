@@ -26,6 +26,7 @@
 #include "tool/export/export_output.h"
 #include "tool/export/export_reporter.h"
 #include "tool/export/export_summary.h"
+#include "tool/output/leftover_files.h"
 #include "tool/output/progress_line.h"
 #include "tool/output/staging_file.h"
 #include "tool/system/file_creation.h"
@@ -100,17 +101,18 @@ private:
         hostsim::Drawing drawing;
         if (int status = loadExportInput(request_, report_, progress_, drawing, input_); status != kExitOk)
             return stopped() ? kExitCancelled : status;
-        interruptAtStep("loaded");
+        reached("loaded");
         if (stopped()) return kExitCancelled;
         if (int status = openHostFolder(); status != kExitOk) return status;
         if (int status = loadModule(); status != kExitOk) return status;
         if (int status = stageOutput(); status != kExitOk) return status;
         if (int status = narrowPaths(); status != kExitOk) return status;
+        reached("staged");
         if (stopped()) return kExitCancelled;
         setUpHost(std::move(drawing));
         runPlugin();
         if (int status = checkWritten(); status != kExitOk) return status;
-        interruptAtStep("written");
+        reached("written");
         if (stopped()) return kExitCancelled;
         readBack();
         if (request_.dryRun) return endDryRun();
@@ -126,6 +128,11 @@ private:
         host_.reset();
         staging_.reset();
         module_.reset();
+    }
+
+    void reached(const char* moment) {
+        interruptAtStep(moment);
+        if (request_.atMoment) request_.atMoment(moment);
     }
 
     int checkOutput() {
@@ -163,6 +170,7 @@ private:
     // staging file beside that one.
     int stageOutput() {
         target_ = platform::replacementTarget(summary_.output);
+        if (!request_.dryRun) removeLeftoversOfKilledRuns();
         staging_.emplace(request_.dryRun ? StagingFile::inPrivateFolder() : StagingFile(target_));
         if (staging_->path().empty()) {
             report_.error("cannot create a file in " + system::textOf(system::pathOf(summary_.output).parent_path()) +
@@ -172,6 +180,16 @@ private:
         userDataDir_ = hostDir_;
         if (request_.dryRun) copyPreferencesForDryRun();
         return kExitOk;
+    }
+
+    // Staging files of an earlier run on this output, and replacement files of
+    // a write-back of this drawing, that a killed process could not take away.
+    void removeLeftoversOfKilledRuns() {
+        removeLeftovers(target_);
+        std::error_code ignored;
+        if (input_.kind == InputKind::Drawing)
+            removeLeftovers(platform::replacementTarget(
+                system::textOf(fs::absolute(system::pathOf(request_.drawingPath), ignored).lexically_normal())));
     }
 
     void copyPreferencesForDryRun() {
@@ -292,7 +310,7 @@ private:
                 return kExitFailure;
             }
             staging_->release();
-            interruptAtStep("replaced");
+            reached("replaced");
         }
         if (!request_.json) report_.note("wrote " + summary_.output);
         report_.repeatWarningsFrom(printedWarnings_);

@@ -82,8 +82,15 @@ void StagingFile::forgetNames() noexcept {
     writerPath_.clear();
 }
 
+void StagingFile::release() noexcept {
+    if (!path_.empty()) InterruptScope::forgetRemovals();
+    path_.clear();
+}
+
 void StagingFile::remove() noexcept {
-    InterruptScope::forgetRemovals();
+    // Only the owner of the files forgets them: a staging file moved into
+    // place of another must stay registered after the moved-from one ends.
+    if (!path_.empty() || !privateFolder_.empty()) InterruptScope::forgetRemovals();
     if (!path_.empty()) {
         system::removeFileNow(writerPath_.c_str());
         system::removeFileNow(path_.c_str());

@@ -28,7 +28,7 @@ public:
     // Where the plug-in's writer puts the bytes first, beside path().
     const std::string& writerPath() const { return writerPath_; }
     // After the file was moved away (or should stay): nothing to take away.
-    void release() { path_.clear(); }
+    void release() noexcept;
     // Removes the staging file and the writer's partial files now.
     void remove() noexcept;
 
