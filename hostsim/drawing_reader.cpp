@@ -101,7 +101,7 @@ public:
                 if (classesRead_) readLayers(v, p, d);
                 else layersWait = true;
             } else if (key == "pelmoraDrawing") {
-                d.formatVersion = static_cast<int>(values_.integer(v, p, 1, 1));
+                d.formatVersion = readFormatVersion(v, p);
                 versionGiven = true;
             } else if (key == "unitsPerInch") {
                 d.unitsPerInch = values_.number(v, p);
@@ -143,6 +143,16 @@ public:
     }
 
 private:
+    // A version this loader does not know is named, with those it knows: a
+    // document from a newer tool is not "missing" its version.
+    int readFormatVersion(ondemand::value& v, const Path& p) {
+        const std::int64_t version = values_.integer(v, p, INT32_MIN, INT32_MAX);
+        if (version != kDrawingFormatVersion)
+            fail(p, "format version " + std::to_string(version) + " is not supported; the versions known are " +
+                        kDrawingFormatVersionsKnown);
+        return static_cast<int>(version);
+    }
+
     // ------------------------------------------------------------ lists of names
 
     void readClasses(ondemand::value& v, const Path& p, Drawing& d) {
@@ -712,7 +722,7 @@ private:
     std::vector<Point3> scratchPoints_;
 };
 
-Drawing parse(DocumentText& text) {
+Drawing parse(DocumentText& text, std::vector<std::string>* cutAtNul = nullptr) {
     // The parser allocates its own tables; without memory it says so, and the
     // load ends with std::bad_alloc like any other allocation.
     ondemand::parser parser(kMaxDocumentBytes);
@@ -725,6 +735,7 @@ Drawing parse(DocumentText& text) {
         throw DocumentError("", std::string("not a valid JSON document: ") + simdjson::error_message(error));
     const json::Values values(document, text.data());
     Drawing drawing = DrawingReader(values, text).read(document);
+    if (cutAtNul) *cutAtNul = values.textsWithNul();
     // Names reach the plug-in in the host's code page, as a real host hands them.
     encodeNames(drawing);
     return drawing;
@@ -742,6 +753,11 @@ Drawing parseDrawing(std::string_view jsonText) {
 Drawing loadDrawing(const std::string& file) {
     DocumentText text = DocumentText::fromFile(file, kMaxDocumentBytes);
     return parse(text);
+}
+
+Drawing loadDrawing(const std::string& file, std::vector<std::string>& cutAtNul) {
+    DocumentText text = DocumentText::fromFile(file, kMaxDocumentBytes);
+    return parse(text, &cutAtNul);
 }
 
 }  // namespace pelmora::hostsim

@@ -145,6 +145,39 @@ TEST_F(Messages, InputsThatAreNotFilesAreRefusedUnopened) {
     EXPECT_EQ(listFolder(folder_.path().string()).size(), 4u) << "nothing written beside the inputs";
 }
 
+// A document from a newer tool is named as such, not as one without its
+// version; a name holding a NUL character is warned about where it is.
+TEST_F(Messages, DrawingVersionsAndNulNamesAreSaidAsTheyAre) {
+    const std::string minimal = kMinimalDrawing;
+    const std::string versionOne = "\"pelmoraDrawing\": 1";
+    for (const std::string version : {"0", "2", "99", "-1"}) {
+        std::string text = minimal;
+        text.replace(text.find(versionOne), versionOne.size(), "\"pelmoraDrawing\": " + version);
+        writeFile(drawing_, text);
+        const ToolResult r = exportFile(drawing_);
+        EXPECT_EQ(r.status, kExitUsage) << version;
+        EXPECT_TRUE(contains(
+            r.err, "at pelmoraDrawing: format version " + version + " is not supported; the versions known are 1"))
+            << r.err;
+    }
+    writeFile(drawing_, "{\"unitsPerInch\": 25.4}");
+    EXPECT_TRUE(contains(exportFile(drawing_).err, "it has no \"pelmoraDrawing\" format version"));
+
+    std::string named = minimal;
+    auto replace = [&named](const std::string& from, const std::string& to) {
+        named.replace(named.find(from), from.size(), to);
+    };
+    replace("\"Sun\"", "\"Sun\\u0000 east\"");
+    replace("\"Walls\"]", "\"Walls\\u0000A\", \"Walls\\u0000B\"]");
+    replace("\"class\": \"Walls\"", "\"class\": \"Walls\\u0000B\"");
+    writeFile(drawing_, named);
+    const ToolResult r = exportFile(drawing_);
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    for (const char* at : {"classes[1]", "classes[2]", "layers[0].objects[0].class", "layers[0].objects[1].name"})
+        EXPECT_EQ(occurrences(r.err, std::string("at ") + at + ": the text holds a NUL character"), 1) << at << r.err;
+    EXPECT_EQ(occurrences(r.err, "NUL character"), 4) << r.err;
+}
+
 TEST_F(Messages, VersionAndFormats) {
     ToolResult r = runTool({"--version"});
     EXPECT_EQ(r.status, kExitOk);

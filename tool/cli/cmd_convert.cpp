@@ -101,7 +101,7 @@ int runConvert(const ConvertOptions& options) {
     if (!system::narrowPath(target, narrowTarget)) return badInput(system::narrowPathRefusal(options.output));
     // Removed unless moved into place.
     StagingFile staging(target);
-    if (staging.path().empty()) return fail("cannot create a file beside " + target);
+    if (staging.path().empty()) return fail("cannot create a file beside " + target + ": " + staging.failure());
     // Named in the same characters as the target, so the narrow name exists.
     std::string narrowStaging;
     if (!system::narrowPath(staging.path(), narrowStaging)) return badInput(system::narrowPathRefusal(options.output));

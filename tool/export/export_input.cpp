@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string_view>
 
 #include "hostsim/record_check.h"
 #include "tool/cli/commands.h"
@@ -32,14 +33,22 @@ InputKind kindOf(const std::string& extension, bool modelFile, int firstByte) {
 
 std::string fileName(const std::string& path) { return system::textOf(system::pathOf(path).filename()); }
 
+// What is wrong, without the JSON path the error's text begins with.
+std::string_view reasonOf(const hostsim::DocumentError& bad) {
+    std::string_view text = bad.what();
+    if (!bad.path().empty() && text.substr(0, bad.path().size() + 2) == bad.path() + ": ")
+        text.remove_prefix(bad.path().size() + 2);
+    return text;
+}
+
 void reportDocumentError(const std::string& path, const hostsim::DocumentError& bad, ExportReporter& report) {
-    if (bad.path() == "pelmoraDrawing")
+    if (bad.path() == "pelmoraDrawing" && reasonOf(bad) == "required key is missing")
         report.error(path +
                      " is not a Pelmora drawing document (it has no \"pelmoraDrawing\" format "
                      "version); see examples/house.json and docs/drawing-format.md");
     else if (bad.path().empty())
         report.error(path + " cannot be read as a drawing document: " + bad.what() + " (see docs/drawing-format.md)");
-    else report.error(path + ": at " + bad.path() + ": " + bad.what());
+    else report.error(path + ": at " + bad.path() + ": " + std::string(reasonOf(bad)));
 }
 
 int loadDrawingDocument(const std::string& path, int firstByte, ExportReporter& report, ProgressLine& progress,
@@ -54,8 +63,13 @@ int loadDrawingDocument(const std::string& path, int firstByte, ExportReporter& 
     // Taken before the reading, so that a change made while it reads counts as a change.
     loaded.asRead = system::FileIdentity::of(path);
     try {
-        drawing = hostsim::loadDrawing(path);
+        std::vector<std::string> cutAtNul;
+        drawing = hostsim::loadDrawing(path, cutAtNul);
         hostsim::checkRecordSizes(drawing);
+        for (const std::string& at : cutAtNul)
+            report.warning(path + ": at " + at +
+                           ": the text holds a NUL character (\\u0000); the plug-in reads it only up to there, so it "
+                           "may become the same as another name");
     } catch (const hostsim::DocumentError& bad) {
         reportDocumentError(path, bad, report);
         return kExitUsage;
@@ -78,7 +92,7 @@ int importModelFile(const ExportRequest& request, std::chrono::steady_clock::tim
         drawing = importModel(path, options);
         hostsim::checkRecordSizes(drawing);
     } catch (const hostsim::DocumentError& bad) {
-        report.error(path + (bad.path().empty() ? "" : ": at " + bad.path()) + ": " + bad.what());
+        report.error(path + (bad.path().empty() ? "" : ": at " + bad.path()) + ": " + std::string(reasonOf(bad)));
         return kExitUsage;
     } catch (const ModelImportError& bad) {
         if (InterruptScope::raised()) return kExitCancelled;

@@ -173,8 +173,8 @@ private:
         if (!request_.dryRun) removeLeftoversOfKilledRuns();
         staging_.emplace(request_.dryRun ? StagingFile::inPrivateFolder() : StagingFile(target_));
         if (staging_->path().empty()) {
-            report_.error("cannot create a file in " + system::textOf(system::pathOf(summary_.output).parent_path()) +
-                          " (path too long or no permission)");
+            report_.error("cannot create a file in " + system::textOf(system::pathOf(target_).parent_path()) + ": " +
+                          staging_->failure() + "; nothing was written");
             return kExitUsage;
         }
         userDataDir_ = hostDir_;
@@ -305,7 +305,8 @@ private:
                 return kExitCancelled;
             }
             if (!platform::replaceFile(paths_.staging, paths_.target)) {
-                report_.error("cannot move the written file over " + summary_.output + ": " + system::lastFileError() +
+                report_.error("cannot move the written file over " + summary_.output + ": " +
+                              system::lastFileErrorIn(system::textOf(system::pathOf(target_).parent_path())) +
                               "; the previous file is unchanged");
                 return kExitFailure;
             }

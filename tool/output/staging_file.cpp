@@ -31,8 +31,12 @@ StagingFile::StagingFile(const std::string& target) {
     for (const std::string& stem : {"." + name + "." + pid, ".pelmora-" + pid}) {
         const system::NewFile made = reserve(folder + stem);
         if (made == system::NewFile::Created) return;
-        if (made == system::NewFile::Failed) break;
+        if (made == system::NewFile::Failed) {
+            failure_ = system::lastFileErrorIn(folder.empty() ? std::string(".") : folder);
+            break;
+        }
     }
+    if (failure_.empty()) failure_ = "the path is too long";
     forgetNames();
 }
 
@@ -64,7 +68,8 @@ StagingFile StagingFile::inPrivateFolder() {
 StagingFile::StagingFile(StagingFile&& other) noexcept
     : path_(std::move(other.path_)),
       writerPath_(std::move(other.writerPath_)),
-      privateFolder_(std::move(other.privateFolder_)) {
+      privateFolder_(std::move(other.privateFolder_)),
+      failure_(std::move(other.failure_)) {
     other.path_.clear();
     other.writerPath_.clear();
     other.privateFolder_.clear();

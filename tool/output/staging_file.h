@@ -14,7 +14,7 @@ namespace pelmora::tool {
 class StagingFile {
 public:
     // Reserves a name beside `target` (an absolute path). Empty path() when no
-    // name could be made there.
+    // name could be made there, and failure() says why.
     explicit StagingFile(const std::string& target);
     // Reserves a name in a private temporary folder (for --dry-run).
     static StagingFile inPrivateFolder();
@@ -25,6 +25,7 @@ public:
     StagingFile& operator=(const StagingFile&) = delete;
 
     const std::string& path() const { return path_; }
+    const std::string& failure() const { return failure_; }
     // Where the plug-in's writer puts the bytes first, beside path().
     const std::string& writerPath() const { return writerPath_; }
     // After the file was moved away (or should stay): nothing to take away.
@@ -44,6 +45,7 @@ private:
     std::string path_;
     std::string writerPath_;  // the writer's partial file beside path_
     std::string privateFolder_;
+    std::string failure_;  // why no name could be made
 };
 
 }  // namespace pelmora::tool
