@@ -1,14 +1,11 @@
 #include "tool/output/leftover_files.h"
 
-#include <filesystem>
-
-#include "tool/system/path_text.h"
+#include "tool/system/file_status.h"
+#include "tool/system/interrupt_signal.h"
 #include "tool/system/process.h"
 
 namespace pelmora::tool {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Reads a name from its front, one part at a time.
 class NameReader {
@@ -58,17 +55,17 @@ long leftoverOwner(std::string_view entry, std::string_view name) {
 }
 
 int removeLeftovers(const std::string& file) {
-    const fs::path path = system::pathOf(file);
-    const std::string name = system::textOf(path.filename());
+    const std::size_t slash = file.find_last_of(system::kPathSeparators);
+    const std::string folder = slash == std::string::npos ? std::string(".") : file.substr(0, slash);
+    const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
     if (name.empty()) return 0;
-    const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     int removed = 0;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const long owner = leftoverOwner(system::textOf(it->path().filename()), name);
+    for (const std::string& entry : system::plainFilesIn(folder.empty() ? std::string("/") : folder)) {
+        const long owner = leftoverOwner(entry, name);
         if (owner == 0 || owner == system::processId() || system::processExists(owner)) continue;
-        std::error_code ignored;
-        if (it->symlink_status(ignored).type() == fs::file_type::regular && fs::remove(it->path(), ignored)) ++removed;
+        const std::string path = (folder.empty() ? std::string("/") : folder + "/") + entry;
+        system::removeFileNow(path.c_str());
+        ++removed;
     }
     return removed;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pelmora::tool::system {
 
@@ -46,6 +47,11 @@ struct FileIdentity {
     bool sameAs(const FileIdentity& other) const { return *this == other; }
     bool operator==(const FileIdentity&) const = default;
 };
+
+// The names of the plain files in `folder` (no folders, links or others);
+// empty when it cannot be listed. Without memory for the listing it throws
+// std::bad_alloc (std::filesystem's iterator would end the process there).
+std::vector<std::string> plainFilesIn(const std::string& folder);
 
 // Whether files may be created in `folder`; when not, `why` says why.
 bool mayWriteIn(const std::string& folder, std::string& why);

@@ -1,10 +1,12 @@
 #include "tool/system/file_status.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace pelmora::tool::system {
 
@@ -34,6 +36,25 @@ FileIdentity FileIdentity::of(const std::string& path) {
     state.modifiedSeconds = info.st_mtim.tv_sec;
     state.modifiedNanoseconds = info.st_mtim.tv_nsec;
     return state;
+}
+
+std::vector<std::string> plainFilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* listing = ::opendir(folder.c_str());
+    if (!listing && errno == ENOMEM) throw std::bad_alloc();
+    if (!listing) return names;
+    try {
+        while (const dirent* entry = ::readdir(listing)) {
+            struct stat info {};
+            const std::string name = entry->d_name;
+            if (::lstat((folder + "/" + name).c_str(), &info) == 0 && S_ISREG(info.st_mode)) names.push_back(name);
+        }
+    } catch (...) {
+        ::closedir(listing);
+        throw;
+    }
+    ::closedir(listing);
+    return names;
 }
 
 bool mayWriteIn(const std::string& folder, std::string& why) {

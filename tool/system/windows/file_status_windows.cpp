@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <new>
+
 #include "tool/system/windows/wide_text.h"
 
 namespace pelmora::tool::system {
@@ -52,6 +54,27 @@ FileIdentity FileIdentity::of(const std::string& path) {
 
 // Windows has no cheap question for it (the read-only attribute of a folder
 // means nothing): the staging file's creation tells, with its own message.
+std::vector<std::string> plainFilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW(wideText(folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        if (GetLastError() == ERROR_NOT_ENOUGH_MEMORY) throw std::bad_alloc();
+        return names;
+    }
+    try {
+        do {
+            const DWORD skipped = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+            if ((found.dwFileAttributes & skipped) == 0) names.push_back(utf8Text(found.cFileName));
+        } while (FindNextFileW(search, &found));
+    } catch (...) {
+        FindClose(search);
+        throw;
+    }
+    FindClose(search);
+    return names;
+}
+
 bool mayWriteIn(const std::string& folder, std::string& why) {
     if (pathKind(folder) == PathKind::Folder) return true;
     why = "not a folder";
