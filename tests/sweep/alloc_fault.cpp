@@ -7,6 +7,7 @@
 
 #include <dlfcn.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -73,6 +74,13 @@ bool resolve() noexcept {
     return g_free != nullptr;
 }
 
+// A refused block as the C library refuses one: null, with errno ENOMEM,
+// which callers such as opendir and iconv_open hand on.
+void* refused() noexcept {
+    errno = ENOMEM;
+    return nullptr;
+}
+
 void* allocate(std::size_t size, std::size_t alignment) noexcept {
     if (size == 0) size = 1;
     if (alignment <= alignof(std::max_align_t)) return std::malloc(size);  // counted there
@@ -111,7 +119,7 @@ extern "C" {
 void* malloc(std::size_t size) {
     using namespace pelmora::sweep;
     if (!resolve()) return fromArena(size);
-    return failThisOne() ? nullptr : g_malloc(size);
+    return failThisOne() ? refused() : g_malloc(size);
 }
 
 void* calloc(std::size_t count, std::size_t size) {
@@ -121,7 +129,7 @@ void* calloc(std::size_t count, std::size_t size) {
         if (block) std::memset(block, 0, count * size);
         return block;
     }
-    return failThisOne() ? nullptr : g_calloc(count, size);
+    return failThisOne() ? refused() : g_calloc(count, size);
 }
 
 void* realloc(void* block, std::size_t size) {
@@ -134,7 +142,7 @@ void* realloc(void* block, std::size_t size) {
         if (grown && block) std::memcpy(grown, block, size < room ? size : room);
         return grown;
     }
-    return failThisOne() ? nullptr : g_realloc(block, size);
+    return failThisOne() ? refused() : g_realloc(block, size);
 }
 
 void free(void* block) {
