@@ -141,6 +141,10 @@ private:
     std::string path_;
 };
 
+// The versions of the drawing document this loader reads ("pelmoraDrawing").
+inline constexpr int kDrawingFormatVersion = 1;
+inline constexpr const char* kDrawingFormatVersionsKnown = "1";
+
 // Limits the loader enforces on untrusted documents.
 inline constexpr int kMaxNestingDepth = 64;                // group / polygon-group levels
 inline constexpr std::size_t kMaxArrayLength = 4'000'000;  // entries of any one array
@@ -150,10 +154,15 @@ inline constexpr std::size_t kMaxDocumentBytes = std::size_t{1} << 30;
 Drawing parseDrawing(std::string_view jsonText);
 // Reads the file and parses it; an unreadable file is a DocumentError with an empty path.
 Drawing loadDrawing(const std::string& file);
-// The same, and `bytesHash` is the textHash of the bytes read (hostsim/text_hash.h).
-Drawing loadDrawing(const std::string& file, std::uint64_t& bytesHash);
+// The same, and `bytesHash` is the textHash of the bytes read (hostsim/text_hash.h);
+// `cutAtNul`, when given, as below.
+Drawing loadDrawing(const std::string& file, std::uint64_t& bytesHash, std::vector<std::string>* cutAtNul = nullptr);
 // The file's bytes, as loadDrawing reads them (the same errors).
 std::string readDocumentText(const std::string& file);
+// The same, telling `cutAtNul` the JSON paths of the texts that hold a NUL
+// character (\u0000): the plug-in reads each only up to it, so two names
+// may become one.
+Drawing loadDrawing(const std::string& file, std::vector<std::string>& cutAtNul);
 // Writes the drawing as a document that parses back into an equal Drawing.
 std::string serializeDrawing(const Drawing& drawing);
 // Writes a new file beside `file` and renames it over `file`; throws std::runtime_error.

@@ -43,6 +43,16 @@ struct StringBufferAccess {
 };
 template struct StringBufferAccess<&ondemand::parser::string_buf>;
 
+// simdjson picks the code for this processor on the first parse, inside
+// functions that may not throw: running out of memory there (it allocates the
+// names of its implementations) would end the process. Picking it as the
+// program starts, before anything is loaded, leaves the parse nothing to
+// allocate but its own buffers, whose failure it reports.
+[[maybe_unused]] const bool g_parserChosen = [] {
+    simdjson::get_active_implementation() = simdjson::get_available_implementations().detect_best_supported();
+    return true;
+}();
+
 // A polygon's vertex count reaches the plug-in as a 16-bit integer.
 constexpr std::size_t kMaxPolygonPoints = 32767;
 constexpr std::size_t kMaxRecordBytes = std::size_t{16} << 20;
@@ -92,7 +102,7 @@ public:
                 if (classesRead_) readLayers(v, p, d);
                 else layersWait = true;
             } else if (key == "pelmoraDrawing") {
-                d.formatVersion = static_cast<int>(values_.integer(v, p, 1, 1));
+                d.formatVersion = readFormatVersion(v, p);
                 versionGiven = true;
             } else if (key == "unitsPerInch") {
                 d.unitsPerInch = values_.number(v, p);
@@ -134,6 +144,16 @@ public:
     }
 
 private:
+    // A version this loader does not know is named, with those it knows: a
+    // document from a newer tool is not "missing" its version.
+    int readFormatVersion(ondemand::value& v, const Path& p) {
+        const std::int64_t version = values_.integer(v, p, INT32_MIN, INT32_MAX);
+        if (version != kDrawingFormatVersion)
+            fail(p, "format version " + std::to_string(version) + " is not supported; the versions known are " +
+                        kDrawingFormatVersionsKnown);
+        return static_cast<int>(version);
+    }
+
     // ------------------------------------------------------------ lists of names
 
     void readClasses(ondemand::value& v, const Path& p, Drawing& d) {
@@ -703,7 +723,7 @@ private:
     std::vector<Point3> scratchPoints_;
 };
 
-Drawing parse(DocumentText& text) {
+Drawing parse(DocumentText& text, std::vector<std::string>* cutAtNul = nullptr) {
     // The parser allocates its own tables; without memory it says so, and the
     // load ends with std::bad_alloc like any other allocation.
     ondemand::parser parser(kMaxDocumentBytes);
@@ -716,6 +736,7 @@ Drawing parse(DocumentText& text) {
         throw DocumentError("", std::string("not a valid JSON document: ") + simdjson::error_message(error));
     const json::Values values(document, text.data());
     Drawing drawing = DrawingReader(values, text).read(document);
+    if (cutAtNul) *cutAtNul = values.textsWithNul();
     // Names reach the plug-in in the host's code page, as a real host hands them.
     encodeNames(drawing);
     return drawing;
@@ -735,16 +756,21 @@ Drawing loadDrawing(const std::string& file) {
     return parse(text);
 }
 
-Drawing loadDrawing(const std::string& file, std::uint64_t& bytesHash) {
+Drawing loadDrawing(const std::string& file, std::uint64_t& bytesHash, std::vector<std::string>* cutAtNul) {
     TextHasher hasher;
     DocumentText text = DocumentText::fromFile(file, kMaxDocumentBytes, &hasher);
     bytesHash = hasher.finish();
-    return parse(text);
+    return parse(text, cutAtNul);
 }
 
 std::string readDocumentText(const std::string& file) {
     const DocumentText text = DocumentText::fromFile(file, kMaxDocumentBytes);
     return std::string(text.data(), text.size());
+}
+
+Drawing loadDrawing(const std::string& file, std::vector<std::string>& cutAtNul) {
+    DocumentText text = DocumentText::fromFile(file, kMaxDocumentBytes);
+    return parse(text, &cutAtNul);
 }
 
 }  // namespace pelmora::hostsim

@@ -51,6 +51,9 @@ EmulatedHost::Impl::Impl(Drawing d) : drawing(std::move(d)), answered(serviceTab
     // Handing over a record shorter than the plug-in reads would let it read
     // and write past the record's end.
     checkRecordSizes(drawing);
+    classByName.reserve(drawing.classes.size());
+    for (std::size_t i = 0; i < drawing.classes.size(); ++i)
+        classByName.emplace(drawing.classes[i], static_cast<std::int32_t>(i) + 1);  // the first of a name counts
     header = newNode(NodeKind::Header);
     layerList = newNode(NodeKind::LayerList);
     thirdElement = newNode(NodeKind::ThirdElement);
@@ -104,8 +107,8 @@ std::uint8_t* EmulatedHost::Impl::newBytes(std::size_t size) {
 }
 
 std::int32_t EmulatedHost::Impl::classIndexOf(const std::string& name) const {
-    auto it = std::find(drawing.classes.begin(), drawing.classes.end(), name);
-    return it == drawing.classes.end() ? 0 : static_cast<std::int32_t>(it - drawing.classes.begin()) + 1;
+    const auto it = classByName.find(name);
+    return it == classByName.end() ? 0 : it->second;
 }
 
 Node* EmulatedHost::Impl::buildObject(const DrawingObject& o) {
@@ -315,9 +318,8 @@ HostHandle EmulatedHost::thirdElementHandle() const { return impl_->thirdElement
 HostHandle EmulatedHost::outsideItemHandle() const { return impl_->outsideItem; }
 
 HostHandle EmulatedHost::layerHandle(const std::string& layerName) const {
-    for (std::size_t i = 0; i < impl_->drawing.layers.size(); ++i)
-        if (impl_->drawing.layers[i].name == layerName) return impl_->layerNodes[i];
-    return nullptr;
+    const auto it = impl_->layerByName.find(layerName);
+    return it == impl_->layerByName.end() ? nullptr : it->second;
 }
 
 HostHandle EmulatedHost::objectHandle(const std::string& layerName, const std::vector<int>& indexPath) const {
@@ -333,9 +335,8 @@ HostHandle EmulatedHost::objectHandle(const std::string& layerName, const std::v
 }
 
 HostHandle EmulatedHost::symbolHandle(const std::string& symbolName) const {
-    for (std::size_t i = 0; i < impl_->drawing.symbols.size(); ++i)
-        if (impl_->drawing.symbols[i].name == symbolName) return impl_->symbolNodes[i];
-    return nullptr;
+    const auto it = impl_->symbolByName.find(symbolName);
+    return it == impl_->symbolByName.end() ? nullptr : it->second;
 }
 
 std::vector<HostHandle> EmulatedHost::recordHandles(HostHandle object) const {

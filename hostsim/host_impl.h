@@ -115,6 +115,8 @@ struct EmulatedHost::Impl {
     std::vector<Node*> objectNodes;  // drawing objects, depth first in document order; token = position + 1
     Node* activeLayer = nullptr;
     std::unordered_map<std::string, Node*> layerByName, symbolByName;
+    // Class name to its 1-based index: one lookup per object, whatever the count of classes.
+    std::unordered_map<std::string_view, std::int32_t> classByName;
 
     std::array<bool, 621> disabled{};
     ServiceTable answered{};  // the service table less the services switched off: what the lookup gives

@@ -237,6 +237,8 @@ std::string_view Values::string(ondemand::value& v, const Path& path) const {
     if (typeOf(v, path) != ondemand::json_type::string) fail(path, "expected a string");
     std::string_view value;
     check(v.get_string().get(value), path);
+    if (value.find('\0') != std::string_view::npos) [[unlikely]]
+        textsWithNul_.push_back(path.text());
     return value;
 }
 

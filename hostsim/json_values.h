@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <simdjson.h>
 
@@ -169,7 +170,12 @@ public:
     // The reading position, for giving back the text before it.
     const char* position() const;
 
+    // The paths of the strings read that hold a NUL character: the plug-in,
+    // handed C strings, sees them only up to it.
+    const std::vector<std::string>& textsWithNul() const { return textsWithNul_; }
+
 private:
+    mutable std::vector<std::string> textsWithNul_;
     // How the number is written; a malformed one stops the reading.
     Written written(ondemand::value& v, const Path& path) const;
     // Its integer value, clamped to int64's maximum above it; false when it has none.

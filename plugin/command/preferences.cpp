@@ -1,7 +1,9 @@
 #include "plugin/command/preferences.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "plugin/host/host_abi.h"
 #include "plugin/host/services.h"
@@ -72,6 +74,8 @@ std::int32_t loadMode() {
     std::string path = preferencePath();
     if (path.empty()) return kDefaultMode;
     std::FILE* file = std::fopen(path.c_str(), "rb");
+    // Without memory for the stream the remembered mode is unknown, not absent.
+    if (!file && errno == ENOMEM) throw std::bad_alloc();
     if (!file) return kDefaultMode;
     char bytes[kReadSize] = {};
     std::size_t got = std::fread(bytes, 1, kReadSize, file);

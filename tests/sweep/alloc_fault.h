@@ -1,7 +1,7 @@
-// The allocation fault hook of the sweep program: every operator new of the
-// process (the tool, the emulated host, the libraries and the plug-in module
-// it loads) goes through it, and it can make the Nth allocation after arming
-// fail, once or from there on.
+// The allocation fault hook of the sweep program: every operator new and
+// every malloc, calloc and realloc of the process (the tool, the emulated
+// host, the libraries and the plug-in module it loads) goes through it, and it
+// can make the Nth allocation after arming fail, once or from there on.
 #pragma once
 
 namespace pelmora::sweep {

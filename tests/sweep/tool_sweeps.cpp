@@ -40,7 +40,7 @@ int runToolCapturing(
     dup2(err, 2);
     ::close(err);
     armFault();
-    const int status = tool::runTool(static_cast<int>(argv.size()), raw.data());
+    const int status = tool::runProgram(static_cast<int>(argv.size()), raw.data());
     disarmAllocationFault();
     disarmFileFault();
     std::fflush(stderr);

@@ -223,12 +223,26 @@ TEST(ConvertReplaces, AnExistingOutputFile) {
 
 namespace {
 
-TEST(Inspect, NoDecodeReadsAPayloadOfAnotherSize) {
+// A payload that does not match its kind's layout (a motion's or a mesh's) is
+// refused alike by inspect and by convert, which would otherwise copy it into
+// a file reported as written; --no-decode shows its bytes.
+TEST(Inspect, APayloadOfAnotherSizeIsRefusedByInspectAndConvert) {
     TempFolder dir;
-    TNode root = sampleTree(false);
-    root.children[0].motions[0].data.push_back(7);
-    spit(dir / "odd.qmx", build(false, THeader{}, root));
-    EXPECT_NE(runTool(dir, {"inspect", (dir / "odd.qmx").string(), "--json"}).status, 0);
+    TNode motionOdd = sampleTree(false);
+    motionOdd.children[0].motions[0].data.push_back(7);
+    TNode meshOdd = sampleTree(false);
+    meshOdd.children[2].data.resize(meshOdd.children[2].data.size() - 3);
+    for (const TNode& root : {motionOdd, meshOdd}) {
+        spit(dir / "odd.qmx", build(false, THeader{}, root));
+        EXPECT_NE(runTool(dir, {"inspect", (dir / "odd.qmx").string(), "--json"}).status, 0);
+        for (const char* encoding : {"--ascii", "--binary"}) {
+            ToolRun run = runTool(dir, {"convert", (dir / "odd.qmx").string(), (dir / "out.qmx").string(), encoding});
+            EXPECT_EQ(run.status, 1) << encoding;
+            EXPECT_TRUE(oneLine(run.err)) << run.err;
+            EXPECT_FALSE(fs::exists(dir / "out.qmx")) << encoding;
+        }
+    }
+    spit(dir / "odd.qmx", build(false, THeader{}, motionOdd));
     ToolRun run = runTool(dir, {"inspect", (dir / "odd.qmx").string(), "--json", "--no-decode", "--raw"});
     ASSERT_EQ(run.status, 0) << run.err;
     auto motion = nlohmann::json::parse(run.out)["root"]["children"][0]["motions"][0];

@@ -2,6 +2,12 @@
 // users reach for (--version, formats), and batch export into a folder.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <filesystem>
 
 #include <nlohmann/json.hpp>
@@ -22,6 +28,7 @@ using exporttest::ToolResult;
 using exporttest::writeFile;
 using Json = nlohmann::json;
 using Strings = std::vector<std::string>;
+namespace fs = std::filesystem;
 
 using namespace exporttest::outcome;
 
@@ -104,6 +111,71 @@ TEST_F(Messages, InputsThatAreNotWhatTheySeemSayWhatToDo) {
         EXPECT_EQ(r.status, kExitUsage) << args[0];
         EXPECT_TRUE(contains(r.err, "no such file") || contains(r.err, "does not exist")) << args[0] << ": " << r.err;
     }
+}
+
+// A named pipe, a device, a socket or a folder given as an input is refused
+// by name before anything opens it: opening a pipe would wait for a writer.
+TEST_F(Messages, InputsThatAreNotFilesAreRefusedUnopened) {
+    const std::string pipe = folder_ / "input.fifo";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string socketPath = folder_ / "input.sock";
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::vector<std::pair<std::string, std::string>> inputs{{pipe, "is a named pipe"},
+                                                                  {"/dev/zero", "is a device"},
+                                                                  {socketPath, "is a socket"},
+                                                                  {hostDir_, "is a folder"}};
+    fs::create_directories(hostDir_);
+    for (const auto& [input, said] : inputs) {
+        for (const Strings& args :
+             {Strings{"export", input, "-o", output_, "--import-time", "2"},
+              Strings{"import", input, "-o", folder_ / "d.json"}, Strings{"inspect", input},
+              Strings{"convert", input, folder_ / "out.qmx"}, Strings{"preview", input, "-o", folder_ / "p.png"},
+              Strings{"templates", "--host-dir", hostDir_, "--drawing", input}}) {
+            const ToolResult r = runTool(args);
+            EXPECT_EQ(r.status, kExitUsage) << args[0] << " " << input;
+            EXPECT_TRUE(contains(r.err, input + " " + said)) << args[0] << ": " << r.err;
+        }
+    }
+    ::close(listener);
+    EXPECT_EQ(listFolder(folder_.path().string()).size(), 4u) << "nothing written beside the inputs";
+}
+
+// A document from a newer tool is named as such, not as one without its
+// version; a name holding a NUL character is warned about where it is.
+TEST_F(Messages, DrawingVersionsAndNulNamesAreSaidAsTheyAre) {
+    const std::string minimal = kMinimalDrawing;
+    const std::string versionOne = "\"pelmoraDrawing\": 1";
+    for (const std::string version : {"0", "2", "99", "-1"}) {
+        std::string text = minimal;
+        text.replace(text.find(versionOne), versionOne.size(), "\"pelmoraDrawing\": " + version);
+        writeFile(drawing_, text);
+        const ToolResult r = exportFile(drawing_);
+        EXPECT_EQ(r.status, kExitUsage) << version;
+        EXPECT_TRUE(contains(
+            r.err, "at pelmoraDrawing: format version " + version + " is not supported; the versions known are 1"))
+            << r.err;
+    }
+    writeFile(drawing_, "{\"unitsPerInch\": 25.4}");
+    EXPECT_TRUE(contains(exportFile(drawing_).err, "it has no \"pelmoraDrawing\" format version"));
+
+    std::string named = minimal;
+    auto replace = [&named](const std::string& from, const std::string& to) {
+        named.replace(named.find(from), from.size(), to);
+    };
+    replace("\"Sun\"", "\"Sun\\u0000 east\"");
+    replace("\"Walls\"]", "\"Walls\\u0000A\", \"Walls\\u0000B\"]");
+    replace("\"class\": \"Walls\"", "\"class\": \"Walls\\u0000B\"");
+    writeFile(drawing_, named);
+    const ToolResult r = exportFile(drawing_);
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    for (const char* at : {"classes[1]", "classes[2]", "layers[0].objects[0].class", "layers[0].objects[1].name"})
+        EXPECT_EQ(occurrences(r.err, std::string("at ") + at + ": the text holds a NUL character"), 1) << at << r.err;
+    EXPECT_EQ(occurrences(r.err, "NUL character"), 4) << r.err;
 }
 
 TEST_F(Messages, VersionAndFormats) {

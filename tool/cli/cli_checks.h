@@ -1,7 +1,9 @@
 // Command-line checks that hold when memory runs out. CLI11's own ExistingFile
 // check builds a path inside a function that may not throw, so running out of
 // memory there ends the process; this one asks the file system directly and
-// lets a failure reach the tool's failure handler.
+// lets a failure reach the tool's failure handler. It also refuses, without
+// opening them, names of things that are not regular files (a named pipe would
+// block the run until some writer came).
 #pragma once
 
 #include <string>
@@ -12,15 +14,9 @@
 
 namespace pelmora::tool {
 
-inline CLI::Validator existingFile() {
-    return CLI::Validator(
-        [](std::string& name) -> std::string {
-            const system::PathKind kind = system::pathKind(name);
-            if (kind == system::PathKind::Missing) return "File does not exist: " + name;
-            if (kind == system::PathKind::Folder) return "File is actually a directory: " + name;
-            return {};
-        },
-        "FILE");
+// `what` names the file the option expects, for the refusal.
+inline CLI::Validator existingFile(const char* what = "a file") {
+    return CLI::Validator([what](std::string& name) { return system::inputFileRefusal(name, what); }, "FILE");
 }
 
 }  // namespace pelmora::tool

@@ -12,6 +12,7 @@
 #include "plugin/scene_file/result_code.h"
 #include "plugin/scene_file/scene_writer.h"
 #include "qmxread/qmx_reader.h"
+#include "tool/cli/cli_checks.h"
 #include "tool/cli/code_page_option.h"
 #include "tool/cli/commands.h"
 #include "tool/export/export_host_dir.h"
@@ -90,7 +91,8 @@ int runConvert(const ConvertOptions& options) {
     std::string input;
     if (!system::narrowPath(options.input, input)) return badInput(system::narrowPathRefusal(options.input));
     qmxread::ReadOptions readOptions;
-    readOptions.decodePayloads = false;  // a faithful copy needs the bytes, not their meaning
+    // The payloads are decoded only to be checked: what inspect refuses is not
+    // copied either. The copy is made from the bytes, which the reader keeps.
     qmxread::QmxFile file;
     try {
         file = qmxread::readQmxFile(input, readOptions);
@@ -110,7 +112,7 @@ int runConvert(const ConvertOptions& options) {
     if (!system::narrowPath(target, narrowTarget)) return badInput(system::narrowPathRefusal(options.output));
     // Removed unless moved into place.
     StagingFile staging(target);
-    if (staging.path().empty()) return fail("cannot create a file beside " + target);
+    if (staging.path().empty()) return fail("cannot create a file beside " + target + ": " + staging.failure());
     // Named in the same characters as the target, so the narrow name exists.
     std::string narrowStaging;
     if (!system::narrowPath(staging.path(), narrowStaging)) return badInput(system::narrowPathRefusal(options.output));
@@ -131,7 +133,7 @@ Runner addConvertCommand(CLI::App& app) {
         "convert",
         "Write a QMX scene as glTF (.glb, .gltf), OBJ, PLY or STL for viewers (meshes, materials, and in glTF the "
         "camera and lights; metres, Y up), or again as QMX through the plug-in's scene writer");
-    sub->add_option("input", options->input, "QMX file to read")->required();
+    sub->add_option("input", options->input, "QMX file to read")->required()->check(existingFile("a QMX file"));
     sub->add_option("output", options->output, "file to write; its extension picks the format")->required();
     sub->add_option("--format", options->format,
                     "glb, gltf, obj, ply, stl, qmx, or an Assimp export format id (see `pelmora formats`)");

@@ -28,7 +28,7 @@ Runner addExportCommand(CLI::App& app) {
         "3 stopped by Ctrl+C or cancelled. With several inputs, the worst of them.");
     cmd->add_option("DRAWING", batch->inputs, "drawing documents (.json) or 3D model files")
         ->required()
-        ->check(existingFile());
+        ->check(existingFile("a drawing document (.json) or a 3D model file"));
     cmd->add_option("-o,--output", request->outputPath,
                     "the QMX file to write (the answer of the save dialog); a name ending in / is an output folder");
     cmd->add_option("--output-dir", batch->outputDir, "write one QMX file per input into this folder, named after it");

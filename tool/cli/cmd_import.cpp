@@ -59,7 +59,9 @@ Runner addImportCommand(CLI::App& app) {
         "before it runs. The import runs in a separate process bounded in time and memory. Exit status: 0 written, "
         "1 the drawing could not be written, 2 bad input (a model the importer refuses or that exceeds a limit), bad "
         "command line or an existing output without --force.");
-    cmd->add_option("MODEL", request->modelPath, "the 3D model file")->required()->check(existingFile());
+    cmd->add_option("MODEL", request->modelPath, "the 3D model file")
+        ->required()
+        ->check(existingFile("a 3D model file"));
     cmd->add_option("-o,--output", request->outputPath, "the drawing document to write")->required();
     cmd->add_flag("--force", request->force, "replace the output file when it exists");
     auto settle = addModelImportOptions(*cmd, request->model);

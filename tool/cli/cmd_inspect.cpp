@@ -9,6 +9,7 @@
 #include "qmxread/qmx_json.h"
 #include "qmxread/qmx_print.h"
 #include "qmxread/qmx_reader.h"
+#include "tool/cli/cli_checks.h"
 #include "tool/cli/code_page_option.h"
 #include "tool/cli/commands.h"
 #include "tool/qmx/name_decoder.h"
@@ -79,7 +80,7 @@ Runner addInspectCommand(CLI::App& app) {
         "inspect",
         "Read a QMX file and print its tree, names decoded into UTF-8 (host names from --code-page, 1252 by default; "
         "the plug-in's camera and light names always from 932)");
-    sub->add_option("file", options->file, "QMX file to read")->required();
+    sub->add_option("file", options->file, "QMX file to read")->required()->check(existingFile("a QMX file"));
     sub->add_flag("--json", options->json, "Print the tree as JSON");
     sub->add_flag("--geometry", options->geometry, "Include mesh vertices and polygons");
     sub->add_flag("--raw", options->raw, "Include every payload's bytes as hex (JSON)");

@@ -102,7 +102,7 @@ Runner addPreviewCommand(CLI::App& app) {
         "Render a QMX scene file from its camera into a PNG picture: flat-shaded in each mesh's material colour, "
         "with a depth buffer. A scene without a usable camera is seen from a default position that frames it. "
         "Exit status: 0 written, 1 unreadable scene or picture not written, 2 bad command line.");
-    cmd->add_option("SCENE", request->scene, "QMX file to render")->required()->check(existingFile());
+    cmd->add_option("SCENE", request->scene, "QMX file to render")->required()->check(existingFile("a QMX file"));
     cmd->add_option("-o,--output", request->picture, "PNG file to write (replaced when it exists)")->required();
     cmd->add_option("--size", request->size,
                     "picture size WIDTHxHEIGHT (default: the camera's picture size, else 1280x720)");

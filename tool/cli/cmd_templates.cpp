@@ -12,6 +12,7 @@
 #include "hostsim/drawing.h"
 #include "plugin/platform/portable_hooks.h"
 #include "plugin/templates/template_library.h"
+#include "tool/cli/cli_checks.h"
 #include "tool/cli/commands.h"
 #include "tool/export/export_host_dir.h"
 #include "tool/system/path_text.h"
@@ -278,7 +279,8 @@ Runner addTemplatesCommand(CLI::App& app) {
     cmd->add_option("--host-dir", request->hostDir, "the host's folder (templates and _id_table.txt in DIR/Pelmora/)")
         ->required();
     cmd->add_option("--drawing", request->drawingPath,
-                    "a drawing document (JSON): id table names are resolved against its classes");
+                    "a drawing document (JSON): id table names are resolved against its classes")
+        ->check(existingFile("a drawing document (.json)"));
     cmd->add_flag("--json", request->asJson, "print the listing as JSON");
     return [request] { return runTemplates(*request); };
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tool/cli/commands.h"
+#include "tool/system/command_line.h"
 
 namespace pelmora::tool {
 namespace {
@@ -44,12 +45,11 @@ int parseAndRun(int argc, char** argv) {
     return kExitUsage;
 }
 
-}  // namespace
-
-int runTool(int argc, char** argv) noexcept {
+template <typename Run>
+int handlingFailures(Run run) noexcept {
     // The messages are fixed texts: printing them must not need memory.
     try {
-        return parseAndRun(argc, argv);
+        return run();
     } catch (const std::bad_alloc&) {
         std::fputs("pelmora: out of memory; the run stopped (a file it was replacing is unchanged)\n", stderr);
     } catch (const std::exception& e) {
@@ -58,6 +58,19 @@ int runTool(int argc, char** argv) noexcept {
         std::fputs("\n", stderr);
     } catch (...) { std::fputs("pelmora: an unexpected failure stopped the run\n", stderr); }
     return kExitFailure;
+}
+
+}  // namespace
+
+int runTool(int argc, char** argv) noexcept {
+    return handlingFailures([&] { return parseAndRun(argc, argv); });
+}
+
+int runProgram(int argc, char** argv) noexcept {
+    return handlingFailures([&] {
+        system::CommandLine arguments(argc, argv);
+        return parseAndRun(arguments.argc(), arguments.argv());
+    });
 }
 
 }  // namespace pelmora::tool

@@ -9,4 +9,9 @@ namespace pelmora::tool {
 // status 1.
 int runTool(int argc, char** argv) noexcept;
 
+// The program's own entry: as runTool, with the arguments first read as
+// UTF-8 (system::CommandLine) inside the same failure handler, so that even
+// copying them may run out of memory cleanly.
+int runProgram(int argc, char** argv) noexcept;
+
 }  // namespace pelmora::tool

@@ -3,6 +3,8 @@
 #include "plugin/host/host_abi.h"
 #include "plugin/host/qmx_exception.h"
 #include "tool/cli/commands.h"
+#include "tool/system/file_creation.h"
+#include "tool/system/path_text.h"
 
 namespace pelmora::tool {
 namespace {
@@ -20,9 +22,13 @@ std::string explainHostMessage(const hostsim::ShownMessage& message, InputKind k
     std::string text =
         message.text + " (message " + std::to_string(message.list) + "/" + std::to_string(message.index) + ")";
     if (message.list != kMessageList) return text;
-    if (message.index == kMsgWriteFailed)
-        return text + ": writing beside " + output +
-               " failed (full disk or no permission?); the previous file is unchanged";
+    if (message.index == kMsgWriteFailed) {
+        // The plug-in does not say why; a file system that is full does.
+        const std::string full = system::folderSpaceProblem(system::textOf(system::pathOf(output).parent_path()));
+        return text + ": writing beside " + output + " failed" +
+               (full.empty() ? std::string(" (full disk or no permission?)") : ": " + full) +
+               "; the previous file is unchanged";
+    }
     if (message.index != kMsgNothingToExport) return text;
     if (kind == InputKind::Model && mode == 0)
         return text + ": mode 0 exports the selected objects, and a model file has no selection; give --mode 1";

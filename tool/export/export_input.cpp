@@ -2,7 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
+#include <string_view>
 
 #include "hostsim/record_check.h"
 #include "tool/cli/commands.h"
@@ -37,14 +37,22 @@ InputKind kindOf(const std::string& extension, bool modelFile, int firstByte) {
 
 std::string fileName(const std::string& path) { return system::textOf(system::pathOf(path).filename()); }
 
+// What is wrong, without the JSON path the error's text begins with.
+std::string_view reasonOf(const hostsim::DocumentError& bad) {
+    std::string_view text = bad.what();
+    if (!bad.path().empty() && text.substr(0, bad.path().size() + 2) == bad.path() + ": ")
+        text.remove_prefix(bad.path().size() + 2);
+    return text;
+}
+
 void reportDocumentError(const std::string& path, const hostsim::DocumentError& bad, ExportReporter& report) {
-    if (bad.path() == "pelmoraDrawing")
+    if (bad.path() == "pelmoraDrawing" && reasonOf(bad) == "required key is missing")
         report.error(path +
                      " is not a Pelmora drawing document (it has no \"pelmoraDrawing\" format "
                      "version); see examples/house.json and docs/drawing-format.md");
     else if (bad.path().empty())
         report.error(path + " cannot be read as a drawing document: " + bad.what() + " (see docs/drawing-format.md)");
-    else report.error(path + ": at " + bad.path() + ": " + bad.what());
+    else report.error(path + ": at " + bad.path() + ": " + std::string(reasonOf(bad)));
 }
 
 // The drawing's lock, waited for while another export holds it (at most
@@ -80,8 +88,13 @@ int loadDrawingDocument(const ExportRequest& request, int firstByte, ExportRepor
     // Taken before the reading, so that a change made while it reads counts as a change.
     loaded.asRead = system::FileIdentity::of(path);
     try {
-        drawing = hostsim::loadDrawing(path, loaded.bytesHash);
+        std::vector<std::string> cutAtNul;
+        drawing = hostsim::loadDrawing(path, loaded.bytesHash, &cutAtNul);
         hostsim::checkRecordSizes(drawing);
+        for (const std::string& at : cutAtNul)
+            report.warning(path + ": at " + at +
+                           ": the text holds a NUL character (\\u0000); the plug-in reads it only up to there, so it "
+                           "may become the same as another name");
     } catch (const hostsim::DocumentError& bad) {
         reportDocumentError(path, bad, report);
         return kExitUsage;
@@ -89,11 +102,12 @@ int loadDrawingDocument(const ExportRequest& request, int firstByte, ExportRepor
     return kExitOk;
 }
 
-int importModelFile(const ExportRequest& request, ExportReporter& report, ProgressLine& progress,
-                    hostsim::Drawing& drawing) {
+int importModelFile(const ExportRequest& request, std::chrono::steady_clock::time_point started, ExportReporter& report,
+                    ProgressLine& progress, hostsim::Drawing& drawing) {
     const std::string& path = request.drawingPath;
     progress.phase("reading " + fileName(path));
     ModelImportOptions options = request.model;
+    options.startedAt = started;  // the time spent telling the kind counts too
     options.progress = [&progress](double done) {
         progress.fraction(done);
         return !InterruptScope::raised();
@@ -106,7 +120,7 @@ int importModelFile(const ExportRequest& request, ExportReporter& report, Progre
         drawing = importModel(path, options);
         hostsim::checkRecordSizes(drawing);
     } catch (const hostsim::DocumentError& bad) {
-        report.error(path + (bad.path().empty() ? "" : ": at " + bad.path()) + ": " + bad.what());
+        report.error(path + (bad.path().empty() ? "" : ": at " + bad.path()) + ": " + std::string(reasonOf(bad)));
         return kExitUsage;
     } catch (const ModelImportError& bad) {
         if (InterruptScope::raised()) return kExitCancelled;
@@ -122,13 +136,11 @@ int importModelFile(const ExportRequest& request, ExportReporter& report, Progre
 int loadExportInput(const ExportRequest& request, ExportReporter& report, ProgressLine& progress,
                     hostsim::Drawing& drawing, LoadedInput& loaded) {
     const std::string& path = request.drawingPath;
-    std::error_code error;
-    if (!fs::exists(system::pathOf(path), error)) {
-        report.error(path + ": no such file");
-        return kExitUsage;
-    }
-    if (fs::is_directory(system::pathOf(path), error)) {
-        report.error(path + " is a folder; give a drawing document (.json) or a 3D model file");
+    const auto started = std::chrono::steady_clock::now();
+    // Asked before anything opens it: a named pipe would hold the run until a writer came.
+    if (const std::string refusal = system::inputFileRefusal(path, "a drawing document (.json) or a 3D model file");
+        !refusal.empty()) {
+        report.error(refusal);
         return kExitUsage;
     }
     // The first byte tells a drawing named otherwise, an empty file, and JSON named as a model.
@@ -142,7 +154,7 @@ int loadExportInput(const ExportRequest& request, ExportReporter& report, Progre
                      " model; a drawing document must be named *.json (see examples/house.json)");
         return kExitUsage;
     }
-    return importModelFile(request, report, progress, drawing);
+    return importModelFile(request, started, report, progress, drawing);
 }
 
 }  // namespace pelmora::tool

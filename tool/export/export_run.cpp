@@ -26,6 +26,7 @@
 #include "tool/export/export_output.h"
 #include "tool/export/export_reporter.h"
 #include "tool/export/export_summary.h"
+#include "tool/output/leftover_files.h"
 #include "tool/output/progress_line.h"
 #include "tool/output/staging_file.h"
 #include "tool/system/file_creation.h"
@@ -111,17 +112,18 @@ private:
         hostsim::Drawing drawing;
         if (int status = loadExportInput(request_, report_, progress_, drawing, input_); status != kExitOk)
             return stopped() ? kExitCancelled : status;
-        interruptAtStep("loaded");
+        reached("loaded");
         if (stopped()) return kExitCancelled;
         if (int status = openHostFolder(); status != kExitOk) return status;
         if (int status = loadModule(); status != kExitOk) return status;
         if (int status = stageOutput(); status != kExitOk) return status;
         if (int status = narrowPaths(); status != kExitOk) return status;
+        reached("staged");
         if (stopped()) return kExitCancelled;
         setUpHost(std::move(drawing));
         runPlugin();
         if (int status = checkWritten(); status != kExitOk) return status;
-        interruptAtStep("written");
+        reached("written");
         replaceDrawingAtStep("written", request_.drawingPath);
         if (stopped()) return kExitCancelled;
         // A model file is not written back: its drawing goes before the
@@ -143,6 +145,11 @@ private:
         module_.reset();
         InterruptScope::removeOnQuit(InterruptScope::kLockSlot, {});  // before: it may be another run's then
         input_.lock.release();
+    }
+
+    void reached(const char* moment) {
+        interruptAtStep(moment);
+        if (request_.atMoment) request_.atMoment(moment);
     }
 
     int checkOutput() {
@@ -180,15 +187,26 @@ private:
     // staging file beside that one.
     int stageOutput() {
         target_ = platform::replacementTarget(summary_.output);
+        if (!request_.dryRun) removeLeftoversOfKilledRuns();
         staging_.emplace(request_.dryRun ? StagingFile::inPrivateFolder() : StagingFile(target_));
         if (staging_->path().empty()) {
-            report_.error("cannot create a file in " + system::textOf(system::pathOf(summary_.output).parent_path()) +
-                          " (path too long or no permission)");
+            report_.error("cannot create a file in " + system::textOf(system::pathOf(target_).parent_path()) + ": " +
+                          staging_->failure() + "; nothing was written");
             return kExitUsage;
         }
         userDataDir_ = hostDir_;
         if (request_.dryRun) copyPreferencesForDryRun();
         return kExitOk;
+    }
+
+    // Staging files of an earlier run on this output, and replacement files of
+    // a write-back of this drawing, that a killed process could not take away.
+    void removeLeftoversOfKilledRuns() {
+        removeLeftovers(target_);
+        std::error_code ignored;
+        if (input_.kind == InputKind::Drawing)
+            removeLeftovers(platform::replacementTarget(
+                system::textOf(fs::absolute(system::pathOf(request_.drawingPath), ignored).lexically_normal())));
     }
 
     void copyPreferencesForDryRun() {
@@ -304,12 +322,13 @@ private:
                 return kExitCancelled;
             }
             if (!platform::replaceFile(paths_.staging, paths_.target)) {
-                report_.error("cannot move the written file over " + summary_.output + ": " + system::lastFileError() +
+                report_.error("cannot move the written file over " + summary_.output + ": " +
+                              system::lastFileErrorIn(system::textOf(system::pathOf(target_).parent_path())) +
                               "; the previous file is unchanged");
                 return kExitFailure;
             }
             staging_->release();
-            interruptAtStep("replaced");
+            reached("replaced");
         }
         if (!request_.json) report_.note("wrote " + summary_.output);
         report_.repeatWarningsFrom(printedWarnings_);

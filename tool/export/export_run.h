@@ -3,6 +3,7 @@
 // staged beside the target and moved over it, the summary of what was done.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -21,6 +22,10 @@ struct ExportRequest {
     bool json = false;    // the summary as one JSON object on stdout
     bool quiet = false;   // errors only
     bool dryRun = false;  // collect and summarise, write nothing
+    // Test seam: told each moment the run reaches ("loaded", "staged" once the
+    // staging file exists, "written" once the plug-in has filled it,
+    // "replaced"), so that a test can stop or end the run exactly there.
+    std::function<void(const char* moment)> atMoment;
 };
 
 // Gives the exit status of tool/commands.h; messages go to stderr.

@@ -4,6 +4,7 @@
 // material or mesh names, the file's lights and its first camera.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -48,6 +49,9 @@ struct ModelImportOptions {
     std::function<void(const std::string&)> warning;
     double seconds = kDefaultImportSeconds;    // wall-clock time the import may take
     long memoryMiB = kDefaultImportMemoryMiB;  // memory the importing process may use
+    // When the time limit starts to count (the run's first look at the file);
+    // unset: when the import starts.
+    std::chrono::steady_clock::time_point startedAt{};
 };
 
 // The type code given to imported meshes: an object the host converts into

@@ -187,6 +187,12 @@ int reap(pid_t pid, bool kill) {
 
 enum class Outcome { Answered, TimedOut, TooLarge, Broken, Stopped };
 
+// The time limit counts from the caller's first look at the file, when it says when that was.
+std::chrono::steady_clock::time_point startOf(const ModelImportOptions& options) {
+    return options.startedAt == std::chrono::steady_clock::time_point{} ? std::chrono::steady_clock::now()
+                                                                        : options.startedAt;
+}
+
 // The parent's watch over a running child: reads its pipe, passes its
 // progress on, and ends the watch at the answer or at a limit.
 class ChildWatch {
@@ -195,8 +201,8 @@ public:
         : in_(in),
           child_(child),
           options_(options),
-          deadline_(std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                                           std::chrono::duration<double>(options.seconds))) {}
+          deadline_(startOf(options) + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                           std::chrono::duration<double>(options.seconds))) {}
 
     Outcome run() {
         char buffer[65536];

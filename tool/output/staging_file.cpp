@@ -1,7 +1,6 @@
 #include "tool/output/staging_file.h"
 
 #include <filesystem>
-#include <vector>
 
 #include "plugin/platform/files.h"
 #include "plugin/scene/write_scene.h"
@@ -28,24 +27,32 @@ StagingFile::StagingFile(const std::string& target) {
     const std::string folder = folderOf(target);
     const std::string name = target.substr(folder.size());
     const std::string pid = std::to_string(system::processId());
-    const std::size_t limit = platform::pathLengthLimit();
-    std::vector<std::string> stems{"." + name + "." + pid, ".pelmora-" + pid};
-    for (const std::string& stem : stems) {
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            std::string candidate =
-                folder + stem + (attempt ? std::string("-") + std::to_string(attempt) : std::string()) + ".part";
-            std::string writer = temporaryPathFor(candidate);
-            if (candidate.size() > limit || writer.empty()) break;
-            const system::NewFile created = system::createNewFile(candidate);
-            if (created == system::NewFile::Created) {
-                path_ = candidate;
-                writerPath_ = std::move(writer);
-                registerForQuit();
-                return;
-            }
-            if (created != system::NewFile::Exists) return;
+    // The long stem names the output; the short one is for names near the length limit.
+    for (const std::string& stem : {"." + name + "." + pid, ".pelmora-" + pid}) {
+        const system::NewFile made = reserve(folder + stem);
+        if (made == system::NewFile::Created) return;
+        if (made == system::NewFile::Failed) {
+            failure_ = system::lastFileErrorIn(folder.empty() ? std::string(".") : folder);
+            break;
         }
     }
+    if (failure_.empty()) failure_ = "the path is too long";
+    forgetNames();
+}
+
+system::NewFile StagingFile::reserve(const std::string& stem) {
+    const std::size_t limit = platform::pathLengthLimit();
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        // Both names are held before the file exists: nothing is left to
+        // allocate once it does, so running out of memory cannot strand it.
+        path_ = stem + (attempt ? "-" + std::to_string(attempt) : std::string()) + ".part";
+        writerPath_ = temporaryPathFor(path_);
+        if (path_.size() > limit || writerPath_.empty()) return system::NewFile::Exists;  // try a shorter stem
+        const system::NewFile created = system::createNewFile(path_);
+        if (created == system::NewFile::Created) registerForQuit();
+        if (created != system::NewFile::Exists) return created;
+    }
+    return system::NewFile::Exists;
 }
 
 StagingFile StagingFile::inPrivateFolder() {
@@ -61,7 +68,8 @@ StagingFile StagingFile::inPrivateFolder() {
 StagingFile::StagingFile(StagingFile&& other) noexcept
     : path_(std::move(other.path_)),
       writerPath_(std::move(other.writerPath_)),
-      privateFolder_(std::move(other.privateFolder_)) {
+      privateFolder_(std::move(other.privateFolder_)),
+      failure_(std::move(other.failure_)) {
     other.path_.clear();
     other.writerPath_.clear();
     other.privateFolder_.clear();
@@ -74,8 +82,20 @@ void StagingFile::registerForQuit() const {
     InterruptScope::removeOnQuit(1, writerPath_);
 }
 
+void StagingFile::forgetNames() noexcept {
+    path_.clear();
+    writerPath_.clear();
+}
+
+void StagingFile::release() noexcept {
+    if (!path_.empty()) InterruptScope::forgetRemovals();
+    path_.clear();
+}
+
 void StagingFile::remove() noexcept {
-    InterruptScope::forgetRemovals();
+    // Only the owner of the files forgets them: a staging file moved into
+    // place of another must stay registered after the moved-from one ends.
+    if (!path_.empty() || !privateFolder_.empty()) InterruptScope::forgetRemovals();
     if (!path_.empty()) {
         system::removeFileNow(writerPath_.c_str());
         system::removeFileNow(path_.c_str());

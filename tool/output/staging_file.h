@@ -7,12 +7,14 @@
 
 #include <string>
 
+#include "tool/system/file_creation.h"
+
 namespace pelmora::tool {
 
 class StagingFile {
 public:
     // Reserves a name beside `target` (an absolute path). Empty path() when no
-    // name could be made there.
+    // name could be made there, and failure() says why.
     explicit StagingFile(const std::string& target);
     // Reserves a name in a private temporary folder (for --dry-run).
     static StagingFile inPrivateFolder();
@@ -23,22 +25,27 @@ public:
     StagingFile& operator=(const StagingFile&) = delete;
 
     const std::string& path() const { return path_; }
+    const std::string& failure() const { return failure_; }
     // Where the plug-in's writer puts the bytes first, beside path().
     const std::string& writerPath() const { return writerPath_; }
     // After the file was moved away (or should stay): nothing to take away.
-    void release() { path_.clear(); }
+    void release() noexcept;
     // Removes the staging file and the writer's partial files now.
     void remove() noexcept;
 
 private:
     StagingFile() = default;
     void registerForQuit() const;
+    void forgetNames() noexcept;
+    // Makes the first free name "STEM[-N].part"; Exists when none is free or fits.
+    system::NewFile reserve(const std::string& stem);
 
     // Kept whole from the start, so that taking the files away allocates
     // nothing (it may run while an out-of-memory failure unwinds).
     std::string path_;
     std::string writerPath_;  // the writer's partial file beside path_
     std::string privateFolder_;
+    std::string failure_;  // why no name could be made
 };
 
 }  // namespace pelmora::tool

@@ -17,4 +17,15 @@ std::string makePrivateFolder(const std::string& prefix);
 // The text of the system's last failure of a file call ("Permission denied").
 std::string lastFileError();
 
+// The last failure of a file call in `folder`, said for a user: a full disk,
+// a full disk quota and a file system out of inodes ("no free inodes") each
+// by name, as are a path too long, no permission and a read-only file
+// system; anything else in the system's words. Read before anything else
+// can change the system's error.
+std::string lastFileErrorIn(const std::string& folder);
+
+// Said for a user when the file system holding `folder` has no free space or
+// no free inodes left; empty otherwise (or when it cannot be asked).
+std::string folderSpaceProblem(const std::string& folder);
+
 }  // namespace pelmora::tool::system

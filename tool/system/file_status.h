@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pelmora::tool::system {
 
@@ -19,8 +20,15 @@ inline bool endsWithSeparator(const std::string& path) {
     return !path.empty() && std::string_view(kPathSeparators).find(path.back()) != std::string_view::npos;
 }
 
-enum class PathKind { Missing, File, Folder };
+// What a path names, links followed. Pipe, Device and Socket are never read:
+// opening a named pipe waits for a writer, and a device or socket has no end.
+enum class PathKind { Missing, File, Folder, Pipe, Device, Socket };
 PathKind pathKind(const std::string& path);
+
+// Why `path` cannot be read as an input file ("... is a named pipe (FIFO)"),
+// asked without opening it; empty when it is a regular file. `what` names the
+// file expected ("a drawing document (.json) or a 3D model file").
+std::string inputFileRefusal(const std::string& path, const std::string& what);
 
 // The size in bytes; -1 when the file cannot be asked about.
 long long fileSize(const std::string& path);
@@ -39,6 +47,11 @@ struct FileIdentity {
     bool sameAs(const FileIdentity& other) const { return *this == other; }
     bool operator==(const FileIdentity&) const = default;
 };
+
+// The names of the plain files in `folder` (no folders, links or others);
+// empty when it cannot be listed. Without memory for the listing it throws
+// std::bad_alloc (std::filesystem's iterator would end the process there).
+std::vector<std::string> plainFilesIn(const std::string& folder);
 
 // Whether files may be created in `folder`; when not, `why` says why.
 bool mayWriteIn(const std::string& folder, std::string& why);

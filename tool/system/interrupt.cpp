@@ -17,8 +17,8 @@ volatile long g_owner = 0;
 constexpr std::size_t kPathCapacity = 4096;
 char g_removeOnQuit[InterruptScope::kSlots][kPathCapacity];
 
-void onInterrupt() {
-    if (!g_raised) {
+void onInterrupt(system::StopSignal stop) {
+    if (stop == system::StopSignal::Interrupt && !g_raised) {
         g_raised = 1;
         if (g_terminal && system::processId() == g_owner)
             system::writeToStderr(
@@ -26,11 +26,12 @@ void onInterrupt() {
                 "once)\n");
         return;
     }
-    // Asked twice: out now, leaving no partial file behind.
+    // Asked twice, or asked to end (SIGTERM, SIGHUP): out now, leaving no
+    // partial file behind.
     for (auto& path : g_removeOnQuit)
         if (path[0] != '\0') system::removeFileNow(path);
     if (g_terminal && system::processId() == g_owner) system::writeToStderr("\r\033[K");
-    system::quitAsInterrupted();
+    system::quitBy(stop);
 }
 
 }  // namespace

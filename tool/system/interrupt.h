@@ -2,7 +2,9 @@
 // the plug-in polls as its abort keys and the tool checks between its steps;
 // on a terminal it is acknowledged at once. A second press ends the process
 // at once, after taking away the files registered here (a staging file, the
-// writer's partial file) and clearing the progress line.
+// writer's partial file) and clearing the progress line. SIGTERM and SIGHUP
+// (on Windows the console closed, a logoff, a shutdown) do what the second
+// press does, and the process ends by that signal.
 #pragma once
 
 #include <string>

@@ -1,6 +1,7 @@
-// The system's side of Ctrl+C: a handler called at each press (from a signal
-// handler on POSIX systems, from the console's control thread on Windows), a
-// way to hold presses back for a while, and the few calls the handler may make.
+// The system's side of Ctrl+C and of the requests to end: a handler called at
+// each press or request (from a signal handler on POSIX systems, from the
+// console's control thread on Windows), a way to hold them back for a while,
+// and the few calls the handler may make.
 #pragma once
 
 #include <functional>
@@ -8,11 +9,16 @@
 
 namespace pelmora::tool::system {
 
-// Called once per press. It may only use the calls marked "handler-safe"
-// below, and must not allocate.
-using InterruptHandler = void (*)();
+// What reached the process: Ctrl+C (SIGINT; Ctrl+Break on Windows), a request
+// to end (SIGTERM; on Windows a logoff or shutdown), or its terminal gone
+// (SIGHUP; on Windows the console window closed).
+enum class StopSignal { Interrupt, Terminate, HangUp };
 
-// The handler takes Ctrl+C over until restoreInterruptHandler().
+// Called once per press or request. It may only use the calls marked
+// "handler-safe" below, and must not allocate.
+using InterruptHandler = void (*)(StopSignal);
+
+// The handler takes Ctrl+C, SIGTERM and SIGHUP over until restoreInterruptHandler().
 void installInterruptHandler(InterruptHandler handler);
 void restoreInterruptHandler();
 
@@ -20,8 +26,8 @@ void restoreInterruptHandler();
 // at once, or when the outermost InterruptHold of this thread ends.
 void simulateInterrupt();
 
-// Holds Ctrl+C back for the life of the object; a press that comes
-// meanwhile reaches the handler when the outermost hold ends. Nestable.
+// Holds Ctrl+C (and SIGTERM, SIGHUP) back for the life of the object; one that
+// comes meanwhile reaches the handler when the outermost hold ends. Nestable.
 class InterruptHold {
 public:
     InterruptHold();
@@ -37,8 +43,11 @@ std::thread threadWithoutInterrupts(std::function<void()> body);
 void writeToStderr(const char* text);
 // Handler-safe: removes the file (a UTF-8 path) if it can.
 void removeFileNow(const char* path);
-// Handler-safe: ends the process the way an unhandled Ctrl+C ends it, at the
-// latest when the handler returns.
-void quitAsInterrupted();
+// Handler-safe: ends the process the way the unhandled signal ends it (for
+// Ctrl+C: SIGINT, exit status 130 in a shell; SIGTERM: 143; SIGHUP: 129; on
+// Windows the status of a process Ctrl+C ended), at the latest when the
+// handler returns.
+void quitBy(StopSignal signal);
+inline void quitAsInterrupted() { quitBy(StopSignal::Interrupt); }
 
 }  // namespace pelmora::tool::system

@@ -2,6 +2,9 @@
 
 #include <iconv.h>
 
+#include <cerrno>
+#include <new>
+
 #include <vector>
 
 #include "plugin/platform/portable_hooks.h"
@@ -47,6 +50,8 @@ std::string fileSystemPath(const std::string& path) {
 
 std::optional<std::string> convertText(const std::string& text, const char* to, const char* from) {
     iconv_t descriptor = iconv_open(to, from);
+    // No memory for the converter is not a name the code page cannot hold.
+    if (descriptor == reinterpret_cast<iconv_t>(-1) && errno == ENOMEM) throw std::bad_alloc();
     if (descriptor == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
     std::vector<char> buffer(text.size() * 4 + 16);
     char* in = const_cast<char*>(text.data());

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <optional>
 #include <stdexcept>
 
@@ -22,6 +24,8 @@ std::size_t pathLengthLimit() { return PATH_MAX - 1; }
 std::vector<std::string> findFiles(const std::string& folder, const std::string& extension) {
     std::vector<std::string> names;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(folder.c_str()), closedir);
+    // A folder the C library had no memory to list is not an empty one.
+    if (!dir && errno == ENOMEM) throw std::bad_alloc();
     if (!dir) return names;
     // As FindFirstFileA: the extension in any case, the names in the host's code page.
     while (dirent* entry = readdir(dir.get())) {
@@ -37,6 +41,8 @@ std::vector<std::string> findFiles(const std::string& folder, const std::string&
 bool readWholeFile(const std::string& path, std::string& out) {
     out.clear();
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(fileSystemPath(path).c_str(), "rb"), std::fclose);
+    // No memory for the stream is not an unreadable file: it goes to the caller too.
+    if (!file && errno == ENOMEM) throw std::bad_alloc();
     if (!file) return false;
     // Only a regular file has a size to read: a folder opened by name would
     // report a meaningless one.

@@ -18,15 +18,20 @@ namespace pelmora::tool::system {
 namespace {
 
 // Ctrl+C in a batch: the children run in their own process group, so the
-// terminal's signal reaches the batch alone, which hands each one on.
+// terminal's signal reaches the batch alone, which hands each one on. SIGTERM
+// and SIGHUP are handed on too, and end the batch at once, as they end each
+// child once it has taken its files away.
 volatile std::sig_atomic_t g_interrupts = 0;
 volatile pid_t g_children[ChildProcesses::kMaxSlots] = {};
-struct sigaction g_previous {};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction g_previous[3]{};
 
-extern "C" void onBatchInterrupt(int) {
+extern "C" void onBatchInterrupt(int signal) {
     g_interrupts = g_interrupts + 1;
     for (auto& child : g_children)
-        if (child > 0) ::kill(child, SIGINT);
+        if (child > 0) ::kill(child, signal);
+    if (signal == SIGTERM) quitBy(StopSignal::Terminate);
+    if (signal == SIGHUP) quitBy(StopSignal::HangUp);
     if (g_interrupts >= 2) {
         // The children quit at once on their second signal; so does the batch.
         quitAsInterrupted();
@@ -39,12 +44,15 @@ ChildProcesses::ChildProcesses() {
     struct sigaction action {};
     action.sa_handler = onBatchInterrupt;
     sigemptyset(&action.sa_mask);
+    for (int signal : kSignals) sigaddset(&action.sa_mask, signal);
     g_interrupts = 0;
     for (auto& child : g_children) child = 0;
-    sigaction(SIGINT, &action, &g_previous);
+    for (int i = 0; i < 3; ++i) sigaction(kSignals[i], &action, &g_previous[i]);
 }
 
-ChildProcesses::~ChildProcesses() { sigaction(SIGINT, &g_previous, nullptr); }
+ChildProcesses::~ChildProcesses() {
+    for (int i = 0; i < 3; ++i) sigaction(kSignals[i], &g_previous[i], nullptr);
+}
 
 int ChildProcesses::interrupts() const { return g_interrupts; }
 

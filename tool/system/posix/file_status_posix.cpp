@@ -1,17 +1,23 @@
 #include "tool/system/file_status.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace pelmora::tool::system {
 
 PathKind pathKind(const std::string& path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return PathKind::Missing;
-    return S_ISDIR(info.st_mode) ? PathKind::Folder : PathKind::File;
+    if (S_ISREG(info.st_mode)) return PathKind::File;
+    if (S_ISDIR(info.st_mode)) return PathKind::Folder;
+    if (S_ISFIFO(info.st_mode)) return PathKind::Pipe;
+    if (S_ISSOCK(info.st_mode)) return PathKind::Socket;
+    return PathKind::Device;  // character and block devices
 }
 
 long long fileSize(const std::string& path) {
@@ -30,6 +36,25 @@ FileIdentity FileIdentity::of(const std::string& path) {
     state.modifiedSeconds = info.st_mtim.tv_sec;
     state.modifiedNanoseconds = info.st_mtim.tv_nsec;
     return state;
+}
+
+std::vector<std::string> plainFilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* listing = ::opendir(folder.c_str());
+    if (!listing && errno == ENOMEM) throw std::bad_alloc();
+    if (!listing) return names;
+    try {
+        while (const dirent* entry = ::readdir(listing)) {
+            struct stat info {};
+            const std::string name = entry->d_name;
+            if (::lstat((folder + "/" + name).c_str(), &info) == 0 && S_ISREG(info.st_mode)) names.push_back(name);
+        }
+    } catch (...) {
+        ::closedir(listing);
+        throw;
+    }
+    ::closedir(listing);
+    return names;
 }
 
 bool mayWriteIn(const std::string& folder, std::string& why) {

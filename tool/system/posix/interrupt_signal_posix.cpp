@@ -9,11 +9,28 @@
 namespace pelmora::tool::system {
 namespace {
 
-InterruptHandler g_handler = nullptr;
-struct sigaction g_previous {};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kSignalCount = 3;
 
-extern "C" void onSignal(int) {
-    if (g_handler) g_handler();
+InterruptHandler g_handler = nullptr;
+struct sigaction g_previous[kSignalCount] {};
+
+int signalOf(StopSignal stop) {
+    return stop == StopSignal::Terminate ? SIGTERM : stop == StopSignal::HangUp ? SIGHUP : SIGINT;
+}
+
+extern "C" void onSignal(int signal) {
+    const StopSignal stop = signal == SIGTERM  ? StopSignal::Terminate
+                            : signal == SIGHUP ? StopSignal::HangUp
+                                               : StopSignal::Interrupt;
+    if (g_handler) g_handler(stop);
+}
+
+sigset_t stopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : kSignals) sigaddset(&set, signal);
+    return set;
 }
 
 // The mask before the outermost hold of this thread.
@@ -26,19 +43,19 @@ void installInterruptHandler(InterruptHandler handler) {
     g_handler = handler;
     struct sigaction action {};
     action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &g_previous);
+    action.sa_mask = stopSignals();  // one handler at a time
+    for (int i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &action, &g_previous[i]);
 }
 
-void restoreInterruptHandler() { sigaction(SIGINT, &g_previous, nullptr); }
+void restoreInterruptHandler() {
+    for (int i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &g_previous[i], nullptr);
+}
 
 void simulateInterrupt() { std::raise(SIGINT); }
 
 InterruptHold::InterruptHold() {
     if (t_holds++ > 0) return;
-    sigset_t block;
-    sigemptyset(&block);
-    sigaddset(&block, SIGINT);
+    const sigset_t block = stopSignals();
     pthread_sigmask(SIG_BLOCK, &block, &t_beforeHolds);
 }
 
@@ -47,9 +64,8 @@ InterruptHold::~InterruptHold() {
 }
 
 std::thread threadWithoutInterrupts(std::function<void()> body) {
-    sigset_t block, previous;
-    sigemptyset(&block);
-    sigaddset(&block, SIGINT);
+    const sigset_t block = stopSignals();
+    sigset_t previous;
     pthread_sigmask(SIG_BLOCK, &block, &previous);
     std::thread thread(std::move(body));
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
@@ -63,9 +79,10 @@ void writeToStderr(const char* text) {
 
 void removeFileNow(const char* path) { ::unlink(path); }
 
-void quitAsInterrupted() {
-    std::signal(SIGINT, SIG_DFL);
-    ::raise(SIGINT);  // delivered when the signal handler returns
+void quitBy(StopSignal stop) {
+    const int signal = signalOf(stop);
+    std::signal(signal, SIG_DFL);
+    ::raise(signal);  // delivered when the signal handler returns
 }
 
 }  // namespace pelmora::tool::system

@@ -33,4 +33,27 @@ std::string makePrivateFolder(const std::string& prefix) {
 
 std::string lastFileError() { return errorText(GetLastError()); }
 
+std::string lastFileErrorIn(const std::string&) {
+    const DWORD error = GetLastError();
+    switch (error) {
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return "the disk is full (free some space or choose another disk)";
+        case ERROR_FILENAME_EXCED_RANGE:
+            return "the path is too long";
+        case ERROR_ACCESS_DENIED:
+            return "no permission";
+        case ERROR_WRITE_PROTECT:
+            return "the disk is write-protected";
+        default:
+            return errorText(error);
+    }
+}
+
+std::string folderSpaceProblem(const std::string& folder) {
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExW(wideText(folder).c_str(), &available, nullptr, nullptr)) return {};
+    return available.QuadPart == 0 ? "the disk is full (free some space or choose another disk)" : std::string();
+}
+
 }  // namespace pelmora::tool::system

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <new>
+
 #include "tool/system/windows/wide_text.h"
 
 namespace pelmora::tool::system {
@@ -17,8 +19,12 @@ void splitFileTime(const FILETIME& time, std::int64_t& seconds, long& nanosecond
 }  // namespace
 
 PathKind pathKind(const std::string& path) {
+    // Pipes and devices are named in the device namespace (\\.\pipe\x, \\.\COM1).
+    if (path.rfind("\\\\.\\", 0) == 0 || path.rfind("//./", 0) == 0)
+        return path.find("pipe", 4) == 4 ? PathKind::Pipe : PathKind::Device;
     const DWORD attributes = GetFileAttributesW(wideText(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+    if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return PathKind::Device;
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder : PathKind::File;
 }
 
@@ -48,6 +54,27 @@ FileIdentity FileIdentity::of(const std::string& path) {
 
 // Windows has no cheap question for it (the read-only attribute of a folder
 // means nothing): the staging file's creation tells, with its own message.
+std::vector<std::string> plainFilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW(wideText(folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        if (GetLastError() == ERROR_NOT_ENOUGH_MEMORY) throw std::bad_alloc();
+        return names;
+    }
+    try {
+        do {
+            const DWORD skipped = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+            if ((found.dwFileAttributes & skipped) == 0) names.push_back(utf8Text(found.cFileName));
+        } while (FindNextFileW(search, &found));
+    } catch (...) {
+        FindClose(search);
+        throw;
+    }
+    FindClose(search);
+    return names;
+}
+
 bool mayWriteIn(const std::string& folder, std::string& why) {
     if (pathKind(folder) == PathKind::Folder) return true;
     why = "not a folder";

@@ -29,16 +29,30 @@ CRITICAL_SECTION& holdLock() {
 thread_local int t_holds = 0;
 thread_local int t_pending = 0;  // simulated presses that came during a hold
 
-void dispatch() {
+void dispatch(StopSignal stop) {
     EnterCriticalSection(&holdLock());
-    if (InterruptHandler handler = g_handler) handler();
+    if (InterruptHandler handler = g_handler) handler(stop);
     LeaveCriticalSection(&holdLock());
 }
 
+// The console window closed is the terminal gone; a logoff or a shutdown is a
+// request to end. The system ends the process itself soon after these return.
 BOOL WINAPI onConsoleControl(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    dispatch();
-    return TRUE;
+    switch (event) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+            dispatch(StopSignal::Interrupt);
+            return TRUE;
+        case CTRL_CLOSE_EVENT:
+            dispatch(StopSignal::HangUp);
+            return TRUE;
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT:
+            dispatch(StopSignal::Terminate);
+            return TRUE;
+        default:
+            return FALSE;
+    }
 }
 
 }  // namespace
@@ -61,7 +75,7 @@ void simulateInterrupt() {
         ++t_pending;
         return;
     }
-    dispatch();
+    dispatch(StopSignal::Interrupt);
 }
 
 InterruptHold::InterruptHold() {
@@ -74,7 +88,7 @@ InterruptHold::~InterruptHold() {
     LeaveCriticalSection(&holdLock());
     while (t_holds == 0 && t_pending > 0) {
         --t_pending;
-        dispatch();
+        dispatch(StopSignal::Interrupt);
     }
 }
 
@@ -95,6 +109,6 @@ void removeFileNow(const char* path) {
 
 // At once, as the console's own handling does: no cleanup of this process
 // may run while the main thread is in the middle of its work.
-void quitAsInterrupted() { TerminateProcess(GetCurrentProcess(), kEndedByControlC); }
+void quitBy(StopSignal) { TerminateProcess(GetCurrentProcess(), kEndedByControlC); }
 
 }  // namespace pelmora::tool::system

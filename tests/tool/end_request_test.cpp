@@ -1,0 +1,118 @@
+// An export ended from outside (SIGTERM, SIGHUP) at the moments its staging
+// files exist ends by that signal and leaves nothing behind; the leftovers of
+// a run killed outright (kill -9) are taken away by the next export beside
+// them, and only those whose process is gone.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+
+#include "tests/support/temp_folder.h"
+#include "tests/tool/big_drawing.h"
+#include "tests/tool/tool_runner.h"
+#include "tool/export/export_run.h"
+#include "tool/output/leftover_files.h"
+
+namespace pelmora {
+namespace {
+
+using exporttest::listFolder;
+using exporttest::readFile;
+using exporttest::TempFolder;
+using exporttest::writeFile;
+using Strings = std::vector<std::string>;
+
+constexpr const char* kPrevious = "the previous export, kept byte for byte";
+
+// Runs the export in a child process that raises `signal` when the run
+// reaches `moment`; gives the child's wait status.
+int exportEndedAt(const tool::ExportRequest& request, const char* moment, int signal) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        tool::ExportRequest ended = request;
+        ended.atMoment = [moment, signal](const char* reached) {
+            if (std::strcmp(reached, moment) == 0) ::raise(signal);
+        };
+        tool::runExportRequest(ended);
+        ::_exit(100);  // not reached when the signal ended the run
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return status;
+}
+
+TEST(EndRequest, SigtermOrSighupWhileStagedLeavesNothingBehind) {
+    TempFolder folder;
+    const std::string drawingText = exporttest::bigDrawing(400, 12);
+    writeFile(folder / "big.json", drawingText);
+    std::filesystem::create_directories(folder / "out");
+    tool::ExportRequest request;
+    request.drawingPath = folder / "big.json";
+    request.outputPath = folder / "out/scene.qmx";
+    request.hostDir = folder / "host";
+    request.mode = 2;
+    request.force = true;
+    request.quiet = true;
+    for (const char* moment : {"staged", "written"}) {
+        for (int signal : {SIGTERM, SIGHUP}) {
+            const std::string when = std::string(strsignal(signal)) + " at " + moment;
+            writeFile(folder / "out/scene.qmx", kPrevious);
+            const int status = exportEndedAt(request, moment, signal);
+            ASSERT_TRUE(WIFSIGNALED(status)) << when << ": exit status " << WEXITSTATUS(status);
+            EXPECT_EQ(WTERMSIG(status), signal) << when;
+            EXPECT_EQ(listFolder(folder / "out"), Strings{"scene.qmx"}) << when;
+            EXPECT_EQ(readFile(folder / "out/scene.qmx"), kPrevious) << when;
+            EXPECT_EQ(readFile(folder / "big.json"), drawingText) << when;
+        }
+    }
+}
+
+// The id of a process that has ended.
+long goneProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST(EndRequest, TheNextExportRemovesTheLeftoversOfKilledRunsOnly) {
+    const std::string gone = std::to_string(goneProcess());
+    const std::string alive = std::to_string(::getppid());
+    // Each kind of leftover, named for the output or the drawing.
+    const Strings leftovers{".scene.qmx." + gone + ".part",    ".scene.qmx." + gone + "-3.part.pelmora-tmp",
+                            ".pelmora-" + gone + ".part",      ".pelmora-" + gone + "-1.part.pelmora-tmp",
+                            ".drawing.json." + gone + ".part", "drawing.json.new-" + gone + "-1"};
+    // Another process's files, other names, and the user's own.
+    const Strings kept{".scene.qmx." + alive + ".part",
+                       "drawing.json.new-" + alive + "-2",
+                       ".other.qmx." + gone + ".part",
+                       ".scene.qmx.x" + gone + ".part",
+                       "scene.qmx." + gone + ".part",
+                       ".scene.qmx." + gone + ".part.bak",
+                       "drawing.json",
+                       "scene.qmx"};
+    for (const std::string& name : leftovers)
+        EXPECT_EQ(tool::leftoverOwner(name, name.find("drawing") != std::string::npos ? "drawing.json" : "scene.qmx"),
+                  std::stol(gone))
+            << name;
+    TempFolder folder;
+    for (const std::string& name : leftovers) writeFile(folder / name, "left behind");
+    for (const std::string& name : kept)
+        if (name != "drawing.json") writeFile(folder / name, "kept");
+    writeFile(folder / "drawing.json", exporttest::bigDrawing(2, 2));
+    const auto result = exporttest::runTool(
+        {"export", folder / "drawing.json", "-o", folder / "scene.qmx", "--host-dir", folder / "host", "--force"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    Strings expected = kept;
+    expected.push_back("host");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(listFolder(folder.path().string()), expected);
+}
+
+}  // namespace
+}  // namespace pelmora

@@ -1,0 +1,73 @@
+#include "tool/output/leftover_files.h"
+
+#include "tool/system/file_status.h"
+#include "tool/system/interrupt_signal.h"
+#include "tool/system/process.h"
+
+namespace pelmora::tool {
+namespace {
+
+// Reads a name from its front, one part at a time.
+class NameReader {
+public:
+    explicit NameReader(std::string_view text) : rest_(text) {}
+
+    bool take(std::string_view part) {
+        if (rest_.substr(0, part.size()) != part) return false;
+        rest_.remove_prefix(part.size());
+        return true;
+    }
+    bool number(long& value) {
+        std::size_t digits = 0;
+        value = 0;
+        while (digits < rest_.size() && rest_[digits] >= '0' && rest_[digits] <= '9') {
+            if (digits == 12) return false;  // no process id is that long
+            value = value * 10 + (rest_[digits++] - '0');
+        }
+        rest_.remove_prefix(digits);
+        return digits > 0;
+    }
+    // "[-N]": the attempt a name was made at.
+    bool attempt() {
+        long ignored = 0;
+        return !take("-") || number(ignored);
+    }
+    // ".part" or ".part.pelmora-tmp", and nothing after it.
+    bool partEnding() { return take(".part") && (rest_.empty() || (take(".pelmora-tmp") && rest_.empty())); }
+    bool atEnd() const { return rest_.empty(); }
+
+private:
+    std::string_view rest_;
+};
+
+}  // namespace
+
+long leftoverOwner(std::string_view entry, std::string_view name) {
+    long owner = 0, serial = 0;
+    if (NameReader r(entry);
+        r.take(".") && r.take(name) && r.take(".") && r.number(owner) && r.attempt() && r.partEnding())
+        return owner;
+    if (NameReader r(entry); r.take(".pelmora-") && r.number(owner) && r.attempt() && r.partEnding()) return owner;
+    if (NameReader r(entry);
+        r.take(name) && r.take(".new-") && r.number(owner) && r.take("-") && r.number(serial) && r.atEnd())
+        return owner;
+    return 0;
+}
+
+int removeLeftovers(const std::string& file) {
+    const std::size_t slash = file.find_last_of(system::kPathSeparators);
+    const std::string folder = slash == std::string::npos ? std::string(".") : file.substr(0, slash);
+    const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
+    if (name.empty()) return 0;
+    int removed = 0;
+    for (const std::string& entry : system::plainFilesIn(folder.empty() ? std::string("/") : folder)) {
+        const long owner = leftoverOwner(entry, name);
+        if (owner == 0 || owner == system::processId() || system::processExists(owner)) continue;
+        const std::string path = (folder.empty() ? std::string("/") : folder + "/") + entry;
+        system::removeFileNow(path.c_str());
+        ++removed;
+    }
+    return removed;
+}
+
+}  // namespace pelmora::tool
