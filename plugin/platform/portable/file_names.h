@@ -21,8 +21,4 @@ std::string fileSystemPath(const std::string& path);
 // case of ASCII letters, as the Windows file calls compare.
 bool hasExtension(const std::string& name, const std::string& extension);
 
-// `text` from one iconv encoding name to another ("UTF-8", "CP1252", "CP932");
-// none when a character has no bytes of its own in the target.
-std::optional<std::string> convertText(const std::string& text, const char* to, const char* from);
-
 }  // namespace pelmora::platform
