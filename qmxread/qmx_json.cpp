@@ -11,7 +11,7 @@ using Json = nlohmann::ordered_json;
 
 namespace {
 
-Json vec(const Vec3& v) { return Json::array({jsonFloat(v.x), jsonFloat(v.y), jsonFloat(v.z)}); }
+Json vec(const base::Vec3f& v) { return Json::array({jsonFloat(v.x), jsonFloat(v.y), jsonFloat(v.z)}); }
 
 std::string hexBytes(const std::vector<std::uint8_t>& data) {
     static const char digits[] = "0123456789abcdef";
@@ -86,7 +86,7 @@ Json meshJson(const MeshPayload& mesh, const JsonOptions& options) {
     if (mesh.legacy) out["vertexBytes"] = mesh.vertexBytes;
     if (options.geometry) {
         Json vertices = Json::array();
-        for (const Vec3& v : mesh.vertices) vertices.push_back(vec(v));
+        for (const base::Vec3f& v : mesh.vertices) vertices.push_back(vec(v));
         Json polygons = Json::array();
         for (const MeshPolygon& polygon : mesh.polygons) {
             if (polygon.holes.empty()) {

@@ -89,8 +89,8 @@ private:
         return rootFollows;
     }
 
-    Vec3 readVector(const char* what) {
-        Vec3 v;
+    base::Vec3f readVector(const char* what) {
+        base::Vec3f v;
         v.x = src_.readFloat(what);
         v.y = src_.readFloat(what);
         v.z = src_.readFloat(what);

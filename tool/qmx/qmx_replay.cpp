@@ -12,8 +12,6 @@ namespace {
 
 using qmxread::HeaderEntry;
 
-Vec3f toRecord(const qmxread::Vec3& v) { return Vec3f{v.x, v.y, v.z}; }
-
 std::uint8_t* copyPayload(const std::vector<std::uint8_t>& data) {
     auto* bytes = new std::uint8_t[data.size()];
     std::memcpy(bytes, data.data(), data.size());
@@ -21,9 +19,7 @@ std::uint8_t* copyPayload(const std::vector<std::uint8_t>& data) {
 }
 
 bool isPositiveZero(float f) { return std::bit_cast<std::uint32_t>(f) == 0; }
-bool isPositiveZero(const qmxread::Vec3& v) {
-    return isPositiveZero(v.x) && isPositiveZero(v.y) && isPositiveZero(v.z);
-}
+bool isPositiveZero(const base::Vec3f& v) { return isPositiveZero(v.x) && isPositiveZero(v.y) && isPositiveZero(v.z); }
 
 // A record string holds at most 254 characters and ends at the first NUL.
 std::string textObstacle(const std::string& text, const std::string& what) {
@@ -125,14 +121,14 @@ void ReplayNode::describe(bool legacy, NodeRecord& r) {
     r.attrA = node_.attrA;
     r.attrB = node_.attrB;
     boundedCopy(r.subName, node_.subName.c_str(), kNameLimit);
-    r.vecA = toRecord(node_.vecA);
+    r.vecA = node_.vecA;
     r.intA = node_.intA;
     r.targetId1 = node_.targetId1;
     r.targetId2 = node_.targetId2;
     r.intB = node_.intB;
-    r.vecB = toRecord(node_.vecB);
-    r.vecC = toRecord(node_.vecC);
-    r.vecD = toRecord(node_.vecD);
+    r.vecB = node_.vecB;
+    r.vecC = node_.vecC;
+    r.vecD = node_.vecD;
     r.intC = node_.intC;
     r.dataFormat = node_.dataFormat;
     if (!node_.data.empty()) {
@@ -159,7 +155,7 @@ bool ReplayNode::motion(unsigned index, bool legacy, MotionRecord& r) {
     r.motionFlags = m.motionFlags;
     r.intB = m.intB;
     r.weight = m.weight;
-    r.vecA = toRecord(m.vecA);
+    r.vecA = m.vecA;
     r.intC = m.intC;
     r.floatB = m.floatB;
     r.dataFormat = m.dataFormat;
