@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "base/legacy_flags.h"
 #include "plugin/scene_file/byte_sum.h"
-#include "plugin/scene_file/legacy_flags.h"
 #include "plugin/scene_file/result_code.h"
 
 namespace pelmora {
@@ -171,7 +171,7 @@ bool SceneWriter::writeNodeValues(const NodeRecord& r, unsigned d) {
 
 bool SceneWriter::writeLegacyNodeValues(const NodeRecord& r, unsigned d) {
     valueInt(static_cast<std::int32_t>(r.id), d);
-    valueInt(static_cast<std::int32_t>(legacyFlagWord(r.attrA, r.attrB)), d);
+    valueInt(static_cast<std::int32_t>(base::foldLegacyFlags({r.attrA, r.attrB})), d);
     valueField(r.name[0] != '\0' ? r.name : kUnnamedNode, d);
     valueField(r.subName, d);
     valueInt(r.type, d);

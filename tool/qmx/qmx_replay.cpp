@@ -3,8 +3,8 @@
 #include <bit>
 #include <cstring>
 
+#include "base/legacy_flags.h"
 #include "plugin/scene_file/bounded_copy.h"
-#include "qmxread/legacy_flags.h"
 
 namespace pelmora::tool {
 
@@ -82,7 +82,7 @@ std::string nodeObstacle(const qmxread::Node& node, bool legacy) {
             !isPositiveZero(node.legacy.zeroVector)) {
             return where + ": a value the writer always writes as 0 is not 0";
         }
-        if (qmxread::foldLegacyFlags({node.attrA, node.attrB}) != node.legacy.flagWord) {
+        if (base::foldLegacyFlags({node.attrA, node.attrB}) != node.legacy.flagWord) {
             return where + ": the flag word does not fold back";
         }
     }
