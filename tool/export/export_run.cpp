@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "base/ascii_case.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
 #include "hostsim/record_check.h"
@@ -27,7 +28,6 @@
 #include "tool/system/file_status.h"
 #include "tool/system/interrupt.h"
 #include "tool/system/interrupt_signal.h"
-#include "tool/system/lower_case.h"
 #include "tool/system/path_text.h"
 #include "tool/system/terminal.h"
 
@@ -206,7 +206,7 @@ private:
             report_.error(output + " exists; give --force to replace it (nothing was changed)");
             return kExitUsage;
         }
-        if (lowerExtension(output) != ".qmx")
+        if (base::lowerExtension(output) != ".qmx")
             report_.warning("the output name " + system::textOf(system::pathOf(output).filename()) +
                             " does not end in .qmx; renderers look for .qmx files");
         return kExitOk;
@@ -224,7 +224,7 @@ private:
             return kExitUsage;
         }
         // The first byte tells a drawing named otherwise, an empty file, and JSON named as a model.
-        const std::string ext = lowerExtension(path);
+        const std::string ext = base::lowerExtension(path);
         const int firstByte = firstNonSpace(path);
         kind_ = kindOf(ext, isModelFile(path), firstByte);
         if (kind_ == InputKind::Drawing) {

@@ -12,9 +12,9 @@
 #include <assimp/Importer.hpp>
 #include <assimp/ProgressHandler.hpp>
 
+#include "base/ascii_case.h"
 #include "base/utf8.h"
 #include "tool/model/model_names.h"
-#include "tool/system/lower_case.h"
 
 namespace pelmora::tool {
 namespace {
@@ -346,7 +346,7 @@ private:
 }  // namespace
 
 bool isModelFile(const std::string& path) {
-    std::string ext = lowerExtension(path);
+    std::string ext = base::lowerExtension(path);
     if (ext.size() < 2 || ext == ".json") return false;
     Assimp::Importer importer;
     return importer.IsExtensionSupported(ext);
@@ -371,7 +371,7 @@ hostsim::Drawing importModelInProcess(const std::string& path, const ModelImport
     if ((scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || scene->mNumMeshes == 0)
         throw ModelImportError(path + " holds no surfaces to export");
 
-    std::string ext = lowerExtension(path);
+    std::string ext = base::lowerExtension(path);
     bool yUp = options.up == UpAxis::Y || (options.up == UpAxis::Auto && ext != ".stl" && ext != ".ply");
     Placement placement(options.unitMetres, yUp);
     Importer reader(*scene, placement, ext == ".gltf" || ext == ".glb");

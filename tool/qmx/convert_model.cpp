@@ -7,6 +7,7 @@
 #include <assimp/postprocess.h>
 #include <assimp/Exporter.hpp>
 
+#include "base/ascii_case.h"
 #include "plugin/platform/files.h"
 #include "qmxread/qmx_reader.h"
 #include "tool/cli/commands.h"
@@ -15,7 +16,6 @@
 #include "tool/qmx/gltf_additions.h"
 #include "tool/qmx/name_decoder.h"
 #include "tool/qmx/scene_to_model.h"
-#include "tool/system/lower_case.h"
 
 namespace pelmora::tool {
 namespace {
@@ -33,7 +33,7 @@ std::optional<OutputFormat> modelLibraryFormat(const std::string& name, bool byE
     Assimp::Exporter exporter;
     for (std::size_t i = 0; i < exporter.GetExportFormatCount(); ++i) {
         const aiExportFormatDesc* desc = exporter.GetExportFormatDescription(i);
-        if (name == asciiLower(desc->id) || (byExtension && name == asciiLower(desc->fileExtension)))
+        if (name == base::asciiLower(desc->id) || (byExtension && name == base::asciiLower(desc->fileExtension)))
             return OutputFormat{desc->id, desc->description, false, false, false, true};
     }
     return std::nullopt;

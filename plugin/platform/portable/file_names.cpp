@@ -32,17 +32,4 @@ std::string fileSystemPath(const std::string& path) {
     return converted ? path.substr(0, start) + *converted : path;
 }
 
-bool hasExtension(const std::string& name, const std::string& extension) {
-    if (name.size() <= extension.size() + 1) return false;
-    const std::size_t dot = name.size() - extension.size() - 1;
-    if (name[dot] != '.') return false;
-    for (std::size_t i = 0; i < extension.size(); ++i) {
-        char a = name[dot + 1 + i], b = extension[i];
-        if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-        if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
-        if (a != b) return false;
-    }
-    return true;
-}
-
 }  // namespace pelmora::platform
