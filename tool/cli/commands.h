@@ -7,17 +7,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tool/system/exit_status.h"
+
 namespace pelmora::tool {
 
 using Runner = std::function<int()>;
-
-// Exit statuses shared by the subcommands.
-enum ExitStatus : int {
-    kExitOk = 0,
-    kExitFailure = 1,    // the work failed (a failure message, a write error, a corrupt file)
-    kExitUsage = 2,      // bad command line or bad input document
-    kExitCancelled = 3,  // cancelled or aborted by the user
-};
 
 Runner addInspectCommand(CLI::App& app);
 Runner addConvertCommand(CLI::App& app);

@@ -23,7 +23,7 @@ struct ExportRequest {
     bool dryRun = false;  // collect and summarise, write nothing
 };
 
-// Gives the exit status of tool/commands.h; messages go to stderr.
+// Gives the exit status of tool/system/exit_status.h; messages go to stderr.
 int runExportRequest(const ExportRequest& request);
 
 }  // namespace pelmora::tool

@@ -10,12 +10,12 @@
 #include "base/ascii_case.h"
 #include "plugin/platform/files.h"
 #include "qmxread/qmx_reader.h"
-#include "tool/cli/commands.h"
 #include "tool/output/progress_line.h"
 #include "tool/output/staging_file.h"
 #include "tool/qmx/gltf_additions.h"
 #include "tool/qmx/name_decoder.h"
 #include "tool/qmx/scene_to_model.h"
+#include "tool/system/exit_status.h"
 
 namespace pelmora::tool {
 namespace {
