@@ -368,10 +368,10 @@ private:
     // What reading one object keeps besides the object itself: whether its
     // type and class were given, and what was read before the type was known.
     struct ObjectRead {
-        explicit ObjectRead(const Path& path) : path(path), typePath(path.member("type")) {}
+        ObjectRead(const Path& path, DrawingObject& obj) : path(path), typePath(path.member("type")), obj(obj) {}
         const Path& path;
         const Path typePath;
-        DrawingObject obj;
+        DrawingObject& obj;
         bool typeKnown = false;
         bool classGiven = false;
         // The points and polygon flags read before the type (a polygon's, as
@@ -389,7 +389,8 @@ private:
         ondemand::object o = values_.object(v, p);
         if (level > kMaxNestingDepth)
             fail(p, "groups nested deeper than " + std::to_string(kMaxNestingDepth) + " levels");
-        ObjectRead read(p);
+        DrawingObject obj;
+        ObjectRead read(p, obj);
         const std::size_t stoppedAt = walkMembers(o, read, level, 0, false);
         if (stoppedAt != kWalkedAll) {
             requireType(read);
@@ -399,8 +400,8 @@ private:
             walkMembers(o, read, level, stoppedAt, true);
         }
         requireType(read);
-        if (!read.classGiven) read.obj.className = defaultClass_;
-        return std::move(read.obj);
+        if (!read.classGiven) obj.className = defaultClass_;
+        return obj;
     }
 
     static constexpr std::size_t kWalkedAll = SIZE_MAX;
