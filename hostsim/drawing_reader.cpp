@@ -6,6 +6,7 @@
 // a name is checked once the name's list is known: classes before the layers
 // are read (the layers wait when the classes come later), symbols when they
 // are known, layers at the end.
+#include <cassert>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -318,6 +319,7 @@ private:
 
     // A layer's objects or a group's members, `level` groups deep.
     void readObjects(ondemand::value& v, const Path& p, std::vector<DrawingObject>& out, int level) {
+        assert(level >= 1);  // a layer's objects are level 1
         ondemand::array a = values_.array(v, p);
         // Counted first: the list is sized once instead of growing by copies
         // (the objects are most of the drawing's memory).
