@@ -12,13 +12,12 @@
 #include <string_view>
 #include <vector>
 
+#include "base/vec3.h"
+
 namespace pelmora::hostsim {
 
 // A point in the host's internal unit, the millimetre (Z up).
-struct Point3 {
-    double x = 0.0, y = 0.0, z = 0.0;
-    bool operator==(const Point3&) const = default;
-};
+using Point3 = base::Vec3d;
 
 // Type codes the document may give by name.
 enum ObjectCode : std::int16_t {

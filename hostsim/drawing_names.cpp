@@ -3,7 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "hostsim/code_page.h"
+#include "base/code_page.h"
+#include "base/utf8.h"
 #include "hostsim/json_values.h"
 
 namespace pelmora::hostsim {
@@ -60,13 +61,13 @@ void convertAll(AnyDrawing& drawing, Convert convert) {
 
 void encodeNames(Drawing& drawing) {
     const int codePage = drawing.codePage;
-    if (!knownCodePage(codePage))
+    if (!base::knownCodePage(codePage))
         throw DocumentError("codePage", "code page " + std::to_string(codePage) +
                                             " is not one the host can take (1252 Western, 932 Japanese, 65001 UTF-8)");
-    if (codePage == kCodePageUtf8) return;
+    if (codePage == base::kCodePageUtf8) return;
     convertAll(drawing, [codePage](std::string& name, const Path& path) {
-        if (isAscii(name)) return;
-        std::optional<std::string> bytes = fromUtf8(name, codePage);
+        if (base::isAscii(name)) return;
+        std::optional<std::string> bytes = base::fromUtf8(name, codePage);
         if (!bytes)
             throw DocumentError(path.text(), "the name \"" + name + "\" cannot be written in the host's code page " +
                                                  std::to_string(codePage) +
@@ -77,14 +78,14 @@ void encodeNames(Drawing& drawing) {
 
 std::optional<Drawing> decodedNames(const Drawing& drawing) {
     const int codePage = drawing.codePage;
-    if (codePage == kCodePageUtf8) return std::nullopt;
+    if (codePage == base::kCodePageUtf8) return std::nullopt;
     // A copy of the whole drawing only when some name needs it.
     bool any = false;
-    convertAll(drawing, [&any](const std::string& name, const Path&) { any = any || !isAscii(name); });
+    convertAll(drawing, [&any](const std::string& name, const Path&) { any = any || !base::isAscii(name); });
     if (!any) return std::nullopt;
     std::optional<Drawing> copy(drawing);
     convertAll(*copy, [codePage](std::string& name, const Path&) {
-        if (!isAscii(name)) name = toUtf8Replacing(name, codePage);
+        if (!base::isAscii(name)) name = base::toUtf8Replacing(name, codePage);
     });
     return copy;
 }

@@ -6,6 +6,7 @@
 // a name is checked once the name's list is known: classes before the layers
 // are read (the layers wait when the classes come later), symbols when they
 // are known, layers at the end.
+#include <cassert>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -339,6 +340,7 @@ private:
 
     // A layer's objects or a group's members, `level` groups deep.
     void readObjects(ondemand::value& v, const Path& p, std::vector<DrawingObject>& out, int level) {
+        assert(level >= 1);  // a layer's objects are level 1
         ondemand::array a = values_.array(v, p);
         // Counted first: the list is sized once instead of growing by copies
         // (the objects are most of the drawing's memory).
@@ -386,124 +388,160 @@ private:
         return std::string(name);
     }
 
-    // An object's members in one walk. The type decides which members are
-    // read, and it may come last: the points of a polygon (the bulk of most
-    // drawings) and its two flags are read before the type is known, any
-    // fault in them kept until it is; for the other members that depend on
-    // the type, the rest of the object is searched for the type first and the
-    // walk goes on from where it was.
+    // What reading one object keeps besides the object itself: whether its
+    // type and class were given, and what was read before the type was known.
+    struct ObjectRead {
+        ObjectRead(const Path& path, DrawingObject& obj) : path(path), typePath(path.member("type")), obj(obj) {}
+        const Path& path;
+        const Path typePath;
+        DrawingObject& obj;
+        bool typeKnown = false;
+        bool classGiven = false;
+        // The points and polygon flags read before the type (a polygon's, as
+        // they mostly are), and the faults found in them, kept until it is known.
+        Pending early;
+        bool earlyPoints = false, earlyClosed = false, earlyVertexData = false;
+    };
+
+    // An object's members. The type decides which members are read, and it may
+    // come last: the points of a polygon (the bulk of most drawings) and its
+    // two flags are read before the type is known; at the first other member
+    // that needs the type, the rest of the object is searched for it, and a
+    // second walk goes on from that member.
     DrawingObject readObject(ondemand::value& v, const Path& p, int level) {
         ondemand::object o = values_.object(v, p);
         if (level > kMaxNestingDepth)
             fail(p, "groups nested deeper than " + std::to_string(kMaxNestingDepth) + " levels");
         DrawingObject obj;
-        const Path typePath = p.member("type");
-        std::string scratch;
-        bool typeKnown = false;
-        bool typeReadAhead = false;  // by the search, which also read it
-        bool searching = false;
-        std::size_t resumeAt = 0;  // after the search: the member the walk stopped at
-        std::size_t skip = 0;      // members handled before the search
-        bool classGiven = false;
-        // Read before the type was known.
-        Pending early;
-        bool earlyPoints = false, earlyClosed = false, earlyVertexData = false;
-        auto settle = [&] {
-            // The type is known: what was read early counts for polygons only.
-            if (obj.type == kCodePolygon) {
-                early.raise();
-            } else {
-                if (earlyPoints) obj.points = {};
-                if (earlyClosed) obj.closed = true;
-                if (earlyVertexData) obj.vertexData = true;
-            }
-        };
-        for (;;) {
-            std::size_t at = 0;
-            for (auto item : o) {
-                ondemand::field f = values_.field(std::move(item), p);
-                if (at++ < skip) continue;
-                const std::string_view key = keyText(f.key(), scratch);
-                ondemand::value& fv = f.value();
-                if (searching) {
-                    if (key != "type") continue;
-                    if (typeKnown) fail(typePath, "the type is given more than once");
-                    obj.type = typeCode(fv, typePath);
-                    typeKnown = true;
-                    continue;
-                }
-                if (key == "type") {
-                    if (typeReadAhead) continue;
-                    if (typeKnown) fail(typePath, "the type is given more than once");
-                    obj.type = typeCode(fv, typePath);
-                    typeKnown = true;
-                    settle();
-                    continue;
-                }
-                const Path fp = p.member(key);
-                if (key == "class") {
-                    obj.className = className(fv, fp);
-                    classGiven = true;
-                } else if (key == "points" && (!typeKnown || obj.type == kCodePolygon)) {
-                    Pending now;
-                    obj.points = readPoints(fv, fp, typeKnown ? now : early);
-                    now.raise();
-                    earlyPoints = !typeKnown;
-                } else if ((key == "closed" || key == "vertexData") && (!typeKnown || obj.type == kCodePolygon)) {
-                    bool& flag = key == "closed" ? obj.closed : obj.vertexData;
-                    if (typeKnown) {
-                        flag = values_.boolean(fv, fp);
-                    } else {
-                        (key == "closed" ? earlyClosed : earlyVertexData) = true;
-                        if (values_.typeOf(fv, fp) == ondemand::json_type::boolean) flag = values_.boolean(fv, fp);
-                        else notBoolean(fv, fp, early);
-                    }
-                } else if (!typeKnown && dependsOnType(key)) {
-                    // Its meaning needs the type: find it in the rest of the object.
-                    searching = true;
-                    resumeAt = at - 1;
-                } else if (key == "polygons") {
-                    obj.polygons = readEntries(fv, fp, 1);
-                } else if (key == "visible") {
-                    obj.visible = values_.boolean(fv, fp);
-                } else if (key == "selected") {
-                    obj.selected = values_.boolean(fv, fp);
-                } else if (key == "name") {
-                    obj.name = std::string(values_.string(fv, fp));
-                } else if (key == "records") {
-                    readRecords(fv, fp, obj);
-                } else if (key == "members" && obj.type == kCodeGroup) {
-                    readObjects(fv, fp, obj.members, level + 1);
-                } else if (key == "symbol" && obj.type == kCodeInstance) {
-                    obj.symbol = std::string(values_.string(fv, fp));
-                    referToSymbol(obj.symbol, fp);
-                } else if (key == "layer" && obj.type == kCodeReference) {
-                    if (values_.typeOf(fv, fp) == ondemand::json_type::null) {
-                        values_.ignore(fv, fp);
-                        obj.referredLayer.reset();
-                    } else {
-                        obj.referredLayer = std::string(values_.string(fv, fp));
-                        pendingLayers_.push_back({fp.text(), *obj.referredLayer});
-                    }
-                } else if (key == "properties" && obj.type == kCodeLight) {
-                    readProperties(fv, fp, obj);
-                } else {
-                    values_.ignore(fv, fp);
-                }
-            }
-            if (!searching) break;
-            // Back to the member the walk stopped at, the type now known.
-            if (!typeKnown) fail(typePath, "required key is missing");
-            searching = false;
-            typeReadAhead = true;
-            skip = resumeAt;
-            settle();
+        ObjectRead read(p, obj);
+        const std::size_t stoppedAt = walkMembers(o, read, level, 0, false);
+        if (stoppedAt != kWalkedAll) {
+            requireType(read);
+            settleEarlyMembers(read);
             bool any = false;
             values_.check(o.reset().get(any), p);
+            walkMembers(o, read, level, stoppedAt, true);
         }
-        if (!typeKnown) fail(typePath, "required key is missing");
-        if (!classGiven) obj.className = defaultClass_;
+        requireType(read);
+        if (!read.classGiven) obj.className = defaultClass_;
         return obj;
+    }
+
+    static constexpr std::size_t kWalkedAll = SIZE_MAX;
+
+    // One walk over the object's members from the `from`th. It gives the
+    // member at which it stopped for want of the type (having searched the
+    // rest of the object for it), or kWalkedAll. `typeRead`: the walk after
+    // that search, which passes over the type.
+    std::size_t walkMembers(ondemand::object& o, ObjectRead& read, int level, std::size_t from, bool typeRead) {
+        std::string scratch;
+        std::size_t at = 0;
+        std::size_t stoppedAt = kWalkedAll;
+        for (auto item : o) {
+            ondemand::field f = values_.field(std::move(item), read.path);
+            const std::size_t index = at++;
+            if (index < from) continue;
+            const std::string_view key = keyText(f.key(), scratch);
+            ondemand::value& fv = f.value();
+            if (key == "type") {
+                if (typeRead) continue;
+                takeType(fv, read);
+                if (stoppedAt == kWalkedAll) settleEarlyMembers(read);
+            } else if (stoppedAt != kWalkedAll) {
+                continue;  // searching the rest for the type
+            } else if (!read.typeKnown && dependsOnType(key)) {
+                stoppedAt = index;
+            } else {
+                readMember(key, fv, read, level);
+            }
+        }
+        return stoppedAt;
+    }
+
+    void takeType(ondemand::value& v, ObjectRead& read) {
+        if (read.typeKnown) fail(read.typePath, "the type is given more than once");
+        read.obj.type = typeCode(v, read.typePath);
+        read.typeKnown = true;
+    }
+
+    void requireType(const ObjectRead& read) {
+        if (!read.typeKnown) fail(read.typePath, "required key is missing");
+    }
+
+    // The type is known: what was read early counts for polygons only.
+    void settleEarlyMembers(ObjectRead& read) {
+        if (read.obj.type == kCodePolygon) {
+            read.early.raise();
+            return;
+        }
+        if (read.earlyPoints) read.obj.points = {};
+        if (read.earlyClosed) read.obj.closed = true;
+        if (read.earlyVertexData) read.obj.vertexData = true;
+    }
+
+    // Any member but the type, whose meaning the type decides when it is known.
+    void readMember(std::string_view key, ondemand::value& v, ObjectRead& read, int level) {
+        const Path p = read.path.member(key);
+        DrawingObject& obj = read.obj;
+        const bool polygonOrUnknown = !read.typeKnown || obj.type == kCodePolygon;
+        if (key == "class") {
+            obj.className = className(v, p);
+            read.classGiven = true;
+        } else if (key == "points" && polygonOrUnknown) {
+            Pending now;
+            obj.points = readPoints(v, p, read.typeKnown ? now : read.early);
+            now.raise();
+            read.earlyPoints = !read.typeKnown;
+        } else if ((key == "closed" || key == "vertexData") && polygonOrUnknown) {
+            readPolygonFlag(key == "closed", v, p, read);
+        } else if (key == "polygons") {
+            obj.polygons = readEntries(v, p, 1);
+        } else if (key == "visible") {
+            obj.visible = values_.boolean(v, p);
+        } else if (key == "selected") {
+            obj.selected = values_.boolean(v, p);
+        } else if (key == "name") {
+            obj.name = std::string(values_.string(v, p));
+        } else if (key == "records") {
+            readRecords(v, p, obj);
+        } else {
+            readTypedMember(key, v, p, obj, level);
+        }
+    }
+
+    // "closed" or "vertexData": before the type, a value that is not a
+    // boolean is a fault only if the object turns out to be a polygon.
+    void readPolygonFlag(bool closed, ondemand::value& v, const Path& p, ObjectRead& read) {
+        bool& flag = closed ? read.obj.closed : read.obj.vertexData;
+        if (read.typeKnown) {
+            flag = values_.boolean(v, p);
+            return;
+        }
+        (closed ? read.earlyClosed : read.earlyVertexData) = true;
+        if (values_.typeOf(v, p) == ondemand::json_type::boolean) flag = values_.boolean(v, p);
+        else notBoolean(v, p, read.early);
+    }
+
+    // The members only some types have; the type is known here.
+    void readTypedMember(std::string_view key, ondemand::value& v, const Path& p, DrawingObject& obj, int level) {
+        if (key == "members" && obj.type == kCodeGroup) {
+            readObjects(v, p, obj.members, level + 1);
+        } else if (key == "symbol" && obj.type == kCodeInstance) {
+            obj.symbol = std::string(values_.string(v, p));
+            referToSymbol(obj.symbol, p);
+        } else if (key == "layer" && obj.type == kCodeReference) {
+            if (values_.typeOf(v, p) == ondemand::json_type::null) {
+                values_.ignore(v, p);
+                obj.referredLayer.reset();
+            } else {
+                obj.referredLayer = std::string(values_.string(v, p));
+                pendingLayers_.push_back({p.text(), *obj.referredLayer});
+            }
+        } else if (key == "properties" && obj.type == kCodeLight) {
+            readProperties(v, p, obj);
+        } else {
+            values_.ignore(v, p);
+        }
     }
 
     // Members whose meaning depends on the type, besides those read early.

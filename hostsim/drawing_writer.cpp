@@ -241,19 +241,29 @@ void saveDrawingAtomically(const Drawing& drawing, const std::string& file) {
 void saveTextAtomically(const std::string& text, const std::string& file) {
     // Everything that can fail for want of memory happens before the file
     // exists or while its guard stands; the guard's removal cannot throw.
-    const std::string target = platform::replacementTarget(file);
-    std::string fresh = freshNameBeside(target);
-    if (fresh.empty()) throw std::runtime_error("cannot find a free name beside \"" + target + "\"");
-    platform::TemporaryFile temporary(std::move(fresh));
-    std::unique_ptr<FileSink> sink = openStdioFileSink(temporary.path().c_str(), "wb");
-    if (!sink) throw std::runtime_error("cannot create \"" + temporary.path() + "\"");
-    // A failed close is a failed write: a full disk may show only there.
-    const bool written = sink->write(text.data(), text.size());
-    const bool closed = sink->close();
-    if (!written || !closed) throw std::runtime_error("cannot write \"" + temporary.path() + "\"");
-    if (!platform::replaceFile(temporary.path(), target))
-        throw std::runtime_error("cannot replace \"" + file + "\" with the new file");
-    temporary.keep();
+    std::string target;
+    const auto nameBeside = [&target](const std::string& resolved) {
+        target = resolved;
+        return freshNameBeside(resolved);
+    };
+    const auto write = [&text](const std::string& temporary) {
+        std::unique_ptr<FileSink> sink = openStdioFileSink(temporary.c_str(), "wb");
+        if (!sink) throw std::runtime_error("cannot create \"" + temporary + "\"");
+        // A failed close is a failed write: a full disk may show only there.
+        const bool written = sink->write(text.data(), text.size());
+        const bool closed = sink->close();
+        if (!written || !closed) throw std::runtime_error("cannot write \"" + temporary + "\"");
+        return true;
+    };
+    switch (base::writeBesideAndReplace(file, platform::replaceCalls(), nameBeside, write)) {
+        case base::Replaced::Done:
+        case base::Replaced::NotWritten:  // `write` throws instead
+            return;
+        case base::Replaced::NoTemporaryName:
+            throw std::runtime_error("cannot find a free name beside \"" + target + "\"");
+        case base::Replaced::NotReplaced:
+            throw std::runtime_error("cannot replace \"" + file + "\" with the new file");
+    }
 }
 
 }  // namespace pelmora::hostsim

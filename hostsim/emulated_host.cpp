@@ -47,7 +47,7 @@ std::string describe(const void* handle) {
 
 // ---------------------------------------------------------------- building
 
-EmulatedHost::Impl::Impl(Drawing d) : drawing(std::move(d)), answered(serviceTable()) {
+HostState::HostState(Drawing d) : drawing(std::move(d)), answered(serviceTable()) {
     // Handing over a record shorter than the plug-in reads would let it read
     // and write past the record's end.
     checkRecordSizes(drawing);
@@ -95,23 +95,23 @@ EmulatedHost::Impl::Impl(Drawing d) : drawing(std::move(d)), answered(serviceTab
     if (activeLayer == nullptr && !layerNodes.empty()) activeLayer = layerNodes.front();
 }
 
-Node* EmulatedHost::Impl::newNode(NodeKind kind) {
+Node* HostState::newNode(NodeKind kind) {
     Node* n = table.add();
     n->kind = kind;
     return n;
 }
 
-std::uint8_t* EmulatedHost::Impl::newBytes(std::size_t size) {
+std::uint8_t* HostState::newBytes(std::size_t size) {
     std::vector<std::uint8_t>& bytes = byteStore.emplace_back(size, std::uint8_t{0});
     return bytes.data();
 }
 
-std::int32_t EmulatedHost::Impl::classIndexOf(const std::string& name) const {
+std::int32_t HostState::classIndexOf(const std::string& name) const {
     const auto it = classByName.find(name);
     return it == classByName.end() ? 0 : it->second;
 }
 
-Node* EmulatedHost::Impl::buildObject(const DrawingObject& o) {
+Node* HostState::buildObject(const DrawingObject& o) {
     Node* n = newNode(NodeKind::Object);
     objectNodes.push_back(n);
     n->token = static_cast<std::int32_t>(objectNodes.size());
@@ -155,7 +155,7 @@ Node* EmulatedHost::Impl::buildObject(const DrawingObject& o) {
 
 // ---------------------------------------------------------------- checks
 
-void EmulatedHost::Impl::fault(std::int32_t service, const std::string& what) {
+void HostState::fault(std::int32_t service, const std::string& what) {
     std::string text = "service " + std::to_string(service) + ": " + what;
     faults.push_back(text);
     if (abortOnFault) {
@@ -164,7 +164,7 @@ void EmulatedHost::Impl::fault(std::int32_t service, const std::string& what) {
     }
 }
 
-Node* EmulatedHost::Impl::checkedNode(HostHandle handle, std::int32_t service) {
+Node* HostState::checkedNode(HostHandle handle, std::int32_t service) {
     if (handle == nullptr) return nullptr;
     Node* n = table.find(handle);
     if (n == nullptr) {
@@ -179,12 +179,12 @@ Node* EmulatedHost::Impl::checkedNode(HostHandle handle, std::int32_t service) {
     return n;
 }
 
-Node* EmulatedHost::Impl::wrongKind(HostHandle handle, std::int32_t service, const char* what) {
+Node* HostState::wrongKind(HostHandle handle, std::int32_t service, const char* what) {
     fault(service, "handle " + describe(handle) + " " + what);
     return nullptr;
 }
 
-Node* EmulatedHost::Impl::recordNode(HostHandle handle, std::int32_t service) {
+Node* HostState::recordNode(HostHandle handle, std::int32_t service) {
     Node* n = anyNode(handle, service);
     if (n != nullptr && n->kind != NodeKind::Record) {
         fault(service, "handle " + describe(handle) + " is not a record");
@@ -193,13 +193,13 @@ Node* EmulatedHost::Impl::recordNode(HostHandle handle, std::int32_t service) {
     return n;
 }
 
-void EmulatedHost::Impl::dispose(Node* n) {
+void HostState::dispose(Node* n) {
     for (Node* m = n->first; m != nullptr; m = m->next) dispose(m);
     n->alive = false;
     if (lastChecked == n) lastChecked = nullptr;
 }
 
-Drawing EmulatedHost::Impl::currentDrawing() const {
+Drawing HostState::currentDrawing() const {
     Drawing copy = drawing;
     std::size_t next = 0;
     std::function<void(DrawingObject&)> visit = [&](DrawingObject& o) {
@@ -214,7 +214,7 @@ Drawing EmulatedHost::Impl::currentDrawing() const {
     return copy;
 }
 
-EmulatedHost::Impl* gActiveImpl = nullptr;
+HostState* gActiveImpl = nullptr;
 
 void noActiveHost(std::int32_t service) {
     std::fprintf(stderr, "emulated host: service %d called while no host is active\n", static_cast<int>(service));
@@ -230,7 +230,7 @@ void writeHostName(const std::string& text, std::uint8_t* out256) {
 
 // ---------------------------------------------------------------- public interface
 
-EmulatedHost::EmulatedHost(Drawing drawing) : impl_(std::make_unique<Impl>(std::move(drawing))) {}
+EmulatedHost::EmulatedHost(Drawing drawing) : impl_(std::make_unique<HostState>(std::move(drawing))) {}
 
 EmulatedHost::~EmulatedHost() {
     if (gActive == this) {
@@ -249,7 +249,11 @@ HostCallback EmulatedHost::callback() {
 
 EmulatedHost* EmulatedHost::active() { return gActive; }
 
-EmulatedHost::Impl* EmulatedHost::implForServices() const { return impl_.get(); }
+HostCallback serviceLookup() { return &lookupService; }
+
+std::string EmulatedHost::indexedString(std::int32_t list, std::int32_t index) { return indexedText(list, index); }
+
+HostState* EmulatedHost::implForServices() const { return impl_.get(); }
 
 void EmulatedHost::setFolder(std::int32_t kind, std::string path) {
     if (kind < 1 || kind > 2) return;

@@ -13,23 +13,13 @@
 #include <unordered_set>
 #include <vector>
 
-#include "hostsim/emulated_host.h"
+#include "hostsim/drawing.h"
+#include "hostsim/host_log.h"
+#include "hostsim/host_node.h"
 #include "hostsim/node_table.h"
 #include "plugin/host/host_abi.h"
 
 namespace pelmora::hostsim {
-
-enum class NodeKind : std::uint8_t {
-    Header,
-    LayerList,
-    ThirdElement,
-    OutsideItem,
-    Layer,
-    Object,
-    Symbol,
-    Temporary,
-    Record
-};
 
 // Type codes the host reports for what is not a drawing object of the document.
 inline constexpr std::int16_t kLayerCode = 31;
@@ -50,41 +40,6 @@ inline constexpr int kFirstVersionWithoutLayerRecord = 15;
 // search by name finds every record of the object.
 inline constexpr std::uint32_t kAnyRecordTag = 1379157095;
 
-// Every handle the host gives points to a Node, and a Node starts with the
-// pointer to the host's own bytes behind it: a handle is a pointer to a
-// pointer. Only scalars here, so the layout is standard and that first member
-// sits at the handle's address.
-struct Node {
-    std::uint8_t* data = nullptr;
-    NodeKind kind = NodeKind::Object;
-    bool given = false;  // the slot holds a node the host gave out (see NodeTable)
-    bool alive = true;
-    bool visible = true;
-    bool selected = false;
-    bool closed = false;
-    bool vertexData = false;
-    bool temporaryRoot = false;
-    std::int16_t type = 0;
-    std::int16_t definitionKind = -1;
-    std::int32_t classIndex = 0;
-    std::int32_t token = 0;
-    // records
-    std::uint32_t tag = 0;
-    std::int32_t lockCount = 0;
-    std::size_t byteCount = 0;
-    std::size_t nodeCount = 0;  // a temporary object's root: the nodes of the whole object
-    // links
-    Node* next = nullptr;         // next member, layer, record or chain element
-    Node* first = nullptr;        // first member
-    Node* owner = nullptr;        // a record's object; a temporary member's root
-    Node* definition = nullptr;   // an instance's symbol, a reference's layer
-    Node* firstRecord = nullptr;  // auxiliary records of a drawing object
-    const std::vector<Point3>* points = nullptr;
-    const std::string* name = nullptr;
-    const DrawingObject* object = nullptr;  // the document object, or the one converted
-};
-static_assert(std::is_standard_layout_v<Node>, "a handle must point at the node's first member");
-
 using ServiceTable = std::array<HostServiceAddress, 621>;
 // The address of a service function, whose type must be exactly the service's signature.
 template <class Signature>
@@ -97,8 +52,8 @@ void addRecordServices(ServiceTable& table);
 void addEnvironmentServices(ServiceTable& table);
 void addDialogServices(ServiceTable& table);
 
-struct EmulatedHost::Impl {
-    explicit Impl(Drawing d);
+struct HostState {
+    explicit HostState(Drawing d);
 
     // --- state ---
     Drawing drawing;
@@ -165,27 +120,31 @@ struct EmulatedHost::Impl {
 };
 
 // The inside of the active host, null when none is; set with the active host.
-extern EmulatedHost::Impl* gActiveImpl;
+extern HostState* gActiveImpl;
+// The lookup function the active host gave the plug-in.
+HostCallback serviceLookup();
+// The host's text of a list entry (GetIndexedString, ShowMessage); empty when none.
+std::string indexedText(std::int32_t list, std::int32_t index);
 [[noreturn]] void noActiveHost(std::int32_t service);
 
 // The host the services answer for, with the call counted; aborts when none
 // is active (a service address used outside any host is a fault of the caller
 // that nothing can answer). Inline: every service call goes through here.
-inline EmulatedHost::Impl& serviceHost(std::int32_t service) {
-    EmulatedHost::Impl* impl = gActiveImpl;
+inline HostState& serviceHost(std::int32_t service) {
+    HostState* impl = gActiveImpl;
     if (impl == nullptr) [[unlikely]]
         noActiveHost(service);
     ++impl->calls[static_cast<std::size_t>(service)];
     return *impl;
 }
 
-inline Node* EmulatedHost::Impl::anyNode(HostHandle handle, std::int32_t service) {
+inline Node* HostState::anyNode(HostHandle handle, std::int32_t service) {
     // Repeated calls on one handle (a polygon's vertices) skip the search.
     if (handle == lastChecked && handle != nullptr) return static_cast<Node*>(const_cast<void*>(handle));
     return checkedNode(handle, service);
 }
 
-inline Node* EmulatedHost::Impl::objectNode(HostHandle handle, std::int32_t service) {
+inline Node* HostState::objectNode(HostHandle handle, std::int32_t service) {
     Node* n = anyNode(handle, service);
     if (n != nullptr && n->kind == NodeKind::Record) [[unlikely]]
         return wrongKind(handle, service, "is a record, not an object");

@@ -4,28 +4,9 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "base/utf8.h"
+
 namespace pelmora::hostsim {
-namespace {
-
-// Length of the well-formed UTF-8 sequence at `i`, 0 when there is none.
-std::size_t sequenceLength(std::string_view text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = lead < 0x80                    ? 1
-                         : lead >= 0xC2 && lead <= 0xDF ? 2
-                         : lead >= 0xE0 && lead <= 0xEF ? 3
-                         : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                        : 0;
-    if (length == 0 || i + length > text.size()) return 0;
-    for (std::size_t k = 1; k < length; ++k)
-        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
-    const auto second = static_cast<unsigned char>(text[i + 1 < text.size() ? i + 1 : i]);
-    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) || (lead == 0xF0 && second < 0x90) ||
-        (lead == 0xF4 && second > 0x8F))
-        return 0;
-    return length;
-}
-
-}  // namespace
 
 void JsonText::element(std::string_view key) {
     if (!empty_.empty()) {
@@ -47,7 +28,7 @@ void JsonText::quoted(std::string_view text) {
         const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
         if (byte >= 0x80) {
-            const std::size_t length = sequenceLength(text, i);
+            const std::size_t length = base::utf8SequenceLength(text, i);
             if (length == 0) throw std::invalid_argument("a drawing text is not valid UTF-8");
             out_.append(text.substr(i, length));
             i += length;

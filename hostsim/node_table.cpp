@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "hostsim/host_impl.h"
+#include "hostsim/host_node.h"
 
 namespace pelmora::hostsim {
 namespace {

@@ -12,7 +12,7 @@ std::string textOf(const char* text) { return text == nullptr ? std::string() : 
 
 // The dialog with that id, or null after recording a fault. Looked up anew
 // after every callback: the plug-in may build dialogs while one runs.
-DialogRecord* dialogOf(EmulatedHost::Impl& host, std::int32_t id, std::int32_t service) {
+DialogRecord* dialogOf(HostState& host, std::int32_t id, std::int32_t service) {
     if (id < 1 || static_cast<std::size_t>(id) > host.dialogs.size()) {
         host.fault(service, "dialog " + std::to_string(id) + " was never created");
         return nullptr;
@@ -20,14 +20,14 @@ DialogRecord* dialogOf(EmulatedHost::Impl& host, std::int32_t id, std::int32_t s
     return &host.dialogs[static_cast<std::size_t>(id) - 1];
 }
 
-DialogItem* itemOf(EmulatedHost::Impl& host, DialogRecord& dialog, std::int32_t number, std::int32_t service) {
+DialogItem* itemOf(HostState& host, DialogRecord& dialog, std::int32_t number, std::int32_t service) {
     for (DialogItem& i : dialog.items)
         if (i.number == number) return &i;
     host.fault(service, "dialog " + std::to_string(dialog.id) + " has no item " + std::to_string(number));
     return nullptr;
 }
 
-void addItem(EmulatedHost::Impl& host, std::int32_t id, std::int32_t number, const char* text, DialogItem::Kind kind,
+void addItem(HostState& host, std::int32_t id, std::int32_t number, const char* text, DialogItem::Kind kind,
              std::int32_t service) {
     DialogRecord* dialog = dialogOf(host, id, service);
     if (dialog == nullptr) return;

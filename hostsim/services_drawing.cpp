@@ -50,7 +50,7 @@ HostHandle drawingRoot() {
 }
 
 // The view services answer for the element that holds the view.
-const View* viewOf(EmulatedHost::Impl& host, HostHandle h, std::int32_t service) {
+const View* viewOf(HostState& host, HostHandle h, std::int32_t service) {
     Node* n = host.objectNode(h, service);
     if (n == nullptr) return nullptr;
     if (n->kind != NodeKind::Header) {
@@ -99,7 +99,7 @@ void forEachObject(HostObjectCallback callback, void* context, HostCallback curr
         host.fault(kForEachObject, "no callback to call");
         return;
     }
-    if (current == nullptr) current = EmulatedHost::active()->callback();
+    if (current == nullptr) current = serviceLookup();
     // A callback that never leads to the end would keep the host here for
     // ever: more steps than the host has handles means it does not advance.
     std::size_t steps = 0;

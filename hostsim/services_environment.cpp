@@ -14,7 +14,7 @@ constexpr double kMillimetresPerInch = 25.4;
 
 void showMessage(std::int32_t list, std::int32_t index) {
     auto& host = serviceHost(kShowMessage);
-    ShownMessage message{list, index, EmulatedHost::indexedString(list, index)};
+    ShownMessage message{list, index, indexedText(list, index)};
     host.messages.push_back(message);
     if (host.messageObserver) host.messageObserver(message);
 }
@@ -62,7 +62,7 @@ void getIndexedString(std::int32_t list, std::int32_t index, char* out, std::int
         host.fault(kGetIndexedString, "no place for the text");
         return;
     }
-    const std::string text = EmulatedHost::indexedString(list, index);
+    const std::string text = indexedText(list, index);
     std::memcpy(out, text.c_str(), text.size() + 1);
 }
 
@@ -107,7 +107,7 @@ constexpr ListText kTexts[] = {
 
 }  // namespace
 
-std::string EmulatedHost::indexedString(std::int32_t list, std::int32_t index) {
+std::string indexedText(std::int32_t list, std::int32_t index) {
     for (const ListText& t : kTexts)
         if (t.list == list && t.index == index) return t.text;
     return std::string();

@@ -20,7 +20,7 @@ Node* firstMatching(Node* from, std::uint32_t tag) {
     return nullptr;
 }
 
-Node* drawingObject(EmulatedHost::Impl& host, HostHandle h, std::int32_t service) {
+Node* drawingObject(HostState& host, HostHandle h, std::int32_t service) {
     Node* n = host.objectNode(h, service);
     if (n != nullptr && n->kind != NodeKind::Object) {
         host.fault(service, "records are kept on drawing objects only");

@@ -15,7 +15,7 @@ std::size_t nodesFor(const std::vector<GeometryEntry>& entries) {
 // Fills the nodes of one block, each from the next free slot.
 class BlockBuilder {
 public:
-    BlockBuilder(Node* block, const DrawingObject& converted, std::int32_t classIndex, const EmulatedHost::Impl& host)
+    BlockBuilder(Node* block, const DrawingObject& converted, std::int32_t classIndex, const HostState& host)
         : block_(block), converted_(converted), classIndex_(classIndex), host_(host) {}
 
     Node* group(const std::vector<GeometryEntry>& members, Node* root) {
@@ -56,13 +56,13 @@ private:
     Node* block_;
     const DrawingObject& converted_;
     std::int32_t classIndex_;
-    const EmulatedHost::Impl& host_;
+    const HostState& host_;
     std::size_t used_ = 0;
 };
 
 }  // namespace
 
-Node* EmulatedHost::Impl::makeTemporary(const Node& source) {
+Node* HostState::makeTemporary(const Node& source) {
     if (source.object == nullptr || !source.object->polygons) return nullptr;
     const std::vector<GeometryEntry>& entries = *source.object->polygons;
     const bool single = entries.size() == 1 && !entries.front().isGroup;
@@ -76,7 +76,7 @@ Node* EmulatedHost::Impl::makeTemporary(const Node& source) {
     return root;
 }
 
-void EmulatedHost::Impl::disposeTemporary(Node* root) {
+void HostState::disposeTemporary(Node* root) {
     if (root->kind != NodeKind::Temporary || !root->temporaryRoot || !root->alive) {
         fault(81, "asked to dispose of an object that is not a live temporary object");
         return;

@@ -67,28 +67,35 @@ std::FILE* openBeside(const std::filesystem::path& target, std::string& name) {
 void writePngFile(const Image& image, const std::string& path) {
     if (image.width <= 0 || image.height <= 0) throw PictureError("the picture is empty");
     // A link stays a link: the file it points to is the one replaced.
-    const std::string target = platform::replacementTarget(path);
-    std::string temporary;
-    std::FILE* file = openBeside(target, temporary);
-    if (!file) throw PictureError("cannot create a file beside " + path + ": " + std::strerror(errno));
+    // The name is made by creating the file, so the file is opened with it.
+    std::FILE* file = nullptr;
+    const auto nameBeside = [&file](const std::string& target) {
+        std::string name;
+        file = openBeside(target, name);
+        return file ? name : std::string();
+    };
     char message[128] = "";
-    bool written = encode(file, image, message, sizeof message);
-    if (std::ferror(file)) {
-        written = false;
-        std::snprintf(message, sizeof message, "writing failed");
-    }
-    if (std::fclose(file) != 0 && written) {
-        written = false;
-        std::snprintf(message, sizeof message, "writing failed: %s", std::strerror(errno));
-    }
-    if (!written) {
-        platform::removeFile(temporary);
-        throw PictureError(std::string("cannot write ") + path + ": " + message);
-    }
-    if (!platform::replaceFile(temporary, target)) {
-        const int error = errno;
-        platform::removeFile(temporary);
-        throw PictureError("cannot replace " + path + ": " + std::strerror(error));
+    const auto write = [&](const std::string&) {
+        bool written = encode(file, image, message, sizeof message);
+        if (std::ferror(file)) {
+            written = false;
+            std::snprintf(message, sizeof message, "writing failed");
+        }
+        if (std::fclose(file) != 0 && written) {
+            written = false;
+            std::snprintf(message, sizeof message, "writing failed: %s", std::strerror(errno));
+        }
+        return written;
+    };
+    switch (base::writeBesideAndReplace(path, platform::replaceCalls(), nameBeside, write)) {
+        case base::Replaced::Done:
+            return;
+        case base::Replaced::NoTemporaryName:
+            throw PictureError("cannot create a file beside " + path + ": " + std::strerror(errno));
+        case base::Replaced::NotWritten:
+            throw PictureError(std::string("cannot write ") + path + ": " + message);
+        case base::Replaced::NotReplaced:
+            throw PictureError("cannot replace " + path + ": " + std::strerror(errno));
     }
 }
 

@@ -9,13 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "base/vec3.h"
 #include "qmxread/qmx_tree.h"
 
 namespace pelmora::preview {
 
-struct Vec3d {
-    double x = 0.0, y = 0.0, z = 0.0;
-};
+using base::Vec3d;
 
 struct Colour {
     float red = 0.9f, green = 0.9f, blue = 0.9f;  // the default diffuse of a material

@@ -15,13 +15,6 @@ const Vec3d kDefaultDirection{0.55, 0.45, -0.70};
 
 }  // namespace
 
-double length(const Vec3d& a) { return std::sqrt(dot(a, a)); }
-
-Vec3d normalised(const Vec3d& a) {
-    const double l = length(a);
-    return l > 0.0 ? a * (1.0 / l) : a;
-}
-
 double focalForViewAngle(double viewAngle, int width, int height) {
     return 0.5 * height / std::tan(0.5 * verticalFieldOfView(viewAngle, width, height));
 }

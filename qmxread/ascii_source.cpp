@@ -2,6 +2,7 @@
 // quotes (nothing escaped), ints "%d", floats "%.5f", a char as its raw byte,
 // payload bytes as decimals separated by blanks. Lines may end in "\r\n".
 // Layout characters (blank, tab, CR, LF) between values are not counted.
+#include <cassert>
 #include <charconv>
 #include <cstring>
 
@@ -149,6 +150,7 @@ private:
 }  // namespace
 
 std::unique_ptr<ValueSource> makeAsciiSource(std::span<const std::uint8_t> bytes, std::size_t start) {
+    assert(start <= bytes.size());
     return std::make_unique<AsciiSource>(bytes, start);
 }
 

@@ -1,6 +1,7 @@
 // BINARY encoding: NUL-terminated strings, little-endian 4-byte ints and
 // floats, single raw bytes, payloads as one block, no layout characters.
 #include <bit>
+#include <cassert>
 #include <cstring>
 
 #include "qmxread/value_source.h"
@@ -71,6 +72,7 @@ private:
 }  // namespace
 
 std::unique_ptr<ValueSource> makeBinarySource(std::span<const std::uint8_t> bytes, std::size_t start) {
+    assert(start <= bytes.size());
     return std::make_unique<BinarySource>(bytes, start);
 }
 

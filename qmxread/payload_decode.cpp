@@ -201,7 +201,7 @@ MeshPayload decodeMeshPayload(std::int32_t dataFormat, std::span<const std::uint
     mesh.vertices.reserve(static_cast<std::size_t>(mesh.vertexCount));
     for (std::int32_t i = 0; i < mesh.vertexCount; ++i) {
         const std::uint8_t* v = p + headerBytes + 12 * static_cast<std::size_t>(i);
-        mesh.vertices.push_back(Vec3{loadFloat(v), loadFloat(v + 4), loadFloat(v + 8)});
+        mesh.vertices.push_back(base::Vec3f{loadFloat(v), loadFloat(v + 4), loadFloat(v + 8)});
     }
 
     const std::size_t indexStart = headerBytes + 12 * static_cast<std::size_t>(mesh.vertexCount);

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/vec3.h"
 #include "qmxread/payload_layouts.h"
-#include "qmxread/vec3.h"
 
 namespace pelmora::qmxread {
 
@@ -64,7 +64,7 @@ struct MeshPayload {
     std::int32_t zeroA = 0;      // the int32 0 after indexBytes
     std::int32_t zeroB = 0;      // legacy only: the second int32 0
     std::int32_t minusOne = -1;  // the int32 -1 after mappingType
-    std::vector<Vec3> vertices;
+    std::vector<base::Vec3f> vertices;
     std::vector<MeshPolygon> polygons;
 };
 

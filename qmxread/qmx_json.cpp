@@ -3,46 +3,15 @@
 #include <charconv>
 #include <cmath>
 
+#include "base/utf8.h"
+
 namespace pelmora::qmxread {
 
 using Json = nlohmann::ordered_json;
 
 namespace {
 
-bool isValidUtf8(const std::string& text) {
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n) {
-        auto c = static_cast<unsigned char>(text[i]);
-        std::size_t extra = 0;
-        unsigned char low = 0x80, high = 0xBF;  // range of the second byte
-        if (c < 0x80) {
-            extra = 0;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            if (c == 0xE0) low = 0xA0;
-            if (c == 0xED) high = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            if (c == 0xF0) low = 0x90;
-            if (c == 0xF4) high = 0x8F;
-        } else {
-            return false;
-        }
-        if (n - i - 1 < extra) return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            auto next = static_cast<unsigned char>(text[i + k]);
-            unsigned char lo = k == 1 ? low : 0x80, hi = k == 1 ? high : 0xBF;
-            if (next < lo || next > hi) return false;
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
-Json vec(const Vec3& v) { return Json::array({jsonFloat(v.x), jsonFloat(v.y), jsonFloat(v.z)}); }
+Json vec(const base::Vec3f& v) { return Json::array({jsonFloat(v.x), jsonFloat(v.y), jsonFloat(v.z)}); }
 
 std::string hexBytes(const std::vector<std::uint8_t>& data) {
     static const char digits[] = "0123456789abcdef";
@@ -117,7 +86,7 @@ Json meshJson(const MeshPayload& mesh, const JsonOptions& options) {
     if (mesh.legacy) out["vertexBytes"] = mesh.vertexBytes;
     if (options.geometry) {
         Json vertices = Json::array();
-        for (const Vec3& v : mesh.vertices) vertices.push_back(vec(v));
+        for (const base::Vec3f& v : mesh.vertices) vertices.push_back(vec(v));
         Json polygons = Json::array();
         for (const MeshPolygon& polygon : mesh.polygons) {
             if (polygon.holes.empty()) {
@@ -214,7 +183,7 @@ Json nodeJson(const Node& node, bool legacy, const JsonOptions& options) {
 }  // namespace
 
 std::string displayText(const std::string& bytes) {
-    if (isValidUtf8(bytes)) return bytes;
+    if (base::isValidUtf8(bytes)) return bytes;
     std::string text;
     text.reserve(bytes.size() * 2);
     for (char c : bytes) {

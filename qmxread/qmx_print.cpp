@@ -15,7 +15,7 @@ std::string num(float value) {
     return error == std::errc{} ? std::string(buffer, end) : std::string("?");
 }
 
-std::string vec(const Vec3& v) { return std::string("(") + num(v.x) + ", " + num(v.y) + ", " + num(v.z) + ")"; }
+std::string vec(const base::Vec3f& v) { return std::string("(") + num(v.x) + ", " + num(v.y) + ", " + num(v.z) + ")"; }
 
 std::string quoted(const std::string& bytes, const PrintOptions& options) {
     std::string out = "\"";

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "qmxread/legacy_flags.h"
+#include "base/legacy_flags.h"
 #include "qmxread/value_source.h"
 
 namespace pelmora::qmxread {
@@ -89,8 +89,8 @@ private:
         return rootFollows;
     }
 
-    Vec3 readVector(const char* what) {
-        Vec3 v;
+    base::Vec3f readVector(const char* what) {
+        base::Vec3f v;
         v.x = src_.readFloat(what);
         v.y = src_.readFloat(what);
         v.z = src_.readFloat(what);
@@ -140,7 +140,7 @@ private:
         if (legacy_) {
             node.id = static_cast<std::uint32_t>(src_.readInt("node id"));
             node.legacy.flagWord = static_cast<std::uint32_t>(src_.readInt("node flag word"));
-            NodeAttributes attributes = splitLegacyFlags(node.legacy.flagWord);
+            base::NodeAttributes attributes = base::splitLegacyFlags(node.legacy.flagWord);
             node.attrA = attributes.attrA;
             node.attrB = attributes.attrB;
             node.name = src_.readString("node name");

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/vec3.h"
 #include "qmxread/payload_decode.h"
-#include "qmxread/vec3.h"
 
 namespace pelmora::qmxread {
 
@@ -47,7 +47,7 @@ struct LegacyNodeValues {
     std::uint32_t flagWord = 0;  // attrA/attrB folded into one word
     std::int32_t zeroInt = 0;
     float zeroFloat = 0.0f;
-    Vec3 zeroVector;
+    base::Vec3f zeroVector;
 };
 
 struct LegacyMotionValues {
@@ -55,10 +55,10 @@ struct LegacyMotionValues {
     std::int32_t flag10 = 0;  // motionFlags & 0x10
     std::int32_t flag20 = 0;  // motionFlags & 0x20
     std::array<float, 4> quad{};
-    Vec3 vectorB;
+    base::Vec3f vectorB;
     std::int32_t notFlag100 = 1;  // 0 when motionFlags has 0x100
     float floatC = 0.0f;
-    Vec3 vectorC;
+    base::Vec3f vectorC;
 };
 
 struct Motion {
@@ -71,7 +71,7 @@ struct Motion {
     std::int32_t motionFlags = 0;
     std::int32_t intB = 0;
     float weight = 0.5f;
-    Vec3 vecA;
+    base::Vec3f vecA;
     std::int32_t intC = 0;  // current layout only
     float floatB = 0.0f;    // current layout only
     std::int32_t dataFormat = 1;
@@ -98,14 +98,14 @@ struct Node {
     std::string name;
     std::string subName;
     std::int32_t type = 0;
-    Vec3 vecA;
+    base::Vec3f vecA;
     std::int32_t intA = 1;
     std::int32_t targetId1 = -1;
     std::int32_t targetId2 = -1;
     std::int32_t intB = 0;
-    Vec3 vecB;
-    Vec3 vecC;
-    Vec3 vecD;
+    base::Vec3f vecB;
+    base::Vec3f vecC;
+    base::Vec3f vecD;
     std::int32_t intC = -1;
     std::int32_t dataFormat = 1;
     std::int32_t dataSize = 0;

@@ -1,53 +1,122 @@
 #!/usr/bin/env python3
-"""Lists every include in the plug-in that points up the layers.
+"""Lists every include in the source tree that points up the layers.
 
-The plug-in's folders are layers, bottom-up as the data flows; a file may
-include from its own folder, from a folder of the same layer or from a lower
-one, never from a higher one nor from the programs built around the plug-in.
+The tree is built bottom-up: base/ (the standard library only) under
+everything; the plug-in (plugin/) and the QMX reader (qmxread/) on base, side
+by side and blind to each other; the emulated host (hostsim/) and the preview
+(preview/) on those, reaching into the plug-in only for its lowest layer (the
+host interface, the platform calls, the file sink); the tool (tool/) on top.
+Inside a part, its own layers hold the same way. A file may include from its
+own layer, from a layer beside it or from a lower one, never from a higher
+one; every include names its file from the repository's top folder. tests/,
+bench/ and fuzz/ may include anything.
 Exit status 1 when any include breaks that, with one line per include.
 
-Usage: check-layers.py [PLUGIN_DIR]   (default: the plugin/ folder beside scripts/)
+Usage: check-layers.py [ROOT]   (default: the repository holding scripts/)
 """
 import pathlib
 import re
 import sys
 
-# Lower number = lower layer. Folders of one number may include each other.
-LAYERS = {
-    "platform": 0, "host": 0, "scene_file": 0,
-    "templates": 1,
-    "items": 2,
-    "collect": 3,
-    "scene": 4,
-    "command": 5,
-    "module": 6,
+# Part -> level. Parts of one level are independent: neither includes the other.
+PARTS = {"base": 0, "plugin": 1, "qmxread": 1, "hostsim": 2, "preview": 2, "tool": 3}
+FREE = {"tests", "bench", "fuzz", "build"}
+# The plug-in's highest layer each outer part may include (tool: any).
+PLUGIN_REACH = {"hostsim": 0, "preview": 0, "tool": 99}
+
+# Layers inside a part, lower number = lower layer, keyed by the first folder
+# under the part (or, for the emulated host, by the file's stem).
+INNER = {
+    "plugin": {
+        "platform": 0, "host": 0, "scene_file": 0,
+        "templates": 1,
+        "items": 2,
+        "collect": 3,
+        "scene": 4,
+        "command": 5,
+        "module": 6,
+    },
+    "tool": {"system": 0, "output": 1, "model": 2, "qmx": 2, "export": 3, "cli": 4},
+    # The document and what the host records, the handle table, the host's
+    # inside and its services, its public face.
+    "hostsim": {
+        "document_text": 0, "drawing": 0, "drawing_names": 0, "drawing_reader": 0, "drawing_writer": 0,
+        "json_text": 0, "json_values": 0, "record_check": 0, "host_log": 0,
+        "host_node": 1, "node_table": 1,
+        "host_impl": 2, "services_dialogs": 2, "services_drawing": 2, "services_environment": 2,
+        "services_objects": 2, "services_records": 2, "temporary_objects": 2,
+        "emulated_host": 3,
+    },
 }
-# The emulated host, the reader and the tool are built on the plug-in, never under it.
-OUTSIDE = {"hostsim", "qmxread", "tool", "tests", "bench", "fuzz"}
-INCLUDE = re.compile(r'^\s*#\s*include\s+"(?:plugin/)?([^"/]+)/')
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+SOURCES = (".h", ".hpp", ".cpp", ".rc")
+
+
+def inner_layer(part, parts):
+    """The layer name of a path (its parts after the part folder) inside `part`."""
+    if part == "hostsim":
+        return pathlib.PurePosixPath(parts[-1]).stem
+    return parts[0] if len(parts) > 1 else None
+
+
+def check_include(part, layer, target):
+    """None when a file of `part`/`layer` may include `target`, else why not."""
+    pieces = target.split("/")
+    to = pieces[0]
+    if to not in PARTS:
+        return f'includes "{target}", not named from the repository\'s top folder'
+    if to == part:
+        table = INNER.get(part)
+        if table is None:
+            return None
+        to_layer = inner_layer(part, pieces[1:])
+        if layer not in table or to_layer not in table:
+            return None if layer == to_layer else f"{part}/ has no layer for {layer or to_layer}; add it to the table"
+        if table[to_layer] > table[layer]:
+            return f"{part}/{layer} includes {part}/{to_layer}, a higher layer"
+        return None
+    if PARTS[to] >= PARTS[part]:
+        return f"{part}/ includes {to}/, which is {'beside' if PARTS[to] == PARTS[part] else 'above'} it"
+    if to == "plugin":
+        reach = PLUGIN_REACH.get(part, -1)
+        plugin_layer = INNER["plugin"].get(pieces[1] if len(pieces) > 2 else "", 99)
+        if plugin_layer > reach:
+            return f"{part}/ includes plugin/{pieces[1]}/, above the plug-in's layers it may use"
+    return None
+
+
+def sources(root: pathlib.Path):
+    """Every source file under the root, outside the folders free of the layers."""
+    for top in sorted(root.iterdir()):
+        if top.name in FREE or top.name.startswith("."):
+            continue
+        for path in sorted(top.rglob("*")) if top.is_dir() else [top]:
+            if path.suffix in SOURCES and path.is_file():
+                yield path
 
 
 def violations(root: pathlib.Path):
-    for path in sorted(root.rglob("*")):
-        if path.suffix not in (".h", ".cpp", ".rc") or not path.is_file():
+    for path in sources(root):
+        parts = path.relative_to(root).parts
+        part = parts[0]
+        if part not in PARTS or len(parts) < 2:
+            yield f"{path}: folder '{part}' has no place in the layers; add it to the part table"
             continue
-        folder = path.relative_to(root).parts[0]
-        if folder not in LAYERS:
-            yield f"{path}: folder '{folder}' has no layer; add it to the layer table"
+        layer = inner_layer(part, parts[1:])
+        table = INNER.get(part)
+        if table is not None and layer not in table:
+            yield f"{path}: {part}/{layer} has no layer; add it to the layer table"
             continue
         for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
             match = INCLUDE.match(line)
-            if not match:
-                continue
-            target = match.group(1)
-            if target in OUTSIDE:
-                yield f"{path}:{number}: includes {target}/, which is built on the plug-in"
-            elif target in LAYERS and LAYERS[target] > LAYERS[folder]:
-                yield f"{path}:{number}: {folder}/ includes {target}/, a higher layer"
+            if match:
+                why = check_include(part, layer, match.group(1))
+                if why:
+                    yield f"{path}:{number}: {why}"
 
 
 def main() -> int:
-    default = pathlib.Path(__file__).resolve().parent.parent / "plugin"
+    default = pathlib.Path(__file__).resolve().parent.parent
     root = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else default
     found = list(violations(root))
     for line in found:

@@ -1,5 +1,6 @@
 #include "plugin/collect/vertex_merger.h"
 
+#include <cassert>
 #include <cmath>
 #include <cstring>
 
@@ -67,6 +68,7 @@ VertexMerger::VertexMerger()
 bool VertexMerger::sameVertex(const Vec3f& a, const Vec3f& b) { return joinable(a, b); }
 
 void VertexMerger::beginPolygon(std::int32_t n) {
+    assert(n >= 0);
     polygons_.push_back(n);
     ++polygonCount_;
 }
@@ -77,6 +79,7 @@ inline std::size_t VertexMerger::slotOf(const Cell& cell) const {
                             static_cast<std::uint64_t>(static_cast<std::uint32_t>(cell.y)) * 0xC2B2AE3D27D4EB4FULL ^
                             static_cast<std::uint64_t>(static_cast<std::uint32_t>(cell.z)) * 0x165667B19E3779F9ULL;
     const std::size_t mask = slots_.size() - 1;
+    assert((slots_.size() & mask) == 0 && usedSlots_ < slots_.size());  // a power of two with an empty slot
     auto i = static_cast<std::size_t>((h ^ (h >> 31)) * 0xBF58476D1CE4E5B9ULL >> shift_);
     while (slots_[i].head >= 0 && !(slots_[i].cell == cell)) i = (i + 1) & mask;
     return i;
@@ -111,6 +114,9 @@ inline std::int32_t VertexMerger::earliestMatch(const Vec3f& v, const Cell& home
 }
 
 inline void VertexMerger::insert(const Cell& cell, std::size_t i, std::int32_t index) {
+    // The newest stored vertex, into the slot slotOf found for its cell.
+    assert(index == vertexCount() - 1 && i < slots_.size());
+    assert(slots_[i].head < 0 || slots_[i].cell == cell);
     if (slots_[i].head < 0) {
         slots_[i].cell = cell;
         ++usedSlots_;

@@ -3,6 +3,7 @@
 // (differences in single precision); otherwise it is stored with the next index.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <vector>
 
@@ -23,7 +24,10 @@ public:
 
     std::int32_t vertexCount() const { return static_cast<std::int32_t>(vertices_.size()); }
     // The first vertex seen for index k.
-    const Vec3f& vertex(std::int32_t k) const { return vertices_[static_cast<std::size_t>(k)]; }
+    const Vec3f& vertex(std::int32_t k) const {
+        assert(k >= 0 && k < vertexCount());
+        return vertices_[static_cast<std::size_t>(k)];
+    }
     const std::vector<Vec3f>& vertices() const { return vertices_; }
     // Per polygon: n, then n indices (no hole count).
     const std::vector<std::int32_t>& polygonList() const { return polygons_; }

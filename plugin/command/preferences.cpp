@@ -89,13 +89,16 @@ void storeMode(std::int32_t mode) {
     if (folder.empty()) return;
     platform::createDirectory(folder);  // an existing folder is fine
 
-    const std::string path = platform::replacementTarget(folder + platform::pathSeparator() + kPreferenceFileName);
-    platform::TemporaryFile temporary(path + kTemporarySuffix);
-    std::FILE* file = std::fopen(temporary.path().c_str(), "wb");
-    if (!file) return;
-    bool written = std::fwrite(modeText(mode), 1, kModeTextSize, file) == kModeTextSize;
-    written = (std::fclose(file) == 0) && written;
-    if (written && platform::replaceFile(temporary.path(), path)) temporary.keep();
+    // A failure leaves the remembered mode as it was: nothing to report.
+    base::writeBesideAndReplace(
+        folder + platform::pathSeparator() + kPreferenceFileName, platform::replaceCalls(),
+        [](const std::string& target) { return target + kTemporarySuffix; },
+        [mode](const std::string& temporary) {
+            std::FILE* file = std::fopen(temporary.c_str(), "wb");
+            if (!file) return false;
+            const bool written = std::fwrite(modeText(mode), 1, kModeTextSize, file) == kModeTextSize;
+            return (std::fclose(file) == 0) && written;
+        });
 }
 
 }  // namespace pelmora

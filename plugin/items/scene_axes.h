@@ -2,14 +2,14 @@
 // (metres, Y up): (x, y, z) is written as (x, z, y).
 #pragma once
 
+#include "base/vec3.h"
 #include "plugin/host/host_abi.h"
 #include "plugin/host/unit_settings.h"
 
 namespace pelmora {
 
-struct MetrePoint {
-    double x = 0.0, y = 0.0, z = 0.0;  // drawing axes
-};
+// In metres, on the drawing axes.
+using MetrePoint = base::Vec3d;
 
 // Each coordinate converted on its own; `height` (metres) is added to z afterwards.
 inline MetrePoint toMetrePoint(const HostPoint& p, double height = 0.0) {

@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/replace_file.h"
+
 namespace pelmora::platform {
 
 // The platform's path separator, as a one-character text.
@@ -48,25 +50,7 @@ bool replaceFile(const std::string& from, const std::string& to);
 bool removeFile(const std::string& path);
 bool fileExists(const std::string& path);
 
-// Removes a temporary file when the scope ends, unless keep() was called
-// (after the file was moved into place). Neither taking the path (moved in)
-// nor the removal allocates, so a file that exists is never left behind by an
-// out-of-memory failure.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(std::string&& path) noexcept : path_(std::move(path)) {}
-    ~TemporaryFile() {
-        if (!kept_) removeFile(path_);
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    void keep() noexcept { kept_ = true; }
-    const std::string& path() const noexcept { return path_; }
-
-private:
-    std::string path_;
-    bool kept_ = false;
-};
+// The calls above as the base library's file replacement takes them.
+inline base::ReplaceCalls replaceCalls() { return {&replacementTarget, &replaceFile, &removeFile}; }
 
 }  // namespace pelmora::platform

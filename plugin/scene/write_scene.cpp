@@ -34,24 +34,16 @@ void writeScene(RootSource& root, const std::string& outputPath) {
     // write, a stream that could not be made, or a failure raised while the
     // tree is walked leaves it as it was and takes the partial file away. A
     // chosen link stays a link: the file it points to is the one replaced.
-    const std::string target = platform::replacementTarget(outputPath);
-    std::string temporaryPath = temporaryPathFor(target);
-    if (temporaryPath.empty()) {
-        // No room for any temporary name beside the target: write it directly.
+    const auto write = [&root](const std::string& path) {
         SceneDescription scene(&root);
         SceneWriter writer;
-        if (!succeeded(writer.write(outputPath.c_str(), &scene))) raiseMessage(kMsgWriteFailed);
-        return;
-    }
-    platform::TemporaryFile temporary(std::move(temporaryPath));
-    int result = kFailed;
-    {
-        SceneDescription scene(&root);
-        SceneWriter writer;
-        result = writer.write(temporary.path().c_str(), &scene);
-    }
-    if (!succeeded(result) || !platform::replaceFile(temporary.path(), target)) raiseMessage(kMsgWriteFailed);
-    temporary.keep();
+        return succeeded(writer.write(path.c_str(), &scene));
+    };
+    const base::Replaced replaced =
+        base::writeBesideAndReplace(outputPath, platform::replaceCalls(), &temporaryPathFor, write);
+    // No room for any temporary name beside the target: write it directly.
+    if (replaced == base::Replaced::NoTemporaryName && write(outputPath)) return;
+    if (replaced != base::Replaced::Done) raiseMessage(kMsgWriteFailed);
 }
 
 }  // namespace pelmora

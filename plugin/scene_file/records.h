@@ -5,13 +5,12 @@
 
 #include <cstdint>
 
+#include "base/vec3.h"
 #include "plugin/scene_file/bounded_copy.h"
 
 namespace pelmora {
 
-struct Vec3f {
-    float x = 0.0f, y = 0.0f, z = 0.0f;
-};
+using base::Vec3f;
 
 struct NodeRecord {
     std::int32_t kind = 5;

@@ -1,11 +1,12 @@
 #include "plugin/scene_file/scene_writer.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <new>
 
+#include "base/legacy_flags.h"
 #include "plugin/scene_file/byte_sum.h"
-#include "plugin/scene_file/legacy_flags.h"
 #include "plugin/scene_file/result_code.h"
 
 namespace pelmora {
@@ -39,6 +40,7 @@ int SceneWriter::write(const char* path, SceneDescription* scene) {
 }
 
 int SceneWriter::writeFile(const char* path) {
+    assert(scene_ != nullptr && path != nullptr);  // only within write()
     if (stream_) stream_->close();
     else stream_.reset(new (std::nothrow) OutputStream);
     if (!stream_) return kOutOfMemory;
@@ -111,6 +113,7 @@ int SceneWriter::writeHeader() {
 }
 
 int SceneWriter::writeNode(TreeSource* node, unsigned depth) {
+    assert(scene_ != nullptr);
     NodeRecord record;
     record.reset(legacy);
     const int described = scene_->describeNode(node, legacy, &record);
@@ -171,7 +174,7 @@ bool SceneWriter::writeNodeValues(const NodeRecord& r, unsigned d) {
 
 bool SceneWriter::writeLegacyNodeValues(const NodeRecord& r, unsigned d) {
     valueInt(static_cast<std::int32_t>(r.id), d);
-    valueInt(static_cast<std::int32_t>(legacyFlagWord(r.attrA, r.attrB)), d);
+    valueInt(static_cast<std::int32_t>(base::foldLegacyFlags({r.attrA, r.attrB})), d);
     valueField(r.name[0] != '\0' ? r.name : kUnnamedNode, d);
     valueField(r.subName, d);
     valueInt(r.type, d);
@@ -195,6 +198,7 @@ bool SceneWriter::writeLegacyNodeValues(const NodeRecord& r, unsigned d) {
 }
 
 int SceneWriter::writeMotions(TreeSource* node, unsigned depth) {
+    assert(scene_ != nullptr);
     if (node == nullptr) return kFailed;
     const unsigned count = scene_->motionCount(node);
     if (count == 0) return kDone;

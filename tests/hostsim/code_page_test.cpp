@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/code_page.h"
+#include "base/code_page.h"
 #include "hostsim/drawing.h"
 #include "qmxread/qmx_reader.h"
 #include "tests/support/export_run_fixture.h"
@@ -84,20 +84,20 @@ TEST(CodePage, NamesReachTheHostInItsCodePageOrAreRefusedWithTheirPath) {
 }
 
 TEST(CodePage, DecodingForDisplayIsAlwaysValidUtf8) {
-    EXPECT_EQ(hostsim::toUtf8Replacing("\x83\x4A\x83\x81\x83\x89", 932), "カメラ");
-    EXPECT_EQ(hostsim::toUtf8Replacing("M\xF6"
-                                       "bel",
-                                       1252),
+    EXPECT_EQ(base::toUtf8Replacing("\x83\x4A\x83\x81\x83\x89", 932), "カメラ");
+    EXPECT_EQ(base::toUtf8Replacing("M\xF6"
+                                    "bel",
+                                    1252),
               "Möbel");
     // A lone lead byte, a byte 1252 leaves undefined, broken UTF-8.
-    EXPECT_EQ(hostsim::toUtf8Replacing("A\x83", 932), "A\xEF\xBF\xBD");
+    EXPECT_EQ(base::toUtf8Replacing("A\x83", 932), "A\xEF\xBF\xBD");
 #if !defined(_WIN32)
     // Windows maps the five bytes 1252 leaves undefined to C1 controls; iconv refuses them.
-    EXPECT_EQ(hostsim::toUtf8Replacing("\x81x", 1252), "\xEF\xBF\xBDx");
+    EXPECT_EQ(base::toUtf8Replacing("\x81x", 1252), "\xEF\xBF\xBDx");
 #endif
-    EXPECT_EQ(hostsim::toUtf8Replacing("\xC3(", 65001), "\xEF\xBF\xBD(");
-    EXPECT_FALSE(hostsim::fromUtf8("\xC3(", 1252).has_value());
-    EXPECT_FALSE(hostsim::knownCodePage(437));
+    EXPECT_EQ(base::toUtf8Replacing("\xC3(", 65001), "\xEF\xBF\xBD(");
+    EXPECT_FALSE(base::fromUtf8("\xC3(", 1252).has_value());
+    EXPECT_FALSE(base::knownCodePage(437));
 }
 
 // The drawing of the byte comparison between the platforms: a class

@@ -37,11 +37,11 @@ TEST(ReplaceFile, TakesTheOldPlaceOrLeavesItAsItWas) {
 
     // The guard removes what was not kept, and only that.
     writeFile(folder / "temporary", "partial");
-    { platform::TemporaryFile guard(folder / "temporary"); }
+    { base::PartialFile guard(folder / "temporary", &platform::removeFile); }
     EXPECT_FALSE(fs::exists(folder / "temporary"));
     writeFile(folder / "kept", "whole");
     {
-        platform::TemporaryFile guard(folder / "kept");
+        base::PartialFile guard(folder / "kept", &platform::removeFile);
         guard.keep();
     }
     EXPECT_TRUE(fs::exists(folder / "kept"));

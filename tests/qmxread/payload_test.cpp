@@ -1,7 +1,6 @@
 // Payload tables and decoding, checked against payloads laid out by hand.
 #include <gtest/gtest.h>
 
-#include "qmxread/legacy_flags.h"
 #include "qmxread/payload_decode.h"
 #include "tests/support/sample_trees.h"
 
@@ -242,36 +241,5 @@ TEST(MeshPayload, FaultsAreFoundBeforeAnyAllocation) {
     EXPECT_EQ(meshError(1, legacy.data, &at), "mesh polygon index 3 outside the 3 vertices");
     EXPECT_EQ(at, 74u);
 }
-
-TEST(LegacyFlags, EachBitOfTheTable) {
-    struct Row {
-        bool fromB;
-        std::uint32_t source, word;
-    };
-    const Row rows[] = {
-        {true, 0x1, 0x1},        {false, 0x1, 0x2},      {false, 0x2, 0x4},           {false, 0x4, 0x8},
-        {true, 0x2, 0x10},       {true, 0x4, 0x20},      {false, 0x8, 0x40},          {false, 0x10, 0x80},
-        {false, 0x20, 0x100},    {true, 0x40, 0x200},    {false, 0x40, 0x400},        {false, 0x80, 0x800},
-        {false, 0x100, 0x1000},  {false, 0x200, 0x2000}, {true, 0x8, 0x4000},         {true, 0x10, 0x8000},
-        {false, 0x400, 0x10000}, {true, 0x20, 0x20000},  {false, 1u << 11, 1u << 18}, {false, 1u << 24, 1u << 31}};
-    for (const Row& r : rows) {
-        NodeAttributes a;
-        (r.fromB ? a.attrB : a.attrA) = r.source;
-        EXPECT_EQ(foldLegacyFlags(a), r.word) << std::hex << r.source;
-        NodeAttributes back = splitLegacyFlags(r.word);
-        EXPECT_EQ(back.attrA, a.attrA);
-        EXPECT_EQ(back.attrB, a.attrB);
-    }
-}
-
-TEST(LegacyFlags, EveryWordSplitsAndFoldsBack) {
-    std::uint32_t word = 0x9E3779B9u;
-    for (int i = 0; i < 1000; ++i) {
-        word = word * 1664525u + 1013904223u;
-        EXPECT_EQ(foldLegacyFlags(splitLegacyFlags(word)), word);
-    }
-}
-
-TEST(LegacyFlags, BitsWithoutAPlaceAreDropped) { EXPECT_EQ(foldLegacyFlags({1u << 25, 1u << 7}), 0u); }
 
 }  // namespace

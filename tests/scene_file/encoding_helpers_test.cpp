@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "plugin/scene_file/byte_sum.h"
-#include "plugin/scene_file/legacy_flags.h"
 
 namespace pelmora {
 namespace {
@@ -32,31 +31,6 @@ TEST(ByteSum, EveryLengthAroundTheBlockSize) {
         for (std::size_t i = 1; i < n; ++i) shifted += bytes[i];
         EXPECT_EQ(byteSum(bytes.data() + 1, n - 1), shifted) << n;
     }
-}
-
-struct FlagCase {
-    std::uint32_t attrA;
-    std::uint32_t attrB;
-    std::uint32_t word;
-};
-
-TEST(LegacyFlagWord, EveryPlaceOfTheTable) {
-    const FlagCase cases[] = {
-        {0, 0x1, 0x1},          {0x1, 0, 0x2},      {0x2, 0, 0x4},       {0x4, 0, 0x8},
-        {0, 0x2, 0x10},         {0, 0x4, 0x20},     {0x8, 0, 0x40},      {0x10, 0, 0x80},
-        {0x20, 0, 0x100},       {0, 0x40, 0x200},   {0x40, 0, 0x400},    {0x80, 0, 0x800},
-        {0x100, 0, 0x1000},     {0x200, 0, 0x2000}, {0, 0x8, 0x4000},    {0, 0x10, 0x8000},
-        {0x400, 0, 0x10000},    {0, 0x20, 0x20000}, {0x800, 0, 0x40000}, {0x1000000, 0, 0x80000000},
-        {0x10000, 0, 0x800000},
-    };
-    for (const FlagCase& c : cases)
-        EXPECT_EQ(legacyFlagWord(c.attrA, c.attrB), c.word) << std::hex << c.attrA << " " << c.attrB;
-}
-
-TEST(LegacyFlagWord, DropsBitsWithoutAPlaceAndCombines) {
-    EXPECT_EQ(legacyFlagWord(0xFE000000u, 0xFFFFFF80u), 0u);
-    EXPECT_EQ(legacyFlagWord(0x01FFFFFFu, 0x7Fu), 0xFFFFFFFFu);
-    EXPECT_EQ(legacyFlagWord(0x1, 0x1), 0x3u);
 }
 
 }  // namespace

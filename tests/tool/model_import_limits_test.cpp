@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "hostsim/code_page.h"
+#include "base/code_page.h"
 #include "hostsim/drawing.h"
 #include "tests/support/export_run_fixture.h"
 #include "tests/support/temp_folder.h"
@@ -36,7 +36,7 @@ bool validUtf8(const std::string& text) {
 // valid UTF-8 of at most 255 bytes.
 void expectDocumentNames(const hostsim::Drawing& drawing) {
     auto expectName = [&drawing](const std::string& name) {
-        const auto text = hostsim::toUtf8(name, drawing.codePage);
+        const auto text = base::toUtf8(name, drawing.codePage);
         ASSERT_TRUE(text.has_value()) << name;
         EXPECT_TRUE(validUtf8(*text)) << *text;
         EXPECT_LE(text->size(), 255u);

@@ -8,6 +8,7 @@
 #include <string>
 #include <system_error>
 
+#include "base/ascii_case.h"
 #include "plugin/platform/files.h"
 #include "plugin/scene_file/result_code.h"
 #include "plugin/scene_file/scene_writer.h"
@@ -19,7 +20,6 @@
 #include "tool/output/staging_file.h"
 #include "tool/qmx/convert_model.h"
 #include "tool/qmx/qmx_replay.h"
-#include "tool/system/lower_case.h"
 #include "tool/system/path_text.h"
 
 namespace pelmora::tool {
@@ -30,9 +30,9 @@ namespace fs = std::filesystem;
 
 // From --format, else from the output's extension; nullopt when neither tells.
 std::optional<OutputFormat> outputFormat(const ConvertOptions& options) {
-    std::string name = asciiLower(options.format);
+    std::string name = base::asciiLower(options.format);
     if (name.empty()) {
-        name = lowerExtension(options.output);
+        name = base::lowerExtension(options.output);
         if (!name.empty()) name.erase(0, 1);
     }
     if (name == "qmx") return OutputFormat{"", "QMX"};

@@ -6,7 +6,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "hostsim/code_page.h"
+#include "base/code_page.h"
 #include "tool/qmx/name_decoder.h"
 
 namespace pelmora::tool {
@@ -22,7 +22,7 @@ inline CLI::Option* addCodePageOption(CLI::App& cmd, int& codePage) {
                 try {
                     std::size_t used = 0;
                     const int value = std::stoi(text, &used);
-                    if (used == text.size() && hostsim::knownCodePage(value)) return {};
+                    if (used == text.size() && base::knownCodePage(value)) return {};
                 } catch (const std::exception&) {}
                 return text +
                        " is not a code page the tool decodes; give 1252 (Western), 932 (Japanese) or 65001 "

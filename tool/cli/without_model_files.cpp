@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <string>
 
+#include "base/ascii_case.h"
 #include "tool/cli/commands.h"
 #include "tool/export/export_module.h"
 #include "tool/model/model_import.h"
 #include "tool/qmx/convert_model.h"
-#include "tool/system/lower_case.h"
 
 namespace pelmora::tool {
 namespace {
@@ -30,7 +30,7 @@ int unsupported(const char* command, const char* text) {
 // The usual model formats, so that asking for one gets the right message
 // rather than an attempt to read it as a drawing document.
 bool isModelFile(const std::string& path) {
-    const std::string ext = lowerExtension(path);
+    const std::string ext = base::lowerExtension(path);
     for (const char* known :
          {".obj", ".ply", ".stl", ".gltf", ".glb", ".fbx", ".dae",  ".3ds",     ".blend", ".off",     ".x",
           ".3mf", ".ifc", ".lwo", ".lws",  ".ase", ".ac",  ".ms3d", ".md2",     ".md3",   ".md5mesh", ".b3d",

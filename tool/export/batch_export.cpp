@@ -14,9 +14,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tool/cli/commands.h"
 #include "tool/output/progress_line.h"
 #include "tool/system/child_processes.h"
+#include "tool/system/exit_status.h"
 #include "tool/system/file_creation.h"
 #include "tool/system/path_text.h"
 

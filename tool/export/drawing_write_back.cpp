@@ -6,7 +6,7 @@
 
 #include "hostsim/records_patch.h"
 #include "hostsim/text_hash.h"
-#include "tool/cli/commands.h"
+#include "tool/system/exit_status.h"
 #include "tool/system/path_text.h"
 #include "tool/system/read_only.h"
 

@@ -2,7 +2,7 @@
 
 #include "plugin/host/host_abi.h"
 #include "plugin/host/qmx_exception.h"
-#include "tool/cli/commands.h"
+#include "tool/system/exit_status.h"
 #include "tool/system/file_creation.h"
 #include "tool/system/path_text.h"
 

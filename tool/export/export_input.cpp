@@ -5,11 +5,11 @@
 #include <string_view>
 
 #include "hostsim/record_check.h"
-#include "tool/cli/commands.h"
+#include "tool/system/exit_status.h"
 #include "tool/model/model_import.h"
 #include "tool/system/file_creation.h"
 #include "tool/system/interrupt.h"
-#include "tool/system/lower_case.h"
+#include "base/ascii_case.h"
 #include "tool/system/path_text.h"
 
 namespace pelmora::tool {
@@ -144,7 +144,7 @@ int loadExportInput(const ExportRequest& request, ExportReporter& report, Progre
         return kExitUsage;
     }
     // The first byte tells a drawing named otherwise, an empty file, and JSON named as a model.
-    const std::string ext = lowerExtension(path);
+    const std::string ext = base::lowerExtension(path);
     const int firstByte = firstNonSpace(path);
     loaded.kind = kindOf(ext, isModelFile(path), firstByte);
     if (loaded.kind == InputKind::Drawing)

@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
-#include "tool/cli/commands.h"
+#include "tool/system/exit_status.h"
 #include "tool/system/file_creation.h"
 #include "tool/system/file_status.h"
-#include "tool/system/lower_case.h"
+#include "base/ascii_case.h"
 #include "tool/system/path_text.h"
 
 namespace pelmora::tool {
@@ -71,7 +71,7 @@ int checkExportOutput(const ExportRequest& request, ExportReporter& report, Chec
     }
     if (int status = checkFolder(request, checked.path, report); status != kExitOk) return status;
     if (int status = checkReplacement(request, checked, report); status != kExitOk) return status;
-    if (lowerExtension(checked.path) != ".qmx")
+    if (base::lowerExtension(checked.path) != ".qmx")
         report.warning("the output name " + system::textOf(system::pathOf(checked.path).filename()) +
                        " does not end in .qmx; renderers look for .qmx files");
     return kExitOk;

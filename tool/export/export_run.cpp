@@ -10,13 +10,14 @@
 #include <optional>
 #include <utility>
 
+#include "base/ascii_case.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
 #include "plugin/command/plugin_main.h"
 #include "plugin/command/preferences.h"
 #include "plugin/host/host_abi.h"
 #include "plugin/platform/files.h"
-#include "tool/cli/commands.h"
+#include "tool/system/exit_status.h"
 #include "tool/export/drawing_write_back.h"
 #include "tool/export/export_diagnosis.h"
 #include "tool/export/export_hooks.h"
@@ -29,6 +30,7 @@
 #include "tool/output/leftover_files.h"
 #include "tool/output/progress_line.h"
 #include "tool/output/staging_file.h"
+#include "tool/system/exit_status.h"
 #include "tool/system/file_creation.h"
 #include "tool/system/file_status.h"
 #include "tool/system/interrupt.h"

@@ -28,7 +28,7 @@ struct ExportRequest {
     std::function<void(const char* moment)> atMoment;
 };
 
-// Gives the exit status of tool/commands.h; messages go to stderr.
+// Gives the exit status of tool/system/exit_status.h; messages go to stderr.
 int runExportRequest(const ExportRequest& request);
 
 }  // namespace pelmora::tool

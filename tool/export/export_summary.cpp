@@ -15,7 +15,7 @@ using qmxread::kCameraNode;
 using qmxread::kLightNode;
 using qmxread::kMeshNode;
 
-bool finite(const qmxread::Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool finite(const base::Vec3f& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 void visit(const qmxread::Node& node, const NameDecoder& names, ExportSummary& summary,
            std::set<std::string>& textures) {

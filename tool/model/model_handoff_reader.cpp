@@ -2,7 +2,7 @@
 #include <cstring>
 #include <set>
 
-#include "hostsim/code_page.h"
+#include "base/code_page.h"
 #include "tool/model/model_handoff.h"
 #include "tool/model/model_handoff_layout.h"
 #include "tool/model/model_import.h"
@@ -97,7 +97,7 @@ private:
         const char* mark = in_.array(1, sizeof handoff::kMagic, "the mark");
         if (std::memcmp(mark, handoff::kMagic, sizeof handoff::kMagic) != 0) in_.fail("not an import handoff");
         const auto codePage = in_.get<std::int32_t>();
-        if (!hostsim::knownCodePage(codePage)) in_.fail("unknown code page " + std::to_string(codePage));
+        if (!base::knownCodePage(codePage)) in_.fail("unknown code page " + std::to_string(codePage));
         result_.drawing.codePage = codePage;
         placement_.scale = in_.finite();
         if (!(placement_.scale > 0.0)) in_.fail("a scale that is not positive");
@@ -139,8 +139,8 @@ private:
         // As the importer makes them: text of the code page, written the way
         // the code page writes it (some characters have two byte sequences).
         const int codePage = result_.drawing.codePage;
-        const auto utf8 = hostsim::toUtf8(text, codePage);
-        if (!utf8 || hostsim::fromUtf8(*utf8, codePage) != text)
+        const auto utf8 = base::toUtf8(text, codePage);
+        if (!utf8 || base::fromUtf8(*utf8, codePage) != text)
             in_.fail("a name that is not text of code page " + std::to_string(codePage));
         return text;
     }

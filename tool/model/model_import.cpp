@@ -12,11 +12,12 @@
 #include <assimp/Importer.hpp>
 #include <assimp/ProgressHandler.hpp>
 
+#include "base/ascii_case.h"
+#include "base/utf8.h"
 #include "plugin/items/payload_camera.h"
 #include "preview/view_angle.h"
 #include "tool/model/model_handoff.h"
 #include "tool/model/model_names.h"
-#include "tool/system/lower_case.h"
 
 namespace pelmora::tool {
 namespace {
@@ -41,26 +42,10 @@ std::string documentName(std::string_view bytes) {
     // at a character boundary so that no sequence is split.
     std::string text;
     text.reserve(bytes.size());
-    auto continuation = [&](std::size_t i) {
-        return i < bytes.size() && (static_cast<unsigned char>(bytes[i]) & 0xC0) == 0x80;
-    };
     for (std::size_t i = 0; i < bytes.size();) {
         const auto lead = static_cast<unsigned char>(bytes[i]);
-        std::size_t length = 0;
-        if (lead < 0x80) length = 1;
-        else if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-        else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
-        else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
-        bool wellFormed = length > 0;
-        for (std::size_t k = 1; k < length && wellFormed; ++k) wellFormed = continuation(i + k);
-        if (wellFormed && length >= 3) {
-            // No overlong forms, no surrogates, nothing above U+10FFFF.
-            const auto second = static_cast<unsigned char>(bytes[i + 1]);
-            if (lead == 0xE0 && second < 0xA0) wellFormed = false;
-            if (lead == 0xED && second > 0x9F) wellFormed = false;
-            if (lead == 0xF0 && second < 0x90) wellFormed = false;
-            if (lead == 0xF4 && second > 0x8F) wellFormed = false;
-        }
+        const std::size_t length = base::utf8SequenceLength(bytes, i);
+        const bool wellFormed = length > 0;
         if (wellFormed) {
             if (text.size() + length > kMaxNameBytes) break;
             text.append(bytes.substr(i, length));
@@ -427,7 +412,7 @@ private:
 }  // namespace
 
 bool isModelFile(const std::string& path) {
-    std::string ext = lowerExtension(path);
+    std::string ext = base::lowerExtension(path);
     if (ext.size() < 2 || ext == ".json") return false;
     Assimp::Importer importer;
     return importer.IsExtensionSupported(ext);
@@ -454,7 +439,7 @@ void importModelInto(const std::string& path, const ModelImportOptions& options,
 
     if (options.phase) options.phase(ImportPhase::Converting);
     if (options.progress) options.progress(0.0);
-    std::string ext = lowerExtension(path);
+    std::string ext = base::lowerExtension(path);
     bool yUp = options.up == UpAxis::Y || (options.up == UpAxis::Auto && ext != ".stl" && ext != ".ply");
     Placement placement(options.unitMetres, yUp);
     HandoffWriter out(sink, hostsim::Drawing().codePage, placement.handoff());

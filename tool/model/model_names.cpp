@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "hostsim/code_page.h"
+#include "base/code_page.h"
 #include "qmxread/qmx_print.h"
 
 namespace pelmora::tool {
@@ -24,14 +24,14 @@ std::string quoted(const std::string& name) { return "\"" + qmxread::escapedCont
 
 std::string CodePageNames::hostName(const std::string& name) {
     if (auto known = hostNames_.find(name); known != hostNames_.end()) return known->second;
-    std::optional<std::string> bytes = hostsim::fromUtf8(name, codePage_);
+    std::optional<std::string> bytes = base::fromUtf8(name, codePage_);
     if (!bytes) {
         std::string fitted;
         bytes.emplace();
         for (std::size_t i = 0; i < name.size();) {
             const std::size_t length = std::min(sequenceLength(static_cast<unsigned char>(name[i])), name.size() - i);
             const std::string character = name.substr(i, length);
-            const std::optional<std::string> held = hostsim::fromUtf8(character, codePage_);
+            const std::optional<std::string> held = base::fromUtf8(character, codePage_);
             fitted += held ? character : std::string("?");
             *bytes += held ? *held : std::string("?");
             i += length;

@@ -7,16 +7,16 @@
 #include <assimp/postprocess.h>
 #include <assimp/Exporter.hpp>
 
+#include "base/ascii_case.h"
 #include "plugin/platform/files.h"
 #include "qmxread/qmx_reader.h"
-#include "tool/cli/commands.h"
 #include "tool/output/progress_line.h"
 #include "tool/output/staging_file.h"
 #include "tool/qmx/gltf_additions.h"
 #include "tool/qmx/model_writer_child.h"
 #include "tool/qmx/name_decoder.h"
 #include "tool/qmx/scene_to_model.h"
-#include "tool/system/lower_case.h"
+#include "tool/system/exit_status.h"
 #include "tool/system/path_text.h"
 
 namespace pelmora::tool {
@@ -52,7 +52,7 @@ std::optional<OutputFormat> modelLibraryFormat(const std::string& name, bool byE
     Assimp::Exporter exporter;
     for (std::size_t i = 0; i < exporter.GetExportFormatCount(); ++i) {
         const aiExportFormatDesc* desc = exporter.GetExportFormatDescription(i);
-        if (name == asciiLower(desc->id) || (byExtension && name == asciiLower(desc->fileExtension)))
+        if (name == base::asciiLower(desc->id) || (byExtension && name == base::asciiLower(desc->fileExtension)))
             return OutputFormat{desc->id, desc->description, false, false, false, true};
     }
     return std::nullopt;

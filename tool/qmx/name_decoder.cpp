@@ -3,14 +3,14 @@
 #include <cstring>
 #include <string_view>
 
-#include "hostsim/code_page.h"
+#include "base/code_page.h"
 #include "plugin/items/node_names.h"
 
 namespace pelmora::tool {
 namespace {
 
 std::string fromJapanese(std::string_view bytes) {
-    return hostsim::toUtf8Replacing(std::string(bytes), hostsim::kCodePageJapanese);
+    return base::toUtf8Replacing(std::string(bytes), base::kCodePageJapanese);
 }
 
 // True when `bytes` is the printf format `format` (one %d) filled with a number.
@@ -40,7 +40,7 @@ std::string NameDecoder::operator()(const std::string& bytes) const {
     static const std::string targetPrefix = std::string(node_names::kLightTargetPrefix) + ">";
     if (text.size() > targetPrefix.size() && text.starts_with(targetPrefix))
         return fromJapanese(targetPrefix) + (*this)(bytes.substr(targetPrefix.size()));
-    return hostsim::toUtf8Replacing(bytes, codePage_);
+    return base::toUtf8Replacing(bytes, codePage_);
 }
 
 }  // namespace pelmora::tool

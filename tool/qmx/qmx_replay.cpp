@@ -3,16 +3,14 @@
 #include <bit>
 #include <cstring>
 
+#include "base/legacy_flags.h"
 #include "plugin/scene_file/bounded_copy.h"
-#include "qmxread/legacy_flags.h"
 
 namespace pelmora::tool {
 
 namespace {
 
 using qmxread::HeaderEntry;
-
-Vec3f toRecord(const qmxread::Vec3& v) { return Vec3f{v.x, v.y, v.z}; }
 
 std::uint8_t* copyPayload(const std::vector<std::uint8_t>& data) {
     auto* bytes = new std::uint8_t[data.size()];
@@ -21,9 +19,7 @@ std::uint8_t* copyPayload(const std::vector<std::uint8_t>& data) {
 }
 
 bool isPositiveZero(float f) { return std::bit_cast<std::uint32_t>(f) == 0; }
-bool isPositiveZero(const qmxread::Vec3& v) {
-    return isPositiveZero(v.x) && isPositiveZero(v.y) && isPositiveZero(v.z);
-}
+bool isPositiveZero(const base::Vec3f& v) { return isPositiveZero(v.x) && isPositiveZero(v.y) && isPositiveZero(v.z); }
 
 // A record string holds at most 254 characters and ends at the first NUL.
 std::string textObstacle(const std::string& text, const std::string& what) {
@@ -86,7 +82,7 @@ std::string nodeObstacle(const qmxread::Node& node, bool legacy) {
             !isPositiveZero(node.legacy.zeroVector)) {
             return where + ": a value the writer always writes as 0 is not 0";
         }
-        if (qmxread::foldLegacyFlags({node.attrA, node.attrB}) != node.legacy.flagWord) {
+        if (base::foldLegacyFlags({node.attrA, node.attrB}) != node.legacy.flagWord) {
             return where + ": the flag word does not fold back";
         }
     }
@@ -125,14 +121,14 @@ void ReplayNode::describe(bool legacy, NodeRecord& r) {
     r.attrA = node_.attrA;
     r.attrB = node_.attrB;
     boundedCopy(r.subName, node_.subName.c_str(), kNameLimit);
-    r.vecA = toRecord(node_.vecA);
+    r.vecA = node_.vecA;
     r.intA = node_.intA;
     r.targetId1 = node_.targetId1;
     r.targetId2 = node_.targetId2;
     r.intB = node_.intB;
-    r.vecB = toRecord(node_.vecB);
-    r.vecC = toRecord(node_.vecC);
-    r.vecD = toRecord(node_.vecD);
+    r.vecB = node_.vecB;
+    r.vecC = node_.vecC;
+    r.vecD = node_.vecD;
     r.intC = node_.intC;
     r.dataFormat = node_.dataFormat;
     if (!node_.data.empty()) {
@@ -159,7 +155,7 @@ bool ReplayNode::motion(unsigned index, bool legacy, MotionRecord& r) {
     r.motionFlags = m.motionFlags;
     r.intB = m.intB;
     r.weight = m.weight;
-    r.vecA = toRecord(m.vecA);
+    r.vecA = m.vecA;
     r.intC = m.intC;
     r.floatB = m.floatB;
     r.dataFormat = m.dataFormat;

@@ -20,7 +20,6 @@ namespace {
 
 using qmxread::Motion;
 using qmxread::Node;
-using qmxread::Vec3;
 
 using qmxread::kCameraNode;
 using qmxread::kLightNode;
@@ -28,7 +27,7 @@ using qmxread::kMeshNode;
 constexpr double kPi = 3.14159265358979323846;
 
 // QMX axes to the right-handed output axes.
-aiVector3D place(const Vec3& v) { return {v.x, v.y, -v.z}; }
+aiVector3D place(const base::Vec3f& v) { return {v.x, v.y, -v.z}; }
 
 std::vector<float> floatsOf(const Motion* motion, const char* field) {
     const auto* found = motion ? motion->field(field) : nullptr;
@@ -48,7 +47,7 @@ int intOf(const Motion* motion, const char* field, int fallback) {
 bool translationOf(const Node& node, aiVector3D& out) {
     std::vector<float> t = floatsOf(node.motion("motionTranslate"), "translation");
     if (t.size() != 3) return false;
-    out = place(Vec3{t[0], t[1], t[2]});
+    out = place(base::Vec3f{t[0], t[1], t[2]});
     return std::isfinite(out.x) && std::isfinite(out.y) && std::isfinite(out.z);
 }
 

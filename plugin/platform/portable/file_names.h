@@ -17,12 +17,4 @@ std::optional<std::string> hostFileName(const std::string& fileSystemName);
 // (as the host was given it) and whose name came from hostFileName.
 std::string fileSystemPath(const std::string& path);
 
-// True when `name` ends in "." + extension, compared without regard to the
-// case of ASCII letters, as the Windows file calls compare.
-bool hasExtension(const std::string& name, const std::string& extension);
-
-// `text` from one iconv encoding name to another ("UTF-8", "CP1252", "CP932");
-// none when a character has no bytes of its own in the target.
-std::optional<std::string> convertText(const std::string& text, const char* to, const char* from);
-
 }  // namespace pelmora::platform

@@ -12,6 +12,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "base/ascii_case.h"
 #include "plugin/platform/files.h"
 #include "plugin/platform/portable/file_names.h"
 
@@ -30,7 +31,7 @@ std::vector<std::string> findFiles(const std::string& folder, const std::string&
     // As FindFirstFileA: the extension in any case, the names in the host's code page.
     while (dirent* entry = readdir(dir.get())) {
         const std::string name = entry->d_name;
-        if (!hasExtension(name, extension)) continue;
+        if (!base::hasExtension(name, extension)) continue;
         struct stat info {};
         if (stat((folder + name).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
         if (std::optional<std::string> hostName = hostFileName(name)) names.push_back(std::move(*hostName));

@@ -1,2 +1,2 @@
 // An item that reaches up into the command layer: the layer check must refuse it.
-#include "command/plugin_main.h"
+#include "plugin/command/plugin_main.h"

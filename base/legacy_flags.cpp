@@ -1,7 +1,6 @@
-#include "qmxread/legacy_flags.h"
+#include "base/legacy_flags.h"
 
-namespace pelmora::qmxread {
-
+namespace pelmora::base {
 namespace {
 
 struct FlagBit {
@@ -26,7 +25,7 @@ constexpr int kShift = 7;
 std::uint32_t foldLegacyFlags(NodeAttributes attributes) {
     std::uint32_t word = 0;
     for (const FlagBit& bit : kFlagBits) {
-        std::uint32_t source = bit.fromB ? attributes.attrB : attributes.attrA;
+        const std::uint32_t source = bit.fromB ? attributes.attrB : attributes.attrA;
         if (source & bit.source) word |= bit.word;
     }
     word |= (attributes.attrA & kShiftedA) << kShift;
@@ -43,4 +42,4 @@ NodeAttributes splitLegacyFlags(std::uint32_t word) {
     return attributes;
 }
 
-}  // namespace pelmora::qmxread
+}  // namespace pelmora::base
