@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "plugin/items/light_identity.h"
+#include "plugin/host/light_record.h"
 
 namespace pelmora::hostsim {
 namespace {

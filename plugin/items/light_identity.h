@@ -8,23 +8,12 @@
 #include <vector>
 
 #include "plugin/host/host_abi.h"
+#include "plugin/host/light_record.h"
 
 namespace pelmora {
 
 class LightSource;
 using LightList = std::vector<std::unique_ptr<LightSource>>;
-
-// The light id record: bytes 0-63 belong to the host, 64-127 hold the
-// NUL-padded name, 128-131 the id (int32, little-endian).
-namespace light_record {
-inline constexpr int kNameOffset = 64;
-inline constexpr int kNameLength = 64;
-inline constexpr int kIdOffset = 128;
-inline constexpr std::int32_t kSize = 132;
-inline constexpr char kName[] = "Pelmora-Light";
-// Tag B, asked for every record after the first in a search.
-inline constexpr std::uint32_t kTagB = 1379157095u;
-}  // namespace light_record
 
 inline constexpr std::int32_t kHighestLightId = 1998;
 inline constexpr std::int32_t kLowestLightId = 1004;

@@ -287,7 +287,7 @@ private:
         auto* mesh = new aiMesh();
         mesh->mName = aiString(name);
         std::vector<aiVector3D> points;
-        for (const Vec3& v : source.vertices) points.push_back(place(v));
+        for (const base::Vec3f& v : source.vertices) points.push_back(place(v));
         std::vector<std::vector<std::uint32_t>> polygons;
         for (const auto& polygon : source.polygons) {
             if (polygon.indices.size() < 3) continue;
