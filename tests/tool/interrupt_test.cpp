@@ -48,6 +48,7 @@ protected:
 
     void SetUp() override {
         hostDir_ = folder_ / "host";
+        std::filesystem::create_directories(hostDir_);
         drawing_ = folder_ / "big.json";
         writeFile(drawing_, *drawingText_);
         std::filesystem::create_directories(folder_ / "out");

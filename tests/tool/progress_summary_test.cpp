@@ -76,6 +76,7 @@ class ExportTells : public ::testing::Test {
 protected:
     void SetUp() override {
         hostDir_ = folder_ / "host";
+        std::filesystem::create_directories(hostDir_);
         drawing_ = folder_ / "drawing.json";
         writeFile(drawing_, kMinimalDrawing);
         output_ = folder_ / "out/scene.qmx";

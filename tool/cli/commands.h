@@ -30,6 +30,10 @@ std::string versionText();
 Runner addImportCommand(CLI::App& app);
 Runner addPreviewCommand(CLI::App& app);
 
+// Whether this build reads and writes model files (the Windows build has no
+// model library): help texts describe only what the build does.
+bool modelFilesSupported();
+
 // Renders an exported scene into a PNG picture as `pelmora preview` does.
 int previewAfterExport(const std::string& scenePath, const std::string& picturePath);
 // Why this build renders no pictures; empty when it does.

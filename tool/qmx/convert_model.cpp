@@ -12,6 +12,7 @@
 #include "tool/cli/commands.h"
 #include "tool/output/progress_line.h"
 #include "tool/output/staging_file.h"
+#include "tool/output/tool_message.h"
 #include "tool/qmx/gltf_additions.h"
 #include "tool/qmx/name_decoder.h"
 #include "tool/qmx/scene_to_model.h"
@@ -72,22 +73,22 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
             return fail("cannot move the written file to " + options.output);
         temp->release();
     }
-    std::string line = "pelmora: wrote " + options.output + " (" + format.label +
-                       "): " + ProgressLine::countText(converted.meshes) + " meshes, " +
-                       ProgressLine::countText(converted.vertices) + " vertices, " +
-                       ProgressLine::countText(converted.polygons) + " polygons";
+    std::string line =
+        "wrote " + options.output + " (" + format.label + "): " + counted(converted.meshes, "mesh", "meshes") + ", " +
+        counted(converted.vertices, "vertex", "vertices") + ", " + counted(converted.polygons, "polygon", "polygons");
     if (format.scene)
         line += std::string(", ") + (converted.cameras.empty() ? "no camera" : "camera") + ", " +
-                std::to_string(converted.lights.size()) + " lights";
-    std::fprintf(stderr, "%s\n", line.c_str());
+                counted(static_cast<long long>(converted.lights.size()), "light", "lights");
+    toolMessage("convert", line);
     if (!format.scene && (!converted.cameras.empty() || !converted.lights.empty()))
-        std::fprintf(stderr, "pelmora: note: %s has no place for the camera and lights; use .glb to keep them\n",
-                     format.label.c_str());
+        toolMessage("convert",
+                    "note: " + format.label + " has no place for the camera and lights; use .glb to keep them");
     if (converted.droppedHoles > 0)
-        std::fprintf(stderr, "pelmora: warning: %lld holes of polygons were left out (filled)\n",
-                     converted.droppedHoles);
+        toolMessage("convert", "warning: " + counted(converted.droppedHoles, "hole", "holes") +
+                                   " of polygons were left out (filled)");
     if (converted.skippedEmptyMeshes > 0)
-        std::fprintf(stderr, "pelmora: note: %d meshes without polygons were left out\n", converted.skippedEmptyMeshes);
+        toolMessage("convert", "note: " + counted(converted.skippedEmptyMeshes, "mesh", "meshes") +
+                                   " without polygons were left out");
     return kExitOk;
 }
 
