@@ -1,18 +1,40 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the tool need (as root).
-# Does nothing when they are all present already.
+# Installs the Debian packages a task needs (as root); does nothing when they
+# are all present already.
+#
+#   bash scripts/install-deps.sh [bench] [windows] [fuzz]
+#
+# Without an argument: what the build, the tests (scripts/test.sh) and the
+# demo (scripts/demo.sh) need, and nothing more, so that a first run on a
+# fresh machine is quick. The other parts are installed by the scripts that
+# use them: bench/e2e.sh and the bench programs (bench), scripts/test-windows.sh
+# (windows: mingw-w64, Wine and its 32-bit part), the fuzz step of .ci/run (fuzz).
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config python3
-  libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libsimdjson-dev libcli11-dev libassimp-dev assimp-utils assimp-testmodels libmeshoptimizer-dev libtinyobjloader-dev libpng-dev
-  clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev
+  nlohmann-json3-dev libsimdjson-dev libcli11-dev libassimp-dev assimp-testmodels libpng-dev
   locales
-  gcc-mingw-w64-i686 g++-mingw-w64-i686 binutils-mingw-w64-i686
 )
-# Wine runs the 32-bit Windows module and its test programs in CI; its 32-bit
-# part needs the i386 architecture.
-packages+=(wine wine32:i386)
+needs_i386=0
+for part in "$@"; do
+  case $part in
+    # The comparisons the bench programs make: Google Benchmark, meshoptimizer,
+    # tinyobjloader, and the assimp command.
+    bench) packages+=(libbenchmark-dev libmeshoptimizer-dev libtinyobjloader-dev assimp-utils) ;;
+    # The 32-bit Windows build and Wine, which runs its tests; Wine's 32-bit
+    # part needs the i386 architecture.
+    windows)
+      packages+=(gcc-mingw-w64-i686 g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386)
+      needs_i386=1
+      ;;
+    fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    *)
+      echo "install-deps: unknown part $part (bench, windows or fuzz)" >&2
+      exit 2
+      ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -30,7 +52,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 if [ ${#missing[@]} -gt 0 ]; then
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [ $needs_i386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
   fi
   apt-get update -q

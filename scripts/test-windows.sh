@@ -6,7 +6,7 @@
 # scripts/test.sh makes it) for the Linux side of the comparison.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh windows
 start=$(date +%s)
 
 # Debian ships simdjson for Linux only: its sources are built for Windows.
