@@ -66,7 +66,9 @@ int parseAndRun(int argc, char** argv) {
     // files, never options (which always begin with "-").
     app.allow_windows_style_options(false);
     app.set_version_flag(
-        "--version", [] { return versionText(); }, "Print the tool's version, its plug-in module and Assimp's version");
+        "--version", [] { return versionText(); },
+        modelFilesSupported() ? "Print the tool's version, its plug-in module and Assimp's version"
+                              : "Print the tool's version and its plug-in module");
     std::vector<std::pair<CLI::App*, Runner>> commands;
     auto add = [&](Runner (*registerCommand)(CLI::App&)) {
         std::size_t before = app.get_subcommands({}).size();
