@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "preview/view_angle.h"
+
 namespace pelmora::preview {
 
 namespace {
@@ -21,7 +23,7 @@ Vec3d normalised(const Vec3d& a) {
 }
 
 double focalForViewAngle(double viewAngle, int width, int height) {
-    return 0.5 * std::hypot(static_cast<double>(width), static_cast<double>(height)) / std::tan(viewAngle);
+    return 0.5 * height / std::tan(0.5 * verticalFieldOfView(viewAngle, width, height));
 }
 
 View lookAt(const Vec3d& eye, const Vec3d& target, double viewAngle, int width, int height) {

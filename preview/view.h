@@ -39,9 +39,9 @@ struct View {
     double pictureY(const Vec3d& c) const { return centreY - focal * c.y / c.z; }
 };
 
-// The camera's view angle is half the angle the picture's diagonal spans: the
-// exporter makes it from the drawing view's half angle across its square
-// window times the square's diagonal ratio (1.414).
+// The camera's view angle is half the angle the picture's diagonal spans
+// (preview/view_angle.h): the exporter makes it from the drawing view's half
+// angle across its square window times the square's diagonal ratio (1.414).
 double focalForViewAngle(double viewAngle, int width, int height);
 
 // A camera at `eye` aiming at `target` (distinct points); the near plane lies

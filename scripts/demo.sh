@@ -11,6 +11,8 @@ cmake --preset default
 cmake --build --preset default --target pelmora pelmora_plugin
 rm -rf out/demo && mkdir -p out/demo
 cp -r examples/host examples/house.json out/demo/
+# The texture images the sample's templates name, beside the scene that names them.
+cp examples/textures/*.jpg out/demo/
 tool=./build/default/tool/pelmora
 "$tool" export out/demo/house.json -o out/demo/house.qmx --host-dir out/demo/host --mode 3 --force
 "$tool" inspect out/demo/house.qmx

@@ -2,13 +2,14 @@
 # Installs the Debian packages a task needs (as root); does nothing when they
 # are all present already.
 #
-#   bash scripts/install-deps.sh [bench] [windows] [fuzz]
+#   bash scripts/install-deps.sh [validator] [bench] [windows] [fuzz]
 #
-# Without an argument: what the build, the tests (scripts/test.sh) and the
-# demo (scripts/demo.sh) need, and nothing more, so that a first run on a
-# fresh machine is quick. The other parts are installed by the scripts that
-# use them: bench/e2e.sh and the bench programs (bench), scripts/test-windows.sh
-# (windows: mingw-w64, Wine and its 32-bit part), the fuzz step of .ci/run (fuzz).
+# Without an argument: what the build and the demo (scripts/demo.sh) need, and
+# nothing more, so that a first run on a fresh machine is quick. The other
+# parts are installed by the scripts that use them: the glTF validator the
+# tests run (validator: scripts/test.sh), the comparisons of the bench programs
+# (bench: bench/e2e.sh), the Windows build with Wine (windows:
+# scripts/test-windows.sh) and the fuzz targets (fuzz: .ci/run).
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config python3
@@ -16,7 +17,7 @@ packages=(
   nlohmann-json3-dev libsimdjson-dev libcli11-dev libassimp-dev assimp-testmodels libpng-dev
   locales
 )
-needs_i386=0
+needs_i386=0 with_validator=0
 for part in "$@"; do
   case $part in
     # The comparisons the bench programs make: Google Benchmark, meshoptimizer,
@@ -29,8 +30,16 @@ for part in "$@"; do
       needs_i386=1
       ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    # Node and npm, which run the glTF validator of the gltf_validator test
+    # (the test is skipped without them); a Node from elsewhere (it brings its
+    # own npm) is taken as it is.
+    validator)
+      command -v node >/dev/null 2>&1 || packages+=(nodejs)
+      command -v npm >/dev/null 2>&1 || packages+=(npm)
+      with_validator=1
+      ;;
     *)
-      echo "install-deps: unknown part $part (bench, windows or fuzz)" >&2
+      echo "install-deps: unknown part $part (validator, bench, windows or fuzz)" >&2
       exit 2
       ;;
   esac
@@ -43,7 +52,18 @@ done
 # process locale.
 locale_missing=0
 locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' || locale_missing=1
+# The Khronos glTF validator, from the npm registry at the version the lock
+# file names, into tools/gltf-validate/node_modules (for the gltf_validator test).
+install_validator() {
+  [ $with_validator -eq 1 ] || return 0
+  local folder
+  folder="$(cd "$(dirname "$0")/.." && pwd)/tools/gltf-validate"
+  if [ ! -d "$folder/node_modules/gltf-validator" ]; then
+    (cd "$folder" && npm ci --no-audit --no-fund)
+  fi
+}
 if [ ${#missing[@]} -eq 0 ] && [ $locale_missing -eq 0 ]; then
+  install_validator
   exit 0
 fi
 if [ "$(id -u)" -ne 0 ]; then
@@ -62,3 +82,4 @@ if [ $locale_missing -eq 1 ]; then
   grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'de_DE.UTF-8 UTF-8' >> /etc/locale.gen
   locale-gen
 fi
+install_validator

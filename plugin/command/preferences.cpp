@@ -10,8 +10,6 @@
 namespace pelmora {
 namespace {
 
-constexpr const char* kDataFolder = "Data";
-constexpr const char* kPreferenceFile = "Pelmora.pref";
 constexpr const char* kTemporarySuffix = ".tmp";
 constexpr std::size_t kReadSize = 8;
 constexpr std::size_t kModeTextSize = 3;
@@ -30,7 +28,7 @@ std::string userDataFolder() {
 std::string dataFolder() {
     std::string base = userDataFolder();
     if (base.empty()) return {};
-    return base + kDataFolder;
+    return base + kPreferenceFolder;
 }
 
 }  // namespace
@@ -67,7 +65,7 @@ const char* modeText(std::int32_t mode) {
 std::string preferencePath() {
     std::string folder = dataFolder();
     if (folder.empty()) return {};
-    return folder + platform::pathSeparator() + kPreferenceFile;
+    return folder + platform::pathSeparator() + kPreferenceFileName;
 }
 
 std::int32_t loadMode() {
@@ -87,7 +85,7 @@ void storeMode(std::int32_t mode) {
     if (folder.empty()) return;
     platform::createDirectory(folder);  // an existing folder is fine
 
-    const std::string path = platform::replacementTarget(folder + platform::pathSeparator() + kPreferenceFile);
+    const std::string path = platform::replacementTarget(folder + platform::pathSeparator() + kPreferenceFileName);
     platform::TemporaryFile temporary(path + kTemporarySuffix);
     std::FILE* file = std::fopen(temporary.path().c_str(), "wb");
     if (!file) return;

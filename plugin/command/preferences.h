@@ -8,6 +8,9 @@
 namespace pelmora {
 
 inline constexpr std::int32_t kDefaultMode = 3;
+// Where the mode is remembered, under the host's user data folder.
+inline constexpr const char* kPreferenceFolder = "Data";
+inline constexpr const char* kPreferenceFileName = "Pelmora.pref";
 
 // The stored mode, 0 to 3; 3 when nothing usable is stored.
 std::int32_t loadMode();

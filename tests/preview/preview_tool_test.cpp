@@ -141,7 +141,7 @@ TEST_F(SampleHousePreview, SceneTakenFromTheExportedFile) {
     ASSERT_EQ(scene.meshes.size(), 5u);
     std::size_t polygons = 0;
     for (const auto& mesh : scene.meshes) polygons += mesh.polygonCount();
-    EXPECT_EQ(polygons, 120u);
+    EXPECT_EQ(polygons, 222u);
     EXPECT_EQ(scene.meshes[1].name, "Brick");
     EXPECT_NEAR(scene.meshes[1].colour.red, 178 / 255.0, 1e-6);
     EXPECT_NEAR(scene.meshes[4].colour.red, Colour{}.red, 1e-6) << "a mesh without material keeps the default";

@@ -15,6 +15,7 @@
 #include "tool/cli/code_page_option.h"
 #include "tool/cli/commands.h"
 #include "tool/cli/output_checks.h"
+#include "tool/export/export_host_dir.h"
 #include "tool/output/staging_file.h"
 #include "tool/output/tool_message.h"
 #include "tool/qmx/convert_model.h"
@@ -42,6 +43,16 @@ std::optional<OutputFormat> outputFormat(const ConvertOptions& options) {
     if (name == "ply" || name == "plyb") return OutputFormat{options.ascii ? "ply" : "plyb", "PLY"};
     if (name == "stl" || name == "stlb") return OutputFormat{options.ascii ? "stl" : "stlb", "STL", false, false, true};
     return modelLibraryFormat(name, options.format.empty());
+}
+
+// Texture pictures are looked for in the folders given, then beside the QMX
+// file and in its textures/ folder, then in the host folder's Textures/.
+ConvertOptions withPictureFolders(ConvertOptions options) {
+    std::error_code ec;
+    const fs::path beside = fs::absolute(system::pathOf(options.input), ec).parent_path();
+    for (const fs::path& folder : {beside, beside / "textures", system::pathOf(defaultHostDir()) / "Textures"})
+        if (fs::is_directory(folder, ec)) options.textureFolders.push_back(system::textOf(folder));
+    return options;
 }
 
 int badInput(const std::string& message) { return toolMessage(kExitUsage, "convert", message); }
@@ -72,7 +83,7 @@ int runConvert(const ConvertOptions& options, bool force) {
         fs::equivalent(system::pathOf(options.input), system::pathOf(options.output), ec)) {
         return fail(options.output + " is the input file; write the conversion to another path");
     }
-    if (!format->assimpId.empty()) return convertToModel(options, *format);
+    if (!format->assimpId.empty()) return convertToModel(withPictureFolders(options), *format);
 
     std::string input;
     if (!system::narrowPath(options.input, input)) return badInput(system::narrowPathRefusal(options.input));
@@ -128,6 +139,11 @@ Runner addConvertCommand(CLI::App& app) {
         ->required();
     sub->add_option("--format", options->format,
                     "glb, gltf, obj, ply, stl, qmx, or an Assimp export format id (see `pelmora formats`)")
+        ->group(models ? "Options" : "");
+    sub->add_option("--textures", options->textureFolders,
+                    "glTF: a folder of texture pictures (PNG, JPEG) to embed or reference; repeatable, looked in "
+                    "before the QMX file's folder, its textures/ folder and the host folder's Textures/")
+        ->check(CLI::ExistingDirectory)
         ->group(models ? "Options" : "");
     sub->add_flag("--force", *force, "replace the output file when it exists");
     sub->add_flag("--ascii", options->ascii,

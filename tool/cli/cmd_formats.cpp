@@ -10,6 +10,7 @@
 
 #include "tool/cli/commands.h"
 #include "tool/export/export_module.h"
+#include "tool/qmx/convert_model.h"
 
 namespace pelmora::tool {
 
@@ -50,7 +51,7 @@ int runFormats() {
     std::printf("  %-12s %s\n", "ply, stl", "geometry only (binary; --ascii for text)");
     for (std::size_t i = 0; i < exporter.GetExportFormatCount(); ++i) {
         const aiExportFormatDesc* desc = exporter.GetExportFormatDescription(i);
-        if (writtenNatively(desc->id)) continue;
+        if (writtenNatively(desc->id) || !offeredModelFormat(desc->id)) continue;
         std::printf("  %-12s %s (.%s)\n", desc->id, desc->description, desc->fileExtension);
     }
     std::fflush(stdout);

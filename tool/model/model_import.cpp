@@ -12,6 +12,8 @@
 #include <assimp/Importer.hpp>
 #include <assimp/ProgressHandler.hpp>
 
+#include "plugin/items/payload_camera.h"
+#include "preview/view_angle.h"
 #include "tool/model/model_names.h"
 #include "tool/system/lower_case.h"
 
@@ -288,10 +290,29 @@ private:
                        -(v.x * target.x + v.y * target.y + v.z * target.z),
                        -(w.x * target.x + w.y * target.y + w.z * target.z)};
         view.distance = reach;
+        // The host's view gives the plug-in atan(box half height / focal) times
+        // the view-angle factor as the view angle.
         view.focal = 1.0;
-        double halfWidth = std::tan(std::clamp(static_cast<double>(camera.mHorizontalFOV), 0.01, 1.5));
-        view.box = {-halfWidth, -halfWidth, halfWidth, halfWidth};
+        const double viewAngle = preview::viewAngleForVerticalFieldOfView(
+            verticalFieldOfView(camera), preview::kCameraPictureWidth, preview::kCameraPictureHeight);
+        const double half = std::tan(viewAngle / camera_payload::kViewAngleFactor);
+        view.box = {-half, -half, half, half};
         drawing_.view = view;
+    }
+
+    // Every Assimp importer we read (glTF, Collada, FBX, 3DS, ASE, Blender)
+    // puts the whole horizontal angle into mHorizontalFOV; glTF's makes it
+    // yfov × aspect, the others from the angle's tangent. A camera without an
+    // aspect is taken to span the picture's width. The vertical angle is what
+    // survives: the scene's picture is always 640 × 480.
+    double verticalFieldOfView(const aiCamera& camera) const {
+        const double horizontal = std::clamp(static_cast<double>(camera.mHorizontalFOV), 0.01, 3.0);
+        const double aspect = camera.mAspect > 0.0f
+                                  ? camera.mAspect
+                                  : static_cast<double>(preview::kCameraPictureWidth) / preview::kCameraPictureHeight;
+        const double vertical =
+            cameraAtNode_ ? horizontal / aspect : 2.0 * std::atan(std::tan(0.5 * horizontal) / aspect);
+        return std::clamp(vertical, 0.01, 3.0);
     }
 
     // How far along `look` from `eye` the middle of the imported geometry lies.
@@ -345,7 +366,7 @@ private:
     std::vector<std::pair<const aiNode*, aiMatrix4x4>> nodeTransforms_;
     std::multimap<std::string, std::size_t> nodeByName_;
     std::size_t meshObjects_ = 0;
-    bool cameraAtNode_;
+    bool cameraAtNode_;  // the glTF importer: the camera lies at its node, its angle is linear in the aspect
 };
 
 // Hands Assimp's progress to the caller's function (the importer owns it).

@@ -14,9 +14,11 @@
 #include "tool/output/staging_file.h"
 #include "tool/output/tool_message.h"
 #include "tool/qmx/gltf_additions.h"
+#include "tool/qmx/model_writer_child.h"
 #include "tool/qmx/name_decoder.h"
 #include "tool/qmx/scene_to_model.h"
 #include "tool/system/lower_case.h"
+#include "tool/system/path_text.h"
 
 namespace pelmora::tool {
 namespace {
@@ -28,7 +30,25 @@ int fail(const std::string& message) {
     return kExitFailure;
 }
 
+// One warning for every picture that could not be had.
+void warnMissingPictures(const GltfPictures& pictures) {
+    std::string names, folders;
+    for (const std::string& name : pictures.missing) names += (names.empty() ? "" : ", ") + name;
+    for (const std::string& folder : pictures.folders) folders += (folders.empty() ? "" : ", ") + folder;
+    std::fprintf(
+        stderr,
+        "pelmora convert: warning: texture pictures left out: %s (looked in %s); their materials show their colour "
+        "only; give the folder that holds them with --textures DIR\n",
+        names.c_str(), folders.empty() ? "no folder" : folders.c_str());
+}
+
 }  // namespace
+
+bool offeredModelFormat(const std::string& assimpId) {
+    // Assimp 5.2's X3D and PBRT writers crash on the sample house; asked for
+    // by --format they still run, in their child, and fail with a message.
+    return assimpId != "x3d" && assimpId != "pbrt";
+}
 
 std::optional<OutputFormat> modelLibraryFormat(const std::string& name, bool byExtension) {
     Assimp::Exporter exporter;
@@ -45,7 +65,7 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
     try {
         file = qmxread::readQmxFile(options.input);
     } catch (const std::exception& error) { return fail(error.what()); }
-    ConvertedScene converted = convertScene(file, NameDecoder(options.codePage));
+    ConvertedScene converted = convertScene(file, NameDecoder(options.codePage), !format.gltf);
     if (converted.meshes == 0 && converted.cameras.empty() && converted.lights.empty())
         return fail(options.input + " holds no meshes, camera or lights: nothing to convert");
 
@@ -61,11 +81,18 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
     const std::string written = singleFile ? temp->path() : options.output;
     unsigned steps = aiProcess_ValidateDataStructure;
     if (format.triangles) steps |= aiProcess_Triangulate;
-    Assimp::Exporter exporter;
-    if (exporter.Export(converted.scene.get(), format.assimpId, written, steps) != AI_SUCCESS)
-        return fail("writing " + options.output + " as " + format.label + " failed: " + exporter.GetErrorString());
+    // A file the crashed or failed writer began where the output goes, and
+    // that was not there before, is removed: nothing half-written stays.
+    std::error_code ec;
+    const bool existed = fs::exists(system::pathOf(options.output), ec);
+    const std::string error = writeModelInChild(*converted.scene, format.assimpId, written, steps);
+    if (!error.empty()) {
+        if (!singleFile && !existed) fs::remove(system::pathOf(options.output), ec);
+        return fail("writing " + options.output + " as " + format.label + " failed: " + error);
+    }
+    GltfPictures pictures{options.textureFolders, {}};
     if (format.gltf) {
-        const std::string problem = addCamerasAndLights(written, format.glb, converted.cameras, converted.lights);
+        const std::string problem = completeGltf(written, format.glb, converted, pictures);
         if (!problem.empty()) return fail(problem);
     }
     if (singleFile) {
@@ -83,9 +110,13 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
     if (!format.scene && (!converted.cameras.empty() || !converted.lights.empty()))
         toolMessage("convert",
                     "note: " + format.label + " has no place for the camera and lights; use .glb to keep them");
+    if (!pictures.missing.empty()) warnMissingPictures(pictures);
     if (converted.droppedHoles > 0)
         toolMessage("convert", "warning: " + counted(converted.droppedHoles, "hole", "holes") +
                                    " of polygons were left out (filled)");
+    if (converted.droppedPolygons > 0)
+        toolMessage("convert", "warning: " + counted(converted.droppedPolygons, "polygon", "polygons") +
+                                   " with points that are not finite were left out");
     if (converted.skippedEmptyMeshes > 0)
         toolMessage("convert", "note: " + counted(converted.skippedEmptyMeshes, "mesh", "meshes") +
                                    " without polygons were left out");

@@ -1,6 +1,8 @@
-// Adds what Assimp's glTF writer leaves out to the file it wrote: the camera
-// (a core glTF camera) and the lights (KHR_lights_punctual), each attached to
-// the node of its name. Works on .gltf (JSON) and .glb (binary container).
+// Completes the glTF file Assimp's writer made (.gltf or .glb) with what that
+// writer leaves out or gets wrong: the camera (core glTF) and the lights
+// (KHR_lights_punctual) on the nodes of their names, the materials in core
+// metallic-roughness, and the texture pictures, embedded in a .glb and beside
+// a .gltf. Extensions the file does not use are taken off its lists.
 #pragma once
 
 #include <string>
@@ -10,8 +12,12 @@
 
 namespace pelmora::tool {
 
+struct GltfPictures {
+    std::vector<std::string> folders;  // where texture pictures are looked for, in order
+    std::vector<std::string> missing;  // filled: names found nowhere, or not PNG or JPEG
+};
+
 // Gives an empty text when done, else what went wrong.
-std::string addCamerasAndLights(const std::string& path, bool binary, const std::vector<ConvertedCamera>& cameras,
-                                const std::vector<ConvertedLight>& lights);
+std::string completeGltf(const std::string& path, bool binary, const ConvertedScene& scene, GltfPictures& pictures);
 
 }  // namespace pelmora::tool

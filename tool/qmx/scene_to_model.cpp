@@ -4,12 +4,16 @@
 #include <bit>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <set>
 
 #include <assimp/material.h>
 
 #include "plugin/items/payload_camera.h"
 #include "plugin/items/payload_light.h"
+#include "preview/view_angle.h"
+#include "tool/qmx/mesh_shading.h"
+#include "tool/qmx/texture_mapping.h"
 
 namespace pelmora::tool {
 namespace {
@@ -65,7 +69,8 @@ aiMatrix4x4 lookingAlong(const aiVector3D& position, aiVector3D look) {
 
 class Builder {
 public:
-    Builder(const qmxread::QmxFile& file, const NameDecoder& names) : file_(file), names_(names) {}
+    Builder(const qmxread::QmxFile& file, const NameDecoder& names, bool textureNames)
+        : file_(file), names_(names), textureNames_(textureNames) {}
 
     ConvertedScene run() {
         for (const Node& root : file_.roots) index(root);
@@ -75,7 +80,12 @@ public:
         auto scene = std::make_unique<aiScene>();
         scene->mRootNode = new aiNode("Scene");
         // At least one material: some writers need one even without meshes.
-        if (materials_.empty()) materials_.push_back(defaultMaterial("Default"));
+        if (materials_.empty()) {
+            materials_.push_back(defaultMaterial("Default"));
+            ConvertedMaterial fallback;
+            fallback.name = "Default";
+            materialInfo_.push_back(fallback);
+        }
         scene->mNumMaterials = static_cast<unsigned>(materials_.size());
         scene->mMaterials = new aiMaterial*[materials_.size()];
         std::copy(materials_.begin(), materials_.end(), scene->mMaterials);
@@ -96,9 +106,11 @@ public:
         out.scene = std::move(scene);
         out.cameras = std::move(cameraInfo_);
         out.lights = std::move(lightInfo_);
+        out.materials = std::move(materialInfo_);
         out.meshes = static_cast<int>(meshes_.size());
         out.skippedEmptyMeshes = skippedEmpty_;
         out.droppedHoles = droppedHoles_;
+        out.droppedPolygons = droppedPolygons_;
         out.vertices = vertices_;
         out.polygons = polygons_;
         return out;
@@ -144,17 +156,38 @@ private:
         return aiColor4D(c[0], c[1], c[2], 1.0f);
     }
 
+    // The first texture that is no bump map: the colour map.
+    static const Motion* colourMap(const Node& node) {
+        for (const Motion& motion : node.motions) {
+            if (motion.name != "motionTexture" || !motion.payload) continue;
+            const auto* file = motion.field("fileName");
+            if (file && !file->text.empty() && floatOf(&motion, "bump", 0.0f) == 0.0f) return &motion;
+        }
+        return nullptr;
+    }
+
+    // glTF's roughness from the renderer's shininess (a Phong exponent s):
+    // sqrt(2 / (s + 2)), the usual match of a Phong lobe to a microfacet one:
+    // s 0 gives 1 (matt), 10 gives 0.41, 60 gives 0.18.
+    static float roughnessOf(float shininess) {
+        return static_cast<float>(std::sqrt(2.0 / (std::max(shininess, 0.0f) + 2.0)));
+    }
+
     aiMaterial* materialFor(const Node& node, const std::string& name) {
         aiMaterial* material = defaultMaterial(name);
+        ConvertedMaterial info;
+        info.name = name;
         const Motion* values = node.motion("motionMaterial");
         if (values) {
             // CAD faces have no reliable front side: every material shows both.
             float transparency = 0.0f;
             std::vector<float> t = floatsOf(values, "transparent");
             if (t.size() >= 3) transparency = std::clamp(std::max({t[0], t[1], t[2]}), 0.0f, 1.0f);
+            if (!std::isfinite(transparency)) transparency = 0.0f;
             const float opacity = 1.0f - transparency;
+            // The opacity travels once, as its own value: writers that also
+            // read the colour's alpha would apply it twice.
             aiColor4D diffuse = colourOf(values, "diffuse", aiColor4D(0.9f, 0.9f, 0.9f, 1.0f));
-            diffuse.a = opacity;
             material->RemoveProperty(AI_MATKEY_COLOR_DIFFUSE);
             material->RemoveProperty(AI_MATKEY_BASE_COLOR);
             material->AddProperty(&diffuse, 1, AI_MATKEY_COLOR_DIFFUSE);
@@ -168,7 +201,22 @@ private:
             float shininess = floatOf(values, "specularpower", 10.0f);
             material->AddProperty(&shininess, 1, AI_MATKEY_SHININESS);
             material->AddProperty(&opacity, 1, AI_MATKEY_OPACITY);
+            const float colour[4] = {diffuse.r, diffuse.g, diffuse.b, opacity};
+            for (int i = 0; i < 4; ++i)
+                info.baseColour[i] = std::isfinite(colour[i]) ? std::clamp(colour[i], 0.0f, 1.0f) : 1.0f;
+            const float glow[3] = {emissive.r, emissive.g, emissive.b};
+            for (int i = 0; i < 3; ++i)
+                info.emissive[i] = std::isfinite(glow[i]) ? std::clamp(glow[i], 0.0f, 1.0f) : 0.0f;
+            info.roughness = roughnessOf(shininess);
         }
+        if (const Motion* map = colourMap(node)) {
+            info.imageName = names_(map->field("fileName")->text);
+            info.repeatU = intOf(map, "repeatx", 1) != 0;
+            info.repeatV = intOf(map, "repeaty", 1) != 0;
+            info.mixColour = intOf(map, "mixcolor", 0) != 0;
+        }
+        materialInfo_.push_back(std::move(info));
+        if (!textureNames_) return material;
         // Texture file names: the first plain one as the colour map, a bump map as height.
         int colourMaps = 0, bumpMaps = 0;
         for (const Motion& motion : node.motions) {
@@ -183,6 +231,53 @@ private:
         return material;
     }
 
+    // How the colour map lies on the mesh, from the texture's values.
+    static TextureMapping mappingOf(const Motion& map, int mappingType) {
+        TextureMapping mapping;
+        mapping.type = mappingType;
+        std::vector<float> size = floatsOf(&map, "size");
+        if (size.size() == 2 && std::isfinite(size[0]) && size[0] > 0.0f) {
+            mapping.sizeU = size[0];
+            // A height of 0 keeps the picture's proportion: square, as we know no picture size.
+            mapping.sizeV = std::isfinite(size[1]) && size[1] > 0.0f ? size[1] : size[0];
+        }
+        std::vector<float> position = floatsOf(&map, "position");
+        if (position.size() == 2 && std::isfinite(position[0]) && std::isfinite(position[1]))
+            mapping.offsetU = position[0], mapping.offsetV = position[1];
+        mapping.rotate = floatOf(&map, "rotate", 0.0f);
+        mapping.invertU = intOf(&map, "invertx", 0) != 0;
+        mapping.invertV = intOf(&map, "inverty", 0) != 0;
+        return mapping;
+    }
+
+    static void fill(aiMesh& mesh, const ShadedMesh& shaded) {
+        const std::size_t count = shaded.positions.size();
+        mesh.mNumVertices = static_cast<unsigned>(count);
+        mesh.mVertices = new aiVector3D[count];
+        mesh.mNormals = new aiVector3D[count];
+        std::copy(shaded.positions.begin(), shaded.positions.end(), mesh.mVertices);
+        std::copy(shaded.normals.begin(), shaded.normals.end(), mesh.mNormals);
+        if (!shaded.textureCoordinates.empty()) {
+            mesh.mNumUVComponents[0] = 2;
+            mesh.mTextureCoords[0] = new aiVector3D[count];
+            for (std::size_t i = 0; i < count; ++i)
+                mesh.mTextureCoords[0][i] =
+                    aiVector3D(shaded.textureCoordinates[i][0], shaded.textureCoordinates[i][1], 0);
+        }
+        mesh.mNumFaces = static_cast<unsigned>(shaded.faces.size());
+        mesh.mFaces = new aiFace[shaded.faces.size()];
+        unsigned types = 0;
+        for (std::size_t f = 0; f < shaded.faces.size(); ++f) {
+            const auto& indices = shaded.faces[f];
+            aiFace& face = mesh.mFaces[f];
+            face.mNumIndices = static_cast<unsigned>(indices.size());
+            face.mIndices = new unsigned[indices.size()];
+            std::copy(indices.begin(), indices.end(), face.mIndices);
+            types |= indices.size() == 3 ? aiPrimitiveType_TRIANGLE : aiPrimitiveType_POLYGON;
+        }
+        mesh.mPrimitiveTypes = types;
+    }
+
     void addMesh(const Node& node) {
         if (!node.mesh || node.mesh->polygons.empty() || node.mesh->vertices.empty()) {
             ++skippedEmpty_;
@@ -192,35 +287,27 @@ private:
         const std::string name = uniqueName(node.name, "Mesh");
         auto* mesh = new aiMesh();
         mesh->mName = aiString(name);
-        mesh->mNumVertices = static_cast<unsigned>(source.vertices.size());
-        mesh->mVertices = new aiVector3D[source.vertices.size()];
-        for (std::size_t i = 0; i < source.vertices.size(); ++i) mesh->mVertices[i] = place(source.vertices[i]);
-        std::vector<const qmxread::MeshPolygon*> usable;
+        std::vector<aiVector3D> points;
+        for (const Vec3& v : source.vertices) points.push_back(place(v));
+        std::vector<std::vector<std::uint32_t>> polygons;
         for (const auto& polygon : source.polygons) {
             if (polygon.indices.size() < 3) continue;
             droppedHoles_ += static_cast<long long>(polygon.holes.size());
-            usable.push_back(&polygon);
+            polygons.push_back(polygon.indices);
         }
-        if (usable.empty()) {
+        std::optional<TextureMapping> mapping;
+        if (const Motion* map = colourMap(node)) mapping = mappingOf(*map, source.mappingType);
+        const ShadedMesh shaded = shadeMesh(points, polygons, source.smoothingAngle, mapping);
+        droppedPolygons_ += static_cast<long long>(shaded.leftOut);
+        if (shaded.faces.empty()) {
             delete mesh;
             ++skippedEmpty_;
             return;
         }
-        mesh->mNumFaces = static_cast<unsigned>(usable.size());
-        mesh->mFaces = new aiFace[usable.size()];
-        unsigned types = 0;
-        for (std::size_t f = 0; f < usable.size(); ++f) {
-            const auto& indices = usable[f]->indices;
-            aiFace& face = mesh->mFaces[f];
-            face.mNumIndices = static_cast<unsigned>(indices.size());
-            face.mIndices = new unsigned[indices.size()];
-            std::copy(indices.begin(), indices.end(), face.mIndices);
-            types |= indices.size() == 3 ? aiPrimitiveType_TRIANGLE : aiPrimitiveType_POLYGON;
-        }
-        mesh->mPrimitiveTypes = types;
+        fill(*mesh, shaded);
         mesh->mMaterialIndex = static_cast<unsigned>(materials_.size());
         materials_.push_back(materialFor(node, name));
-        vertices_ += mesh->mNumVertices;
+        vertices_ += static_cast<long long>(source.vertices.size());
         polygons_ += mesh->mNumFaces;
 
         auto* child = new aiNode(name);
@@ -242,11 +329,14 @@ private:
         const Motion* parameters = node.motion("motionCameraParameter");
         ConvertedCamera info;
         info.nodeName = uniqueName(node.name, "Camera");
-        info.halfHorizontalFov =
-            static_cast<float>(floatOf(parameters, "viewAngle", std::bit_cast<float>(camera_payload::kViewAngleBits)) /
-                               camera_payload::kViewAngleFactor);
-        const int width = intOf(parameters, "pictureWidth", 640), height = intOf(parameters, "pictureHeight", 480);
-        if (width > 0 && height > 0) info.aspect = static_cast<float>(width) / static_cast<float>(height);
+        const double usual = std::bit_cast<float>(camera_payload::kViewAngleBits);
+        double viewAngle = floatOf(parameters, "viewAngle", static_cast<float>(usual));
+        if (!(viewAngle > 1e-4 && viewAngle < 1.55)) viewAngle = usual;  // as the preview takes it
+        int width = intOf(parameters, "pictureWidth", preview::kCameraPictureWidth);
+        int height = intOf(parameters, "pictureHeight", preview::kCameraPictureHeight);
+        if (width <= 0 || height <= 0) width = preview::kCameraPictureWidth, height = preview::kCameraPictureHeight;
+        info.yfov = preview::verticalFieldOfView(viewAngle, width, height);
+        info.aspect = static_cast<double>(width) / height;
         aiVector3D look = targetOf(node, target) ? target - eye : aiVector3D(0, 0, -1);
 
         auto* camera = new aiCamera();
@@ -254,8 +344,9 @@ private:
         camera->mPosition = aiVector3D(0, 0, 0);
         camera->mLookAt = aiVector3D(0, 0, -1);
         camera->mUp = aiVector3D(0, 1, 0);
-        camera->mHorizontalFOV = info.halfHorizontalFov;
-        camera->mAspect = info.aspect;
+        // Assimp's writers take the whole horizontal angle.
+        camera->mHorizontalFOV = static_cast<float>(2.0 * std::atan(std::tan(0.5 * info.yfov) * info.aspect));
+        camera->mAspect = static_cast<float>(info.aspect);
         camera->mClipPlaneNear = info.nearPlane;
         camera->mClipPlaneFar = info.farPlane;
         cameras_.push_back(camera);
@@ -319,6 +410,7 @@ private:
 
     const qmxread::QmxFile& file_;
     NameDecoder names_;
+    bool textureNames_;
     std::multimap<std::uint32_t, const Node*> byId_;
     std::set<std::string> usedNames_{"Scene"};
     std::vector<aiMaterial*> materials_;
@@ -328,15 +420,17 @@ private:
     std::vector<aiNode*> nodes_;
     std::vector<ConvertedCamera> cameraInfo_;
     std::vector<ConvertedLight> lightInfo_;
+    std::vector<ConvertedMaterial> materialInfo_;
     int skippedEmpty_ = 0;
     long long droppedHoles_ = 0;
+    long long droppedPolygons_ = 0;
     long long vertices_ = 0, polygons_ = 0;
 };
 
 }  // namespace
 
-ConvertedScene convertScene(const qmxread::QmxFile& file, const NameDecoder& names) {
-    return Builder(file, names).run();
+ConvertedScene convertScene(const qmxread::QmxFile& file, const NameDecoder& names, bool textureNames) {
+    return Builder(file, names, textureNames).run();
 }
 
 }  // namespace pelmora::tool

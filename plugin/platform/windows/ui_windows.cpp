@@ -2,8 +2,10 @@
 // keys, the busy cursor from the module's own resources and the process clock;
 // the runner's hooks instead of the dialogs, keys and cursor while a runner has
 // installed them (a test run without a person in front of the screen).
-#include <commdlg.h>
+// windows.h first: the dialog header needs its types.
 #include <windows.h>
+
+#include <commdlg.h>
 
 #include <ctime>
 #include <vector>

@@ -1,0 +1,75 @@
+#include "tool/qmx/model_writer_child.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <assimp/scene.h>
+#include <assimp/Exporter.hpp>
+
+namespace pelmora::tool {
+namespace {
+
+[[noreturn]] void runChild(int out, const aiScene& scene, const std::string& assimpId, const std::string& path,
+                           unsigned steps) {
+    Assimp::Exporter exporter;
+    if (exporter.Export(&scene, assimpId, path, steps) == AI_SUCCESS) _exit(0);
+    const char* error = exporter.GetErrorString();
+    std::size_t size = std::strlen(error);
+    while (size > 0) {
+        const ssize_t n = ::write(out, error, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        error += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    _exit(1);
+}
+
+std::string readAll(int in) {
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string writeModelInChild(const aiScene& scene, const std::string& assimpId, const std::string& path,
+                              unsigned steps) {
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return std::string("cannot start the writer: ") + std::strerror(errno);
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child < 0) {
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        return std::string("cannot start the writer: ") + std::strerror(errno);
+    }
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        runChild(pipeFds[1], scene, assimpId, path, steps);
+    }
+    ::close(pipeFds[1]);
+    std::string error = readAll(pipeFds[0]);
+    ::close(pipeFds[0]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {}
+    if (WIFSIGNALED(status))
+        return "the model library's writer crashed (" + std::string(strsignal(WTERMSIG(status))) +
+               "); this format cannot hold this scene, choose another";
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return error.empty() ? "the writer failed" : error;
+    return {};
+}
+
+}  // namespace pelmora::tool
