@@ -14,7 +14,9 @@
 # other; a folder named in letters that code page lacks is refused with exit
 # status 2 and a message, since the plug-in's file calls could not name it.
 # CASE "refusals": model files and the preview, which the Windows build does
-# not have, give exit status 2 and say so; nothing is written.
+# not have, give exit status 2 and say so, and neither the help nor `formats`
+# offers them; a drawing in a code page other than the system's (1252 under
+# wine_run.sh) is refused naming both; nothing is written.
 set -euo pipefail
 case_name=$1 prefix=$2 tool=$3 work=$4
 here=$(cd "$(dirname "$0")" && pwd)
@@ -128,7 +130,19 @@ refusals)
   run export "$work/house.json" -o "$work/house.qmx" --host-dir "$work/host" --mode 2 --preview "$work/house.png"
   expect_status 2 "export --preview"
   [ ! -e "$work/house.qmx" ] || fail "export --preview exported although it cannot render the picture"
-  for file in model.qmx model.json house.glb house.png; do
+  run --help
+  ! grep -qiE 'import|assimp|model' "$work/stdout" || fail "--help offers what the Windows build lacks: $(cat "$work/stdout")"
+  run export --help
+  ! grep -qiE 'model|OBJ|glTF|--preview' "$work/stdout" || fail "export --help offers model files: $(cat "$work/stdout")"
+  run formats
+  ! grep -qiE 'glb|gltf|obj|ply|stl' "$work/stdout" || fail "formats lists what the Windows build lacks: $(cat "$work/stdout")"
+  python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); d["codePage"] = 65001; json.dump(d, open(sys.argv[2], "w"))' \
+    "$work/house.json" "$work/utf8.json"
+  run export "$work/utf8.json" -o "$work/utf8.qmx" --host-dir "$work/host" --mode 2
+  expect_status 2 "export of a drawing in code page 65001 under 1252"
+  grep -q "65001" "$work/stderr" && grep -q "1252" "$work/stderr" \
+    || fail "the code page refusal does not name both code pages: $(cat "$work/stderr")"
+  for file in model.qmx model.json house.glb house.png utf8.qmx; do
     [ ! -e "$work/$file" ] || fail "$file was written"
   done
   ;;

@@ -106,7 +106,7 @@ TEST_F(ExportTells, ProgressPhasesOnATerminalClearedAtTheEndAndNothingOnAPipe) {
     EXPECT_TRUE(contains(screen, "%")) << screen;
     EXPECT_TRUE(contains(screen, " s")) << screen;
     // Cleared before the summary, which is plain text.
-    const std::size_t wrote = screen.find("pelmora: wrote");
+    const std::size_t wrote = screen.find("pelmora export: wrote");
     ASSERT_NE(wrote, std::string::npos) << screen;
     EXPECT_EQ(screen.substr(wrote - 4, 4), "\r\033[K") << screen;
     EXPECT_FALSE(contains(screen.substr(wrote), "collecting")) << screen;
@@ -139,7 +139,7 @@ TEST_F(ExportTells, ProgressPhasesOnATerminalClearedAtTheEndAndNothingOnAPipe) {
 TEST_F(ExportTells, SummaryTextJsonAndQuiet) {
     ToolResult r = exportWith({"--mode", "2"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
-    EXPECT_TRUE(contains(r.err, "pelmora: wrote " + output_)) << r.err;
+    EXPECT_TRUE(contains(r.err, "pelmora export: wrote " + output_)) << r.err;
     EXPECT_TRUE(contains(r.err, "mode      2 (--mode)")) << r.err;
     EXPECT_TRUE(contains(r.err, "camera    yes")) << r.err;
     EXPECT_TRUE(contains(r.err, "lights    1")) << r.err;

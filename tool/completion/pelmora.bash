@@ -17,7 +17,7 @@ _pelmora() {
     return
   fi
   case $prev in
-    --host-dir | --output-dir) _filedir -d; return ;;
+    --host-dir | --output-dir | --textures) _filedir -d; return ;;
     --mode) COMPREPLY=($(compgen -W "0 1 2 3" -- "$cur")); return ;;
     --model-up) COMPREPLY=($(compgen -W "auto y z" -- "$cur")); return ;;
     --code-page) COMPREPLY=($(compgen -W "1252 932 65001" -- "$cur")); return ;;
@@ -42,7 +42,7 @@ _pelmora() {
                --model-unit --model-up --import-time --import-memory --module --preview --help" ;;
     import) options="-o --output --force --model-unit --model-up --import-time --import-memory --help" ;;
     inspect) options="--json --geometry --raw --no-decode --code-page --help" ;;
-    convert) options="--format --ascii --binary --code-page --force --help" ;;
+    convert) options="--format --textures --ascii --binary --code-page --force --help" ;;
     templates) options="--host-dir --drawing --json --help" ;;
     preview) options="-o --output --size --lights --edges --force --help" ;;
     *) options="--help" ;;

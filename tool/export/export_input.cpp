@@ -5,6 +5,7 @@
 
 #include "hostsim/record_check.h"
 #include "tool/cli/commands.h"
+#include "tool/export/drawing_code_page.h"
 #include "tool/model/model_import.h"
 #include "tool/system/file_creation.h"
 #include "tool/system/interrupt.h"
@@ -60,6 +61,10 @@ int loadDrawingDocument(const std::string& path, int firstByte, ExportReporter& 
         hostsim::checkRecordSizes(drawing);
     } catch (const hostsim::DocumentError& bad) {
         reportDocumentError(path, bad, report);
+        return kExitUsage;
+    }
+    if (const std::string refusal = drawingCodePageRefusal(path, drawing.codePage); !refusal.empty()) {
+        report.error(refusal);
         return kExitUsage;
     }
     return kExitOk;
