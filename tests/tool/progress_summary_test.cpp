@@ -38,7 +38,8 @@ constexpr int kNoTerminal = -2;
 // Runs the tool with its stderr (and stdout) on a pseudo-terminal and gives
 // everything it wrote there.
 std::string runOnTerminal(const Strings& arguments, int& status, const std::string& interruptAtStep = "") {
-    std::vector<std::string> argv{PELMORA_TOOL};
+    // The test points are the hooked tool's.
+    std::vector<std::string> argv{interruptAtStep.empty() ? PELMORA_TOOL : PELMORA_HOOKED_TOOL};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> raw;
     for (auto& a : argv) raw.push_back(a.data());

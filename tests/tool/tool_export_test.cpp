@@ -139,6 +139,7 @@ TEST_F(ToolExport, AHostThatRefusesTheCommandExitsOne) {
 TEST_F(ToolExport, CtrlCStopsAtTheNextContainerAndWritesNothing) {
     writeFile(output_, "previous");
     ToolOptions options;
+    options.program = PELMORA_HOOKED_TOOL;
     options.environment["PELMORA_INTERRUPT_AT_POLL"] = "1";
     ToolResult r = exportWith({"--force"}, options);
     EXPECT_EQ(r.status, kExitCancelled) << r.err;
@@ -146,6 +147,10 @@ TEST_F(ToolExport, CtrlCStopsAtTheNextContainerAndWritesNothing) {
     EXPECT_EQ(readFile(output_), "previous");
     EXPECT_EQ(listFolder(folder_ / "out"), Strings{"scene.qmx"});
     EXPECT_EQ(readFile(drawing_), kMinimalDrawing) << "no light records written back";
+    // The shipped tool takes no test point from its environment.
+    options.program.clear();
+    r = exportWith({"--force"}, options);
+    EXPECT_EQ(r.status, kExitOk) << r.err;
 }
 
 TEST_F(ToolExport, AFullDiskKeepsThePreviousFileAndLeavesNoTemporary) {

@@ -122,8 +122,9 @@ void addOutputOptions(CLI::App& cmd, ExportCommand& state) {
 
 }  // namespace
 
-Runner addExportCommand(CLI::App& app) {
+Runner addExportCommand(CLI::App& app, const InterruptPoints& testPoints) {
     auto state = std::make_shared<ExportCommand>();
+    state->request.interruptAt = testPoints;
     CLI::App* cmd = app.add_subcommand("export", description());
     state->cmd = cmd;
     const char* inputs = modelFilesSupported() ? "drawing documents (.json) or 3D model files" : "drawing documents";

@@ -7,6 +7,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tool/export/export_run.h"
+
 namespace pelmora::tool {
 
 using Runner = std::function<int()>;
@@ -22,7 +24,8 @@ enum ExitStatus : int {
 Runner addInspectCommand(CLI::App& app);
 Runner addConvertCommand(CLI::App& app);
 Runner addTemplatesCommand(CLI::App& app);
-Runner addExportCommand(CLI::App& app);
+// `testPoints` go into every export's request.
+Runner addExportCommand(CLI::App& app, const InterruptPoints& testPoints);
 Runner addFormatsCommand(CLI::App& app);
 
 // What --version prints: the tool's version, the module it loads, Assimp's version.

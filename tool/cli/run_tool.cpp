@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <new>
 #include <utility>
 #include <vector>
@@ -59,7 +60,7 @@ int refuseArguments(const CLI::App& app, const CLI::ParseError& error, int argc,
     return toolMessage(kExitUsage, command, std::string(error.what()) + " (" + help + ")");
 }
 
-int parseAndRun(int argc, char** argv) {
+int parseAndRun(int argc, char** argv, const InterruptPoints& testPoints) {
     // Named, so that the usage lines say "pelmora", not the path it was started by.
     CLI::App app{"pelmora: export drawings to QMX scene files and read them back", "pelmora"};
     // Windows paths from a POSIX-style shell begin with "/" too: they are
@@ -70,13 +71,13 @@ int parseAndRun(int argc, char** argv) {
         modelFilesSupported() ? "Print the tool's version, its plug-in module and Assimp's version"
                               : "Print the tool's version and its plug-in module");
     std::vector<std::pair<CLI::App*, Runner>> commands;
-    auto add = [&](Runner (*registerCommand)(CLI::App&)) {
+    auto add = [&](const std::function<Runner(CLI::App&)>& registerCommand) {
         std::size_t before = app.get_subcommands({}).size();
         Runner run = registerCommand(app);
         auto subs = app.get_subcommands({});
         if (subs.size() > before) commands.emplace_back(subs.back(), std::move(run));
     };
-    add(addExportCommand);
+    add([&testPoints](CLI::App& parent) { return addExportCommand(parent, testPoints); });
     add(addImportCommand);
     add(addInspectCommand);
     add(addConvertCommand);
@@ -102,10 +103,10 @@ int parseAndRun(int argc, char** argv) {
 
 }  // namespace
 
-int runTool(int argc, char** argv) noexcept {
+int runTool(int argc, char** argv, const InterruptPoints& testPoints) noexcept {
     // The messages are fixed texts: printing them must not need memory.
     try {
-        return parseAndRun(argc, argv);
+        return parseAndRun(argc, argv, testPoints);
     } catch (const std::bad_alloc&) {
         std::fputs("pelmora: out of memory; the run stopped (a file it was replacing is unchanged)\n", stderr);
     } catch (const std::exception& e) {

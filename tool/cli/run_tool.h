@@ -2,11 +2,14 @@
 // their own process (under the allocation and file fault hooks).
 #pragma once
 
+#include "tool/export/export_run.h"
+
 namespace pelmora::tool {
 
 // Parses the arguments, runs the subcommand and gives the exit status. Never
 // throws: out of memory anywhere, the parsing included, is a message and
-// status 1.
-int runTool(int argc, char** argv) noexcept;
+// status 1. `testPoints` reach every export of the run (a test's entry point
+// sets them; the tool's own main gives none).
+int runTool(int argc, char** argv, const InterruptPoints& testPoints = {}) noexcept;
 
 }  // namespace pelmora::tool

@@ -2,8 +2,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -41,19 +39,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kPreferenceFile = std::string(kPreferenceFolder) + "/" + kPreferenceFileName;
-
-// Test seam: press Ctrl+C at this abort poll (0: never).
-int interruptSeam() {
-    const char* text = std::getenv("PELMORA_INTERRUPT_AT_POLL");
-    return text ? std::atoi(text) : 0;
-}
-
-// Test seam: press Ctrl+C when the run reaches the named step ("loaded",
-// "written" or "replaced"), as a user could at that moment.
-void interruptAtStep(const char* step) {
-    const char* wanted = std::getenv("PELMORA_INTERRUPT_AT_STEP");
-    if (wanted && std::strcmp(wanted, step) == 0) system::simulateInterrupt();
-}
 
 // The objects of a layer and of every group in it.
 long long objectCount(const std::vector<hostsim::DrawingObject>& objects) {
@@ -100,7 +85,7 @@ private:
         hostsim::Drawing drawing;
         if (int status = loadExportInput(request_, report_, progress_, drawing, input_); status != kExitOk)
             return stopped() ? kExitCancelled : status;
-        interruptAtStep("loaded");
+        interruptAt("loaded");
         if (stopped()) return kExitCancelled;
         if (int status = openHostFolder(); status != kExitOk) return status;
         if (int status = loadModule(); status != kExitOk) return status;
@@ -110,13 +95,18 @@ private:
         setUpHost(std::move(drawing));
         runPlugin();
         if (int status = checkWritten(); status != kExitOk) return status;
-        interruptAtStep("written");
+        interruptAt("written");
         if (stopped()) return kExitCancelled;
         readBack();
         if (request_.dryRun) return endDryRun();
         if (int status = replaceOutput(); status != kExitOk) return status;
         if (input_.kind != InputKind::Drawing) return kExitOk;
         return writeBackLightRecords(request_.drawingPath, *host_, input_.asRead, report_);
+    }
+
+    // The test point: Ctrl+C pressed as the run reaches `step`.
+    void interruptAt(const char* step) const {
+        if (request_.interruptAt.atStep == step) system::simulateInterrupt();
     }
 
     // Everything the run held, let go while Ctrl+C is still ours: the host
@@ -216,7 +206,7 @@ private:
         state_.writerPath = staging_->writerPath();
         state_.pluginAnswerPath = paths_.staging;
         state_.force = request_.force || request_.dryRun;
-        state_.interruptAtPoll = interruptSeam();
+        state_.interruptAtPoll = request_.interruptAt.atPoll;
         state_.progress = &progress_;
         state_.objectsActiveLayer = activeLayerObjects;
         state_.objectsVisibleLayers = visibleLayerObjects;
@@ -292,7 +282,7 @@ private:
                 return kExitFailure;
             }
             staging_->release();
-            interruptAtStep("replaced");
+            interruptAt("replaced");
         }
         if (!request_.json) report_.note("wrote " + summary_.output);
         report_.repeatWarningsFrom(printedWarnings_);

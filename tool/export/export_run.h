@@ -10,6 +10,14 @@
 
 namespace pelmora::tool {
 
+// Ctrl+C pressed at a chosen moment, as a user could press it, so that tests
+// reach the Ctrl+C paths without timing. Only a test's own entry point sets
+// them (tests/tool/hooked/); the command line cannot.
+struct InterruptPoints {
+    int atPoll = 0;      // at the plug-in's abort poll of this number; 0: never
+    std::string atStep;  // when the run reaches "loaded", "written" or "replaced"; empty: never
+};
+
 struct ExportRequest {
     std::string drawingPath;
     std::string outputPath;
@@ -21,6 +29,7 @@ struct ExportRequest {
     bool json = false;    // the summary as one JSON object on stdout
     bool quiet = false;   // errors only
     bool dryRun = false;  // collect and summarise, write nothing
+    InterruptPoints interruptAt;
 };
 
 // Gives the exit status of tool/commands.h; messages go to stderr.

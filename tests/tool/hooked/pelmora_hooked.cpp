@@ -1,0 +1,17 @@
+// The pelmora tool for tests that press Ctrl+C at a chosen moment: the
+// points come from PELMORA_INTERRUPT_AT_POLL (the plug-in's abort poll of
+// that number) and PELMORA_INTERRUPT_AT_STEP ("loaded", "written" or
+// "replaced"). The shipped tool reads neither; a batch's exports, started
+// as this same program, read them again.
+#include <cstdlib>
+
+#include "tool/cli/run_tool.h"
+#include "tool/system/command_line.h"
+
+int main(int argc, char** argv) {
+    pelmora::tool::InterruptPoints points;
+    if (const char* poll = std::getenv("PELMORA_INTERRUPT_AT_POLL")) points.atPoll = std::atoi(poll);
+    if (const char* step = std::getenv("PELMORA_INTERRUPT_AT_STEP")) points.atStep = step;
+    pelmora::tool::system::CommandLine arguments(argc, argv);
+    return pelmora::tool::runTool(arguments.argc(), arguments.argv(), points);
+}
