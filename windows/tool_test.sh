@@ -140,7 +140,8 @@ refusals)
   run --help
   ! grep -qiE 'import|assimp|model' "$work/stdout" || fail "--help offers what the Windows build lacks: $(cat "$work/stdout")"
   run export --help
-  ! grep -qiE 'model|OBJ|glTF|--preview' "$work/stdout" || fail "export --help offers model files: $(cat "$work/stdout")"
+  ! grep -qE -- '--model|--import-|--preview|3D model|OBJ|glTF' "$work/stdout" \
+    || fail "export --help offers model files: $(cat "$work/stdout")"
   run formats
   ! grep -qiE 'glb|gltf|obj|ply|stl' "$work/stdout" || fail "formats lists what the Windows build lacks: $(cat "$work/stdout")"
   python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); d["codePage"] = 65001; json.dump(d, open(sys.argv[2], "w"))' \

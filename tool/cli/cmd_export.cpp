@@ -111,7 +111,9 @@ void addOutputOptions(CLI::App& cmd, ExportCommand& state) {
     cmd.add_option("-j,--jobs", state.batch.jobs,
                    "with several inputs: export this many at once, each in its own process (1 to 64)")
         ->check(CLI::Range(1, 64));
-    cmd.add_flag("--force", state.request.force, "replace the output file (and the --preview picture) when it exists");
+    cmd.add_flag("--force", state.request.force,
+                 previewUnavailable().empty() ? "replace the output file (and the --preview picture) when it exists"
+                                              : "replace the output file when it exists");
     cmd.add_flag("--dry-run", state.request.dryRun,
                  "load, check and collect as an export would and print the summary; write nothing (no output, "
                  "no remembered mode, no light records)");
