@@ -17,7 +17,7 @@ generator="$build/bench/bench_scene"
 for needed in "$tool" "$generator"; do
   [[ -x "$needed" ]] || { echo "e2e: $needed is missing; build the tool and bench_scene first" >&2; exit 2; }
 done
-command -v assimp >/dev/null || { echo "e2e: assimp (Debian package assimp-utils) is missing" >&2; exit 2; }
+command -v assimp >/dev/null || bash "$(dirname "$0")/../scripts/install-deps.sh" bench
 
 work=$(mktemp -d /tmp/pelmora_e2e_XXXXXX)
 trap 'rm -rf "$work"' EXIT

@@ -16,7 +16,7 @@ cp examples/textures/*.jpg out/demo/
 tool=./build/default/tool/pelmora
 "$tool" export out/demo/house.json -o out/demo/house.qmx --host-dir out/demo/host --mode 3 --force
 "$tool" inspect out/demo/house.qmx
-"$tool" preview out/demo/house.qmx -o docs/house-preview.png --lights --edges
+"$tool" preview out/demo/house.qmx -o docs/house-preview.png --lights --edges --force
 # The same scene for any glTF viewer (f3d, Blender).
 "$tool" convert out/demo/house.qmx out/demo/house.glb
 # A second example: a model file that Debian ships.

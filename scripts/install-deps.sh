@@ -1,22 +1,49 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the tool need (as root).
-# Does nothing when they are all present already.
+# Installs the Debian packages a task needs (as root); does nothing when they
+# are all present already.
+#
+#   bash scripts/install-deps.sh [validator] [bench] [windows] [fuzz]
+#
+# Without an argument: what the build and the demo (scripts/demo.sh) need, and
+# nothing more, so that a first run on a fresh machine is quick. The other
+# parts are installed by the scripts that use them: the glTF validator the
+# tests run (validator: scripts/test.sh), the comparisons of the bench programs
+# (bench: bench/e2e.sh), the Windows build with Wine (windows:
+# scripts/test-windows.sh) and the fuzz targets (fuzz: .ci/run).
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config python3
-  libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev libsimdjson-dev libcli11-dev libassimp-dev assimp-utils assimp-testmodels libmeshoptimizer-dev libtinyobjloader-dev libpng-dev
-  clang libclang-rt-14-dev
+  libgtest-dev libgmock-dev
+  nlohmann-json3-dev libsimdjson-dev libcli11-dev libassimp-dev assimp-testmodels libpng-dev
   locales
-  gcc-mingw-w64-i686 g++-mingw-w64-i686 binutils-mingw-w64-i686
 )
-# Wine runs the 32-bit Windows module and its test programs in CI; its 32-bit
-# part needs the i386 architecture.
-packages+=(wine wine32:i386)
-# Node and npm run the glTF validator; a Node from elsewhere (it brings its
-# own npm) is taken as it is.
-command -v node >/dev/null 2>&1 || packages+=(nodejs)
-command -v npm >/dev/null 2>&1 || packages+=(npm)
+needs_i386=0 with_validator=0
+for part in "$@"; do
+  case $part in
+    # The comparisons the bench programs make: Google Benchmark, meshoptimizer,
+    # tinyobjloader, and the assimp command.
+    bench) packages+=(libbenchmark-dev libmeshoptimizer-dev libtinyobjloader-dev assimp-utils) ;;
+    # The 32-bit Windows build and Wine, which runs its tests; Wine's 32-bit
+    # part needs the i386 architecture.
+    windows)
+      packages+=(gcc-mingw-w64-i686 g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386)
+      needs_i386=1
+      ;;
+    fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    # Node and npm, which run the glTF validator of the gltf_validator test
+    # (the test is skipped without them); a Node from elsewhere (it brings its
+    # own npm) is taken as it is.
+    validator)
+      command -v node >/dev/null 2>&1 || packages+=(nodejs)
+      command -v npm >/dev/null 2>&1 || packages+=(npm)
+      with_validator=1
+      ;;
+    *)
+      echo "install-deps: unknown part $part (validator, bench, windows or fuzz)" >&2
+      exit 2
+      ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -28,6 +55,7 @@ locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' || locale_missing=1
 # The Khronos glTF validator, from the npm registry at the version the lock
 # file names, into tools/gltf-validate/node_modules (for the gltf_validator test).
 install_validator() {
+  [ $with_validator -eq 1 ] || return 0
   local folder
   folder="$(cd "$(dirname "$0")/.." && pwd)/tools/gltf-validate"
   if [ ! -d "$folder/node_modules/gltf-validator" ]; then
@@ -44,7 +72,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 export DEBIAN_FRONTEND=noninteractive
 if [ ${#missing[@]} -gt 0 ]; then
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [ $needs_i386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
   fi
   apt-get update -q

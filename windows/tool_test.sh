@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The Windows tool (pelmora.exe) under Wine, as CTest runs it:
 #
-#   windows/tool_test.sh CASE PREFIX TOOL WORK
+#   windows/tool_test.sh CASE PREFIX TOOL WORK HOOKED_TOOL
+#
+# HOOKED_TOOL is the tool built with the test points of Ctrl+C
+# (PELMORA_INTERRUPT_AT_POLL and _STEP), which TOOL never reads.
 #
 # CASE "house": the example house exported with the example host folder gives
 # the reference bytes (the Linux export's), inspect --json gives valid JSON,
@@ -14,9 +17,11 @@
 # other; a folder named in letters that code page lacks is refused with exit
 # status 2 and a message, since the plug-in's file calls could not name it.
 # CASE "refusals": model files and the preview, which the Windows build does
-# not have, give exit status 2 and say so; nothing is written.
+# not have, give exit status 2 and say so, and neither the help nor `formats`
+# offers them; a drawing in a code page other than the system's (1252 under
+# wine_run.sh) is refused naming both; nothing is written.
 set -euo pipefail
-case_name=$1 prefix=$2 tool=$3 work=$4
+case_name=$1 prefix=$2 tool=$3 work=$4 hooked=$5
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(dirname "$here")
 # The example's export in mode 2 (the Linux tool's bytes; see windows/wine_checks.sh).
@@ -30,6 +35,10 @@ pelmora() { "$here/wine_run.sh" "$prefix" "$tool" "$@"; }
 run() {
   status=0
   pelmora "$@" >"$work/stdout" 2>"$work/stderr" || status=$?
+}
+run_hooked() {
+  status=0
+  "$here/wine_run.sh" "$prefix" "$hooked" "$@" >"$work/stdout" 2>"$work/stderr" || status=$?
 }
 expect_status() {
   if [ "$status" -ne "$1" ]; then fail "$2: exit status $status, expected $1"; cat "$work/stderr" >&2; fi
@@ -79,11 +88,11 @@ house)
   [ ! -e "$work/dry.qmx" ] || fail "the dry run wrote $work/dry.qmx"
 
   echo "the previous file" >"$work/kept.qmx"
-  PELMORA_INTERRUPT_AT_POLL=1 run export "$work/house.json" -o "$work/kept.qmx" --host-dir "$work/host" --mode 2 --force
+  PELMORA_INTERRUPT_AT_POLL=1 run_hooked export "$work/house.json" -o "$work/kept.qmx" --host-dir "$work/host" --mode 2 --force
   expect_status 3 "Ctrl+C at the first abort poll"
   [ "$(cat "$work/kept.qmx")" = "the previous file" ] || fail "Ctrl+C at the first abort poll changed the old file"
   grep -q "stopped by Ctrl+C" "$work/stderr" || fail "Ctrl+C at the first abort poll was not reported"
-  PELMORA_INTERRUPT_AT_STEP=replaced run export "$work/house.json" -o "$work/kept.qmx" --host-dir "$work/host" \
+  PELMORA_INTERRUPT_AT_STEP=replaced run_hooked export "$work/house.json" -o "$work/kept.qmx" --host-dir "$work/host" \
     --mode 2 --force
   expect_status 0 "Ctrl+C after the replacement"
   expect_house "$work/kept.qmx" "Ctrl+C after the replacement"
@@ -128,12 +137,25 @@ refusals)
   run export "$work/house.json" -o "$work/house.qmx" --host-dir "$work/host" --mode 2 --preview "$work/house.png"
   expect_status 2 "export --preview"
   [ ! -e "$work/house.qmx" ] || fail "export --preview exported although it cannot render the picture"
-  for file in model.qmx model.json house.glb house.png; do
+  run --help
+  ! grep -qiE 'import|assimp|model' "$work/stdout" || fail "--help offers what the Windows build lacks: $(cat "$work/stdout")"
+  run export --help
+  ! grep -qE -- '--model|--import-|--preview|3D model|OBJ|glTF' "$work/stdout" \
+    || fail "export --help offers model files: $(cat "$work/stdout")"
+  run formats
+  ! grep -qiE 'glb|gltf|obj|ply|stl' "$work/stdout" || fail "formats lists what the Windows build lacks: $(cat "$work/stdout")"
+  python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); d["codePage"] = 65001; json.dump(d, open(sys.argv[2], "w"))' \
+    "$work/house.json" "$work/utf8.json"
+  run export "$work/utf8.json" -o "$work/utf8.qmx" --host-dir "$work/host" --mode 2
+  expect_status 2 "export of a drawing in code page 65001 under 1252"
+  grep -q "65001" "$work/stderr" && grep -q "1252" "$work/stderr" \
+    || fail "the code page refusal does not name both code pages: $(cat "$work/stderr")"
+  for file in model.qmx model.json house.glb house.png utf8.qmx; do
     [ ! -e "$work/$file" ] || fail "$file was written"
   done
   ;;
 *)
-  echo "usage: tool_test.sh house|file-names|refusals PREFIX TOOL WORK" >&2
+  echo "usage: tool_test.sh house|file-names|refusals PREFIX TOOL WORK HOOKED_TOOL" >&2
   exit 2
   ;;
 esac

@@ -80,7 +80,7 @@ TEST_F(SampleHousePreview, BrickColourAtTheProjectionOfTheCameraTarget) {
     const std::string picture = folder_ / "view.png";
     const ToolRun run = runTool(folder_, {"preview", scene_, "-o", picture, "--size", "320x240"});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("seen from its camera"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("pelmora preview: " + scene_ + ": seen from its camera"), std::string::npos) << run.err;
     const Image image = readPng(picture);
     ASSERT_EQ(image.width, 320);
     ASSERT_EQ(image.height, 240);
@@ -104,7 +104,7 @@ TEST_F(SampleHousePreview, BrickColourAtTheProjectionOfTheCameraTarget) {
     const std::string fromExport = folder_ / "export.png";
     const ToolRun exported = exportHouse({"--preview", fromExport});
     ASSERT_EQ(exported.status, 0) << exported.err;
-    const ToolRun direct = runTool(folder_, {"preview", scene_, "-o", picture});
+    const ToolRun direct = runTool(folder_, {"preview", scene_, "-o", picture, "--force"});
     ASSERT_EQ(direct.status, 0) << direct.err;
     EXPECT_EQ(readFile(fromExport), readFile(picture));
     EXPECT_EQ(readPng(fromExport).width, 640);
@@ -117,10 +117,10 @@ TEST_F(SampleHousePreview, BrickColourAtTheProjectionOfTheCameraTarget) {
         return count;
     };
     EXPECT_EQ(markerPixels(readPng(picture)), 0);
-    const ToolRun marked = runTool(folder_, {"preview", scene_, "-o", picture, "--lights"});
+    const ToolRun marked = runTool(folder_, {"preview", scene_, "-o", picture, "--lights", "--force"});
     ASSERT_EQ(marked.status, 0) << marked.err;
     EXPECT_GT(markerPixels(readPng(picture)), 20);
-    EXPECT_NE(marked.out.find("of 5 lights in the picture"), std::string::npos) << marked.out;
+    EXPECT_NE(marked.err.find("of 5 lights in the picture"), std::string::npos) << marked.err;
 }
 
 TEST_F(SampleHousePreview, SceneTakenFromTheExportedFile) {
@@ -178,16 +178,16 @@ TEST_F(SampleHousePreview, CorruptOrMissingInputAndBadOutputAreRefused) {
         qmxread::readQmxFile(corrupt);
     } catch (const qmxread::ReadError& error) { readerMessage = error.what(); }
     ASSERT_FALSE(readerMessage.empty());
-    const ToolRun run = runTool(folder_, {"preview", corrupt, "-o", picture});
+    const ToolRun run = runTool(folder_, {"preview", corrupt, "-o", picture, "--force"});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find(readerMessage), std::string::npos) << run.err;
     EXPECT_EQ(readFile(picture), "an older picture");
 
-    EXPECT_EQ(runTool(folder_, {"preview", scene_, "-o", picture, "--size", "0x10"}).status, 2);
-    EXPECT_EQ(runTool(folder_, {"preview", scene_, "-o", picture, "--size", "640"}).status, 2);
-    EXPECT_EQ(runTool(folder_, {"preview", scene_, "-o", picture, "--size", "16384x16384"}).status, 2);
+    EXPECT_EQ(runTool(folder_, {"preview", scene_, "-o", picture, "--force", "--size", "0x10"}).status, 2);
+    EXPECT_EQ(runTool(folder_, {"preview", scene_, "-o", picture, "--force", "--size", "640"}).status, 2);
+    EXPECT_EQ(runTool(folder_, {"preview", scene_, "-o", picture, "--force", "--size", "16384x16384"}).status, 2);
     EXPECT_EQ(runTool(folder_, {"preview", scene_, "-o", scene_}).status, 2);
-    EXPECT_EQ(runTool(folder_, {"preview", folder_ / "missing.qmx", "-o", picture}).status, 2);
+    EXPECT_EQ(runTool(folder_, {"preview", folder_ / "missing.qmx", "-o", picture, "--force"}).status, 2);
     const ToolRun nowhere = runTool(folder_, {"preview", scene_, "-o", folder_ / "no/such/folder/view.png"});
     EXPECT_EQ(nowhere.status, 1);
     EXPECT_NE(nowhere.err.find("cannot create a file beside"), std::string::npos) << nowhere.err;
@@ -206,7 +206,7 @@ TEST_F(SampleHousePreview, DrawingWithoutPerspectiveViewIsFramedAndSaysSo) {
     const std::string picture = folder_ / "view.png";
     const ToolRun run = exportHouse({"--preview", picture});
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("the scene has no camera: seen from a default position"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("the scene has no camera: seen from a default position"), std::string::npos) << run.err;
     const Image image = readPng(picture);
     ASSERT_EQ(image.width, kDefaultWidth);
     ASSERT_EQ(image.height, kDefaultHeight);

@@ -112,7 +112,7 @@ Scenario convertScenario(const std::string& scene) {
             },
             [](const fs::path& folder) {
                 return std::vector<std::string>{"convert", (folder / "in.qmx").string(), (folder / "out.qmx").string(),
-                                                "--ascii"};
+                                                "--ascii", "--force"};
             }};
 }
 

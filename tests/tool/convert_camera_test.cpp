@@ -62,9 +62,10 @@ protected:
     // The model exported and converted to .gltf: that file's JSON.
     Json roundTrip(const std::string& model) {
         const std::string qmx = folder_ / "scene.qmx", gltf = folder_ / "scene.gltf";
+        std::filesystem::create_directories(folder_ / "host");
         ToolResult r = runTool({"export", model, "-o", qmx, "--host-dir", folder_ / "host", "--force"});
         EXPECT_EQ(r.status, kExitOk) << r.err;
-        r = runTool({"convert", qmx, gltf});
+        r = runTool({"convert", qmx, gltf, "--force"});
         EXPECT_EQ(r.status, kExitOk) << r.err;
         return readJson(gltf);
     }

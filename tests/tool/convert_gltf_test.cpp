@@ -210,7 +210,7 @@ TEST_F(ConvertGltf, EveryListedFormatIsWrittenAndACrashLeavesNothing) {
             EXPECT_NE(entry.path().filename().string()[0], '.') << id << ": a staging file left, " << entry.path();
         ++formats;
     }
-    EXPECT_GE(formats, 15);
+    EXPECT_GE(formats, 12);  // each format once: Assimp's own glTF, OBJ, PLY and STL entries are not listed again
     // Writers that crash on this scene are not listed; asked for, they fail
     // with a message and leave the folder as it was.
     for (const char* id : {"x3d", "pbrt"}) {

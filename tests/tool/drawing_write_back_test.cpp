@@ -144,6 +144,7 @@ TEST_F(DrawingWriteBack, ADrawingSavedDuringTheExportIsKept) {
         const std::string replacement = folder_ / "saved.json";
         writeFile(replacement, c.saved);
         ToolOptions options;
+        options.program = PELMORA_HOOKED_TOOL;
         options.environment = {{"PELMORA_REPLACE_DRAWING_AT_STEP", "written"},
                                {"PELMORA_REPLACEMENT_DRAWING", replacement}};
         ToolResult r = exportOnce(options);

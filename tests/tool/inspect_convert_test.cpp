@@ -208,12 +208,15 @@ TEST(ConvertRefuses, AFolderThatDoesNotExist) {
     EXPECT_TRUE(oneLine(run.err)) << run.err;
 }
 
-TEST(ConvertReplaces, AnExistingOutputFile) {
+TEST(ConvertReplaces, AnExistingOutputFileOnlyWithForce) {
     TempFolder dir;
     const Bytes binary = build(false, THeader{}, sampleTree(false));
     spit(dir / "in.qmx", binary);
     spit(dir / "out.qmx", Bytes{'o', 'l', 'd'});
     ToolRun run = runTool(dir, {"convert", (dir / "in.qmx").string(), (dir / "out.qmx").string()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(slurp(dir / "out.qmx"), "old");
+    run = runTool(dir, {"convert", (dir / "in.qmx").string(), (dir / "out.qmx").string(), "--force"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(slurp(dir / "out.qmx"), text(binary));
     EXPECT_EQ(fileCount(dir.path()), 2u);

@@ -48,6 +48,7 @@ protected:
 
     void SetUp() override {
         hostDir_ = folder_ / "host";
+        std::filesystem::create_directories(hostDir_);
         drawing_ = folder_ / "big.json";
         writeFile(drawing_, *drawingText_);
         std::filesystem::create_directories(folder_ / "out");
@@ -78,6 +79,7 @@ std::string* CtrlC::drawingText_ = nullptr;
 
 TEST_F(CtrlC, AtTheAbortPollAndAtEachStepBeforeTheReplacementNothingChanges) {
     ToolOptions options;
+    options.program = PELMORA_HOOKED_TOOL;
     // The plug-in polls once per group: the first one, one in the middle, and
     // Ctrl+C after the file was written but before it replaced the old one.
     for (const std::string poll : {"1", "1200"}) {
@@ -96,6 +98,7 @@ TEST_F(CtrlC, AtTheAbortPollAndAtEachStepBeforeTheReplacementNothingChanges) {
 
 TEST_F(CtrlC, AfterTheReplacementTheNewFileIsCompleteAndTheRunSaysSo) {
     ToolOptions options;
+    options.program = PELMORA_HOOKED_TOOL;
     options.environment = {{"PELMORA_INTERRUPT_AT_STEP", "replaced"}};
     ToolResult r = runTool(arguments(), options);
     EXPECT_EQ(r.status, kExitOk) << r.err;

@@ -38,6 +38,7 @@ class Messages : public ::testing::Test {
 protected:
     void SetUp() override {
         hostDir_ = folder_ / "host";
+        std::filesystem::create_directories(hostDir_);
         drawing_ = folder_ / "drawing.json";
         writeFile(drawing_, kMinimalDrawing);
         output_ = folder_ / "scene.qmx";
@@ -62,7 +63,7 @@ TEST_F(Messages, BadOutputsAreRefusedBeforeTheExportWithTheirPath) {
     EXPECT_EQ(r.status, kExitUsage);
     EXPECT_TRUE(contains(r.err, "the output folder " + missing + " does not exist")) << r.err;
     EXPECT_FALSE(contains(r.err, "11011")) << "refused before the plug-in ran: " << r.err;
-    EXPECT_FALSE(std::filesystem::exists(hostDir_)) << "nothing was prepared";
+    EXPECT_FALSE(std::filesystem::exists(hostDir_ + "/Data")) << "nothing was prepared";
 
     r = runTool({"export", drawing_, "-o", folder_ / "scene.txt", "--host-dir", hostDir_});
     EXPECT_EQ(r.status, kExitOk) << r.err;
@@ -202,7 +203,7 @@ TEST_F(Messages, BatchExportsEachInputIntoTheFolderAndGivesTheWorstStatus) {
     ToolResult r = runTool({"export", folder_ / "a.json", folder_ / "b.obj", folder_ / "c.json", "-o", out + "/",
                             "--host-dir", hostDir_, "--mode", "1", "-j", "2", "--force"});
     EXPECT_EQ(r.status, kExitUsage) << "the broken document is the worst: " << r.err;
-    EXPECT_TRUE(contains(r.err, folder_ / "a.json" + " -> " + out + "/a.qmx: written (1 meshes")) << r.err;
+    EXPECT_TRUE(contains(r.err, folder_ / "a.json" + " -> " + out + "/a.qmx: written (1 mesh, ")) << r.err;
     EXPECT_TRUE(contains(r.err, folder_ / "b.obj" + " -> " + out + "/b.qmx: written")) << r.err;
     EXPECT_TRUE(contains(r.err, out + "/c.qmx: bad-input")) << r.err;
     EXPECT_EQ(listFolder(out), (Strings{"a.qmx", "b.qmx", "c.qmx"}));

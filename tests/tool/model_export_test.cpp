@@ -182,7 +182,7 @@ TEST_F(ModelExport, NamesTheDrawingsCodePageCannotHoldGetQuestionMarksAndAWarnin
 
     ToolResult r = exportModel("names.obj", obj, {"--json", "--mode", "1"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
-    EXPECT_NE(r.err.find("pelmora: warning: " + warning), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("pelmora export: warning: " + warning), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("imported as \"?-Glas\""), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("and 2 more of the model's names"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find(furniture + "\" has"), std::string::npos) << "1252 holds it: " << r.err;

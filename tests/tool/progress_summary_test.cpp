@@ -38,7 +38,8 @@ constexpr int kNoTerminal = -2;
 // Runs the tool with its stderr (and stdout) on a pseudo-terminal and gives
 // everything it wrote there.
 std::string runOnTerminal(const Strings& arguments, int& status, const std::string& interruptAtStep = "") {
-    std::vector<std::string> argv{PELMORA_TOOL};
+    // The test points are the hooked tool's.
+    std::vector<std::string> argv{interruptAtStep.empty() ? PELMORA_TOOL : PELMORA_HOOKED_TOOL};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> raw;
     for (auto& a : argv) raw.push_back(a.data());
@@ -76,6 +77,7 @@ class ExportTells : public ::testing::Test {
 protected:
     void SetUp() override {
         hostDir_ = folder_ / "host";
+        std::filesystem::create_directories(hostDir_);
         drawing_ = folder_ / "drawing.json";
         writeFile(drawing_, kMinimalDrawing);
         output_ = folder_ / "out/scene.qmx";
@@ -105,7 +107,7 @@ TEST_F(ExportTells, ProgressPhasesOnATerminalClearedAtTheEndAndNothingOnAPipe) {
     EXPECT_TRUE(contains(screen, "%")) << screen;
     EXPECT_TRUE(contains(screen, " s")) << screen;
     // Cleared before the summary, which is plain text.
-    const std::size_t wrote = screen.find("pelmora: wrote");
+    const std::size_t wrote = screen.find("pelmora export: wrote");
     ASSERT_NE(wrote, std::string::npos) << screen;
     EXPECT_EQ(screen.substr(wrote - 4, 4), "\r\033[K") << screen;
     EXPECT_FALSE(contains(screen.substr(wrote), "collecting")) << screen;
@@ -138,7 +140,7 @@ TEST_F(ExportTells, ProgressPhasesOnATerminalClearedAtTheEndAndNothingOnAPipe) {
 TEST_F(ExportTells, SummaryTextJsonAndQuiet) {
     ToolResult r = exportWith({"--mode", "2"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
-    EXPECT_TRUE(contains(r.err, "pelmora: wrote " + output_)) << r.err;
+    EXPECT_TRUE(contains(r.err, "pelmora export: wrote " + output_)) << r.err;
     EXPECT_TRUE(contains(r.err, "mode      2 (--mode)")) << r.err;
     EXPECT_TRUE(contains(r.err, "camera    yes")) << r.err;
     EXPECT_TRUE(contains(r.err, "lights    1")) << r.err;

@@ -65,7 +65,7 @@ TEST(Replacement, ExportWriteBackAndConvertKeepModeOwnerAndLinks) {
     writeFile(folder / "real/ascii.qmx", "old");
     chmod((folder / "real/ascii.qmx").c_str(), 0600);
     fs::create_symlink("real/ascii.qmx", folder / "ascii.qmx");
-    const auto converted = runTool({"convert", folder / "scene.qmx", folder / "ascii.qmx", "--ascii"});
+    const auto converted = runTool({"convert", folder / "scene.qmx", folder / "ascii.qmx", "--ascii", "--force"});
     ASSERT_EQ(converted.status, 0) << converted.err;
     EXPECT_TRUE(fs::is_symlink(folder / "ascii.qmx"));
     EXPECT_EQ(readFile(folder / "real/ascii.qmx").substr(0, 7), "\"ASCII\"");

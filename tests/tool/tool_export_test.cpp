@@ -139,6 +139,7 @@ TEST_F(ToolExport, AHostThatRefusesTheCommandExitsOne) {
 TEST_F(ToolExport, CtrlCStopsAtTheNextContainerAndWritesNothing) {
     writeFile(output_, "previous");
     ToolOptions options;
+    options.program = PELMORA_HOOKED_TOOL;
     options.environment["PELMORA_INTERRUPT_AT_POLL"] = "1";
     ToolResult r = exportWith({"--force"}, options);
     EXPECT_EQ(r.status, kExitCancelled) << r.err;
@@ -146,6 +147,10 @@ TEST_F(ToolExport, CtrlCStopsAtTheNextContainerAndWritesNothing) {
     EXPECT_EQ(readFile(output_), "previous");
     EXPECT_EQ(listFolder(folder_ / "out"), Strings{"scene.qmx"});
     EXPECT_EQ(readFile(drawing_), kMinimalDrawing) << "no light records written back";
+    // The shipped tool takes no test point from its environment.
+    options.program.clear();
+    r = exportWith({"--force"}, options);
+    EXPECT_EQ(r.status, kExitOk) << r.err;
 }
 
 TEST_F(ToolExport, AFullDiskKeepsThePreviousFileAndLeavesNoTemporary) {
@@ -224,7 +229,7 @@ TEST_F(ToolExport, AHostFolderTooLongForTheHostsPathsIsBadInput) {
     EXPECT_FALSE(std::filesystem::exists(output_));
 }
 
-TEST_F(ToolExport, TheDefaultHostFolderIsCreatedOnFirstUse) {
+TEST_F(ToolExport, TheDefaultHostFolderIsCreatedOnFirstUseAGivenOneMustExist) {
     ToolOptions options;
     options.environment["XDG_DATA_HOME"] = folder_ / "xdg";
     ToolResult r = runTool({"export", drawing_, "-o", output_, "--mode", "2"}, options);
@@ -239,7 +244,16 @@ TEST_F(ToolExport, TheDefaultHostFolderIsCreatedOnFirstUse) {
     ASSERT_EQ(r.status, kExitOk) << r.err;
     EXPECT_TRUE(std::filesystem::is_directory(folder_ / "home/.local/share/pelmora/Data"));
 
-    // A folder given with --host-dir is made the same way.
+    // A folder given with --host-dir must exist: a mistyped one is refused
+    // with its path, not made empty and exported without templates.
+    r = runTool({"export", drawing_, "-o", output_, "--force", "--mode", "1", "--host-dir", folder_ / "given/host"});
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_TRUE(
+        contains(r.err, "pelmora export: --host-dir: the host folder " + (folder_ / "given/host") + " does not exist"))
+        << r.err;
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "given"));
+    // One that exists gets the host's subfolders.
+    std::filesystem::create_directories(folder_ / "given/host");
     r = runTool({"export", drawing_, "-o", output_, "--force", "--mode", "1", "--host-dir", folder_ / "given/host"});
     ASSERT_EQ(r.status, kExitOk) << r.err;
     EXPECT_TRUE(std::filesystem::is_directory(folder_ / "given/host/Pelmora"));

@@ -31,7 +31,7 @@ StartedTool startTool(const std::vector<std::string>& arguments, const ToolOptio
     const std::string& outPath = started.outPath;
     const std::string& errPath = started.errPath;
 
-    std::vector<std::string> argv{PELMORA_TOOL};
+    std::vector<std::string> argv{options.program.empty() ? std::string(PELMORA_TOOL) : options.program};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> raw;
     for (auto& a : argv) raw.push_back(a.data());

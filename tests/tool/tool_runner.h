@@ -21,6 +21,7 @@ struct ToolOptions {
     std::vector<std::string> unsetEnvironment;       // removed in the child
     std::optional<long> fileSizeLimit;               // RLIMIT_FSIZE in bytes: a disk that fills up
     std::string workingFolder;                       // empty: the test's own
+    std::string program;                             // empty: the built tool
 };
 
 // A tool started and not yet waited for, so that a test can signal it.

@@ -16,8 +16,10 @@
 #include "tool/cli/cli_checks.h"
 #include "tool/cli/code_page_option.h"
 #include "tool/cli/commands.h"
+#include "tool/cli/output_checks.h"
 #include "tool/export/export_host_dir.h"
 #include "tool/output/staging_file.h"
+#include "tool/output/tool_message.h"
 #include "tool/qmx/convert_model.h"
 #include "tool/qmx/qmx_replay.h"
 #include "tool/system/path_text.h"
@@ -54,22 +56,18 @@ ConvertOptions withPictureFolders(ConvertOptions options) {
     return options;
 }
 
-int badInput(const std::string& message) {
-    std::fprintf(stderr, "pelmora convert: %s\n", message.c_str());
-    return kExitUsage;
-}
-
-int fail(const std::string& message) {
-    std::fprintf(stderr, "pelmora convert: %s\n", message.c_str());
-    return kExitFailure;
-}
+int badInput(const std::string& message) { return toolMessage(kExitUsage, "convert", message); }
+int fail(const std::string& message) { return toolMessage(kExitFailure, "convert", message); }
 
 // The QMX reader and the plug-in's scene writer open files by their narrow
 // name (on Windows in the ANSI code page).
-int runConvert(const ConvertOptions& options) {
+int runConvert(const ConvertOptions& options, bool force) {
     if (options.ascii && options.binary) return badInput("give --ascii or --binary, not both");
     std::error_code missing;
     if (!fs::exists(system::pathOf(options.input), missing)) return badInput(options.input + ": no such file");
+    const OutputRule rule{"OUTPUT", "the converted scene", "scene.glb"};
+    if (const std::string refusal = outputRefusal(options.output, force, rule); !refusal.empty())
+        return badInput(refusal);
     const std::optional<OutputFormat> format = outputFormat(options);
     if (!format)
         return badInput(options.format.empty()
@@ -129,23 +127,33 @@ int runConvert(const ConvertOptions& options) {
 
 Runner addConvertCommand(CLI::App& app) {
     auto options = std::make_shared<ConvertOptions>();
+    auto force = std::make_shared<bool>(false);
+    const bool models = modelFilesSupported();
     CLI::App* sub = app.add_subcommand(
         "convert",
-        "Write a QMX scene as glTF (.glb, .gltf), OBJ, PLY or STL for viewers (meshes, materials, and in glTF the "
-        "camera and lights; metres, Y up), or again as QMX through the plug-in's scene writer");
+        models ? "Write a QMX scene as glTF (.glb, .gltf), OBJ, PLY or STL for viewers (meshes, materials, and in glTF "
+                 "the camera and lights; metres, Y up), or again as QMX through the plug-in's scene writer"
+               : "Write a QMX scene again as QMX through the plug-in's scene writer, in the other encoding "
+                 "(--ascii, --binary) or the same");
     sub->add_option("input", options->input, "QMX file to read")->required()->check(existingFile("a QMX file"));
-    sub->add_option("output", options->output, "file to write; its extension picks the format")->required();
+    sub->add_option("output", options->output,
+                    models ? "file to write; its extension picks the format" : "QMX file to write")
+        ->required();
     sub->add_option("--format", options->format,
-                    "glb, gltf, obj, ply, stl, qmx, or an Assimp export format id (see `pelmora formats`)");
+                    "glb, gltf, obj, ply, stl, qmx, or an Assimp export format id (see `pelmora formats`)")
+        ->group(models ? "Options" : "");
     sub->add_option("--textures", options->textureFolders,
                     "glTF: a folder of texture pictures (PNG, JPEG) to embed or reference; repeatable, looked in "
                     "before the QMX file's folder, its textures/ folder and the host folder's Textures/")
-        ->check(CLI::ExistingDirectory);
-    sub->add_flag("--ascii", options->ascii, "QMX, PLY and STL: write the text encoding");
+        ->check(CLI::ExistingDirectory)
+        ->group(models ? "Options" : "");
+    sub->add_flag("--force", *force, "replace the output file when it exists");
+    sub->add_flag("--ascii", options->ascii,
+                  models ? "QMX, PLY and STL: write the text encoding" : "write the text encoding");
     sub->add_flag("--binary", options->binary, "QMX: write the BINARY encoding");
     // A QMX copy keeps the bytes as they are; other formats get UTF-8 names.
     addCodePageOption(*sub, options->codePage);
-    return [options] { return runConvert(*options); };
+    return [options, force] { return runConvert(*options, *force); };
 }
 
 }  // namespace pelmora::tool

@@ -21,7 +21,17 @@ std::string versionText() {
            "\nAssimp: " + assimp;
 }
 
+bool modelFilesSupported() { return true; }
+
 namespace {
+
+// The formats `convert` writes itself, listed first; Assimp's own entries for
+// them are left out, so that each format is listed once.
+bool writtenNatively(const std::string& id) {
+    for (const char* own : {"glb", "glb2", "gltf", "gltf2", "obj", "ply", "plyb", "stl", "stlb"})
+        if (id == own) return true;
+    return false;
+}
 
 int runFormats() {
     Assimp::Importer importer;
@@ -41,7 +51,7 @@ int runFormats() {
     std::printf("  %-12s %s\n", "ply, stl", "geometry only (binary; --ascii for text)");
     for (std::size_t i = 0; i < exporter.GetExportFormatCount(); ++i) {
         const aiExportFormatDesc* desc = exporter.GetExportFormatDescription(i);
-        if (!offeredModelFormat(desc->id)) continue;
+        if (writtenNatively(desc->id) || !offeredModelFormat(desc->id)) continue;
         std::printf("  %-12s %s (.%s)\n", desc->id, desc->description, desc->fileExtension);
     }
     std::fflush(stdout);

@@ -1,15 +1,14 @@
 // pelmora import MODEL -o DRAWING: imports a 3D model file (under the import's
 // time and memory limits) and writes the drawing document the export would
 // run on, so that it can be looked at, edited and exported later.
-#include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "hostsim/drawing.h"
 #include "tool/cli/cli_checks.h"
 #include "tool/cli/commands.h"
 #include "tool/cli/import_options.h"
-#include "tool/system/path_text.h"
+#include "tool/cli/output_checks.h"
+#include "tool/output/tool_message.h"
 
 namespace pelmora::tool {
 namespace {
@@ -21,20 +20,14 @@ struct ImportRequest {
     ModelImportOptions model;
 };
 
-int say(int status, const std::string& text) {
-    std::fprintf(stderr, "pelmora import: %s\n", text.c_str());
-    return status;
-}
+int say(int status, const std::string& text) { return toolMessage(status, "import", text); }
 
 int runImport(const ImportRequest& request) {
-    namespace fs = std::filesystem;
-    std::error_code error;
     if (!isModelFile(request.modelPath))
         return say(kExitUsage, request.modelPath + " is not a model file the importer reads");
-    if (fs::is_directory(system::pathOf(request.outputPath), error))
-        return say(kExitUsage, request.outputPath + " is a folder; give a file name for the drawing");
-    if (fs::exists(system::pathOf(request.outputPath), error) && !request.force)
-        return say(kExitUsage, request.outputPath + " exists; give --force to replace it (nothing was changed)");
+    const OutputRule rule{"-o", "a drawing document", "drawing.json"};
+    if (const std::string refusal = outputRefusal(request.outputPath, request.force, rule); !refusal.empty())
+        return say(kExitUsage, refusal);
     hostsim::Drawing drawing;
     ModelImportOptions options = request.model;
     options.warning = [](const std::string& text) { say(kExitOk, "warning: " + text); };
@@ -46,7 +39,8 @@ int runImport(const ImportRequest& request) {
     } catch (const std::runtime_error& failed) { return say(kExitFailure, failed.what()); }
     std::size_t objects = 0;
     for (const auto& layer : drawing.layers) objects += layer.objects.size();
-    return say(kExitOk, "wrote " + request.outputPath + " (" + std::to_string(objects) + " objects)");
+    return say(kExitOk, "wrote " + request.outputPath + " (" +
+                            counted(static_cast<long long>(objects), "object", "objects") + ")");
 }
 
 }  // namespace
@@ -59,6 +53,7 @@ Runner addImportCommand(CLI::App& app) {
         "before it runs. The import runs in a separate process bounded in time and memory. Exit status: 0 written, "
         "1 the drawing could not be written, 2 bad input (a model the importer refuses or that exceeds a limit), bad "
         "command line or an existing output without --force.");
+    if (!modelFilesSupported()) cmd->group("");  // asked for anyway, it says where to import instead
     cmd->add_option("MODEL", request->modelPath, "the 3D model file")
         ->required()
         ->check(existingFile("a 3D model file"));

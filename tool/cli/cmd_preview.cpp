@@ -12,10 +12,14 @@
 #include "qmxread/read_error.h"
 #include "tool/cli/cli_checks.h"
 #include "tool/cli/commands.h"
+#include "tool/cli/output_checks.h"
+#include "tool/output/tool_message.h"
 
 namespace pelmora::tool {
 
 namespace {
+
+constexpr OutputRule kPictureRule{"-o", "a PNG picture", "view.png"};
 
 struct PreviewRequest {
     std::string scene;
@@ -23,12 +27,11 @@ struct PreviewRequest {
     std::string size;
     bool lights = false;
     bool edges = false;
+    bool force = false;
 };
 
-int fail(const std::string& message) {
-    std::fprintf(stderr, "pelmora preview: %s\n", message.c_str());
-    return kExitFailure;
-}
+int fail(const std::string& message) { return toolMessage(kExitFailure, "preview", message); }
+int badInput(const std::string& message) { return toolMessage(kExitUsage, "preview", message); }
 
 // "WxH" within the sizes the renderer accepts.
 bool parseSize(const std::string& text, int& width, int& height) {
@@ -50,20 +53,15 @@ int runPreview(const PreviewRequest& request) {
     preview::RenderOptions options;
     options.lights = request.lights;
     options.edges = request.edges;
-    if (!request.size.empty() && !parseSize(request.size, options.width, options.height)) {
-        std::fprintf(stderr,
-                     "pelmora preview: --size wants WIDTHxHEIGHT, each from 1 to %d and at most %lld pixels "
-                     "(got \"%s\")\n",
-                     preview::kMaxSide, preview::kMaxPixels, request.size.c_str());
-        return kExitUsage;
-    }
+    if (!request.size.empty() && !parseSize(request.size, options.width, options.height))
+        return badInput("--size wants WIDTHxHEIGHT, each from 1 to " + std::to_string(preview::kMaxSide) +
+                        " and at most " + std::to_string(preview::kMaxPixels) + " pixels (got \"" + request.size +
+                        "\")");
     std::error_code ec;
-    if (std::filesystem::exists(request.picture, ec) &&
-        std::filesystem::equivalent(request.scene, request.picture, ec)) {
-        std::fprintf(stderr, "pelmora preview: %s is the scene file; write the picture to another path\n",
-                     request.picture.c_str());
-        return kExitUsage;
-    }
+    if (std::filesystem::exists(request.picture, ec) && std::filesystem::equivalent(request.scene, request.picture, ec))
+        return badInput(request.picture + " is the scene file; write the picture to another path");
+    if (const std::string refusal = outputRefusal(request.picture, request.force, kPictureRule); !refusal.empty())
+        return badInput(refusal);
 
     preview::PreviewScene scene;
     try {
@@ -74,14 +72,16 @@ int runPreview(const PreviewRequest& request) {
         preview::writePngFile(result.image, request.picture);
     } catch (const preview::PictureError& error) { return fail(error.what()); }
     const auto& report = result.report;
-    std::printf("%s: %s\n", request.scene.c_str(), report.viewNote.c_str());
+    toolMessage("preview", request.scene + ": " + report.viewNote);
     std::string lights;
     if (request.lights)
-        lights = ", " + std::to_string(report.lightsMarked) + " of " + std::to_string(scene.lights.size()) +
-                 " lights in the picture";
-    std::printf("wrote %s (%dx%d, %zu polygons in %zu meshes%s)\n", request.picture.c_str(), result.image.width,
-                result.image.height, report.polygons, report.meshes, lights.c_str());
-    return kExitOk;
+        lights = ", " + std::to_string(report.lightsMarked) + " of " +
+                 counted(static_cast<long long>(scene.lights.size()), "light", "lights") + " in the picture";
+    return toolMessage(kExitOk, "preview",
+                       "wrote " + request.picture + " (" + std::to_string(result.image.width) + "x" +
+                           std::to_string(result.image.height) + ", " +
+                           counted(static_cast<long long>(report.polygons), "polygon", "polygons") + " in " +
+                           counted(static_cast<long long>(report.meshes), "mesh", "meshes") + lights + ")");
 }
 
 }  // namespace
@@ -92,6 +92,7 @@ int previewAfterExport(const std::string& scenePath, const std::string& pictureP
     PreviewRequest request;
     request.scene = scenePath;
     request.picture = picturePath;
+    request.force = true;  // the export checked the picture's path before it ran
     return runPreview(request);
 }
 
@@ -103,7 +104,8 @@ Runner addPreviewCommand(CLI::App& app) {
         "with a depth buffer. A scene without a usable camera is seen from a default position that frames it. "
         "Exit status: 0 written, 1 unreadable scene or picture not written, 2 bad command line.");
     cmd->add_option("SCENE", request->scene, "QMX file to render")->required()->check(existingFile("a QMX file"));
-    cmd->add_option("-o,--output", request->picture, "PNG file to write (replaced when it exists)")->required();
+    cmd->add_option("-o,--output", request->picture, "PNG file to write")->required();
+    cmd->add_flag("--force", request->force, "replace the picture when it exists");
     cmd->add_option("--size", request->size,
                     "picture size WIDTHxHEIGHT (default: the camera's picture size, else 1280x720)");
     cmd->add_flag("--lights", request->lights, "mark each light (disc) and its target (cross, joined by a line)");

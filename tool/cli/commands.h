@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tool/export/export_run.h"
 #include "tool/system/exit_status.h"
 
 namespace pelmora::tool {
@@ -16,13 +17,18 @@ using Runner = std::function<int()>;
 Runner addInspectCommand(CLI::App& app);
 Runner addConvertCommand(CLI::App& app);
 Runner addTemplatesCommand(CLI::App& app);
-Runner addExportCommand(CLI::App& app);
+// `testPoints` go into every export's request.
+Runner addExportCommand(CLI::App& app, const InterruptPoints& testPoints);
 Runner addFormatsCommand(CLI::App& app);
 
 // What --version prints: the tool's version, the module it loads, Assimp's version.
 std::string versionText();
 Runner addImportCommand(CLI::App& app);
 Runner addPreviewCommand(CLI::App& app);
+
+// Whether this build reads and writes model files (the Windows build has no
+// model library): help texts describe only what the build does.
+bool modelFilesSupported();
 
 // Renders an exported scene into a PNG picture as `pelmora preview` does.
 int previewAfterExport(const std::string& scenePath, const std::string& picturePath);

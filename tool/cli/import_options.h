@@ -1,19 +1,46 @@
 // The command-line options of a model import, shared by `export` and `import`.
 #pragma once
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
+#include "tool/cli/commands.h"
 #include "tool/model/model_import.h"
 
 namespace pelmora::tool {
 
+// The import's limits within reason: a process needs some memory to start at
+// all, and a limit beyond any machine's memory or a day's time is none.
+inline constexpr long kMinImportMemoryMiB = 64;
+inline constexpr long kMaxImportMemoryMiB = 65536;
+inline constexpr double kMaxImportSeconds = 86400.0;
+
+// A number from `low` to `high` (a time above `low`, a memory size from it);
+// the message says what it takes (CLI11 puts the option's name before it).
+inline CLI::Validator boundedNumber(const std::string& unit, double low, double high, bool lowIncluded) {
+    return CLI::Validator(
+        [=](std::string& text) -> std::string {
+            try {
+                std::size_t used = 0;
+                const double value = std::stod(text, &used);
+                if (used == text.size() && (lowIncluded ? value >= low : value > low) && value <= high) return {};
+            } catch (const std::exception&) {}
+            char range[96];
+            std::snprintf(range, sizeof range, "%s%g to %g", lowIncluded ? "from " : "above ", low, high);
+            return "give a number of " + unit + " " + range + "; got " + text;
+        },
+        "");
+}
+
 // Registers --model-unit, --model-up, --import-time and --import-memory on
-// `cmd`; call the result before the run to settle the up axis.
+// `cmd`, hidden from the help of a build without model files; call the result
+// before the run to settle the up axis.
 inline std::function<void()> addModelImportOptions(CLI::App& cmd, ModelImportOptions& options) {
     auto upAxis = std::make_shared<std::string>("auto");
+    const std::string group = modelFilesSupported() ? "Options" : "";
     cmd.add_option("--model-unit", options.unitMetres,
                    "model files: length of one model unit in metres, such as 0.001 for millimetres (default 1)")
         ->check(CLI::Validator(
@@ -28,15 +55,20 @@ inline std::function<void()> addModelImportOptions(CLI::App& cmd, ModelImportOpt
                        "0.0254 for inches); got " +
                        text;
             },
-            "METRES"));
+            "METRES"))
+        ->group(group);
     cmd.add_option("--model-up", *upAxis, "model files: the up axis, y or z (default: z for STL and PLY, else y)")
-        ->check(CLI::IsMember({"auto", "y", "z"}));
+        ->check(CLI::IsMember({"auto", "y", "z"}))
+        ->group(group);
     cmd.add_option("--import-time", options.seconds,
-                   "model files: seconds the import may take before it is stopped (default 60)")
-        ->check(CLI::PositiveNumber);
+                   "model files: seconds the import may take before it is stopped (default 60, at most a day)")
+        ->check(boundedNumber("seconds", 0.0, kMaxImportSeconds, false))
+        ->group(group);
     cmd.add_option("--import-memory", options.memoryMiB,
-                   "model files: MiB of memory the import may use before it is stopped (default 2048)")
-        ->check(CLI::Range(1L, 1L << 30));
+                   "model files: MiB of memory the import may use before it is stopped (default 2048, from " +
+                       std::to_string(kMinImportMemoryMiB) + " to " + std::to_string(kMaxImportMemoryMiB) + ")")
+        ->check(boundedNumber("MiB", kMinImportMemoryMiB, kMaxImportMemoryMiB, true))
+        ->group(group);
     return [upAxis, &options] { options.up = *upAxis == "y" ? UpAxis::Y : *upAxis == "z" ? UpAxis::Z : UpAxis::Auto; };
 }
 

@@ -8,6 +8,7 @@
 #include "tool/cli/commands.h"
 #include "tool/export/export_module.h"
 #include "tool/model/model_import.h"
+#include "tool/output/tool_message.h"
 #include "tool/qmx/convert_model.h"
 
 namespace pelmora::tool {
@@ -20,12 +21,11 @@ constexpr const char* kNoPreview =
     "preview is not supported by the Windows build of pelmora (it has no PNG library); render the QMX file "
     "with `pelmora preview` on Linux";
 
-int unsupported(const char* command, const char* text) {
-    std::fprintf(stderr, "pelmora %s: %s\n", command, text);
-    return kExitUsage;
-}
+int unsupported(const char* command, const char* text) { return toolMessage(kExitUsage, command, text); }
 
 }  // namespace
+
+bool modelFilesSupported() { return false; }
 
 // The usual model formats, so that asking for one gets the right message
 // rather than an attempt to read it as a drawing document.
@@ -64,11 +64,9 @@ std::string versionText() {
 Runner addFormatsCommand(CLI::App& app) {
     app.add_subcommand("formats", "List the formats export reads and convert writes");
     return [] {
-        std::printf("export reads drawing documents (.json); %s\n", kNoModelFiles);
+        std::printf("export reads drawing documents (.json)\n");
         std::printf("\nconvert writes:\n");
         std::printf("  %-12s %s\n", "qmx", "QMX scene, again through the plug-in's writer (--ascii, --binary)");
-        std::printf("  %-12s %s\n", "glb, gltf", "not in the Windows build (no model library): convert on Linux");
-        std::printf("  %-12s %s\n", "obj, ply, stl", "not in the Windows build either");
         std::fflush(stdout);
         return static_cast<int>(kExitOk);
     };
@@ -79,7 +77,9 @@ std::string previewUnavailable() { return kNoPreview; }
 int previewAfterExport(const std::string&, const std::string&) { return unsupported("preview", kNoPreview); }
 
 Runner addPreviewCommand(CLI::App& app) {
-    CLI::App* cmd = app.add_subcommand("preview", "Not in the Windows build: render QMX files on Linux");
+    // Hidden from the help: asked for anyway, it says where to render instead.
+    CLI::App* cmd = app.add_subcommand("preview", "");
+    cmd->group("");
     cmd->allow_extras();
     return [] { return unsupported("preview", kNoPreview); };
 }

@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tool/output/progress_line.h"
+#include "tool/output/tool_message.h"
 #include "tool/system/child_processes.h"
 #include "tool/system/exit_status.h"
 #include "tool/system/file_creation.h"
@@ -42,8 +43,6 @@ struct Job {
     std::string errors;
 };
 
-std::string upText(UpAxis up) { return up == UpAxis::Y ? "y" : up == UpAxis::Z ? "z" : "auto"; }
-
 std::string statusLine(const Job& job) {
     const Json& s = job.summary;
     std::string line = job.input + " -> " + job.output + ": ";
@@ -52,10 +51,10 @@ std::string statusLine(const Job& job) {
     const std::string status = s.value("status", "failed");
     if (status == "written" || status == "dry-run") {
         line += status == "written" ? "written" : "dry run, not written";
-        line += " (" + std::to_string(s.value("meshes", 0)) + " meshes, " +
-                ProgressLine::countText(s.value("polygons", 0LL)) + " polygons, " +
-                std::to_string(s.value("lights", 0)) + " lights, " + ProgressLine::bytesText(s.value("bytes", 0LL)) +
-                ")";
+        line += " (" + counted(s.value("meshes", 0), "mesh", "meshes") + ", " +
+                counted(s.value("polygons", 0LL), "polygon", "polygons") + ", " +
+                counted(s.value("lights", 0), "light", "lights") + ", " +
+                ProgressLine::bytesText(s.value("bytes", 0LL)) + ")";
         for (const auto& warning : s.value("warnings", Json::array()))
             line += "\n    warning: " + warning.get<std::string>();
         return line;
@@ -67,19 +66,10 @@ std::string statusLine(const Job& job) {
 
 }  // namespace
 
-std::vector<std::string> childArguments(const ExportRequest& single, const std::string& input,
+std::vector<std::string> childArguments(const BatchRequest& request, const std::string& input,
                                         const std::string& output) {
     std::vector<std::string> args{"export", input, "-o", output, "--json", "--quiet"};
-    if (single.mode) args.insert(args.end(), {"--mode", std::to_string(*single.mode)});
-    if (!single.hostDir.empty()) args.insert(args.end(), {"--host-dir", single.hostDir});
-    if (single.force) args.push_back("--force");
-    if (single.dryRun) args.push_back("--dry-run");
-    char unit[64];
-    std::snprintf(unit, sizeof unit, "%.17g", single.model.unitMetres);
-    args.insert(args.end(), {"--model-unit", unit, "--model-up", upText(single.model.up)});
-    std::snprintf(unit, sizeof unit, "%.17g", single.model.seconds);
-    args.insert(args.end(), {"--import-time", unit, "--import-memory", std::to_string(single.model.memoryMiB)});
-    if (!single.modulePath.empty()) args.insert(args.end(), {"--module", single.modulePath});
+    args.insert(args.end(), request.optionsForEach.begin(), request.optionsForEach.end());
     return args;
 }
 
@@ -87,9 +77,8 @@ int runBatchExport(const BatchRequest& request) {
     std::error_code error;
     const fs::path folder = fs::absolute(system::pathOf(request.outputDir), error).lexically_normal();
     if (!fs::is_directory(folder, error)) {
-        std::fprintf(stderr, "pelmora export: the output folder %s does not exist; create it first\n",
-                     system::textOf(folder).c_str());
-        return kExitUsage;
+        return toolMessage(kExitUsage, "export",
+                           "the output folder " + system::textOf(folder) + " does not exist; create it first");
     }
 
     // One output per input, named after it; two inputs may not share one.
@@ -100,9 +89,9 @@ int runBatchExport(const BatchRequest& request) {
         job.input = input;
         job.output = system::textOf(folder / system::pathOf(system::textOf(system::pathOf(input).stem()) + ".qmx"));
         if (auto found = taken.find(job.output); found != taken.end()) {
-            std::fprintf(stderr, "pelmora export: %s and %s would both be written to %s; rename one of them\n",
-                         found->second.c_str(), input.c_str(), job.output.c_str());
-            return kExitUsage;
+            return toolMessage(
+                kExitUsage, "export",
+                found->second + " and " + input + " would both be written to " + job.output + "; rename one of them");
         }
         taken.emplace(job.output, input);
         jobs.push_back(std::move(job));
@@ -110,8 +99,7 @@ int runBatchExport(const BatchRequest& request) {
 
     const std::string scratchDir = system::makePrivateFolder("pelmora-batch");
     if (scratchDir.empty()) {
-        std::fprintf(stderr, "pelmora export: cannot create a temporary folder: %s\n", system::lastFileError().c_str());
-        return kExitFailure;
+        return toolMessage(kExitFailure, "export", "cannot create a temporary folder: " + system::lastFileError());
     }
 
     // Holds Ctrl+C from here until the last export process ended.
@@ -126,7 +114,7 @@ int runBatchExport(const BatchRequest& request) {
         const std::string base = scratchDir + "/" + std::to_string(&job - jobs.data());
         job.outFile = base + ".out";
         job.errFile = base + ".err";
-        if (!children->start(slot, childArguments(request.single, job.input, job.output), job.outFile, job.errFile,
+        if (!children->start(slot, childArguments(request, job.input, job.output), job.outFile, job.errFile,
                              job.errors)) {
             job.status = kExitFailure;
             return false;
@@ -139,7 +127,7 @@ int runBatchExport(const BatchRequest& request) {
         if (json) return;
         const bool ok = job.status == kExitOk;
         if (quiet && ok) return;
-        std::fprintf(stderr, "pelmora: [%zu/%zu] %s\n", done, jobs.size(), statusLine(job).c_str());
+        toolMessage("export", "[" + std::to_string(done) + "/" + std::to_string(jobs.size()) + "] " + statusLine(job));
     };
 
     while (done < jobs.size()) {

@@ -15,6 +15,9 @@ struct BatchRequest {
     std::string outputDir;
     int jobs = 1;
     ExportRequest single;  // the options every input is exported with (paths unset)
+    // The same options as the command line of each input's export gives them
+    // ("--mode", "2", "--force", ...): each input is exported by a process of its own.
+    std::vector<std::string> optionsForEach;
 };
 
 // One status line per input on stderr (or one JSON array on stdout with
@@ -22,7 +25,7 @@ struct BatchRequest {
 int runBatchExport(const BatchRequest& request);
 
 // The arguments of the child process that exports one input.
-std::vector<std::string> childArguments(const ExportRequest& single, const std::string& input,
+std::vector<std::string> childArguments(const BatchRequest& request, const std::string& input,
                                         const std::string& output);
 
 }  // namespace pelmora::tool

@@ -25,7 +25,7 @@ extern "C" void hookMessageBox(const char* text, void* user) {
     ExportHookState& state = stateOf(user);
     if (state.progress) state.progress->clear();
     state.messageBoxes.emplace_back(text ? text : "");
-    std::fprintf(stderr, "pelmora: plug-in message: %s\n", text ? text : "");
+    std::fprintf(stderr, "pelmora export: plug-in message: %s\n", text ? text : "");
 }
 
 extern "C" int hookSaveDialog(const char*, const char*, const char*, char* outPath, int capacity, void* user) {

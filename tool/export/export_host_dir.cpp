@@ -14,6 +14,11 @@ namespace pelmora::tool {
 namespace fs = std::filesystem;
 
 std::string defaultHostDir() {
+    // A tool unpacked with its templates beside it (the Windows ZIP) finds them there.
+    if (const std::string shipped = system::programFolder(); !shipped.empty()) {
+        std::error_code error;
+        if (fs::is_directory(system::pathOf(shipped) / "Pelmora", error)) return shipped;
+    }
     std::string folder = system::defaultDataFolder();
     if (folder.empty()) throw HostDirError(std::string("no host folder: set ") + system::dataFolderSettings());
     return folder;

@@ -12,7 +12,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The per-user default: $XDG_DATA_HOME/pelmora, else ~/.local/share/pelmora.
+// The program's own folder when a Pelmora/ folder is beside the program (the
+// Windows ZIP unpacked); else the per-user default: $XDG_DATA_HOME/pelmora,
+// else ~/.local/share/pelmora (%APPDATA%\pelmora on Windows).
 std::string defaultHostDir();
 
 // Makes `dir` absolute and gives it ending with '/'. With `create` the folder

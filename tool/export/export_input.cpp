@@ -4,12 +4,13 @@
 #include <cstdio>
 #include <string_view>
 
+#include "base/ascii_case.h"
 #include "hostsim/record_check.h"
-#include "tool/system/exit_status.h"
+#include "tool/export/drawing_code_page.h"
 #include "tool/model/model_import.h"
+#include "tool/system/exit_status.h"
 #include "tool/system/file_creation.h"
 #include "tool/system/interrupt.h"
-#include "base/ascii_case.h"
 #include "tool/system/path_text.h"
 
 namespace pelmora::tool {
@@ -97,6 +98,10 @@ int loadDrawingDocument(const ExportRequest& request, int firstByte, ExportRepor
                            "may become the same as another name");
     } catch (const hostsim::DocumentError& bad) {
         reportDocumentError(path, bad, report);
+        return kExitUsage;
+    }
+    if (const std::string refusal = drawingCodePageRefusal(path, drawing.codePage); !refusal.empty()) {
+        report.error(refusal);
         return kExitUsage;
     }
     return kExitOk;

@@ -3,7 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tool/system/file_status.h"
 #include "tool/system/plugin_library.h"
+#include "tool/system/user_folders.h"
 
 namespace pelmora::tool {
 namespace {
@@ -44,7 +46,13 @@ PluginModule::~PluginModule() {
 std::string defaultModulePath() {
     if (const char* fromEnvironment = std::getenv("PELMORA_MODULE"); fromEnvironment && *fromEnvironment)
         return fromEnvironment;
-    if (std::string shipped = system::moduleBesideProgram(); !shipped.empty()) return shipped;
+    // Shipped with the tool: beside pelmora.exe, or in lib/pelmora/ of the
+    // prefix the tool is installed in.
+    if (const std::string folder = system::programFolder(); !folder.empty()) {
+        const std::string shipped = folder + PELMORA_SHIPPED_MODULE;
+        if (system::pathKind(shipped) == system::PathKind::File) return shipped;
+    }
+    // The module built with the tool (on Windows its name, found beside the program).
     return PELMORA_DEFAULT_MODULE;
 }
 

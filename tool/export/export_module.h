@@ -38,7 +38,8 @@ private:
 };
 
 // The module the tool uses: PELMORA_MODULE from the environment when set,
-// else the module built beside the tool.
+// else the module shipped with the tool (beside pelmora.exe, or installed
+// with it), else the module built with it.
 std::string defaultModulePath();
 
 }  // namespace pelmora::tool

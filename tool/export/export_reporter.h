@@ -2,11 +2,11 @@
 // --quiet; everything is also kept for the summary.
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 #include "tool/export/export_summary.h"
 #include "tool/output/progress_line.h"
+#include "tool/output/tool_message.h"
 
 namespace pelmora::tool {
 
@@ -28,7 +28,7 @@ public:
     }
     void print(const std::string& text) {
         progress_.clear();
-        std::fprintf(stderr, "pelmora: %s\n", text.c_str());
+        toolMessage("export", text);
     }
     // The warnings from index `first` on again, for the end of a run whose
     // progress line may have hidden them.

@@ -2,8 +2,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -17,7 +15,6 @@
 #include "plugin/command/preferences.h"
 #include "plugin/host/host_abi.h"
 #include "plugin/platform/files.h"
-#include "tool/system/exit_status.h"
 #include "tool/export/drawing_write_back.h"
 #include "tool/export/export_diagnosis.h"
 #include "tool/export/export_hooks.h"
@@ -44,30 +41,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kPreferenceFile = std::string(kPreferenceFolder) + "/" + kPreferenceFileName;
-
-// Test seam: press Ctrl+C at this abort poll (0: never).
-int interruptSeam() {
-    const char* text = std::getenv("PELMORA_INTERRUPT_AT_POLL");
-    return text ? std::atoi(text) : 0;
-}
-
-// Test seam: press Ctrl+C when the run reaches the named step ("loaded",
-// "written" or "replaced"), as a user could at that moment.
-void interruptAtStep(const char* step) {
-    const char* wanted = std::getenv("PELMORA_INTERRUPT_AT_STEP");
-    if (wanted && std::strcmp(wanted, step) == 0) system::simulateInterrupt();
-}
-
-// Test seam: at the step named by PELMORA_REPLACE_DRAWING_AT_STEP the file
-// named by PELMORA_REPLACEMENT_DRAWING is moved over the drawing, as an
-// editor saving the drawing in the middle of an export would.
-void replaceDrawingAtStep(const char* step, const std::string& drawingPath) {
-    const char* wanted = std::getenv("PELMORA_REPLACE_DRAWING_AT_STEP");
-    const char* replacement = std::getenv("PELMORA_REPLACEMENT_DRAWING");
-    if (!wanted || !replacement || std::strcmp(wanted, step) != 0) return;
-    std::error_code error;
-    fs::rename(system::pathOf(replacement), system::pathOf(drawingPath), error);
-}
 
 // The objects of a layer and of every group in it.
 long long objectCount(const std::vector<hostsim::DrawingObject>& objects) {
@@ -126,7 +99,6 @@ private:
         runPlugin();
         if (int status = checkWritten(); status != kExitOk) return status;
         reached("written");
-        replaceDrawingAtStep("written", request_.drawingPath);
         if (stopped()) return kExitCancelled;
         // A model file is not written back: its drawing goes before the
         // written file is read back, so that the two are not held at once.
@@ -136,6 +108,19 @@ private:
         if (int status = replaceOutput(); status != kExitOk) return status;
         if (input_.kind != InputKind::Drawing) return kExitOk;
         return writeBackLightRecords(request_.drawingPath, *host_, input_, report_, summary_.drawingNotUpdated);
+    }
+
+    // The test point: Ctrl+C pressed as the run reaches `step`.
+    void interruptAt(const char* step) const {
+        if (request_.interruptAt.atStep == step) system::simulateInterrupt();
+    }
+
+    // As an editor saving the drawing in the middle of an export would.
+    void replaceDrawingAt(const char* step) const {
+        const InterruptPoints& points = request_.interruptAt;
+        if (points.replaceDrawingAtStep != step || points.replacementDrawing.empty()) return;
+        std::error_code error;
+        fs::rename(system::pathOf(points.replacementDrawing), system::pathOf(request_.drawingPath), error);
     }
 
     // Everything the run held, let go while Ctrl+C is still ours: the host
@@ -150,7 +135,8 @@ private:
     }
 
     void reached(const char* moment) {
-        interruptAtStep(moment);
+        interruptAt(moment);
+        replaceDrawingAt(moment);
         if (request_.atMoment) request_.atMoment(moment);
     }
 
@@ -253,7 +239,7 @@ private:
         state_.writerPath = staging_->writerPath();
         state_.pluginAnswerPath = paths_.staging;
         state_.force = request_.force || request_.dryRun;
-        state_.interruptAtPoll = interruptSeam();
+        state_.interruptAtPoll = request_.interruptAt.atPoll;
         state_.progress = &progress_;
         state_.objectsActiveLayer = activeLayerObjects;
         state_.objectsVisibleLayers = visibleLayerObjects;

@@ -11,6 +11,16 @@
 
 namespace pelmora::tool {
 
+// Ctrl+C pressed at a chosen moment, as a user could press it, so that tests
+// reach the Ctrl+C paths without timing. Only a test's own entry point sets
+// them (tests/tool/hooked/); the command line cannot.
+struct InterruptPoints {
+    int atPoll = 0;      // at the plug-in's abort poll of this number; 0: never
+    std::string atStep;  // when the run reaches "loaded", "written" or "replaced"; empty: never
+    // The drawing replaced by this file when the run reaches this step.
+    std::string replaceDrawingAtStep, replacementDrawing;
+};
+
 struct ExportRequest {
     std::string drawingPath;
     std::string outputPath;
@@ -26,6 +36,7 @@ struct ExportRequest {
     // staging file exists, "written" once the plug-in has filled it,
     // "replaced"), so that a test can stop or end the run exactly there.
     std::function<void(const char* moment)> atMoment;
+    InterruptPoints interruptAt;
 };
 
 // Gives the exit status of tool/system/exit_status.h; messages go to stderr.

@@ -12,6 +12,7 @@
 #include "qmxread/qmx_reader.h"
 #include "tool/output/progress_line.h"
 #include "tool/output/staging_file.h"
+#include "tool/output/tool_message.h"
 #include "tool/qmx/gltf_additions.h"
 #include "tool/qmx/model_writer_child.h"
 #include "tool/qmx/name_decoder.h"
@@ -34,10 +35,11 @@ void warnMissingPictures(const GltfPictures& pictures) {
     std::string names, folders;
     for (const std::string& name : pictures.missing) names += (names.empty() ? "" : ", ") + name;
     for (const std::string& folder : pictures.folders) folders += (folders.empty() ? "" : ", ") + folder;
-    std::fprintf(stderr,
-                 "pelmora: warning: texture pictures left out: %s (looked in %s); their materials show their colour "
-                 "only; give the folder that holds them with --textures DIR\n",
-                 names.c_str(), folders.empty() ? "no folder" : folders.c_str());
+    std::fprintf(
+        stderr,
+        "pelmora convert: warning: texture pictures left out: %s (looked in %s); their materials show their colour "
+        "only; give the folder that holds them with --textures DIR\n",
+        names.c_str(), folders.empty() ? "no folder" : folders.c_str());
 }
 
 }  // namespace
@@ -98,26 +100,26 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
             return fail("cannot move the written file to " + options.output);
         temp->release();
     }
-    std::string line = "pelmora: wrote " + options.output + " (" + format.label +
-                       "): " + ProgressLine::countText(converted.meshes) + " meshes, " +
-                       ProgressLine::countText(converted.vertices) + " vertices, " +
-                       ProgressLine::countText(converted.polygons) + " polygons";
+    std::string line =
+        "wrote " + options.output + " (" + format.label + "): " + counted(converted.meshes, "mesh", "meshes") + ", " +
+        counted(converted.vertices, "vertex", "vertices") + ", " + counted(converted.polygons, "polygon", "polygons");
     if (format.scene)
         line += std::string(", ") + (converted.cameras.empty() ? "no camera" : "camera") + ", " +
-                std::to_string(converted.lights.size()) + " lights";
-    std::fprintf(stderr, "%s\n", line.c_str());
+                counted(static_cast<long long>(converted.lights.size()), "light", "lights");
+    toolMessage("convert", line);
     if (!format.scene && (!converted.cameras.empty() || !converted.lights.empty()))
-        std::fprintf(stderr, "pelmora: note: %s has no place for the camera and lights; use .glb to keep them\n",
-                     format.label.c_str());
+        toolMessage("convert",
+                    "note: " + format.label + " has no place for the camera and lights; use .glb to keep them");
     if (!pictures.missing.empty()) warnMissingPictures(pictures);
     if (converted.droppedHoles > 0)
-        std::fprintf(stderr, "pelmora: warning: %lld holes of polygons were left out (filled)\n",
-                     converted.droppedHoles);
+        toolMessage("convert", "warning: " + counted(converted.droppedHoles, "hole", "holes") +
+                                   " of polygons were left out (filled)");
     if (converted.droppedPolygons > 0)
-        std::fprintf(stderr, "pelmora: warning: %lld polygons with points that are not finite were left out\n",
-                     converted.droppedPolygons);
+        toolMessage("convert", "warning: " + counted(converted.droppedPolygons, "polygon", "polygons") +
+                                   " with points that are not finite were left out");
     if (converted.skippedEmptyMeshes > 0)
-        std::fprintf(stderr, "pelmora: note: %d meshes without polygons were left out\n", converted.skippedEmptyMeshes);
+        toolMessage("convert", "note: " + counted(converted.skippedEmptyMeshes, "mesh", "meshes") +
+                                   " without polygons were left out");
     return kExitOk;
 }
 

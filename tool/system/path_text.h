@@ -33,6 +33,11 @@ inline std::string narrowPathRefusal(const std::string& utf8) {
            "part of its name; choose a path of other characters";
 }
 
+// The code page in which the plug-in's narrow file calls name files: the
+// system's ANSI code page on Windows (1252 for Western systems); 0 on POSIX
+// systems, where they take any bytes and so any host code page.
+int fileNameCodePage();
+
 // std::fopen for a UTF-8 path.
 std::FILE* openFile(const std::string& utf8, const char* mode);
 

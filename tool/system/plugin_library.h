@@ -12,8 +12,4 @@ void closeLibrary(void* library);
 // Why the last openLibrary failed.
 std::string libraryError();
 
-// The module shipped with the tool when the build names none: beside the
-// program on Windows; empty elsewhere.
-std::string moduleBesideProgram();
-
 }  // namespace pelmora::tool::system

@@ -10,6 +10,14 @@ namespace pelmora::tool::system {
 // environment names none.
 std::string defaultDataFolder();
 
+// The same as the help text names it: "$XDG_DATA_HOME/pelmora or
+// ~/.local/share/pelmora", "%APPDATA%\pelmora".
+const char* defaultDataFolderText();
+
+// The folder of the running program, ending with a separator; empty when the
+// system does not tell. A tool unpacked with its templates beside it uses it.
+std::string programFolder();
+
 // What to set when there is none: "--host-dir, HOME or XDG_DATA_HOME".
 const char* dataFolderSettings();
 

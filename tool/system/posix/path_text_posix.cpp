@@ -8,6 +8,8 @@ bool narrowPath(const std::string& utf8, std::string& narrow) {
     return true;
 }
 
+int fileNameCodePage() { return 0; }
+
 std::FILE* openFile(const std::string& utf8, const char* mode) { return std::fopen(utf8.c_str(), mode); }
 
 }  // namespace pelmora::tool::system

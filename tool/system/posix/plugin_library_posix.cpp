@@ -12,6 +12,4 @@ std::string libraryError() {
     return text ? text : "unknown error";
 }
 
-std::string moduleBesideProgram() { return {}; }
-
 }  // namespace pelmora::tool::system

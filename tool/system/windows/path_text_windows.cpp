@@ -32,6 +32,8 @@ bool narrowPath(const std::string& utf8, std::string& narrow) {
     return !replaced;
 }
 
+int fileNameCodePage() { return static_cast<int>(GetACP()); }
+
 std::FILE* openFile(const std::string& utf8, const char* mode) {
     return _wfopen(wideText(utf8).c_str(), wideText(mode).c_str());
 }

@@ -24,10 +24,4 @@ void closeLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
 
 std::string libraryError() { return errorText(g_lastError) + " (error " + std::to_string(g_lastError) + ")"; }
 
-// The module is shipped beside pelmora.exe.
-std::string moduleBesideProgram() {
-    const std::string folder = programFolder();
-    return folder.empty() ? std::string() : folder + "pelmora.dll";
-}
-
 }  // namespace pelmora::tool::system

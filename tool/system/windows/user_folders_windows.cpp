@@ -14,6 +14,10 @@ std::string defaultDataFolder() {
     return {};
 }
 
+const char* defaultDataFolderText() { return "%APPDATA%\\pelmora"; }
+
+std::string programFolder() { return windowsProgramFolder(); }
+
 const char* dataFolderSettings() { return "--host-dir or APPDATA"; }
 
 }  // namespace pelmora::tool::system

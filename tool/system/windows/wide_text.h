@@ -40,7 +40,7 @@ inline std::string errorText(DWORD error) {
 }
 
 // The folder of this program, with a separator at the end.
-inline std::string programFolder() {
+inline std::string windowsProgramFolder() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD got = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));

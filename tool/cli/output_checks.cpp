@@ -1,0 +1,23 @@
+#include "tool/cli/output_checks.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "tool/system/path_text.h"
+
+namespace pelmora::tool {
+
+std::string outputRefusal(const std::string& path, bool force, const OutputRule& rule) {
+    namespace fs = std::filesystem;
+    if (path == "-")
+        return std::string(rule.option) + " - is not supported: " + rule.kind +
+               " is written in place and cannot go to standard output; give a file name such as " + rule.example;
+    std::error_code error;
+    const fs::path file = system::pathOf(path);
+    if (fs::is_directory(file, error))
+        return path + " is a folder; give a file name for " + rule.kind + " (such as " + rule.example + ")";
+    if (fs::exists(file, error) && !force) return path + " exists; give --force to replace it (nothing was changed)";
+    return {};
+}
+
+}  // namespace pelmora::tool
