@@ -105,6 +105,7 @@ TEST(EndRequest, TheNextExportRemovesTheLeftoversOfKilledRunsOnly) {
     for (const std::string& name : kept)
         if (name != "drawing.json") writeFile(folder / name, "kept");
     writeFile(folder / "drawing.json", exporttest::bigDrawing(2, 2));
+    std::filesystem::create_directories(folder / "host");
     const auto result = exporttest::runTool(
         {"export", folder / "drawing.json", "-o", folder / "scene.qmx", "--host-dir", folder / "host", "--force"});
     EXPECT_EQ(result.status, 0) << result.err;

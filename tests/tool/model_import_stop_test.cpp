@@ -78,6 +78,7 @@ class ImportStop : public ::testing::Test {
 protected:
     void SetUp() override {
         fs::create_directories(folder_ / "out");
+        fs::create_directories(folder_ / "host");
         for (const char* name : {"a.ply", "b.ply"}) fs::copy_file(kEndless, folder_ / name);
         writeFile(folder_ / "out/a.qmx", kPrevious);
     }

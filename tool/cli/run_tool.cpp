@@ -102,12 +102,11 @@ int parseAndRun(int argc, char** argv, const InterruptPoints& testPoints) {
     return refuseCommand(app, "");
 }
 
-}  // namespace
-
-int runTool(int argc, char** argv, const InterruptPoints& testPoints) noexcept {
+template <typename Run>
+int handlingFailures(Run run) noexcept {
     // The messages are fixed texts: printing them must not need memory.
     try {
-        return parseAndRun(argc, argv, testPoints);
+        return run();
     } catch (const std::bad_alloc&) {
         std::fputs("pelmora: out of memory; the run stopped (a file it was replacing is unchanged)\n", stderr);
     } catch (const std::exception& e) {
@@ -120,14 +119,14 @@ int runTool(int argc, char** argv, const InterruptPoints& testPoints) noexcept {
 
 }  // namespace
 
-int runTool(int argc, char** argv) noexcept {
-    return handlingFailures([&] { return parseAndRun(argc, argv); });
+int runTool(int argc, char** argv, const InterruptPoints& testPoints) noexcept {
+    return handlingFailures([&] { return parseAndRun(argc, argv, testPoints); });
 }
 
 int runProgram(int argc, char** argv) noexcept {
     return handlingFailures([&] {
         system::CommandLine arguments(argc, argv);
-        return parseAndRun(arguments.argc(), arguments.argv());
+        return parseAndRun(arguments.argc(), arguments.argv(), InterruptPoints{});
     });
 }
 
