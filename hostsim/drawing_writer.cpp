@@ -215,10 +215,19 @@ std::string serializeDrawing(const Drawing& drawing) {
 
 namespace {
 
-// A name beside `target` that no file has yet; empty when none is found. The
-// process id keeps apart the exports of a batch that write back the same
-// drawing at once: a name one of them checked cannot be taken by another.
+// A hidden name beside `target` that no file has yet (".NAME.PID-N.part",
+// which the tool recognises and removes once the process is gone); empty
+// when none is found. The process id keeps apart the exports of a batch that
+// write back the same drawing at once: a name one of them checked cannot be
+// taken by another.
 std::string freshNameBeside(const std::string& target) {
+#ifdef _WIN32
+    const std::size_t slash = target.find_last_of("\\/");
+#else
+    const std::size_t slash = target.find_last_of('/');
+#endif
+    const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+    const std::string hidden = target.substr(0, nameAt) + "." + target.substr(nameAt) + ".";
 #ifdef _WIN32
     const int process = _getpid();
 #else
@@ -226,7 +235,7 @@ std::string freshNameBeside(const std::string& target) {
 #endif
     static unsigned serial = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string candidate = target + ".new-" + std::to_string(process) + "-" + std::to_string(++serial);
+        std::string candidate = hidden + std::to_string(process) + "-" + std::to_string(++serial) + ".part";
         if (!platform::fileExists(candidate)) return candidate;
     }
     return {};
