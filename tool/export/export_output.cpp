@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
+#include "base/ascii_case.h"
 #include "tool/system/exit_status.h"
 #include "tool/system/file_creation.h"
 #include "tool/system/file_status.h"
-#include "base/ascii_case.h"
 #include "tool/system/path_text.h"
 
 namespace pelmora::tool {
