@@ -73,6 +73,140 @@ std::vector<std::string> childArguments(const BatchRequest& request, const std::
     return args;
 }
 
+namespace {
+
+// One output per input, named after it, in `folder`; false (after saying
+// why) when two inputs would share one.
+bool planJobs(const BatchRequest& request, const fs::path& folder, std::vector<Job>& jobs) {
+    std::map<std::string, std::string> taken;
+    for (const std::string& input : request.inputs) {
+        Job job;
+        job.input = input;
+        job.output = system::textOf(folder / system::pathOf(system::textOf(system::pathOf(input).stem()) + ".qmx"));
+        if (auto found = taken.find(job.output); found != taken.end()) {
+            toolMessage(
+                kExitUsage, "export",
+                found->second + " and " + input + " would both be written to " + job.output + "; rename one of them");
+            return false;
+        }
+        taken.emplace(job.output, input);
+        jobs.push_back(std::move(job));
+    }
+    return true;
+}
+
+Json failedSummary(const Job& job) {
+    return Json{{"status", "failed"},
+                {"exitStatus", job.status},
+                {"input", job.input},
+                {"output", job.output},
+                {"errors", Json::array({job.errors})}};
+}
+
+// The exports of a batch, each in its own process, at most `width` at once.
+// Ctrl+C is held from the start until the last export process ended.
+class BatchRun {
+public:
+    BatchRun(const BatchRequest& request, std::vector<Job>& jobs, std::string scratchDir)
+        : request_(request),
+          jobs_(jobs),
+          scratchDir_(std::move(scratchDir)),
+          inSlot_(static_cast<std::size_t>(std::clamp(request.jobs, 1, kMaxJobs)), nullptr) {
+        children_.emplace();
+    }
+
+    void run() {
+        while (done_ < jobs_.size()) {
+            startWhileSlotsAreFree();
+            if (running_ == 0) {
+                cancelTheRest();
+                break;
+            }
+            const std::optional<system::ChildProcesses::Ended> ended = children_->waitForOne();
+            if (!ended) break;
+            if (Job* finished = std::exchange(inSlot_[static_cast<std::size_t>(ended->slot)], nullptr))
+                collect(*finished, *ended);
+        }
+        children_.reset();
+    }
+
+private:
+    void startWhileSlotsAreFree() {
+        while (running_ < inSlot_.size() && next_ < jobs_.size() && children_->interrupts() == 0) {
+            const int slot = static_cast<int>(std::find(inSlot_.begin(), inSlot_.end(), nullptr) - inSlot_.begin());
+            Job& job = jobs_[next_++];
+            if (start(job, slot)) ++running_;
+            else report(job);
+        }
+    }
+
+    bool start(Job& job, int slot) {
+        const std::string base = scratchDir_ + "/" + std::to_string(&job - jobs_.data());
+        job.outFile = base + ".out";
+        job.errFile = base + ".err";
+        if (!children_->start(slot, childArguments(request_, job.input, job.output), job.outFile, job.errFile,
+                              job.errors)) {
+            job.status = kExitFailure;
+            return false;
+        }
+        inSlot_[static_cast<std::size_t>(slot)] = &job;
+        return true;
+    }
+
+    // Stopped before the rest could start: they count as cancelled.
+    void cancelTheRest() {
+        while (next_ < jobs_.size()) {
+            Job& job = jobs_[next_++];
+            job.status = kExitCancelled;
+            job.summary = Json{{"status", "cancelled"},
+                               {"exitStatus", kExitCancelled},
+                               {"input", job.input},
+                               {"output", job.output},
+                               {"errors", Json::array({"not started: stopped by Ctrl+C"})}};
+            report(job);
+        }
+    }
+
+    void collect(Job& job, const system::ChildProcesses::Ended& ended) {
+        --running_;
+        job.status = ended.exited ? ended.exitStatus : ended.byInterrupt ? kExitCancelled : kExitFailure;
+        if (!ended.how.empty()) job.errors = ended.how;
+        job.summary = Json::parse(slurp(job.outFile), nullptr, false);
+        if (job.summary.is_discarded()) job.summary = Json();
+        if (!job.summary.is_object()) {
+            std::string err = slurp(job.errFile);
+            while (!err.empty() && err.back() == '\n') err.pop_back();
+            if (!err.empty()) job.errors = err;
+        }
+        report(job);
+    }
+
+    void report(const Job& job) {
+        ++done_;
+        if (request_.single.json) return;
+        if (request_.single.quiet && job.status == kExitOk) return;
+        toolMessage("export",
+                    "[" + std::to_string(done_) + "/" + std::to_string(jobs_.size()) + "] " + statusLine(job));
+    }
+
+    const BatchRequest& request_;
+    std::vector<Job>& jobs_;
+    const std::string scratchDir_;
+    std::optional<system::ChildProcesses> children_;
+    std::vector<Job*> inSlot_;  // the job each slot runs; none for a free slot
+    std::size_t next_ = 0, done_ = 0, running_ = 0;
+};
+
+void printJsonSummary(const std::vector<Job>& jobs, int worst) {
+    Json all = Json::array();
+    for (const Job& job : jobs) all.push_back(job.summary.is_object() ? job.summary : failedSummary(job));
+    std::cout << Json{{"exitStatus", worst}, {"exports", std::move(all)}}.dump(2, ' ', false,
+                                                                               Json::error_handler_t::replace)
+              << std::endl;
+}
+
+}  // namespace
+
 int runBatchExport(const BatchRequest& request) {
     std::error_code error;
     const fs::path folder = fs::absolute(system::pathOf(request.outputDir), error).lexically_normal();
@@ -80,119 +214,21 @@ int runBatchExport(const BatchRequest& request) {
         return toolMessage(kExitUsage, "export",
                            "the output folder " + system::textOf(folder) + " does not exist; create it first");
     }
-
-    // One output per input, named after it; two inputs may not share one.
     std::vector<Job> jobs;
-    std::map<std::string, std::string> taken;
-    for (const std::string& input : request.inputs) {
-        Job job;
-        job.input = input;
-        job.output = system::textOf(folder / system::pathOf(system::textOf(system::pathOf(input).stem()) + ".qmx"));
-        if (auto found = taken.find(job.output); found != taken.end()) {
-            return toolMessage(
-                kExitUsage, "export",
-                found->second + " and " + input + " would both be written to " + job.output + "; rename one of them");
-        }
-        taken.emplace(job.output, input);
-        jobs.push_back(std::move(job));
-    }
+    if (!planJobs(request, folder, jobs)) return kExitUsage;
 
     const std::string scratchDir = system::makePrivateFolder("pelmora-batch");
     if (scratchDir.empty()) {
         return toolMessage(kExitFailure, "export", "cannot create a temporary folder: " + system::lastFileError());
     }
-
-    // Holds Ctrl+C from here until the last export process ended.
-    std::optional<system::ChildProcesses> children;
-    children.emplace();
-    const int width = std::clamp(request.jobs, 1, kMaxJobs);
-    // The job each slot runs; none for a free slot.
-    std::vector<Job*> inSlot(static_cast<std::size_t>(width), nullptr);
-    std::size_t next = 0, done = 0, running = 0;
-    const bool quiet = request.single.quiet, json = request.single.json;
-    auto start = [&](Job& job, int slot) {
-        const std::string base = scratchDir + "/" + std::to_string(&job - jobs.data());
-        job.outFile = base + ".out";
-        job.errFile = base + ".err";
-        if (!children->start(slot, childArguments(request, job.input, job.output), job.outFile, job.errFile,
-                             job.errors)) {
-            job.status = kExitFailure;
-            return false;
-        }
-        inSlot[static_cast<std::size_t>(slot)] = &job;
-        return true;
-    };
-    auto report = [&](const Job& job) {
-        ++done;
-        if (json) return;
-        const bool ok = job.status == kExitOk;
-        if (quiet && ok) return;
-        toolMessage("export", "[" + std::to_string(done) + "/" + std::to_string(jobs.size()) + "] " + statusLine(job));
-    };
-
-    while (done < jobs.size()) {
-        while (running < static_cast<std::size_t>(width) && next < jobs.size() && children->interrupts() == 0) {
-            const int slot = static_cast<int>(std::find(inSlot.begin(), inSlot.end(), nullptr) - inSlot.begin());
-            Job& job = jobs[next++];
-            if (start(job, slot)) {
-                ++running;
-            } else {
-                report(job);
-            }
-        }
-        if (running == 0) {
-            // Stopped before the rest could start: they count as cancelled.
-            while (next < jobs.size()) {
-                Job& job = jobs[next++];
-                job.status = kExitCancelled;
-                job.summary = Json{{"status", "cancelled"},
-                                   {"exitStatus", kExitCancelled},
-                                   {"input", job.input},
-                                   {"output", job.output},
-                                   {"errors", Json::array({"not started: stopped by Ctrl+C"})}};
-                report(job);
-            }
-            break;
-        }
-        const std::optional<system::ChildProcesses::Ended> ended = children->waitForOne();
-        if (!ended) break;
-        if (Job* finished = std::exchange(inSlot[static_cast<std::size_t>(ended->slot)], nullptr)) {
-            Job& job = *finished;
-            --running;
-            job.status = ended->exited ? ended->exitStatus : ended->byInterrupt ? kExitCancelled : kExitFailure;
-            if (!ended->how.empty()) job.errors = ended->how;
-            job.summary = Json::parse(slurp(job.outFile), nullptr, false);
-            if (job.summary.is_discarded()) job.summary = Json();
-            if (!job.summary.is_object()) {
-                std::string err = slurp(job.errFile);
-                while (!err.empty() && err.back() == '\n') err.pop_back();
-                if (!err.empty()) job.errors = err;
-            }
-            report(job);
-        }
-    }
-    children.reset();
+    BatchRun(request, jobs, scratchDir).run();
     std::error_code ignored;
     fs::remove_all(system::pathOf(scratchDir), ignored);
 
     int worst = kExitOk;
     for (const Job& job : jobs)
         if (exitSeverity(job.status) > exitSeverity(worst)) worst = job.status;
-    if (json) {
-        Json all = Json::array();
-        for (const Job& job : jobs) {
-            Json s = job.summary.is_object() ? job.summary
-                                             : Json{{"status", "failed"},
-                                                    {"exitStatus", job.status},
-                                                    {"input", job.input},
-                                                    {"output", job.output},
-                                                    {"errors", Json::array({job.errors})}};
-            all.push_back(std::move(s));
-        }
-        std::cout << Json{{"exitStatus", worst}, {"exports", std::move(all)}}.dump(2, ' ', false,
-                                                                                   Json::error_handler_t::replace)
-                  << std::endl;
-    }
+    if (request.single.json) printJsonSummary(jobs, worst);
     return worst;
 }
 
