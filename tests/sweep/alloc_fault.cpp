@@ -14,6 +14,16 @@
 #include <cstring>
 #include <new>
 
+// Under AddressSanitizer the C library's allocation functions are the
+// sanitizer's own, which a program cannot interpose before the sanitizer has
+// started: there operator new counts its allocations itself, and the C
+// library's are not swept (the ordinary build sweeps them).
+#if defined(__SANITIZE_ADDRESS__)
+#define PELMORA_SWEEP_HOOKS_MALLOC 0
+#else
+#define PELMORA_SWEEP_HOOKS_MALLOC 1
+#endif
+
 namespace pelmora::sweep {
 namespace {
 
@@ -32,6 +42,7 @@ bool failThisOne() noexcept {
     return fail;
 }
 
+#if PELMORA_SWEEP_HOOKS_MALLOC
 // The real functions, looked up on first use. dlsym may itself allocate
 // while it looks: those few blocks come from a static arena and are never
 // given back.
@@ -81,10 +92,14 @@ void* refused() noexcept {
     return nullptr;
 }
 
+#endif
+
 void* allocate(std::size_t size, std::size_t alignment) noexcept {
     if (size == 0) size = 1;
-    if (alignment <= alignof(std::max_align_t)) return std::malloc(size);  // counted there
+    if (PELMORA_SWEEP_HOOKS_MALLOC && alignment <= alignof(std::max_align_t))
+        return std::malloc(size);  // counted there
     if (failThisOne()) return nullptr;
+    if (alignment <= alignof(std::max_align_t)) return std::malloc(size);
     const std::size_t rounded = (size + alignment - 1) / alignment * alignment;
     return std::aligned_alloc(alignment, rounded);
 }
@@ -114,6 +129,7 @@ bool allocationFaultFired() noexcept { return g_fired; }
 using pelmora::sweep::allocate;
 using pelmora::sweep::allocateOrThrow;
 
+#if PELMORA_SWEEP_HOOKS_MALLOC
 extern "C" {
 
 void* malloc(std::size_t size) {
@@ -152,6 +168,7 @@ void free(void* block) {
 }
 
 }  // extern "C"
+#endif
 
 void* operator new(std::size_t size) { return allocateOrThrow(size, 0); }
 void* operator new[](std::size_t size) { return allocateOrThrow(size, 0); }
