@@ -59,16 +59,16 @@ ConvertOptions withPictureFolders(ConvertOptions options) {
 int badInput(const std::string& message) { return toolMessage(kExitUsage, "convert", message); }
 int fail(const std::string& message) { return toolMessage(kExitFailure, "convert", message); }
 
-// The QMX reader and the plug-in's scene writer open files by their narrow
-// name (on Windows in the ANSI code page).
-int runConvert(const ConvertOptions& options, bool force) {
+// The command line and the paths, checked before anything is read: gives
+// kExitOk with `format` set, or the status after saying why.
+int checkConvert(const ConvertOptions& options, bool force, std::optional<OutputFormat>& format) {
     if (options.ascii && options.binary) return badInput("give --ascii or --binary, not both");
     std::error_code missing;
     if (!fs::exists(system::pathOf(options.input), missing)) return badInput(options.input + ": no such file");
     const OutputRule rule{"OUTPUT", "the converted scene", "scene.glb"};
     if (const std::string refusal = outputRefusal(options.output, force, rule); !refusal.empty())
         return badInput(refusal);
-    const std::optional<OutputFormat> format = outputFormat(options);
+    format = outputFormat(options);
     if (!format)
         return badInput(options.format.empty()
                             ? "cannot tell the format from the name " + options.output +
@@ -84,8 +84,12 @@ int runConvert(const ConvertOptions& options, bool force) {
         fs::equivalent(system::pathOf(options.input), system::pathOf(options.output), ec)) {
         return fail(options.output + " is the input file; write the conversion to another path");
     }
-    if (!format->assimpId.empty()) return convertToModel(withPictureFolders(options), *format);
+    return kExitOk;
+}
 
+// The QMX reader and the plug-in's scene writer open files by their narrow
+// name (on Windows in the ANSI code page).
+int rewriteQmx(const ConvertOptions& options) {
     std::string input;
     if (!system::narrowPath(options.input, input)) return badInput(system::narrowPathRefusal(options.input));
     qmxread::ReadOptions readOptions;
@@ -121,6 +125,13 @@ int runConvert(const ConvertOptions& options, bool force) {
         return fail("cannot move the written file to " + options.output);
     staging.release();
     return kExitOk;
+}
+
+int runConvert(const ConvertOptions& options, bool force) {
+    std::optional<OutputFormat> format;
+    if (int status = checkConvert(options, force, format); status != kExitOk) return status;
+    if (!format->assimpId.empty()) return convertToModel(withPictureFolders(options), *format);
+    return rewriteQmx(options);
 }
 
 }  // namespace

@@ -60,6 +60,31 @@ std::optional<OutputFormat> modelLibraryFormat(const std::string& name, bool byE
     return std::nullopt;
 }
 
+// What was written, and what the format or the scene could not carry.
+void reportConverted(const ConvertOptions& options, const OutputFormat& format, const ConvertedScene& converted,
+                     const GltfPictures& pictures) {
+    std::string line =
+        "wrote " + options.output + " (" + format.label + "): " + counted(converted.meshes, "mesh", "meshes") + ", " +
+        counted(converted.vertices, "vertex", "vertices") + ", " + counted(converted.polygons, "polygon", "polygons");
+    if (format.scene)
+        line += std::string(", ") + (converted.cameras.empty() ? "no camera" : "camera") + ", " +
+                counted(static_cast<long long>(converted.lights.size()), "light", "lights");
+    toolMessage("convert", line);
+    if (!format.scene && (!converted.cameras.empty() || !converted.lights.empty()))
+        toolMessage("convert",
+                    "note: " + format.label + " has no place for the camera and lights; use .glb to keep them");
+    if (!pictures.missing.empty()) warnMissingPictures(pictures);
+    if (converted.droppedHoles > 0)
+        toolMessage("convert", "warning: " + counted(converted.droppedHoles, "hole", "holes") +
+                                   " of polygons were left out (filled)");
+    if (converted.droppedPolygons > 0)
+        toolMessage("convert", "warning: " + counted(converted.droppedPolygons, "polygon", "polygons") +
+                                   " with points that are not finite were left out");
+    if (converted.skippedEmptyMeshes > 0)
+        toolMessage("convert", "note: " + counted(converted.skippedEmptyMeshes, "mesh", "meshes") +
+                                   " without polygons were left out");
+}
+
 int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
     qmxread::QmxFile file;
     try {
@@ -100,26 +125,7 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
             return fail("cannot move the written file to " + options.output);
         temp->release();
     }
-    std::string line =
-        "wrote " + options.output + " (" + format.label + "): " + counted(converted.meshes, "mesh", "meshes") + ", " +
-        counted(converted.vertices, "vertex", "vertices") + ", " + counted(converted.polygons, "polygon", "polygons");
-    if (format.scene)
-        line += std::string(", ") + (converted.cameras.empty() ? "no camera" : "camera") + ", " +
-                counted(static_cast<long long>(converted.lights.size()), "light", "lights");
-    toolMessage("convert", line);
-    if (!format.scene && (!converted.cameras.empty() || !converted.lights.empty()))
-        toolMessage("convert",
-                    "note: " + format.label + " has no place for the camera and lights; use .glb to keep them");
-    if (!pictures.missing.empty()) warnMissingPictures(pictures);
-    if (converted.droppedHoles > 0)
-        toolMessage("convert", "warning: " + counted(converted.droppedHoles, "hole", "holes") +
-                                   " of polygons were left out (filled)");
-    if (converted.droppedPolygons > 0)
-        toolMessage("convert", "warning: " + counted(converted.droppedPolygons, "polygon", "polygons") +
-                                   " with points that are not finite were left out");
-    if (converted.skippedEmptyMeshes > 0)
-        toolMessage("convert", "note: " + counted(converted.skippedEmptyMeshes, "mesh", "meshes") +
-                                   " without polygons were left out");
+    reportConverted(options, format, converted, pictures);
     return kExitOk;
 }
 
