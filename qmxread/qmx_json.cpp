@@ -11,7 +11,18 @@ using Json = nlohmann::ordered_json;
 
 namespace {
 
-Json vec(const base::Vec3f& v) { return Json::array({jsonFloat(v.x), jsonFloat(v.y), jsonFloat(v.z)}); }
+void vec(JsonSink& out, const base::Vec3f& v) {
+    out.beginArray();
+    out.value(jsonFloat(v.x));
+    out.value(jsonFloat(v.y));
+    out.value(jsonFloat(v.z));
+    out.endArray();
+}
+
+void vecMember(JsonSink& out, const char* name, const base::Vec3f& v) {
+    out.key(name);
+    vec(out, v);
+}
 
 std::string hexBytes(const std::vector<std::uint8_t>& data) {
     static const char digits[] = "0123456789abcdef";
@@ -41,143 +52,144 @@ std::string shown(const std::string& bytes, const JsonOptions& options) {
     return options.text ? options.text(bytes) : displayText(bytes);
 }
 
-Json fieldValue(const DecodedField& field, const JsonOptions& options) {
+template <typename T>
+void list(JsonSink& out, const std::vector<T>& items) {
+    out.beginArray();
+    for (const T& item : items) out.value(item);
+    out.endArray();
+}
+
+void fieldValue(JsonSink& out, const DecodedField& field, const JsonOptions& options) {
     switch (field.def->type) {
         case FieldType::Int32:
-            if (field.ints.size() == 1) return field.ints[0];
-            return Json(field.ints);
+            if (field.ints.size() == 1) return out.value(field.ints[0]);
+            return list(out, field.ints);
         case FieldType::Float: {
-            if (field.floats.size() == 1) return jsonFloat(field.floats[0]);
-            Json values = Json::array();
-            for (float f : field.floats) values.push_back(jsonFloat(f));
-            return values;
+            if (field.floats.size() == 1) return out.value(jsonFloat(field.floats[0]));
+            out.beginArray();
+            for (float f : field.floats) out.value(jsonFloat(f));
+            return out.endArray();
         }
         case FieldType::Text:
             break;
     }
-    return shown(field.text, options);
+    out.value(shown(field.text, options));
 }
 
-Json payloadJson(const DecodedPayload& payload, const JsonOptions& options) {
-    Json out = Json::object();
-    out["layout"] = layoutName(payload.layout->layout);
-    Json unnamed = Json::object();
+// The named fields in payload order, then those whose names begin with '@'.
+void payloadJson(JsonSink& out, const DecodedPayload& payload, const JsonOptions& options) {
+    out.beginObject();
+    out.member("layout", layoutName(payload.layout->layout));
     for (const DecodedField& field : payload.fields) {
-        if (field.def->name[0] == '@') {
-            unnamed[field.def->name] = fieldValue(field, options);
-        } else {
-            out[field.def->name] = fieldValue(field, options);
-        }
+        if (field.def->name[0] == '@') continue;
+        out.key(field.def->name);
+        fieldValue(out, field, options);
     }
-    out["unnamed"] = std::move(unnamed);
-    return out;
+    out.key("unnamed");
+    out.beginObject();
+    for (const DecodedField& field : payload.fields) {
+        if (field.def->name[0] != '@') continue;
+        out.key(field.def->name);
+        fieldValue(out, field, options);
+    }
+    out.endObject();
+    out.endObject();
 }
 
-Json indexList(const std::vector<std::uint32_t>& indices) { return Json(indices); }
+void polygonsJson(JsonSink& out, const MeshPayload& mesh) {
+    out.beginArray();
+    for (const MeshPolygon& polygon : mesh.polygons) {
+        if (polygon.holes.empty()) {
+            list(out, polygon.indices);
+            continue;
+        }
+        out.beginObject();
+        out.key("indices");
+        list(out, polygon.indices);
+        out.key("holes");
+        out.beginArray();
+        for (const auto& hole : polygon.holes) list(out, hole);
+        out.endArray();
+        out.endObject();
+    }
+    out.endArray();
+}
 
-Json meshJson(const MeshPayload& mesh, const JsonOptions& options) {
-    Json out = Json::object();
-    out["layout"] = mesh.legacy ? "legacy" : "current";
-    out["vertexCount"] = mesh.vertexCount;
-    out["polygonCount"] = mesh.polygonCount;
-    out["indexBytes"] = mesh.indexBytes;
-    out["smoothingAngle"] = jsonFloat(mesh.smoothingAngle);
-    out["mappingType"] = mesh.mappingType;
-    if (mesh.legacy) out["vertexBytes"] = mesh.vertexBytes;
+void meshJson(JsonSink& out, const MeshPayload& mesh, const JsonOptions& options) {
+    out.beginObject();
+    out.member("layout", mesh.legacy ? "legacy" : "current");
+    out.member("vertexCount", mesh.vertexCount);
+    out.member("polygonCount", mesh.polygonCount);
+    out.member("indexBytes", mesh.indexBytes);
+    out.member("smoothingAngle", jsonFloat(mesh.smoothingAngle));
+    out.member("mappingType", mesh.mappingType);
+    if (mesh.legacy) out.member("vertexBytes", mesh.vertexBytes);
     if (options.geometry) {
-        Json vertices = Json::array();
-        for (const base::Vec3f& v : mesh.vertices) vertices.push_back(vec(v));
-        Json polygons = Json::array();
-        for (const MeshPolygon& polygon : mesh.polygons) {
-            if (polygon.holes.empty()) {
-                polygons.push_back(indexList(polygon.indices));
-            } else {
-                Json holes = Json::array();
-                for (const auto& hole : polygon.holes) holes.push_back(indexList(hole));
-                polygons.push_back(Json{{"indices", indexList(polygon.indices)}, {"holes", std::move(holes)}});
-            }
-        }
-        out["vertices"] = std::move(vertices);
-        out["polygons"] = std::move(polygons);
+        out.key("vertices");
+        out.beginArray();
+        for (const base::Vec3f& v : mesh.vertices) vec(out, v);
+        out.endArray();
+        out.key("polygons");
+        polygonsJson(out, mesh);
     }
-    return out;
+    out.endObject();
 }
 
-Json motionJson(const Motion& motion, bool legacy, const JsonOptions& options) {
-    Json out = Json::object();
-    out["name"] = shown(motion.name, options);
-    out["kind"] = motion.kind;
-    out["key"] = motion.key;
-    out["motionFlags"] = motion.motionFlags;
-    out["dataFormat"] = motion.dataFormat;
-    out["dataSize"] = motion.dataSize;
-    out["subName"] = shown(motion.subName, options);
-    if (!legacy) {
-        out["extraName"] = shown(motion.extraName, options);
-        out["intA"] = motion.intA;
-    }
-    out["intB"] = motion.intB;
-    out["weight"] = jsonFloat(motion.weight);
-    out["vecA"] = vec(motion.vecA);
-    if (!legacy) {
-        out["intC"] = motion.intC;
-        out["floatB"] = jsonFloat(motion.floatB);
-    } else {
-        const LegacyMotionValues& l = motion.legacy;
-        out["legacy"] = Json{{"keyed", l.keyed},
-                             {"flag10", l.flag10},
-                             {"flag20", l.flag20},
-                             {"quad", Json::array({jsonFloat(l.quad[0]), jsonFloat(l.quad[1]), jsonFloat(l.quad[2]),
-                                                   jsonFloat(l.quad[3])})},
-                             {"vectorB", vec(l.vectorB)},
-                             {"notFlag100", l.notFlag100},
-                             {"floatC", jsonFloat(l.floatC)},
-                             {"vectorC", vec(l.vectorC)}};
-    }
-    if (motion.byteSum) out["byteSum"] = *motion.byteSum;
-    out["offset"] = motion.offset;
-    out["payload"] = motion.payload ? payloadJson(*motion.payload, options) : Json(nullptr);
-    if (options.raw && !motion.data.empty()) out["data"] = hexBytes(motion.data);
-    return out;
+void legacyMotionJson(JsonSink& out, const LegacyMotionValues& l) {
+    out.key("legacy");
+    out.beginObject();
+    out.member("keyed", l.keyed);
+    out.member("flag10", l.flag10);
+    out.member("flag20", l.flag20);
+    out.key("quad");
+    out.beginArray();
+    for (float q : l.quad) out.value(jsonFloat(q));
+    out.endArray();
+    vecMember(out, "vectorB", l.vectorB);
+    out.member("notFlag100", l.notFlag100);
+    out.member("floatC", jsonFloat(l.floatC));
+    vecMember(out, "vectorC", l.vectorC);
+    out.endObject();
 }
 
-Json nodeJson(const Node& node, bool legacy, const JsonOptions& options) {
-    Json out = Json::object();
-    out["id"] = node.id;
-    out["kind"] = node.kind;
-    out["type"] = node.type;
-    out["name"] = shown(node.name, options);
-    out["subName"] = shown(node.subName, options);
-    out["attrA"] = node.attrA;
-    out["attrB"] = node.attrB;
-    out["targetId1"] = node.targetId1;
-    out["targetId2"] = node.targetId2;
-    out["dataFormat"] = node.dataFormat;
-    out["dataSize"] = node.dataSize;
-    out["vecA"] = vec(node.vecA);
-    out["intA"] = node.intA;
-    out["intB"] = node.intB;
-    out["vecB"] = vec(node.vecB);
-    out["vecC"] = vec(node.vecC);
-    out["vecD"] = vec(node.vecD);
-    out["intC"] = node.intC;
-    if (legacy) {
-        out["legacy"] = Json{{"flagWord", node.legacy.flagWord},
-                             {"zeroInt", node.legacy.zeroInt},
-                             {"zeroFloat", jsonFloat(node.legacy.zeroFloat)},
-                             {"zeroVector", vec(node.legacy.zeroVector)}};
+void legacyNodeJson(JsonSink& out, const LegacyNodeValues& l) {
+    out.key("legacy");
+    out.beginObject();
+    out.member("flagWord", l.flagWord);
+    out.member("zeroInt", l.zeroInt);
+    out.member("zeroFloat", jsonFloat(l.zeroFloat));
+    vecMember(out, "zeroVector", l.zeroVector);
+    out.endObject();
+}
+
+// The node's members up to its motion items: those and the children follow.
+void nodeHeadJson(JsonSink& out, const Node& node, bool legacy, const JsonOptions& options) {
+    out.member("id", node.id);
+    out.member("kind", node.kind);
+    out.member("type", node.type);
+    out.member("name", shown(node.name, options));
+    out.member("subName", shown(node.subName, options));
+    out.member("attrA", node.attrA);
+    out.member("attrB", node.attrB);
+    out.member("targetId1", node.targetId1);
+    out.member("targetId2", node.targetId2);
+    out.member("dataFormat", node.dataFormat);
+    out.member("dataSize", node.dataSize);
+    vecMember(out, "vecA", node.vecA);
+    out.member("intA", node.intA);
+    out.member("intB", node.intB);
+    vecMember(out, "vecB", node.vecB);
+    vecMember(out, "vecC", node.vecC);
+    vecMember(out, "vecD", node.vecD);
+    out.member("intC", node.intC);
+    if (legacy) legacyNodeJson(out, node.legacy);
+    if (node.byteSum) out.member("byteSum", *node.byteSum);
+    out.member("offset", node.offset);
+    if (node.mesh) {
+        out.key("mesh");
+        meshJson(out, *node.mesh, options);
     }
-    if (node.byteSum) out["byteSum"] = *node.byteSum;
-    out["offset"] = node.offset;
-    if (node.mesh) out["mesh"] = meshJson(*node.mesh, options);
-    if (options.raw && !node.data.empty()) out["data"] = hexBytes(node.data);
-    Json motions = Json::array();
-    for (const Motion& motion : node.motions) motions.push_back(motionJson(motion, legacy, options));
-    out["motions"] = std::move(motions);
-    Json children = Json::array();
-    for (const Node& child : node.children) children.push_back(nodeJson(child, legacy, options));
-    out["children"] = std::move(children);
-    return out;
+    if (options.raw && !node.data.empty()) out.member("data", hexBytes(node.data));
 }
 
 }  // namespace
@@ -207,33 +219,96 @@ Json jsonFloat(float value) {
     return shortest;
 }
 
-Json toJson(const QmxFile& file, const JsonOptions& options) {
-    Json out = Json::object();
-    bool legacy = file.header.layout == Layout::Legacy;
-    out["encoding"] = file.encoding == Encoding::Binary ? "BINARY" : "ASCII";
-    out["layout"] = legacy ? "legacy" : "current";
-    Json header = Json::object();
-    for (const HeaderEntry& entry : file.header.entries) {
+void beginJson(JsonSink& out, Encoding encoding, const Header& header, const JsonOptions& options) {
+    out.beginObject();
+    out.member("encoding", encoding == Encoding::Binary ? "BINARY" : "ASCII");
+    out.member("layout", header.layout == Layout::Legacy ? "legacy" : "current");
+    out.key("header");
+    out.beginObject();
+    for (const HeaderEntry& entry : header.entries) {
         switch (entry.type) {
             case HeaderEntry::Type::String:
-                header[entry.key] = shown(entry.text, options);
+                out.member(entry.key, shown(entry.text, options));
                 break;
             case HeaderEntry::Type::Int:
-                header[entry.key] = entry.number;
+                out.member(entry.key, entry.number);
                 break;
             case HeaderEntry::Type::Bare:
-                header[entry.key] = true;
+                out.member(entry.key, true);
                 break;
         }
     }
-    out["header"] = std::move(header);
-    out["root"] = file.roots.empty() ? Json(nullptr) : nodeJson(file.roots.front(), legacy, options);
-    if (file.roots.size() > 1) {
-        Json roots = Json::array();
-        for (const Node& root : file.roots) roots.push_back(nodeJson(root, legacy, options));
-        out["roots"] = std::move(roots);
+    out.endObject();
+}
+
+void beginNodeJson(JsonSink& out, const Node& node, bool legacy, const JsonOptions& options) {
+    out.beginObject();
+    nodeHeadJson(out, node, legacy, options);
+    out.key("motions");
+    out.beginArray();
+}
+
+void motionJson(JsonSink& out, const Motion& motion, bool legacy, const JsonOptions& options) {
+    out.beginObject();
+    out.member("name", shown(motion.name, options));
+    out.member("kind", motion.kind);
+    out.member("key", motion.key);
+    out.member("motionFlags", motion.motionFlags);
+    out.member("dataFormat", motion.dataFormat);
+    out.member("dataSize", motion.dataSize);
+    out.member("subName", shown(motion.subName, options));
+    if (!legacy) {
+        out.member("extraName", shown(motion.extraName, options));
+        out.member("intA", motion.intA);
     }
-    return out;
+    out.member("intB", motion.intB);
+    out.member("weight", jsonFloat(motion.weight));
+    vecMember(out, "vecA", motion.vecA);
+    if (!legacy) {
+        out.member("intC", motion.intC);
+        out.member("floatB", jsonFloat(motion.floatB));
+    } else {
+        legacyMotionJson(out, motion.legacy);
+    }
+    if (motion.byteSum) out.member("byteSum", *motion.byteSum);
+    out.member("offset", motion.offset);
+    out.key("payload");
+    if (motion.payload) payloadJson(out, *motion.payload, options);
+    else out.value(nullptr);
+    if (options.raw && !motion.data.empty()) out.member("data", hexBytes(motion.data));
+    out.endObject();
+}
+
+namespace {
+
+void nodeJson(JsonSink& out, const Node& node, bool legacy, const JsonOptions& options) {
+    beginNodeJson(out, node, legacy, options);
+    for (const Motion& motion : node.motions) motionJson(out, motion, legacy, options);
+    out.endArray();
+    out.key("children");
+    out.beginArray();
+    for (const Node& child : node.children) nodeJson(out, child, legacy, options);
+    out.endArray();
+    out.endObject();
+}
+
+}  // namespace
+
+Json toJson(const QmxFile& file, const JsonOptions& options) {
+    JsonTreeSink out;
+    const bool legacy = file.header.layout == Layout::Legacy;
+    beginJson(out, file.encoding, file.header, options);
+    out.key("root");
+    if (file.roots.empty()) out.value(nullptr);
+    else nodeJson(out, file.roots.front(), legacy, options);
+    if (file.roots.size() > 1) {
+        out.key("roots");
+        out.beginArray();
+        for (const Node& root : file.roots) nodeJson(out, root, legacy, options);
+        out.endArray();
+    }
+    out.endObject();
+    return out.take();
 }
 
 }  // namespace pelmora::qmxread

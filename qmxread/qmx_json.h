@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "qmxread/json_sink.h"
 #include "qmxread/qmx_tree.h"
 
 namespace pelmora::qmxread {
@@ -23,6 +24,14 @@ struct JsonOptions {
 };
 
 nlohmann::ordered_json toJson(const QmxFile& file, const JsonOptions& options = {});
+
+// The same JSON piece by piece, for a tree read as it goes (TreeVisitor):
+// beginJson opens the top object and writes all before "root"; beginNodeJson
+// opens a node's object and its "motions" array, whose entries motionJson
+// writes; the caller ends that array, writes "children" and ends the object.
+void beginJson(JsonSink& out, Encoding encoding, const Header& header, const JsonOptions& options);
+void beginNodeJson(JsonSink& out, const Node& node, bool legacy, const JsonOptions& options);
+void motionJson(JsonSink& out, const Motion& motion, bool legacy, const JsonOptions& options);
 
 // Text as stored in the file, made valid UTF-8: kept when it already is,
 // otherwise each byte taken as a Latin-1 character.

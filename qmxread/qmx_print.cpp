@@ -59,7 +59,8 @@ void printMotion(std::ostream& out, const Motion& motion, int depth, const Print
     }
 }
 
-void printNode(std::ostream& out, const Node& node, int depth, const PrintOptions& options) {
+// The node's line and its mesh: its motion items and children follow.
+void printNodeHead(std::ostream& out, const Node& node, int depth, const PrintOptions& options) {
     indent(out, depth);
     out << "node " << node.id << " " << quoted(node.name, options) << " type " << node.type << ", kind " << node.kind
         << ", attrA " << node.attrA << ", attrB " << node.attrB << ", targets " << node.targetId1 << "/"
@@ -87,9 +88,43 @@ void printNode(std::ostream& out, const Node& node, int depth, const PrintOption
             }
         }
     }
+}
+
+void printNode(std::ostream& out, const Node& node, int depth, const PrintOptions& options) {
+    printNodeHead(out, node, depth, options);
     for (const Motion& motion : node.motions) printMotion(out, motion, depth + 1, options);
     for (const Node& child : node.children) printNode(out, child, depth + 1, options);
 }
+
+void printHeader(std::ostream& out, Encoding encoding, const Header& header, const PrintOptions& options) {
+    out << (encoding == Encoding::Binary ? "BINARY" : "ASCII") << ", "
+        << (header.layout == Layout::Legacy ? "legacy" : "current") << " layout"
+        << (header.checksums ? ", byte-sums" : "") << "\n";
+    for (const HeaderEntry& entry : header.entries) {
+        out << "  " << entry.key;
+        if (entry.type == HeaderEntry::Type::String) out << " " << quoted(entry.text, options);
+        if (entry.type == HeaderEntry::Type::Int) out << " " << entry.number;
+        out << "\n";
+    }
+}
+
+class NodePrinter final : public TreeVisitor {
+public:
+    NodePrinter(std::ostream& out, const PrintOptions& options) : out_(out), options_(options) {}
+
+    void header(Encoding encoding, const Header& header) override { printHeader(out_, encoding, header, options_); }
+    void nodeBegins(const Node& node, std::size_t depth) override {
+        printNodeHead(out_, node, static_cast<int>(depth), options_);
+    }
+    void motion(const Motion& motion, std::size_t nodeDepth) override {
+        printMotion(out_, motion, static_cast<int>(nodeDepth) + 1, options_);
+    }
+    void nodeEnds(std::size_t) override {}
+
+private:
+    std::ostream& out_;
+    const PrintOptions& options_;
+};
 
 }  // namespace
 
@@ -118,16 +153,14 @@ std::string escapedControls(const std::string& text) {
 }
 
 void printTree(std::ostream& out, const QmxFile& file, const PrintOptions& options) {
-    out << (file.encoding == Encoding::Binary ? "BINARY" : "ASCII") << ", "
-        << (file.header.layout == Layout::Legacy ? "legacy" : "current") << " layout"
-        << (file.header.checksums ? ", byte-sums" : "") << "\n";
-    for (const HeaderEntry& entry : file.header.entries) {
-        out << "  " << entry.key;
-        if (entry.type == HeaderEntry::Type::String) out << " " << quoted(entry.text, options);
-        if (entry.type == HeaderEntry::Type::Int) out << " " << entry.number;
-        out << "\n";
-    }
+    printHeader(out, file.encoding, file.header, options);
     for (const Node& root : file.roots) printNode(out, root, 0, options);
+}
+
+void printTree(std::ostream& out, std::span<const std::uint8_t> bytes, const ReadOptions& read,
+               const PrintOptions& options) {
+    NodePrinter printer(out, options);
+    visitQmx(bytes, printer, read);
 }
 
 }  // namespace pelmora::qmxread

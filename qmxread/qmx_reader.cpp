@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "base/legacy_flags.h"
@@ -29,13 +30,19 @@ namespace {
 
 class Parser {
 public:
-    Parser(ValueSource& src, const ReadOptions& options) : src_(src), options_(options) {}
+    // With a visitor, each node and motion item goes to it as it is read and
+    // none is kept: the file's roots stay empty.
+    Parser(ValueSource& src, const ReadOptions& options, TreeVisitor* visitor = nullptr)
+        : src_(src), options_(options), visitor_(visitor) {}
 
     void readFile(QmxFile& file) {
-        if (!readHeader(file.header)) src_.failAt(src_.position(), "file ends before the root node");
+        const bool rootFollows = readHeader(file.header);
+        if (visitor_) visitor_->header(file.encoding, file.header);
+        if (!rootFollows) src_.failAt(src_.position(), "file ends before the root node");
         for (;;) {
             std::size_t at = src_.valueOffset();
-            file.roots.push_back(readNode(at, 0));
+            Node root = readNode(at, 0);
+            if (!visitor_) file.roots.push_back(std::move(root));
             if (src_.atEnd()) return;
             std::string next = src_.readString("'{' of a further root node");
             if (next != "{")
@@ -191,18 +198,23 @@ private:
                 node.mesh = decodeMeshPayload(node.dataFormat, node.data);
             } catch (const PayloadError& error) { failInPayload(node.dataOffset, error); }
         }
+        if (visitor_) visitor_->nodeBegins(node, depth);
 
+        bool childRead = false;
         for (;;) {
             std::string bracket = src_.readString("'(', '{' or '}'");
             std::size_t bracketAt = src_.valueOffset();
             if (bracket == "(") {
-                if (!node.children.empty()) {
-                    src_.failAt(bracketAt, "motion item after a child node (motion items come first)");
-                }
-                node.motions.push_back(readMotion(bracketAt));
+                if (childRead) src_.failAt(bracketAt, "motion item after a child node (motion items come first)");
+                Motion motion = readMotion(bracketAt);
+                if (visitor_) visitor_->motion(motion, depth);
+                else node.motions.push_back(std::move(motion));
             } else if (bracket == "{") {
-                node.children.push_back(readNode(bracketAt, depth + 1));
+                childRead = true;
+                Node child = readNode(bracketAt, depth + 1);
+                if (!visitor_) node.children.push_back(std::move(child));
             } else if (bracket == "}") {
+                if (visitor_) visitor_->nodeEnds(depth);
                 return node;
             } else {
                 src_.failAt(bracketAt, "expected '(', '{' or '}', found \"" + bracket + "\"");
@@ -271,13 +283,16 @@ private:
 
     ValueSource& src_;
     const ReadOptions& options_;
+    TreeVisitor* visitor_;
     bool legacy_ = false;
     bool checksums_ = false;
 };
 
 }  // namespace
 
-QmxFile readQmx(std::span<const std::uint8_t> bytes, const ReadOptions& options) {
+namespace {
+
+QmxFile parseQmx(std::span<const std::uint8_t> bytes, const ReadOptions& options, TreeVisitor* visitor) {
     QmxFile file;
     static constexpr char kBinary[] = "BINARY";  // with its NUL: 7 bytes
     static constexpr char kAscii[] = "\"ASCII\"";
@@ -291,18 +306,38 @@ QmxFile readQmx(std::span<const std::uint8_t> bytes, const ReadOptions& options)
     } else {
         throw ReadError("offset 0: not a QMX file (it starts with neither \"BINARY\" nor \"ASCII\" in quotes)", 0, 0);
     }
-    Parser(*src, options).readFile(file);
+    Parser(*src, options, visitor).readFile(file);
     return file;
 }
 
-QmxFile readQmxFile(const std::string& path, const ReadOptions& options) {
+}  // namespace
+
+QmxFile readQmx(std::span<const std::uint8_t> bytes, const ReadOptions& options) {
+    return parseQmx(bytes, options, nullptr);
+}
+
+void visitQmx(std::span<const std::uint8_t> bytes, TreeVisitor& visitor, const ReadOptions& options) {
+    parseQmx(bytes, options, &visitor);
+}
+
+std::vector<std::uint8_t> readQmxBytes(const std::string& path) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!in) throw ReadError(path + ": cannot open the file", 0, 0);
     std::vector<std::uint8_t> bytes;
+    // Sized once from the file's size: growing by doubling would hold up to
+    // twice a large file while it is copied.
+    std::error_code unknown;
+    const std::uintmax_t size = std::filesystem::file_size(path, unknown);
+    if (!unknown) bytes.reserve(static_cast<std::size_t>(size));
     std::uint8_t block[65536];
     std::size_t got = 0;
     while ((got = std::fread(block, 1, sizeof block, in.get())) > 0) bytes.insert(bytes.end(), block, block + got);
     if (std::ferror(in.get())) throw ReadError(path + ": cannot read the file", bytes.size(), 0);
+    return bytes;
+}
+
+QmxFile readQmxFile(const std::string& path, const ReadOptions& options) {
+    const std::vector<std::uint8_t> bytes = readQmxBytes(path);
     try {
         return readQmx(bytes, options);
     } catch (const ReadError& error) { throw ReadError(path + ": " + error.what(), error.offset(), error.line()); }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "qmxread/qmx_tree.h"
 #include "qmxread/read_error.h"
@@ -24,6 +25,26 @@ struct ReadOptions {
 };
 
 QmxFile readQmx(std::span<const std::uint8_t> bytes, const ReadOptions& options = {});
+
+// What a read hands over as it goes, in file order, keeping nothing: the
+// header, each node once its own values and payload are read (without its
+// motion items and children), each of its motion items, then its end. The
+// root is at depth 0; several roots follow one another at depth 0.
+class TreeVisitor {
+public:
+    virtual ~TreeVisitor() = default;
+    virtual void header(Encoding encoding, const Header& header) = 0;
+    virtual void nodeBegins(const Node& node, std::size_t depth) = 0;
+    virtual void motion(const Motion& motion, std::size_t nodeDepth) = 0;
+    virtual void nodeEnds(std::size_t depth) = 0;
+};
+
+// The same checks as readQmx, the tree handed to `visitor` instead of kept;
+// a fault throws ReadError after the visitor has seen what came before it.
+void visitQmx(std::span<const std::uint8_t> bytes, TreeVisitor& visitor, const ReadOptions& options = {});
+
+// The file's bytes; an unreadable file throws ReadError at offset 0.
+std::vector<std::uint8_t> readQmxBytes(const std::string& path);
 
 // Reads the file whole first; an unreadable file throws ReadError at offset 0.
 QmxFile readQmxFile(const std::string& path, const ReadOptions& options = {});

@@ -5,8 +5,10 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <vector>
 
-#include "qmxread/qmx_json.h"
+#include "qmxread/qmx_json_stream.h"
+#include "qmxread/qmx_outline.h"
 #include "qmxread/qmx_print.h"
 #include "qmxread/qmx_reader.h"
 #include "tool/cli/cli_checks.h"
@@ -40,11 +42,19 @@ int runInspect(const InspectOptions& options) {
         std::fprintf(stderr, "pelmora inspect: %s\n", system::narrowPathRefusal(options.file).c_str());
         return kExitUsage;
     }
-    qmxread::QmxFile file;
+    // Checked whole first, so that a faulty file prints nothing but the fault;
+    // then written as it is read again, without a tree of it in memory.
+    std::vector<std::uint8_t> bytes;
+    qmxread::ReadOptions readOptions;
+    readOptions.decodePayloads = !options.noDecode;
+    qmxread::QmxOutline outline;
     try {
-        qmxread::ReadOptions readOptions;
-        readOptions.decodePayloads = !options.noDecode;
-        file = qmxread::readQmxFile(narrow, readOptions);
+        bytes = qmxread::readQmxBytes(narrow);
+        try {
+            outline = qmxread::outlineQmx(bytes, readOptions);
+        } catch (const qmxread::ReadError& error) {
+            throw qmxread::ReadError(narrow + ": " + error.what(), error.offset(), error.line());
+        }
     } catch (const qmxread::ReadError& error) {
         std::fprintf(stderr, "pelmora inspect: %s\n", error.what());
         return kExitFailure;
@@ -55,14 +65,12 @@ int runInspect(const InspectOptions& options) {
         jsonOptions.geometry = options.geometry;
         jsonOptions.raw = options.raw;
         jsonOptions.text = names.textDecoder();
-        std::cout
-            << qmxread::toJson(file, jsonOptions).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-            << "\n";
+        qmxread::writeJsonText(std::cout, bytes, outline, readOptions, jsonOptions);
     } else {
         qmxread::PrintOptions printOptions;
         printOptions.geometry = options.geometry;
         printOptions.text = names.textDecoder();
-        qmxread::printTree(std::cout, file, printOptions);
+        qmxread::printTree(std::cout, bytes, readOptions, printOptions);
     }
     std::cout.flush();
     if (!std::cout) {
