@@ -148,6 +148,7 @@ inline constexpr const char* kDrawingFormatVersionsKnown = "1";
 inline constexpr int kMaxNestingDepth = 64;                // group / polygon-group levels
 inline constexpr std::size_t kMaxArrayLength = 4'000'000;  // entries of any one array
 inline constexpr std::size_t kMaxDocumentBytes = std::size_t{1} << 30;
+inline constexpr std::size_t kMaxTextBytes = 64 * 1024;  // a name or other text; not a record's hex
 
 // Parses and validates; throws DocumentError.
 Drawing parseDrawing(std::string_view jsonText);

@@ -620,7 +620,7 @@ private:
                         record.tag = tagFromChars(text);
                     }
                 } else if (key == "hex") {
-                    record.bytes = bytesFromHex(values_.string(fv, fp), fp);
+                    record.bytes = bytesFromHex(values_.string(fv, fp, 2 * kMaxRecordBytes), fp);
                 } else {
                     values_.ignore(fv, fp);
                 }

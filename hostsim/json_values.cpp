@@ -233,13 +233,24 @@ bool Values::boolean(ondemand::value& v, const Path& path) const {
     return value;
 }
 
-std::string_view Values::string(ondemand::value& v, const Path& path) const {
+// An escape takes at most six characters of the document for each byte it
+// gives, so a text whose quotes hold more than six times the limit is refused
+// before the parser decodes it into its string space (and it is copied).
+std::string_view Values::string(ondemand::value& v, const Path& path, std::size_t limit) const {
     if (typeOf(v, path) != ondemand::json_type::string) fail(path, "expected a string");
+    std::string_view raw = v.raw_json_token();  // the quoted text and the spaces after it
+    while (!raw.empty() && raw.back() != '"') raw.remove_suffix(1);
+    if (raw.size() > 2 + 6 * limit) textTooLong(path, limit);
     std::string_view value;
     check(v.get_string().get(value), path);
+    if (value.size() > limit) textTooLong(path, limit);
     if (value.find('\0') != std::string_view::npos) [[unlikely]]
         textsWithNul_.push_back(path.text());
     return value;
+}
+
+void textTooLong(const Path& path, std::size_t limit) {
+    fail(path, "text of more than " + std::to_string(limit) + " bytes exceeds the limit of " + std::to_string(limit));
 }
 
 ondemand::array Values::array(ondemand::value& v, const Path& path) const {

@@ -38,6 +38,8 @@ struct Path {
 };
 
 [[noreturn]] void fail(const Path& path, const std::string& what);
+// A text (a string value) of more than `limit` bytes at `path`.
+[[noreturn]] void textTooLong(const Path& path, std::size_t limit);
 
 // An object key as text, read from where it stands in the document: the text
 // itself when it holds no escape, else decoded into `scratch`. The parser's
@@ -102,7 +104,8 @@ public:
     std::int64_t integer(ondemand::value& v, const Path& path, std::int64_t low, std::int64_t high) const;
     bool boolean(ondemand::value& v, const Path& path) const;
     // Valid as long as the document: the parser keeps every unescaped string.
-    std::string_view string(ondemand::value& v, const Path& path) const;
+    // A text of more than `limit` bytes is refused before it is decoded.
+    std::string_view string(ondemand::value& v, const Path& path, std::size_t limit = kMaxTextBytes) const;
     Point3 point(ondemand::value& v, const Path& path) const {
         Pending pending;
         Point3 p;

@@ -289,6 +289,52 @@ TEST(DrawingLoaderLimits, PolygonOfMoreVerticesThanTheHostCanCount) {
               "layers[0].objects[0].points");
 }
 
+// Every kind of name, at the text limit and one byte over, written plainly
+// and as escapes (six characters a byte: the longest form the limit allows).
+TEST(DrawingLoaderLimits, TextsUpToTheLimitAreTakenLongerOnesRefusedWithTheirPath) {
+    const std::string tooLong = "exceeds the limit of " + std::to_string(kMaxTextBytes);
+    const std::pair<std::string, std::string> places[] = {
+        {R"({"pelmoraDrawing": 1, "classes": ["TEXT"]})", "classes[0]"},
+        {R"({"pelmoraDrawing": 1, "symbols": [{"name": "TEXT"}]})", "symbols[0].name"},
+        {R"({"pelmoraDrawing": 1, "layers": [{"name": "TEXT"}]})", "layers[0].name"},
+        {R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": 81, "name": "TEXT"}]}]})",
+         "layers[0].objects[0].name"}};
+    for (const auto& [document, path] : places) {
+        for (bool escaped : {false, true}) {
+            for (std::size_t size : {kMaxTextBytes, kMaxTextBytes + 1}) {
+                SCOPED_TRACE(path + (escaped ? ", escaped, " : ", ") + std::to_string(size));
+                std::string text;
+                for (std::size_t i = 0; i < size; ++i) text += escaped ? "\\u0041" : "A";
+                std::string json = document;
+                json.replace(json.find("TEXT"), 4, text);
+                if (size == kMaxTextBytes) {
+                    EXPECT_NO_THROW(parseDrawing(json));
+                    continue;
+                }
+                try {
+                    parseDrawing(json);
+                    ADD_FAILURE() << "accepted";
+                } catch (const DocumentError& e) {
+                    EXPECT_EQ(e.path(), path);
+                    EXPECT_NE(std::string(e.what()).find(tooLong), std::string::npos) << e.what();
+                }
+            }
+        }
+    }
+}
+
+// The count of a layer's objects is taken before any is read or stored.
+TEST(DrawingLoaderLimits, ObjectsUpToTheLimitAreCountedMoreAreRefused) {
+    for (std::size_t count : {kMaxArrayLength, kMaxArrayLength + 1}) {
+        std::string json = R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [)";
+        json.reserve(json.size() + 2 * count + 8);
+        for (std::size_t i = 0; i < count; ++i) json += i ? ",0" : "0";
+        json += "]}]}";
+        // At the limit the first entry is read (and is no object); over it, the list is refused whole.
+        EXPECT_EQ(pathOfError(json), count == kMaxArrayLength ? "layers[0].objects[0]" : "layers[0].objects");
+    }
+}
+
 TEST(DrawingLoaderFiles, MissingFileIsADocumentError) {
     EXPECT_THROW(loadDrawing((fs::path(::testing::TempDir()) / "no-such-drawing.json").string()), DocumentError);
 }

@@ -4,8 +4,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include "qmxread/qmx_json.h"
+#include "qmxread/qmx_reader.h"
 #include "tests/support/sample_trees.h"
 #include "tests/tool/tool_support.h"
+#include "tool/qmx/name_decoder.h"
 
 using namespace qmxtest;
 namespace fs = std::filesystem;
@@ -270,6 +273,13 @@ TEST(RealExport, SampleHouseReadsAndRoundTrips) {
     auto json = nlohmann::json::parse(run.out);
     EXPECT_EQ(json["root"]["id"], 1000);
     EXPECT_EQ(json["root"]["children"][1]["id"], 1001);
+    // Written as the file is read: the same text as the whole tree dumped.
+    pelmora::qmxread::JsonOptions geometry;
+    geometry.geometry = true;
+    geometry.text = pelmora::tool::NameDecoder(pelmora::tool::kDefaultNameCodePage).textDecoder();
+    EXPECT_EQ(run.out, pelmora::qmxread::toJson(pelmora::qmxread::readQmxFile((dir / "house.qmx").string()), geometry)
+                               .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) +
+                           "\n");
 
     run = runTool(dir, {"convert", (dir / "house.qmx").string(), (dir / "a.qmx").string(), "--ascii"});
     ASSERT_EQ(run.status, 0) << run.err;
