@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "hostsim/array_lengths.h"
 #include "hostsim/document_text.h"
 #include "hostsim/drawing.h"
 #include "hostsim/drawing_names.h"
@@ -762,6 +763,9 @@ private:
 };
 
 Drawing parse(DocumentText& text, std::vector<std::string>* cutAtNul = nullptr) {
+    // Before the parser's index of the document, which costs more than the document.
+    checkArrayLengths(std::string_view(text.data(), text.size()), kMaxArrayLength,
+                      static_cast<std::size_t>(json::kMaxJsonDepth) + 1);
     // The parser allocates its own tables; without memory it says so, and the
     // load ends with std::bad_alloc like any other allocation.
     ondemand::parser parser(kMaxDocumentBytes);

@@ -323,15 +323,29 @@ TEST(DrawingLoaderLimits, TextsUpToTheLimitAreTakenLongerOnesRefusedWithTheirPat
     }
 }
 
-// The count of a layer's objects is taken before any is read or stored.
-TEST(DrawingLoaderLimits, ObjectsUpToTheLimitAreCountedMoreAreRefused) {
-    for (std::size_t count : {kMaxArrayLength, kMaxArrayLength + 1}) {
-        std::string json = R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [)";
-        json.reserve(json.size() + 2 * count + 8);
-        for (std::size_t i = 0; i < count; ++i) json += i ? ",0" : "0";
-        json += "]}]}";
-        // At the limit the first entry is read (and is no object); over it, the list is refused whole.
-        EXPECT_EQ(pathOfError(json), count == kMaxArrayLength ? "layers[0].objects[0]" : "layers[0].objects");
+// Arrays are counted before the document is parsed: at the limit the first
+// entry is read (and is no object or text), over it the array is refused whole.
+TEST(DrawingLoaderLimits, ArraysUpToTheLimitAreReadLongerOnesRefusedWithTheirPath) {
+    const std::pair<std::string, std::string> places[] = {
+        {R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [ENTRIES]}]})", "layers[0].objects"},
+        {R"({"pelmoraDrawing": 1, "layers": [{"name": "A", "objects": [{"type": "group", "members": [ENTRIES]}]}]})",
+         "layers[0].objects[0].members"},
+        {R"({"pelmoraDrawing": 1, "x": {"y": "[,]\\\"", "z": [1, [2]]}, "classes": [ENTRIES]})", "classes"}};
+    for (const auto& [document, path] : places) {
+        for (std::size_t count : {kMaxArrayLength, kMaxArrayLength + 1}) {
+            SCOPED_TRACE(path + " " + std::to_string(count));
+            std::string entries;
+            entries.reserve(2 * count);
+            for (std::size_t i = 0; i < count; ++i) entries += i ? ",0" : "0";
+            std::string json = document;
+            json.replace(json.find("ENTRIES"), 7, entries);
+            try {
+                parseDrawing(json);
+                ADD_FAILURE() << "accepted";
+            } catch (const DocumentError& e) {
+                EXPECT_EQ(e.path(), count == kMaxArrayLength ? path + "[0]" : path) << e.what();
+            }
+        }
     }
 }
 
