@@ -250,7 +250,10 @@ std::string_view Values::string(ondemand::value& v, const Path& path, std::size_
 }
 
 void textTooLong(const Path& path, std::size_t limit) {
-    fail(path, "text of more than " + std::to_string(limit) + " bytes exceeds the limit of " + std::to_string(limit));
+    // The limit of names says why; a record's hex has a limit of its own.
+    const char* why = limit == kMaxTextBytes ? " (the host hands at most 255 bytes of a name to the plug-in)" : "";
+    fail(path,
+         "text of more than " + std::to_string(limit) + " bytes exceeds the limit of " + std::to_string(limit) + why);
 }
 
 ondemand::array Values::array(ondemand::value& v, const Path& path) const {
