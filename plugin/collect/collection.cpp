@@ -5,6 +5,7 @@
 
 #include "plugin/collect/geometry.h"
 #include "plugin/collect/scene_container.h"
+#include "plugin/collect/visited_list.h"
 #include "plugin/host/chain_walk.h"
 #include "plugin/host/qmx_exception.h"
 #include "plugin/host/services.h"
@@ -87,10 +88,7 @@ void precheckMembers(VisitedList& list, HostHandle container) {
             return;
         } else if (t == kReference && list.mode == kModeWithReferences) {
             HostHandle d = host::definitionOf(m);
-            if (d != nullptr && !list.contains(d)) {
-                list.add(d);
-                precheckMembers(list, d);
-            }
+            if (d != nullptr && list.add(d)) precheckMembers(list, d);
         }
     }
 }
@@ -105,10 +103,7 @@ HostHandle PELMORA_HOST_CALL precheckObject(HostHandle object, HostCallback /*ca
     auto* ctx = static_cast<PrecheckContext*>(context);
     if (ctx->failure) return nullptr;
     try {
-        if (host::isVisible(object) && !ctx->list->contains(object)) {
-            ctx->list->add(object);
-            precheckMembers(*ctx->list, object);
-        }
+        if (host::isVisible(object) && ctx->list->add(object)) precheckMembers(*ctx->list, object);
         return host::nextObject(object);
     } catch (...) {
         ctx->failure = std::current_exception();
@@ -139,8 +134,7 @@ public:
             return;
         }
         for (HostHandle m = host::firstMember(current); m != nullptr; m = host::nextObject(m)) {
-            if (host::isVisible(m) && !visited_.contains(m)) {
-                visited_.add(m);
+            if (host::isVisible(m) && visited_.add(m)) {
                 setElevationFrom(m);
                 walk(m, false);
             }
@@ -190,8 +184,7 @@ private:
 
     void followReference(HostHandle reference) {
         HostHandle d = host::definitionOf(reference);
-        if (d == nullptr || visited_.contains(d)) return;
-        visited_.add(d);
+        if (d == nullptr || !visited_.add(d)) return;
         const double kept = scene_.elevation;
         setElevationFrom(d);
         walk(d, false);

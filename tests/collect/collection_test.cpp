@@ -8,6 +8,7 @@
 
 #include "plugin/collect/collection.h"
 #include "plugin/collect/geometry.h"
+#include "plugin/collect/visited_list.h"
 #include "plugin/host/qmx_exception.h"
 #include "plugin/items/light_source.h"
 #include "tests/collect/collect_fixture.h"
@@ -319,21 +320,16 @@ TEST(AbortPoll, StopsAtTheNextContainerWithoutMessage) {
     EXPECT_EQ(drawing.host.leakedTemporaries(), 0);
 }
 
-TEST(VisitedListChunks, ThirtyThirdEntryGoesIntoASecondChunk) {
+TEST(VisitedListSet, EachHandleOnceWhateverTheOrder) {
     VisitedList list;
-    std::vector<int> containers(70);
-    for (int i = 0; i < 32; ++i) list.add(&containers[static_cast<std::size_t>(i)]);
-    EXPECT_EQ(list.chunkCount(), 1u);
-    EXPECT_FALSE(list.contains(&containers[32]));
-    list.add(&containers[32]);
-    EXPECT_EQ(list.chunkCount(), 2u);
-    EXPECT_TRUE(list.contains(&containers[32]));
-    EXPECT_TRUE(list.contains(&containers[0]));
-    for (int i = 33; i < 65; ++i) list.add(&containers[static_cast<std::size_t>(i)]);
-    EXPECT_EQ(list.chunkCount(), 3u);
-    EXPECT_EQ(list.size(), 65u);
-    for (int i = 0; i < 65; ++i) EXPECT_TRUE(list.contains(&containers[static_cast<std::size_t>(i)]));
-    EXPECT_FALSE(list.contains(&containers[65]));
+    std::vector<int> containers(5000);
+    // Every handle twice, the second round backwards: only the first add of each is new.
+    for (std::size_t i = 0; i < containers.size(); ++i) EXPECT_TRUE(list.add(&containers[i]));
+    for (std::size_t i = containers.size(); i-- > 0;) EXPECT_FALSE(list.add(&containers[i]));
+    EXPECT_EQ(list.size(), containers.size());
+    for (int& c : containers) EXPECT_TRUE(list.contains(&c));
+    int other = 0;
+    EXPECT_FALSE(list.contains(&other));
     EXPECT_FALSE(list.contains(nullptr));
 }
 
