@@ -3,7 +3,12 @@
 // lights, elevations and the abort poll.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plugin/collect/collection.h"
@@ -318,6 +323,85 @@ TEST(AbortPoll, StopsAtTheNextContainerWithoutMessage) {
     // What Ground gave stays collected (and is freed with the container); Upper gave nothing.
     EXPECT_EQ(polygonTags(*drawing.scene), (std::vector<int>{1, 2, 3, 4, 7}));
     EXPECT_EQ(drawing.host.leakedTemporaries(), 0);
+}
+
+// A drawing of many layers: each holds a few triangles of classes picked at
+// random (tagged in the order written) and now and then a reference to any
+// layer; some layers are hidden. The walk of mode 3 is then done here by brute
+// force: every mesh, in order of first use, with its polygons' tags in order.
+struct ManyLayers {
+    std::string json;
+    std::vector<std::pair<std::string, std::vector<int>>> expected;
+};
+
+ManyLayers manyLayers(int layerCount, int classCount) {
+    struct Item {
+        int tag = -1;    // a triangle, or
+        int layer = -1;  // a reference
+        int cls = 0;
+    };
+    std::mt19937 random(22);
+    std::vector<std::vector<Item>> items(static_cast<std::size_t>(layerCount));
+    std::vector<bool> hidden(items.size());
+    int tag = 1;
+    for (std::size_t l = 0; l < items.size(); ++l) {
+        hidden[l] = random() % 10 == 0;
+        for (int k = 0, n = 1 + static_cast<int>(random() % 3); k < n; ++k) {
+            if (random() % 8 == 0) items[l].push_back({-1, static_cast<int>(random() % items.size()), 0});
+            else items[l].push_back({tag++, -1, static_cast<int>(random() % static_cast<unsigned>(classCount))});
+        }
+    }
+    ManyLayers out;
+    out.json = R"({"pelmoraDrawing": 1, "classes": [)";
+    for (int c = 0; c < classCount; ++c) out.json += (c ? ",\"K" : "\"K") + std::to_string(c) + "\"";
+    out.json += R"(], "layers": [)";
+    for (std::size_t l = 0; l < items.size(); ++l) {
+        out.json += (l ? ",{" : "{") + std::string(R"("name": "L)") + std::to_string(l) + "\"" +
+                    (hidden[l] ? R"(, "visible": false)" : "") + R"(, "objects": [)";
+        for (std::size_t k = 0; k < items[l].size(); ++k) {
+            const Item& it = items[l][k];
+            out.json += k ? "," : "";
+            out.json += it.tag > 0 ? polygon(it.tag, R"(, "class": "K)" + std::to_string(it.cls) + "\"")
+                                   : R"({"type": "reference", "layer": "L)" + std::to_string(it.layer) + "\"}";
+        }
+        out.json += "]}";
+    }
+    out.json += "]}";
+
+    std::vector<bool> visited(items.size());
+    std::vector<int> order;  // classes in order of first use
+    std::vector<std::vector<int>> tags(static_cast<std::size_t>(classCount));
+    std::function<void(std::size_t)> visit = [&](std::size_t l) {
+        visited[l] = true;
+        for (const Item& it : items[l]) {
+            if (it.tag < 0) {
+                if (!visited[static_cast<std::size_t>(it.layer)]) visit(static_cast<std::size_t>(it.layer));
+                continue;
+            }
+            if (std::find(order.begin(), order.end(), it.cls) == order.end()) order.push_back(it.cls);
+            tags[static_cast<std::size_t>(it.cls)].push_back(it.tag);
+        }
+    };
+    for (std::size_t l = 0; l < items.size(); ++l)
+        if (!hidden[l] && !visited[l]) visit(l);
+    for (int c : order) out.expected.emplace_back("K" + std::to_string(c), tags[static_cast<std::size_t>(c)]);
+    return out;
+}
+
+TEST(GeometryPassAtScale, ManyLayersAndClassesGiveTheMeshesOfAPlainWalk) {
+    const ManyLayers drawingText = manyLayers(3000, 700);
+    ASSERT_GT(drawingText.expected.size(), 600u);  // nearly every class is used
+    HostedDrawing drawing(drawingText.json);
+    extractGeometry(*drawing.scene, kModeWithReferences);
+    std::vector<std::pair<std::string, std::vector<int>>> collected;
+    for (const auto& mesh : drawing.scene->meshes) {
+        std::vector<int> tags;
+        const auto& list = mesh->indexList();
+        for (std::size_t at = 0; at < list.size(); at += static_cast<std::size_t>(list[at]) + 2)
+            tags.push_back(static_cast<int>(std::floor(mesh->vertices().at(list[at + 1]).x / 10.0f)));
+        collected.emplace_back(collect_test::classNameOf(mesh->classIndex()), tags);
+    }
+    EXPECT_EQ(collected, drawingText.expected);
 }
 
 TEST(VisitedListSet, EachHandleOnceWhateverTheOrder) {
