@@ -1,6 +1,10 @@
 // The pre-check and the geometry pass over one drawing in every export mode:
 // selection, groups, invisible containers, end markers, instances, references,
 // lights, elevations and the abort poll.
+#if defined(__linux__)
+#include <pthread.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -402,6 +406,72 @@ TEST(GeometryPassAtScale, ManyLayersAndClassesGiveTheMeshesOfAPlainWalk) {
         collected.emplace_back(collect_test::classNameOf(mesh->classIndex()), tags);
     }
     EXPECT_EQ(collected, drawingText.expected);
+}
+
+// Runs `work` on a thread with a stack of 1 MiB, the default on the host's
+// platform, where the test can choose the size.
+void onHostSizedStack(void (*work)(void*), void* argument) {
+#if defined(__linux__)
+    struct Call {
+        void (*work)(void*);
+        void* argument;
+    } call{work, argument};
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, std::size_t{1} << 20);
+    pthread_t thread;
+    auto body = [](void* c) -> void* {
+        static_cast<Call*>(c)->work(static_cast<Call*>(c)->argument);
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attributes, body, &call), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+#else
+    work(argument);
+#endif
+}
+
+TEST(GeometryPassAtScale, AChainOfTwentyThousandReferencesIsWalkedWithoutDeepening) {
+    // Each layer refers to the next before its own triangle: the walk goes down
+    // the whole chain first and meets the triangles on the way back.
+    constexpr int kLayers = 20000;
+    std::string json = R"({"pelmoraDrawing": 1, "layers": [)";
+    for (int l = 0; l < kLayers; ++l) {
+        json += (l ? "," : "") + std::string(R"({"name": "L)") + std::to_string(l) + R"(", "elevation": )" +
+                std::to_string(1000 * (l % 5)) + R"(, "objects": [)";
+        if (l + 1 < kLayers) json += R"({"type": "reference", "layer": "L)" + std::to_string(l + 1) + "\"},";
+        json += polygon(l) + "]}";
+    }
+    json += "]}";
+    HostedDrawing drawing(json);
+    struct Run {
+        SceneContainer* scene;
+        bool exportable = false;
+    } run{drawing.scene.get()};
+    onHostSizedStack(
+        [](void* r) {
+            auto* run = static_cast<Run*>(r);
+            try {
+                checkExportable(kModeWithReferences);
+                run->exportable = true;
+                extractGeometry(*run->scene, kModeWithReferences);
+            } catch (const qmx_exception&) {
+                run->exportable = false;  // no exception may end the thread
+            }
+        },
+        &run);
+    EXPECT_TRUE(run.exportable);
+    ASSERT_EQ(drawing.scene->meshes.size(), 1u);
+    const MeshSource& mesh = *drawing.scene->meshes[0];
+    ASSERT_EQ(mesh.polygonCount(), kLayers);
+    // Last layer first; each triangle at its own layer's elevation, restored on the way back.
+    for (int i = 0; i < kLayers; ++i) {
+        const Vec3f first = mesh.vertices().at(3 * i);
+        const int layer = kLayers - 1 - i;
+        ASSERT_EQ(static_cast<int>(std::floor(first.x / 10.0f)), layer) << i;
+        ASSERT_NEAR(first.y, static_cast<float>(layer % 5), 1e-6) << i;
+    }
 }
 
 TEST(VisitedListSet, EachHandleOnceWhateverTheOrder) {
