@@ -3,10 +3,14 @@
 // plain fwrite, and the plug-in's peak memory beyond the drawing.
 //
 //   bench_export [--objects N] [--grid G] [--classes C] [--lights L] [--rounds R] [--dir DIR]
+//   bench_export --many layers|classes [--rounds R] [--dir DIR]
 //
 // Each object is a G x G patch of terrain, 2 G^2 triangles, converted by the
 // host with vertex merging; the defaults give 2000 objects of 512 triangles
 // (1 024 000 triangles) in 200 classes on 10 layers, 50 lights and a camera.
+// With --many: drawings of 12 500, 25 000 and 50 000 layers of one triangle of
+// its own class each (or as many classes in one layer), exported in this
+// process and by the built tool, to show how the cost grows with the count.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -21,6 +25,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_timing.h"
+#include "bench/many_layers.h"
 #include "hostsim/drawing.h"
 #include "hostsim/emulated_host.h"
 #include "plugin/command/plugin_main.h"
@@ -43,6 +49,7 @@ struct Settings {
     int layers = 10;
     int rounds = 5;
     std::string dir;
+    std::string many;  // "layers" or "classes": the many-layers drawings instead
 };
 
 double terrainHeight(double x, double y) { return 1500.0 * std::sin(x * 0.0007) * std::cos(y * 0.0011); }
@@ -180,9 +187,59 @@ bool parse(int argc, char** argv, Settings& s) {
         else if (a == "--lights" && (v = next())) s.lights = std::atoi(v);
         else if (a == "--rounds" && (v = next())) s.rounds = std::atoi(v);
         else if (a == "--dir" && (v = next())) s.dir = v;
+        else if (a == "--many" && (v = next())) s.many = v;
         else return false;
     }
+    if (!s.many.empty() && s.many != "layers" && s.many != "classes") return false;
     return s.objects > 0 && s.grid > 0 && s.classes > 0 && s.lights >= 0 && s.rounds > 0;
+}
+
+// One export of `document` through plugin_main in this process: its CPU
+// seconds, or a negative number when it failed. (The peak resident size is
+// taken from the tool's run: in this process the allocator keeps what the
+// rounds before freed, and the growth would hide the peak.)
+double exportInProcess(const std::string& document, const std::string& hostDir) {
+    pelmora::hostsim::EmulatedHost host(pelmora::hostsim::parseDrawing(document));
+    host.setFolder(1, hostDir);
+    host.setFolder(2, hostDir);
+    host.dialogScript().mode = 2;
+    const double cpu =
+        pelmora::bench::timingOf([&] { pelmora::pluginMain(pelmora::kActionRun, 0, 0, host.callback()); }).cpu;
+    return host.messages().empty() ? cpu : -1.0;
+}
+
+// The many-layers drawings: medians of the rounds for each count, in this
+// process (the drawing already held by the host) and by `pelmora export`.
+int runMany(const Settings& s, const std::filesystem::path& dir, const std::string& hostDir, const SaveAnswer& answer) {
+    namespace fs = std::filesystem;
+    const std::string document = (dir / "many.json").string();
+    for (int n : {12500, 25000, 50000}) {
+        const std::string text = pelmora::bench::manyLayersDocument(s.many == "layers", n);
+        std::vector<double> pluginCpu, toolCpu;
+        long toolPeakKb = 0;
+        for (int round = 0; round < s.rounds; ++round) {
+            pluginCpu.push_back(exportInProcess(text, hostDir));
+            // A fresh document each round: the export writes the light ids back into it.
+            std::ofstream(document, std::ios::binary | std::ios::trunc) << text;
+            const pelmora::bench::ToolRun run =
+                pelmora::bench::runTool({PELMORA_TOOL, "export", document, "-o", answer.path, "--mode", "2", "--force",
+                                         "-q", "--host-dir", hostDir});
+            if (pluginCpu.back() < 0 || run.status != 0) {
+                std::fprintf(stderr, "bench_export: the export of %d %s failed (tool status %d)\n", n, s.many.c_str(),
+                             run.status);
+                return 1;
+            }
+            toolCpu.push_back(run.cpu);
+            toolPeakKb = std::max(toolPeakKb, run.peakKiB);
+        }
+        std::error_code error;
+        std::printf(
+            "%d %s (document %zu bytes, file %ju bytes): plugin_main %.3f s cpu; pelmora export %.3f s cpu, "
+            "peak resident %.1f MiB (medians of %d)\n",
+            n, s.many.c_str(), text.size(), fs::file_size(answer.path, error), median(pluginCpu), median(toolCpu),
+            toolPeakKb / 1024.0, s.rounds);
+    }
+    return 0;
 }
 
 }  // namespace
@@ -192,7 +249,8 @@ int main(int argc, char** argv) {
     if (!parse(argc, argv, s)) {
         std::fprintf(
             stderr,
-            "usage: bench_export [--objects N] [--grid G] [--classes C] [--lights L] [--rounds R] [--dir DIR]\n");
+            "usage: bench_export [--objects N] [--grid G] [--classes C] [--lights L] [--rounds R] [--dir DIR]\n"
+            "       bench_export --many layers|classes [--rounds R] [--dir DIR]\n");
         return 2;
     }
     namespace fs = std::filesystem;
@@ -201,6 +259,16 @@ int main(int argc, char** argv) {
     fs::create_directories(dir / "host" / "Pelmora");
     const std::string hostDir = (dir / "host").string() + "/";
     SaveAnswer answer{(dir / "bench.qmx").string()};
+    PelmoraPortableHooks hooks{};
+    hooks.saveDialog = answerSave;
+    hooks.user = &answer;
+    pelmora::platform::setPortableHooks(&hooks);
+    if (!s.many.empty()) {
+        const int status = runMany(s, dir, hostDir, answer);
+        pelmora::platform::setPortableHooks(nullptr);
+        if (s.dir.empty()) fs::remove_all(dir);
+        return status;
+    }
 
     auto genStart = Clock::now();
     const Drawing drawing = generateDrawing(s);
@@ -208,11 +276,6 @@ int main(int argc, char** argv) {
     const long triangles = 2L * s.grid * s.grid * s.objects;
     std::printf("drawing: %d objects, %ld triangles, %d classes, %d lights, %zu layers (generated in %.2f s)\n",
                 s.objects, triangles, s.classes, s.lights, drawing.layers.size(), genSeconds);
-
-    PelmoraPortableHooks hooks{};
-    hooks.saveDialog = answerSave;
-    hooks.user = &answer;
-    pelmora::platform::setPortableHooks(&hooks);
 
     std::vector<double> exportTimes, writeTimes;
     long peakBeyondDrawingKb = 0;

@@ -2,9 +2,11 @@
 
 #include <cstring>
 #include <exception>
+#include <vector>
 
 #include "plugin/collect/geometry.h"
 #include "plugin/collect/scene_container.h"
+#include "plugin/collect/visited_list.h"
 #include "plugin/host/chain_walk.h"
 #include "plugin/host/qmx_exception.h"
 #include "plugin/host/services.h"
@@ -70,27 +72,43 @@ bool exportableInstance(HostHandle instance) {
 
 // ---- the pre-check ----
 
+// Stops at the first exportable object of each container. Groups and referred
+// layers are entered with a stack of member positions of its own, not by
+// recursion: a chain of many thousand layer references must not overflow the
+// call stack (1 MiB by default on the host's platform).
 void precheckMembers(VisitedList& list, HostHandle container) {
-    for (HostHandle m = host::firstMember(container); m != nullptr; m = host::nextObject(m)) {
-        if (!host::isVisible(m)) continue;
-        if (list.mode == kModeSelected && !host::isSelected(m)) continue;
+    std::vector<HostHandle> members{host::firstMember(container)};  // the member under work, per container
+    auto next = [&members] { members.back() = host::nextObject(members.back()); };
+    auto finish = [&members, &next] {
+        members.pop_back();
+        if (!members.empty()) next();
+    };
+    while (!members.empty()) {
+        const HostHandle m = members.back();
+        if (m == nullptr) {
+            finish();
+            continue;
+        }
+        if (!host::isVisible(m) || (list.mode == kModeSelected && !host::isSelected(m))) {
+            next();
+            continue;
+        }
         const std::int16_t t = host::objectType(m);
-        if (t == kGroup) {
-            precheckMembers(list, m);
-        } else if (t == kInstance) {
-            if (exportableInstance(m)) {
-                ++list.found;
-                return;
-            }
-        } else if (t == kPolygon || convertedWithMerging(t) || convertedWithoutMerging(t)) {
+        if ((t == kInstance && exportableInstance(m)) || t == kPolygon || convertedWithMerging(t) ||
+            convertedWithoutMerging(t)) {
             ++list.found;
-            return;
-        } else if (t == kReference && list.mode == kModeWithReferences) {
+            finish();
+            continue;
+        }
+        HostHandle below = t == kGroup ? m : nullptr;
+        if (t == kReference && list.mode == kModeWithReferences) {
             HostHandle d = host::definitionOf(m);
-            if (d != nullptr && !list.contains(d)) {
-                list.add(d);
-                precheckMembers(list, d);
-            }
+            if (d != nullptr && list.add(d)) below = d;
+        }
+        if (below != nullptr) {
+            members.push_back(host::firstMember(below));
+        } else {
+            next();
         }
     }
 }
@@ -105,10 +123,7 @@ HostHandle PELMORA_HOST_CALL precheckObject(HostHandle object, HostCallback /*ca
     auto* ctx = static_cast<PrecheckContext*>(context);
     if (ctx->failure) return nullptr;
     try {
-        if (host::isVisible(object) && !ctx->list->contains(object)) {
-            ctx->list->add(object);
-            precheckMembers(*ctx->list, object);
-        }
+        if (host::isVisible(object) && ctx->list->add(object)) precheckMembers(*ctx->list, object);
         return host::nextObject(object);
     } catch (...) {
         ctx->failure = std::current_exception();
@@ -139,8 +154,7 @@ public:
             return;
         }
         for (HostHandle m = host::firstMember(current); m != nullptr; m = host::nextObject(m)) {
-            if (host::isVisible(m) && !visited_.contains(m)) {
-                visited_.add(m);
+            if (host::isVisible(m) && visited_.add(m)) {
                 setElevationFrom(m);
                 walk(m, false);
             }
@@ -150,22 +164,67 @@ public:
 private:
     void setElevationFrom(HostHandle container) { scene_.elevation = toMetres(elevationOf(container)); }
 
+    // A container, group or referred layer being walked: its member under work
+    // (null when done) and, for a referred layer, the elevation to restore.
+    struct Frame {
+        HostHandle member;
+        bool selectedOnly;
+        bool restoresElevation;
+        double keptElevation;
+    };
+
+    // Walks `container` and every group and referred layer below it in member
+    // order, with a stack of its own rather than by recursion: a chain of many
+    // thousand layer references must not overflow the call stack (1 MiB by
+    // default on the host's platform).
     void walk(HostHandle container, bool selectedOnly) {
-        if (abortRequested()) raiseSilent();
-        for (HostHandle m = host::firstMember(container); m != nullptr; m = host::nextObject(m)) {
-            const std::int16_t t = host::objectType(m);
-            if (t == kEndMarker) return;
-            if (selectedOnly && !host::isSelected(m)) continue;
-            convertObject(m, t);
-        }
+        frames_.clear();
+        enter(container, selectedOnly, false, 0.0);
+        while (!frames_.empty()) step();
     }
 
-    void convertObject(HostHandle m, std::int16_t t) {
-        if (!host::isVisible(m)) return;
+    void enter(HostHandle container, bool selectedOnly, bool restoresElevation, double keptElevation) {
+        if (abortRequested()) raiseSilent();
+        frames_.push_back(Frame{nullptr, selectedOnly, restoresElevation, keptElevation});
+        frames_.back().member = host::firstMember(container);
+    }
+
+    void advance() { frames_.back().member = host::nextObject(frames_.back().member); }
+
+    // The container is done: back in the one that holds it, after the member that led here.
+    void leave() {
+        const Frame done = frames_.back();
+        frames_.pop_back();
+        if (frames_.empty()) return;
+        if (done.restoresElevation) scene_.elevation = done.keptElevation;
+        scene_.tick();
+        advance();
+    }
+
+    void step() {
+        const Frame& frame = frames_.back();
+        const HostHandle m = frame.member;
+        if (m == nullptr) return leave();
+        const std::int16_t t = host::objectType(m);
+        if (t == kEndMarker) return leave();
+        if ((frame.selectedOnly && !host::isSelected(m)) || !host::isVisible(m)) return advance();
+        if (t == kGroup) return enter(m, false, false, 0.0);
+        if (t == kReference && mode_ == kModeWithReferences) {
+            HostHandle d = host::definitionOf(m);
+            if (d != nullptr && visited_.add(d)) {
+                const double kept = scene_.elevation;
+                setElevationFrom(d);
+                return enter(d, false, true, kept);
+            }
+        }
+        convertLeaf(m, t);
+        advance();
+    }
+
+    // Any member but a group or a followed reference.
+    void convertLeaf(HostHandle m, std::int16_t t) {
         bool converted = false;
-        if (t == kGroup) {
-            walk(m, false);
-        } else if (t == kInstance) {
+        if (t == kInstance) {
             if (exportableInstance(m)) {
                 convertThroughHost(scene_, m, false);
                 converted = true;
@@ -179,23 +238,11 @@ private:
         } else if (t == kPolygon) {
             readDirectPolygon(scene_, m);
             converted = true;
-        } else if (t == kReference) {
-            if (mode_ == kModeWithReferences) followReference(m);
         } else if (t == kLight) {
             addLight(m);
         }
         if (converted) scene_.tick();
         scene_.tick();
-    }
-
-    void followReference(HostHandle reference) {
-        HostHandle d = host::definitionOf(reference);
-        if (d == nullptr || visited_.contains(d)) return;
-        visited_.add(d);
-        const double kept = scene_.elevation;
-        setElevationFrom(d);
-        walk(d, false);
-        scene_.elevation = kept;
     }
 
     void addLight(HostHandle light) {
@@ -207,6 +254,7 @@ private:
     SceneContainer& scene_;
     std::int32_t mode_;
     VisitedList visited_;
+    std::vector<Frame> frames_;
 };
 
 }  // namespace

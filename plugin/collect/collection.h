@@ -2,7 +2,6 @@
 // pre-check that something is exportable and the geometry pass.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 #include "plugin/host/host_abi.h"
@@ -17,33 +16,6 @@ enum ExportMode : std::int32_t {
     kModeVisible = 1,        // visible objects of the drawing root
     kModeAllLayers = 2,      // visible objects of every visible layer
     kModeWithReferences = 3  // as 2, following references
-};
-
-// The containers already walked in one pass, in chunks of 32 handles.
-class VisitedList {
-public:
-    static constexpr std::size_t kChunkSize = 32;
-
-    VisitedList() = default;
-    ~VisitedList();
-    VisitedList(const VisitedList&) = delete;
-    VisitedList& operator=(const VisitedList&) = delete;
-
-    bool contains(HostHandle handle) const;
-    void add(HostHandle handle);
-    std::size_t size() const { return count_; }
-    std::size_t chunkCount() const;
-
-    std::int32_t found = 0;  // pre-check only
-    std::int32_t mode = 0;   // pre-check only
-
-private:
-    struct Chunk {
-        HostHandle slots[kChunkSize] = {};
-        Chunk* next = nullptr;
-    };
-    Chunk head_;
-    std::size_t count_ = 0;
 };
 
 // Raises qmx_exception (11011, 5) when the mode finds nothing exportable.

@@ -60,7 +60,6 @@ MeshSource& meshFor(SceneContainer& scene, HostHandle object) {
     MeshSource& created = *mesh;
     scene.meshes.push_back(std::move(mesh));
     created.init(c, scene.library);
-    scene.rememberMesh(c, scene.meshes.size() - 1);
     return created;
 }
 

@@ -30,24 +30,36 @@ void SceneContainer::tick() {
     cursorIndex = (cursorIndex + 1) % kFrameCount;
 }
 
-MeshSource* SceneContainer::findMesh(std::int32_t classIndex) {
-    auto known = meshByClass_.find(classIndex);
-    if (known != meshByClass_.end() && known->second < meshes.size() && meshes[known->second] &&
-        meshes[known->second]->classIndex() == classIndex) {
-        return meshes[known->second].get();
-    }
-    // Not remembered (or the list was changed from outside): the first match in order.
-    for (std::size_t i = 0; i < meshes.size(); ++i) {
-        if (meshes[i] && meshes[i]->classIndex() == classIndex) {
-            meshByClass_[classIndex] = i;
-            return meshes[i].get();
-        }
-    }
-    return nullptr;
+bool SceneContainer::holds(std::size_t position, std::int32_t classIndex) const {
+    return position < meshes.size() && meshes[position] && meshes[position]->classIndex() == classIndex;
 }
 
-void SceneContainer::rememberMesh(std::int32_t classIndex, std::size_t position) {
-    meshByClass_.emplace(classIndex, position);
+void SceneContainer::indexNewMeshes() {
+    for (; indexed_ < meshes.size(); ++indexed_) {
+        // The first mesh of a class keeps its entry: emplace leaves a present key alone.
+        if (meshes[indexed_]) meshByClass_.emplace(meshes[indexed_]->classIndex(), indexed_);
+    }
+}
+
+void SceneContainer::reindexMeshes() {
+    meshByClass_.clear();
+    indexed_ = 0;
+    indexNewMeshes();
+}
+
+MeshSource* SceneContainer::findMesh(std::int32_t classIndex) {
+    if (indexed_ > meshes.size()) {
+        reindexMeshes();
+    } else {
+        indexNewMeshes();
+    }
+    auto known = meshByClass_.find(classIndex);
+    if (known != meshByClass_.end() && !holds(known->second, classIndex)) {
+        // A remembered position lost its class: the list was changed other than by appending.
+        reindexMeshes();
+        known = meshByClass_.find(classIndex);
+    }
+    return known == meshByClass_.end() ? nullptr : meshes[known->second].get();
 }
 
 }  // namespace pelmora

@@ -26,11 +26,11 @@ public:
     // reading the clock only on every 256th call.
     void tick();
 
-    // The first mesh of `classIndex` in `meshes`, or null. Remembers what it
-    // finds, so that hundreds of classes do not make every lookup a scan.
+    // The first mesh of `classIndex` in `meshes`, or null, in constant time: an
+    // index by class takes in the meshes appended since the last call. `meshes`
+    // is meant to be appended to only; a list that shrank, or a position that
+    // lost its class, makes the index be built again from the whole list.
     MeshSource* findMesh(std::int32_t classIndex);
-    // Notes that meshes[position] is the first mesh of `classIndex`.
-    void rememberMesh(std::int32_t classIndex, std::size_t position);
 
     std::vector<std::unique_ptr<LightSource>> lights;  // in the order met
     std::vector<std::unique_ptr<MeshSource>> meshes;   // one per class, in order of first use
@@ -41,7 +41,13 @@ public:
     const TemplateLibrary* library;
 
 private:
-    std::unordered_map<std::int32_t, std::size_t> meshByClass_;
+    // Takes meshes[indexed_, size) into the index.
+    void indexNewMeshes();
+    void reindexMeshes();
+    bool holds(std::size_t position, std::int32_t classIndex) const;
+
+    std::unordered_map<std::int32_t, std::size_t> meshByClass_;  // class -> position of its first mesh
+    std::size_t indexed_ = 0;                                    // meshes taken into the index
 };
 
 }  // namespace pelmora

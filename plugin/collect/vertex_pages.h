@@ -1,10 +1,10 @@
 // The vertices of one mesh: three floats each, addressed by index, stored in
-// fixed pages of 1024 so that a growing mesh never moves what it holds.
+// pages of 1024 so that a growing mesh never moves more than one page. The
+// first page grows with the mesh, so a drawing of thousands of small classes
+// does not hold a whole page for each; the later pages are taken whole.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <memory>
 #include <vector>
 
 #include "plugin/scene_file/records.h"
@@ -31,9 +31,10 @@ public:
     void copyTo(float* out) const;
 
 private:
-    using Page = std::array<Vec3f, kPageSize>;
-    // Page number -> page; null until one of its slots is touched.
-    std::vector<std::unique_ptr<Page>> pages_;
+    // A page holds its slots up to the highest one written; the rest read as (0, 0, 0).
+    using Page = std::vector<Vec3f>;
+    // Page number -> page; empty until one of its slots is touched.
+    std::vector<Page> pages_;
     std::int32_t count_ = 0;
 };
 

@@ -2,6 +2,9 @@
 // the camera, then each light's target and light node, then the meshes.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "plugin/scene/camera_source.h"
 #include "plugin/scene_file/records.h"
 
@@ -17,11 +20,17 @@ public:
     // Computes the camera first (may raise qmx_exception 11011/6 or /7).
     unsigned childCount() override;
     // Sets the role of the shared camera or light source it gives; uses the
-    // camera as the last childCount() computed it.
+    // camera as the last childCount() computed it. A light's node is found by
+    // a binary search, so many lights do not make each child a scan.
     TreeSource* child(unsigned index) override;
 
     SceneContainer& scene;  // not owned
     CameraSource camera;
+
+private:
+    // lightEnds_[k]: the light nodes of lights 0 to k, summed.
+    void countLightNodes();
+    std::vector<std::int64_t> lightEnds_;
 };
 
 }  // namespace pelmora

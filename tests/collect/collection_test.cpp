@@ -1,13 +1,23 @@
 // The pre-check and the geometry pass over one drawing in every export mode:
 // selection, groups, invisible containers, end markers, instances, references,
 // lights, elevations and the abort poll.
+#if defined(__linux__)
+#include <pthread.h>
+#endif
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plugin/collect/collection.h"
 #include "plugin/collect/geometry.h"
+#include "plugin/collect/visited_list.h"
 #include "plugin/host/qmx_exception.h"
 #include "plugin/items/light_source.h"
 #include "tests/collect/collect_fixture.h"
@@ -319,21 +329,161 @@ TEST(AbortPoll, StopsAtTheNextContainerWithoutMessage) {
     EXPECT_EQ(drawing.host.leakedTemporaries(), 0);
 }
 
-TEST(VisitedListChunks, ThirtyThirdEntryGoesIntoASecondChunk) {
+// A drawing of many layers: each holds a few triangles of classes picked at
+// random (tagged in the order written) and now and then a reference to any
+// layer; some layers are hidden. The walk of mode 3 is then done here by brute
+// force: every mesh, in order of first use, with its polygons' tags in order.
+struct ManyLayers {
+    std::string json;
+    std::vector<std::pair<std::string, std::vector<int>>> expected;
+};
+
+ManyLayers manyLayers(int layerCount, int classCount) {
+    struct Item {
+        int tag = -1;    // a triangle, or
+        int layer = -1;  // a reference
+        int cls = 0;
+    };
+    std::mt19937 random(22);
+    std::vector<std::vector<Item>> items(static_cast<std::size_t>(layerCount));
+    std::vector<bool> hidden(items.size());
+    int tag = 1;
+    for (std::size_t l = 0; l < items.size(); ++l) {
+        hidden[l] = random() % 10 == 0;
+        for (int k = 0, n = 1 + static_cast<int>(random() % 3); k < n; ++k) {
+            if (random() % 8 == 0) items[l].push_back({-1, static_cast<int>(random() % items.size()), 0});
+            else items[l].push_back({tag++, -1, static_cast<int>(random() % static_cast<unsigned>(classCount))});
+        }
+    }
+    ManyLayers out;
+    out.json = R"({"pelmoraDrawing": 1, "classes": [)";
+    for (int c = 0; c < classCount; ++c) out.json += (c ? ",\"K" : "\"K") + std::to_string(c) + "\"";
+    out.json += R"(], "layers": [)";
+    for (std::size_t l = 0; l < items.size(); ++l) {
+        out.json += (l ? ",{" : "{") + std::string(R"("name": "L)") + std::to_string(l) + "\"" +
+                    (hidden[l] ? R"(, "visible": false)" : "") + R"(, "objects": [)";
+        for (std::size_t k = 0; k < items[l].size(); ++k) {
+            const Item& it = items[l][k];
+            out.json += k ? "," : "";
+            out.json += it.tag > 0 ? polygon(it.tag, R"(, "class": "K)" + std::to_string(it.cls) + "\"")
+                                   : R"({"type": "reference", "layer": "L)" + std::to_string(it.layer) + "\"}";
+        }
+        out.json += "]}";
+    }
+    out.json += "]}";
+
+    std::vector<bool> visited(items.size());
+    std::vector<int> order;  // classes in order of first use
+    std::vector<std::vector<int>> tags(static_cast<std::size_t>(classCount));
+    std::function<void(std::size_t)> visit = [&](std::size_t l) {
+        visited[l] = true;
+        for (const Item& it : items[l]) {
+            if (it.tag < 0) {
+                if (!visited[static_cast<std::size_t>(it.layer)]) visit(static_cast<std::size_t>(it.layer));
+                continue;
+            }
+            if (std::find(order.begin(), order.end(), it.cls) == order.end()) order.push_back(it.cls);
+            tags[static_cast<std::size_t>(it.cls)].push_back(it.tag);
+        }
+    };
+    for (std::size_t l = 0; l < items.size(); ++l)
+        if (!hidden[l] && !visited[l]) visit(l);
+    for (int c : order) out.expected.emplace_back("K" + std::to_string(c), tags[static_cast<std::size_t>(c)]);
+    return out;
+}
+
+TEST(GeometryPassAtScale, ManyLayersAndClassesGiveTheMeshesOfAPlainWalk) {
+    const ManyLayers drawingText = manyLayers(3000, 700);
+    ASSERT_GT(drawingText.expected.size(), 600u);  // nearly every class is used
+    HostedDrawing drawing(drawingText.json);
+    extractGeometry(*drawing.scene, kModeWithReferences);
+    std::vector<std::pair<std::string, std::vector<int>>> collected;
+    for (const auto& mesh : drawing.scene->meshes) {
+        std::vector<int> tags;
+        const auto& list = mesh->indexList();
+        for (std::size_t at = 0; at < list.size(); at += static_cast<std::size_t>(list[at]) + 2)
+            tags.push_back(static_cast<int>(std::floor(mesh->vertices().at(list[at + 1]).x / 10.0f)));
+        collected.emplace_back(collect_test::classNameOf(mesh->classIndex()), tags);
+    }
+    EXPECT_EQ(collected, drawingText.expected);
+}
+
+// Runs `work` on a thread with a stack of 1 MiB, the default on the host's
+// platform, where the test can choose the size.
+void onHostSizedStack(void (*work)(void*), void* argument) {
+#if defined(__linux__)
+    struct Call {
+        void (*work)(void*);
+        void* argument;
+    } call{work, argument};
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    pthread_attr_setstacksize(&attributes, std::size_t{1} << 20);
+    pthread_t thread;
+    auto body = [](void* c) -> void* {
+        static_cast<Call*>(c)->work(static_cast<Call*>(c)->argument);
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attributes, body, &call), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+#else
+    work(argument);
+#endif
+}
+
+TEST(GeometryPassAtScale, AChainOfTwentyThousandReferencesIsWalkedWithoutDeepening) {
+    // Each layer refers to the next before its own triangle: the walk goes down
+    // the whole chain first and meets the triangles on the way back.
+    constexpr int kLayers = 20000;
+    std::string json = R"({"pelmoraDrawing": 1, "layers": [)";
+    for (int l = 0; l < kLayers; ++l) {
+        json += (l ? "," : "") + std::string(R"({"name": "L)") + std::to_string(l) + R"(", "elevation": )" +
+                std::to_string(1000 * (l % 5)) + R"(, "objects": [)";
+        if (l + 1 < kLayers) json += R"({"type": "reference", "layer": "L)" + std::to_string(l + 1) + "\"},";
+        json += polygon(l) + "]}";
+    }
+    json += "]}";
+    HostedDrawing drawing(json);
+    struct Run {
+        SceneContainer* scene;
+        bool exportable = false;
+    } run{drawing.scene.get()};
+    onHostSizedStack(
+        [](void* r) {
+            auto* run = static_cast<Run*>(r);
+            try {
+                checkExportable(kModeWithReferences);
+                run->exportable = true;
+                extractGeometry(*run->scene, kModeWithReferences);
+            } catch (const qmx_exception&) {
+                run->exportable = false;  // no exception may end the thread
+            }
+        },
+        &run);
+    EXPECT_TRUE(run.exportable);
+    ASSERT_EQ(drawing.scene->meshes.size(), 1u);
+    const MeshSource& mesh = *drawing.scene->meshes[0];
+    ASSERT_EQ(mesh.polygonCount(), kLayers);
+    // Last layer first; each triangle at its own layer's elevation, restored on the way back.
+    for (int i = 0; i < kLayers; ++i) {
+        const Vec3f first = mesh.vertices().at(3 * i);
+        const int layer = kLayers - 1 - i;
+        ASSERT_EQ(static_cast<int>(std::floor(first.x / 10.0f)), layer) << i;
+        ASSERT_NEAR(first.y, static_cast<float>(layer % 5), 1e-6) << i;
+    }
+}
+
+TEST(VisitedListSet, EachHandleOnceWhateverTheOrder) {
     VisitedList list;
-    std::vector<int> containers(70);
-    for (int i = 0; i < 32; ++i) list.add(&containers[static_cast<std::size_t>(i)]);
-    EXPECT_EQ(list.chunkCount(), 1u);
-    EXPECT_FALSE(list.contains(&containers[32]));
-    list.add(&containers[32]);
-    EXPECT_EQ(list.chunkCount(), 2u);
-    EXPECT_TRUE(list.contains(&containers[32]));
-    EXPECT_TRUE(list.contains(&containers[0]));
-    for (int i = 33; i < 65; ++i) list.add(&containers[static_cast<std::size_t>(i)]);
-    EXPECT_EQ(list.chunkCount(), 3u);
-    EXPECT_EQ(list.size(), 65u);
-    for (int i = 0; i < 65; ++i) EXPECT_TRUE(list.contains(&containers[static_cast<std::size_t>(i)]));
-    EXPECT_FALSE(list.contains(&containers[65]));
+    std::vector<int> containers(5000);
+    // Every handle twice, the second round backwards: only the first add of each is new.
+    for (std::size_t i = 0; i < containers.size(); ++i) EXPECT_TRUE(list.add(&containers[i]));
+    for (std::size_t i = containers.size(); i-- > 0;) EXPECT_FALSE(list.add(&containers[i]));
+    EXPECT_EQ(list.size(), containers.size());
+    for (int& c : containers) EXPECT_TRUE(list.contains(&c));
+    int other = 0;
+    EXPECT_FALSE(list.contains(&other));
     EXPECT_FALSE(list.contains(nullptr));
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,35 @@ TEST(VertexPagesSlots, PutCreatesOnlyThePageTouched) {
     pages.copyTo(flat.data());
     EXPECT_EQ(flat[0], 0.0f);
     EXPECT_EQ(flat[5000 * 3 + 2], 3.0f);
+}
+
+TEST(VertexPagesSlots, EverySlotReadsAsLastWrittenOrZeroWhateverTheOrder) {
+    VertexPages pages;
+    std::vector<Vec3f> reference;  // every slot up to the count, a plain array
+    std::mt19937 random(22);
+    std::uniform_int_distribution<int> step(0, 9);
+    std::uniform_int_distribution<std::int32_t> anywhere(0, 4200);
+    for (int i = 0; i < 3000; ++i) {
+        const Vec3f v{static_cast<float>(i), static_cast<float>(-i), 0.5f};
+        if (step(random) < 7) {  // mostly appends, as a mesh grows
+            pages.append(v);
+            reference.resize(static_cast<std::size_t>(pages.count()));
+            reference.back() = v;
+            continue;
+        }
+        const std::int32_t at = anywhere(random);  // a weld's put, also into pages beyond the count
+        pages.put(at, v);
+        if (reference.size() <= static_cast<std::size_t>(at)) reference.resize(static_cast<std::size_t>(at) + 1);
+        reference[static_cast<std::size_t>(at)] = v;
+        if (pages.count() <= at) pages.grow(at + 1 - pages.count());
+    }
+    ASSERT_EQ(static_cast<std::size_t>(pages.count()), reference.size());
+    std::vector<float> flat(reference.size() * 3, -1.0f);
+    pages.copyTo(flat.data());
+    for (std::size_t i = 0; i < reference.size(); ++i) {
+        ASSERT_EQ(pages.at(static_cast<std::int32_t>(i)), reference[i]) << i;
+        ASSERT_EQ((Vec3f{flat[3 * i], flat[3 * i + 1], flat[3 * i + 2]}), reference[i]) << i;
+    }
 }
 
 TEST(MeshSourcePolygons, TriangleLayoutAndTakingOverAWeld) {

@@ -2,6 +2,7 @@
 // collected, whole or aborted.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "plugin/collect/mesh_source.h"
@@ -69,18 +70,34 @@ TEST(SceneContainerLifetime, FreesLightsAndMeshesCollected) {
     scene.reset();  // the sanitizer's leak check sees anything left behind
 }
 
-TEST(SceneContainerLifetime, FindMeshGivesTheFirstOfAClass) {
+// The first mesh of the class by a scan, as the index must answer.
+MeshSource* firstMeshOf(const SceneContainer& scene, std::int32_t classIndex) {
+    for (const auto& mesh : scene.meshes)
+        if (mesh->classIndex() == classIndex) return mesh.get();
+    return nullptr;
+}
+
+void expectEveryClassFound(SceneContainer& scene, std::int32_t classes) {
+    for (std::int32_t c = 0; c <= classes; ++c) EXPECT_EQ(scene.findMesh(c), firstMeshOf(scene, c)) << "class " << c;
+}
+
+TEST(SceneContainerMeshIndex, FindMeshGivesTheFirstOfAClassAsAScanWould) {
     SceneContainer scene(nullptr);
-    for (std::int32_t c : {4, 7, 4}) {
+    std::mt19937 random(22);
+    std::uniform_int_distribution<std::int32_t> pick(1, 300);
+    // Lookups between appends, classes repeated (a second mesh of a class must not win).
+    for (int i = 0; i < 2000; ++i) {
+        const std::int32_t c = pick(random);
+        ASSERT_EQ(scene.findMesh(c), firstMeshOf(scene, c)) << "step " << i;
         scene.meshes.push_back(std::make_unique<MeshSource>());
         scene.meshes.back()->init(c, nullptr);
     }
-    EXPECT_EQ(scene.findMesh(4), scene.meshes[0].get());
-    EXPECT_EQ(scene.findMesh(7), scene.meshes[1].get());
-    EXPECT_EQ(scene.findMesh(5), nullptr);
-    // A remembered position that no longer holds the class is not trusted.
+    expectEveryClassFound(scene, 301);
+    // A list changed other than by appending: the index follows it.
     scene.meshes.erase(scene.meshes.begin());
-    EXPECT_EQ(scene.findMesh(4), scene.meshes[1].get());
+    expectEveryClassFound(scene, 301);
+    scene.meshes.erase(scene.meshes.begin() + 100, scene.meshes.end());
+    expectEveryClassFound(scene, 301);
 }
 
 }  // namespace

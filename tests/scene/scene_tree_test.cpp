@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
+#include <random>
+#include <utility>
+#include <vector>
 
+#include "plugin/collect/mesh_source.h"
 #include "plugin/host/qmx_exception.h"
 #include "plugin/items/light_identity.h"
 #include "plugin/items/light_source.h"
@@ -192,6 +197,34 @@ TEST(SceneTree, ChildrenPastTheCountAreNull) {
     EXPECT_EQ(light->role(), 2);
     run.root().child(3);
     EXPECT_EQ(light->role(), 1);
+}
+
+TEST(SceneTree, EveryChildPositionGivesTheSourceAndRoleOfALinearWalk) {
+    SceneRun run(drawingJson(R"([{"type": "light"}])", kPerspective));
+    std::mt19937 random(22);
+    std::uniform_int_distribution<std::int32_t> nodes(-1, 3);  // none, and a count never below zero
+    for (int i = 0; i < 300; ++i) run.addLight(0, 0.0, nodes(random));
+    for (int i = 0; i < 40; ++i) run.scene().meshes.push_back(std::make_unique<MeshSource>());
+    // The positions written out by walking the list: camera target, camera, each light's nodes, the meshes.
+    std::vector<std::pair<TreeSource*, std::int32_t>> expected = {{&run.root().camera, 2}, {&run.root().camera, 1}};
+    for (const auto& light : run.scene().lights)
+        for (std::int32_t role = light->nodeCount(); role > 0; --role) expected.emplace_back(light.get(), role);
+    for (const auto& mesh : run.scene().meshes) expected.emplace_back(mesh.get(), 0);
+
+    ASSERT_EQ(run.root().childCount(), expected.size());
+    for (unsigned index = 0; index < expected.size() + 3; ++index) {
+        TreeSource* child = run.root().child(index);
+        if (index >= expected.size()) {
+            EXPECT_EQ(child, nullptr) << index;
+            continue;
+        }
+        ASSERT_EQ(child, expected[index].first) << index;
+        if (index < 2) {
+            EXPECT_EQ(run.root().camera.role, expected[index].second) << index;
+        } else if (expected[index].second > 0) {
+            EXPECT_EQ(static_cast<LightSource*>(child)->role(), expected[index].second) << index;
+        }
+    }
 }
 
 TEST(SceneTree, TheViewWalkRaisesWhenTheCurrentItemIsNotWhereTheCommandNeedsIt) {
