@@ -142,9 +142,16 @@ int main(int argc, char** argv) {
     namespace fs = std::filesystem;
     const fs::path dir = s.dir.empty() ? fs::temp_directory_path() : fs::path(s.dir);
     const fs::path file = dir / ("bench_inspect-" + std::to_string(getpid()) + ".qmx");
+    std::error_code made;
+    fs::create_directories(dir, made);
     {
         const std::string bytes = generate(s);
-        std::ofstream(file, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream out(file, std::ios::binary);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!out.flush()) {
+            std::fprintf(stderr, "bench_inspect: cannot write %s\n", file.c_str());
+            return 1;
+        }
     }
     const double megabytes = static_cast<double>(fs::file_size(file)) / 1e6;
     const long nodes = 1L + s.groups + static_cast<long>(s.groups) * s.perGroup;
