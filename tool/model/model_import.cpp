@@ -448,6 +448,7 @@ void importModelInto(const std::string& path, const ModelImportOptions& options,
     Importer reader(*scene, placement, ext == ".gltf" || ext == ".glb", out, options);
     reader.run();
     if (reader.meshObjects() == 0) throw ModelImportError(path + " holds no surfaces to export");
+    if (options.handedOver) options.handedOver();
 }
 
 }  // namespace pelmora::tool
