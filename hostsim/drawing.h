@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -72,6 +73,35 @@ struct PolygonMesh {
     bool operator==(const PolygonMesh& other) const;
 };
 
+// A value kept on the heap, copied with its holder: an optional part that
+// most objects lack costs them one pointer, not its size.
+template <class T>
+class Boxed {
+public:
+    Boxed() = default;
+    Boxed(const Boxed& other) : value_(other.value_ ? std::make_unique<T>(*other.value_) : nullptr) {}
+    Boxed(Boxed&&) noexcept = default;
+    Boxed& operator=(const Boxed& other) {
+        if (this != &other) value_ = other.value_ ? std::make_unique<T>(*other.value_) : nullptr;
+        return *this;
+    }
+    Boxed& operator=(Boxed&&) noexcept = default;
+    Boxed& operator=(T value) {
+        value_ = std::make_unique<T>(std::move(value));
+        return *this;
+    }
+
+    bool has_value() const { return value_ != nullptr; }
+    explicit operator bool() const { return has_value(); }
+    T& emplace() { return *(value_ = std::make_unique<T>()); }
+    void reset() { value_.reset(); }
+    T& operator*() const { return *value_; }
+    T* operator->() const { return value_.get(); }
+
+private:
+    std::unique_ptr<T> value_;
+};
+
 // A light property value; the kind is what the host reports as the tag.
 struct PropertyValue {
     enum class Kind { Bool, Int16, Double, Point };
@@ -105,7 +135,7 @@ struct DrawingObject {
     // conversion geometry of instances and other codes; none: no temporary object
     std::optional<std::vector<GeometryEntry>> polygons;
     // the same kept flat, when every entry is a plain polygon; never beside `polygons`
-    std::optional<PolygonMesh> mesh;
+    Boxed<PolygonMesh> mesh;
     // The conversion geometry compares by what the host answers for it: a
     // mesh equals the list of plain polygon entries with the same corners.
     bool operator==(const DrawingObject& other) const;
