@@ -758,6 +758,9 @@ void printPeaks(const char* label, const ProcessPeaks& pelmora, const ProcessPea
         "assimp %.1f MiB\n",
         label, pelmora.summedKiB / 1024.0, pelmora.processes, pelmora.concurrentKiB / 1024.0,
         assimp.summedKiB / 1024.0);
+    std::printf("shell: %s each process's peak:", label);
+    for (long long kib : pelmora.eachKiB) std::printf(" %.1f MiB", kib / 1024.0);
+    std::printf("\n");
 }
 
 #if defined(PELMORA_TOOL)

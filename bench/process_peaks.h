@@ -22,6 +22,7 @@ struct ProcessPeaks {
     long long summedKiB = 0;      // sum over the processes of each one's peak
     long long concurrentKiB = 0;  // largest sum of the resident sizes at one moment
     int processes = 0;
+    std::vector<long long> eachKiB;  // each process's peak, by process id (the order they started)
 };
 
 // Watches `root` and its descendants from a thread of its own until stop().
@@ -36,7 +37,10 @@ public:
         done_ = true;
         if (thread_.joinable()) thread_.join();
         ProcessPeaks peaks;
-        for (const auto& [pid, kib] : peakKiB_) peaks.summedKiB += kib;
+        for (const auto& [pid, kib] : peakKiB_) {
+            peaks.summedKiB += kib;
+            peaks.eachKiB.push_back(kib);
+        }
         peaks.concurrentKiB = concurrentKiB_;
         peaks.processes = static_cast<int>(peakKiB_.size());
         return peaks;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -54,6 +55,53 @@ struct GeometryEntry {
     bool operator==(const GeometryEntry&) const = default;
 };
 
+// Conversion geometry made only of plain polygons (each of the converted
+// object's class, closed, with vertex data), kept flat as an imported model's
+// mesh comes: the points once, each polygon a run of indices into them. A
+// triangle takes 16 bytes beside its share of the points, where an entry of
+// its own with its own point list takes 176.
+struct PolygonMesh {
+    std::vector<Point3> points;
+    std::vector<std::uint32_t> corners;  // indices into points, polygon after polygon
+    std::vector<std::uint32_t> ends;     // polygon p's corners end at ends[p], start at ends[p - 1] (or 0)
+
+    std::size_t size() const { return ends.size(); }
+    std::uint32_t start(std::size_t polygon) const { return polygon == 0 ? 0 : ends[polygon - 1]; }
+    std::uint32_t cornerCount(std::size_t polygon) const { return ends[polygon] - start(polygon); }
+    const Point3& corner(std::size_t polygon, std::size_t k) const { return points[corners[start(polygon) + k]]; }
+    // Polygon by polygon the same corners, however the points are shared.
+    bool operator==(const PolygonMesh& other) const;
+};
+
+// A value kept on the heap, copied with its holder: an optional part that
+// most objects lack costs them one pointer, not its size.
+template <class T>
+class Boxed {
+public:
+    Boxed() = default;
+    Boxed(const Boxed& other) : value_(other.value_ ? std::make_unique<T>(*other.value_) : nullptr) {}
+    Boxed(Boxed&&) noexcept = default;
+    Boxed& operator=(const Boxed& other) {
+        if (this != &other) value_ = other.value_ ? std::make_unique<T>(*other.value_) : nullptr;
+        return *this;
+    }
+    Boxed& operator=(Boxed&&) noexcept = default;
+    Boxed& operator=(T value) {
+        value_ = std::make_unique<T>(std::move(value));
+        return *this;
+    }
+
+    bool has_value() const { return value_ != nullptr; }
+    explicit operator bool() const { return has_value(); }
+    T& emplace() { return *(value_ = std::make_unique<T>()); }
+    void reset() { value_.reset(); }
+    T& operator*() const { return *value_; }
+    T* operator->() const { return value_.get(); }
+
+private:
+    std::unique_ptr<T> value_;
+};
+
 // A light property value; the kind is what the host reports as the tag.
 struct PropertyValue {
     enum class Kind { Bool, Int16, Double, Point };
@@ -86,8 +134,16 @@ struct DrawingObject {
     std::map<std::int32_t, PropertyValue> properties;
     // conversion geometry of instances and other codes; none: no temporary object
     std::optional<std::vector<GeometryEntry>> polygons;
-    bool operator==(const DrawingObject&) const = default;
+    // the same kept flat, when every entry is a plain polygon; never beside `polygons`
+    Boxed<PolygonMesh> mesh;
+    // The conversion geometry compares by what the host answers for it: a
+    // mesh equals the list of plain polygon entries with the same corners.
+    bool operator==(const DrawingObject& other) const;
 };
+
+// The object's conversion geometry kept as a mesh when every entry is a plain
+// polygon (the points stored once per distinct value); else left as it is.
+void flattenPlainGeometry(DrawingObject& object);
 
 struct Layer {
     std::string name;

@@ -496,7 +496,9 @@ private:
         } else if ((key == "closed" || key == "vertexData") && polygonOrUnknown) {
             readPolygonFlag(key == "closed", v, p, read);
         } else if (key == "polygons") {
+            obj.mesh.reset();
             obj.polygons = readEntries(v, p, 1);
+            flattenPlainGeometry(obj);
         } else if (key == "visible") {
             obj.visible = values_.boolean(v, p);
         } else if (key == "selected") {

@@ -91,6 +91,19 @@ void entries(JsonText& out, std::string_view key, const std::vector<GeometryEntr
     out.endArray();
 }
 
+// As entries() writes the same polygons given as plain entries.
+void meshEntries(JsonText& out, std::string_view key, const PolygonMesh& mesh) {
+    out.beginArray(key);
+    for (std::size_t p = 0; p < mesh.size(); ++p) {
+        out.beginObject();
+        out.beginArray("points");
+        for (std::size_t k = 0; k < mesh.cornerCount(p); ++k) point(out, {}, mesh.corner(p, k));
+        out.endArray();
+        out.endObject();
+    }
+    out.endArray();
+}
+
 void property(JsonText& out, std::string_view key, const PropertyValue& v) {
     switch (v.kind) {
         case PropertyValue::Kind::Bool:
@@ -122,6 +135,7 @@ void object(JsonText& out, const DrawingObject& o) {
     if (!o.name.empty()) out.string("name", o.name);
     if (o.type == kCodePolygon) points(out, "points", o.points);
     if (o.polygons) entries(out, "polygons", *o.polygons);
+    if (o.mesh) meshEntries(out, "polygons", *o.mesh);
     if (o.type == kCodeLight) {
         // Sorted as texts, as the JSON library keeps an object's keys.
         std::map<std::string, const PropertyValue*> sorted;

@@ -122,7 +122,7 @@ Node* HostState::buildObject(const DrawingObject& o) {
     n->selected = o.selected;
     n->name = &o.name;
     if (o.type == kCodePolygon) {
-        n->points = &o.points;
+        setPolygonPoints(*n, o.points);
         n->closed = o.closed;
         n->vertexData = o.vertexData;
     }

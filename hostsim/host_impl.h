@@ -98,6 +98,7 @@ struct HostState {
     Node* buildObject(const DrawingObject& object);
     // A temporary object made of the polygons of a drawing object, null when it has none.
     Node* makeTemporary(const Node& source);
+    Node* makeTemporaryMesh(const Node& source);
     void disposeTemporary(Node* root);
     std::int32_t classIndexOf(const std::string& name) const;
 

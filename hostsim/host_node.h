@@ -45,6 +45,7 @@ struct Node {
     // records
     std::uint32_t tag = 0;
     std::int32_t lockCount = 0;
+    std::uint32_t pointCount = 0;  // a polygon's vertices
     std::size_t byteCount = 0;
     std::size_t nodeCount = 0;  // a temporary object's root: the nodes of the whole object
     // links
@@ -53,10 +54,28 @@ struct Node {
     Node* owner = nullptr;        // a record's object; a temporary member's root
     Node* definition = nullptr;   // an instance's symbol, a reference's layer
     Node* firstRecord = nullptr;  // auxiliary records of a drawing object
-    const std::vector<Point3>* points = nullptr;
+    // A polygon's vertices: points[corners[i]] when the points are shared
+    // (a mesh), else points[i]. Any polygon has `polygon` set, also one
+    // without vertices.
+    const Point3* points = nullptr;
+    const std::uint32_t* corners = nullptr;
+    bool polygon = false;
     const std::string* name = nullptr;
     const DrawingObject* object = nullptr;  // the document object, or the one converted
 };
+// Points a polygon node at its own list of vertices.
+inline void setPolygonPoints(Node& n, const std::vector<Point3>& points) {
+    n.polygon = true;
+    n.points = points.data();
+    n.corners = nullptr;
+    n.pointCount = static_cast<std::uint32_t>(points.size());
+}
+
+// The polygon's vertex `i`, counted from 0; the caller checked the range.
+inline const Point3& polygonVertex(const Node& n, std::size_t i) {
+    return n.corners == nullptr ? n.points[i] : n.points[n.corners[i]];
+}
+
 static_assert(std::is_standard_layout_v<Node>, "a handle must point at the node's first member");
 
 }  // namespace pelmora::hostsim

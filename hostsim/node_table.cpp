@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 #include "hostsim/host_node.h"
 
 namespace pelmora::hostsim {
@@ -23,11 +28,17 @@ Node* NodeTable::Block::nodeAt(const void* p) const {
     const std::uintptr_t offset = address(p) - address(nodes.get());
     if (offset % sizeof(Node) != 0) return nullptr;
     const std::size_t index = offset / sizeof(Node);
-    if (index >= used || !nodes[index].given) return nullptr;
-    return &nodes[index];
+    if (index >= used) return nullptr;
+    // The address is a node's start: the handle a released node had.
+    if (released != nullptr) return const_cast<Node*>(released);
+    return nodes[index].given ? &nodes[index] : nullptr;
 }
 
-NodeTable::NodeTable() = default;
+NodeTable::NodeTable() : released_(std::make_unique<Node>()) {
+    released_->kind = NodeKind::Temporary;
+    released_->given = true;
+    released_->alive = false;
+}
 NodeTable::~NodeTable() = default;
 
 NodeTable::Block& NodeTable::newBlock(std::size_t capacity, bool temporary) {
@@ -49,6 +60,7 @@ NodeTable::Block& NodeTable::newBlock(std::size_t capacity, bool temporary) {
         block->bytes = capacity * sizeof(Node);
     }
     block->temporary = temporary;
+    block->released = nullptr;
     Block& made = *block;
     const auto at =
         std::upper_bound(blocks_.begin(), blocks_.end(), address(made.nodes.get()),
@@ -85,7 +97,11 @@ Node* NodeTable::addTemporary(std::size_t count) {
         block = &newBlock(std::max(count, kBlockNodes), true);
         temporaryOrder_.push_back(block);
         // A block of its own for a large object; small ones share blocks.
-        if (count <= kBlockNodes) temporaryBlock_ = block;
+        if (count <= kBlockNodes) {
+            Block* filled = temporaryBlock_;
+            temporaryBlock_ = block;
+            if (filled != nullptr) releaseIfDisposed(filled);
+        }
     }
     Node* first = &block->nodes[block->used];
     for (std::size_t i = 0; i < count; ++i) {
@@ -104,6 +120,7 @@ void NodeTable::retireTemporary(const Node* first, std::size_t count, std::size_
     block->live -= count;
     block->disposed += count;
     waiting_ += count;
+    releaseIfDisposed(block);
     // The oldest blocks whose objects are all disposed of go first.
     for (std::size_t i = 0; i < temporaryOrder_.size() && waiting_ > keep;) {
         Block* b = temporaryOrder_[i];
@@ -118,12 +135,28 @@ void NodeTable::retireTemporary(const Node* first, std::size_t count, std::size_
     }
 }
 
+// A temporary block no longer filled whose nodes are all disposed of: its
+// whole pages go back to the system (they read as zeros if touched again,
+// and are written before any use when the block is reused). Disposed nodes
+// would otherwise hold about 128 bytes each, a million of them at a time.
+void NodeTable::releaseIfDisposed(Block* block) {
+    if (block->live != 0 || block == temporaryBlock_ || block->released != nullptr) return;
+    block->released = released_.get();
+#ifdef __linux__
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const std::uintptr_t begin = (address(block->nodes.get()) + page - 1) / page * page;
+    const std::uintptr_t end = (address(block->nodes.get()) + block->bytes) / page * page;
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
+#endif
+}
+
 void NodeTable::freeBlock(Block* block) {
     for (const Block*& recent : recent_)
         if (recent == block) recent = nullptr;
     given_ -= block->used;
     // Its nodes are no longer found: only slots below `used` are.
     block->used = block->live = block->disposed = 0;
+    block->released = nullptr;
     auto it =
         std::find_if(blocks_.begin(), blocks_.end(), [&](const std::unique_ptr<Block>& b) { return b.get() == block; });
     std::unique_ptr<Block> owned = std::move(*it);

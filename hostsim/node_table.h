@@ -3,7 +3,10 @@
 // is a search among a few address ranges (the last one found is tried first)
 // instead of a lookup in a set of every handle. Temporary objects take their
 // nodes from blocks of their own; a disposed one's nodes stay, marked dead,
-// until enough others have been disposed after it, and are used again then.
+// until enough others have been disposed after it, and are used again then;
+// meanwhile a block whose nodes are all disposed gives its memory back to the
+// system and keeps only its address range, so a handle into it still reads
+// as disposed.
 #pragma once
 
 #include <cstddef>
@@ -60,6 +63,9 @@ private:
         std::size_t live = 0;      // temporary nodes not yet disposed of
         std::size_t disposed = 0;  // temporary nodes disposed of and kept
         bool temporary = false;
+        // Every node disposed of and its memory given back to the system:
+        // each slot handed out reads as `released`, a disposed node.
+        const Node* released = nullptr;
 
         bool holds(const void* p) const {
             const auto begin = reinterpret_cast<std::uintptr_t>(nodes.get());
@@ -74,6 +80,7 @@ private:
     const Block* blockAt(const void* p) const;
     Block* blockOf(const Node* n);
     void freeBlock(Block* block);
+    void releaseIfDisposed(Block* block);
 
     std::vector<std::unique_ptr<Block>> blocks_;  // every block, sorted by address
     Block* drawingBlock_ = nullptr;               // where the next drawing node goes
@@ -84,6 +91,7 @@ private:
     std::size_t waiting_ = 0;  // disposed temporary nodes kept
     std::size_t given_ = 0;
     mutable const Block* recent_[2] = {nullptr, nullptr};
+    std::unique_ptr<Node> released_;  // what every node of a released block reads as
 };
 
 }  // namespace pelmora::hostsim

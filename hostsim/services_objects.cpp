@@ -10,7 +10,7 @@ namespace {
 
 using namespace pelmora::host;
 
-bool isPolygon(const Node* n) { return n->points != nullptr; }
+bool isPolygon(const Node* n) { return n->polygon; }
 
 std::int32_t polyVertexData(HostHandle h) {
     auto& host = serviceHost(kPolyVertexData);
@@ -44,16 +44,16 @@ void getVertex(HostHandle h, std::int16_t index, HostPoint* out) {
         host.fault(kGetVertex, "the object is not a polygon");
         return;
     }
-    if (index < 1 || static_cast<std::size_t>(index) > n->points->size()) {
-        host.fault(kGetVertex, "vertex " + std::to_string(index) + " of a polygon of " +
-                                   std::to_string(n->points->size()) + " vertices");
+    if (index < 1 || static_cast<std::uint32_t>(index) > n->pointCount) {
+        host.fault(kGetVertex, "vertex " + std::to_string(index) + " of a polygon of " + std::to_string(n->pointCount) +
+                                   " vertices");
         return;
     }
     if (out == nullptr) {
         host.fault(kGetVertex, "no place for the vertex");
         return;
     }
-    const Point3& p = (*n->points)[static_cast<std::size_t>(index) - 1];
+    const Point3& p = polygonVertex(*n, static_cast<std::size_t>(index) - 1);
     *out = HostPoint{p.x, p.y, p.z};
 }
 
@@ -73,7 +73,7 @@ std::int16_t vertexCount(HostHandle h) {
     auto& host = serviceHost(kVertexCount);
     Node* n = host.objectNode(h, kVertexCount);
     // The loader keeps polygons within the 16-bit count.
-    return n != nullptr && isPolygon(n) ? static_cast<std::int16_t>(n->points->size()) : 0;
+    return n != nullptr && isPolygon(n) ? static_cast<std::int16_t>(n->pointCount) : 0;
 }
 
 void className(std::int32_t index, std::uint8_t* out) {

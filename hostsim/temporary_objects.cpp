@@ -37,9 +37,36 @@ public:
         n->type = kCodePolygon;
         // A polygon's own class, or the class of the object it came from.
         n->classIndex = e.className.empty() ? classIndex_ : host_.classIndexOf(e.className);
-        n->points = &e.points;
+        setPolygonPoints(*n, e.points);
         n->closed = e.closed;
         n->vertexData = e.vertexData;
+        return n;
+    }
+
+    // A mesh's polygon `p`: as a plain entry with the same corners.
+    Node* meshPolygon(const PolygonMesh& mesh, std::size_t p, Node* root) {
+        Node* n = take(root);
+        n->type = kCodePolygon;
+        n->classIndex = classIndex_;
+        n->polygon = true;
+        n->points = mesh.points.data();
+        n->corners = mesh.corners.data() + mesh.start(p);
+        n->pointCount = mesh.cornerCount(p);
+        n->closed = true;
+        n->vertexData = true;
+        return n;
+    }
+
+    Node* meshGroup(const PolygonMesh& mesh) {
+        Node* n = take(nullptr);
+        n->type = kCodeGroup;
+        n->classIndex = classIndex_;
+        Node* previous = nullptr;
+        for (std::size_t p = 0; p < mesh.size(); ++p) {
+            Node* child = meshPolygon(mesh, p, n);
+            (previous == nullptr ? n->first : previous->next) = child;
+            previous = child;
+        }
         return n;
     }
 
@@ -63,7 +90,9 @@ private:
 }  // namespace
 
 Node* HostState::makeTemporary(const Node& source) {
-    if (source.object == nullptr || !source.object->polygons) return nullptr;
+    if (source.object == nullptr) return nullptr;
+    if (source.object->mesh) return makeTemporaryMesh(source);
+    if (!source.object->polygons) return nullptr;
     const std::vector<GeometryEntry>& entries = *source.object->polygons;
     const bool single = entries.size() == 1 && !entries.front().isGroup;
     // Side by side, and never moved while their handles are out.
@@ -71,6 +100,19 @@ Node* HostState::makeTemporary(const Node& source) {
     Node* block = table.addTemporary(count);
     BlockBuilder builder(block, *source.object, source.classIndex, *this);
     Node* root = single ? builder.entry(entries.front(), nullptr) : builder.group(entries, nullptr);
+    root->nodeCount = count;
+    ++liveTemporaryCount;
+    return root;
+}
+
+// The same nodes, in the same order, as the mesh's polygons given as entries.
+Node* HostState::makeTemporaryMesh(const Node& source) {
+    const PolygonMesh& mesh = *source.object->mesh;
+    const bool single = mesh.size() == 1;
+    const std::size_t count = single ? 1 : 1 + mesh.size();
+    Node* block = table.addTemporary(count);
+    BlockBuilder builder(block, *source.object, source.classIndex, *this);
+    Node* root = single ? builder.meshPolygon(mesh, 0, nullptr) : builder.meshGroup(mesh);
     root->nodeCount = count;
     ++liveTemporaryCount;
     return root;

@@ -197,6 +197,11 @@ private:
             try {
                 node.mesh = decodeMeshPayload(node.dataFormat, node.data);
             } catch (const PayloadError& error) { failInPayload(node.dataOffset, error); }
+            if (options_.meshRead) {
+                options_.meshRead(*node.mesh);
+                node.mesh.reset();
+                std::vector<std::uint8_t>().swap(node.data);
+            }
         }
         if (visitor_) visitor_->nodeBegins(node, depth);
 

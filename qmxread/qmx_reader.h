@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -22,6 +23,10 @@ struct ReadOptions {
     bool decodePayloads = true;
     // Nodes nested deeper than this (the root is at depth 0) are refused.
     std::size_t maxDepth = kDefaultMaxDepth;
+    // With payloads decoded: told each mesh node's payload as it is read,
+    // which the node then keeps neither decoded nor as bytes, so that a file
+    // read for its figures holds one mesh at a time.
+    std::function<void(const MeshPayload&)> meshRead;
 };
 
 QmxFile readQmx(std::span<const std::uint8_t> bytes, const ReadOptions& options = {});

@@ -41,7 +41,8 @@ INNER = {
     # inside and its services, its public face.
     "hostsim": {
         "array_lengths": 0,
-        "document_text": 0, "drawing": 0, "drawing_names": 0, "drawing_reader": 0, "drawing_writer": 0,
+        "document_text": 0, "drawing": 0, "drawing_geometry": 0, "drawing_names": 0, "drawing_reader": 0,
+        "drawing_writer": 0,
         "json_text": 0, "json_values": 0, "record_check": 0, "host_log": 0, "text_hash": 0,
         "record_spans": 0, "records_patch": 0,
         "host_node": 1, "node_table": 1,

@@ -89,6 +89,30 @@ TEST(HostHandles, TemporaryObjectsSharingBlocksAreToldApart) {
     EXPECT_EQ(run.host.leakedTemporaries(), 0);
 }
 
+TEST(HostHandles, NodesOfBlocksWhoseObjectsAreAllDisposedStillReadAsDisposed) {
+    // 6000 temporary objects of 3 nodes each, disposed at once: several
+    // shared blocks fill up and give their memory back.
+    HostRun run(drawingWith(20, 2));
+    std::vector<HostHandle> firstOfEach;
+    for (int i = 0; i < 6000; ++i) {
+        HostHandle made = host::makeTemporaryObject(host::objectToken(run.host.objectHandle("A", {i % 20})));
+        HostHandle member = host::firstMember(made);
+        HostPoint p{};
+        host::getVertex(member, 3, &p);
+        EXPECT_EQ(p.x, static_cast<double>(i % 20));
+        if (i % 1000 == 0) firstOfEach.push_back(member);
+        host::deleteObject(made);
+    }
+    EXPECT_TRUE(run.host.faults().empty());
+    for (HostHandle member : firstOfEach) {
+        EXPECT_EQ(host::vertexCount(member), 0);
+        EXPECT_TRUE(lastFaultSays(run.host, "after it was disposed"));
+        EXPECT_EQ(host::vertexCount(static_cast<char*>(member) + 8), 0);
+        EXPECT_TRUE(lastFaultSays(run.host, "never given"));
+    }
+    EXPECT_EQ(run.host.leakedTemporaries(), 0);
+}
+
 TEST(HostHandles, DisposedNodesAreForgottenOnlyAfterAMillionOthers) {
     // One object of 150 000 polygons: each temporary object of it is 150 001 nodes.
     HostRun run(drawingWith(1, 150000));

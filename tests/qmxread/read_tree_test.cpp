@@ -94,6 +94,54 @@ TEST_P(ReadTree, GivesBackEveryValue) {
     EXPECT_EQ(mesh.data, f.legacy ? legacyMeshPayload() : currentMeshPayload());
 }
 
+// The mesh nodes of a tree, depth first.
+void meshNodes(const Node& node, std::vector<const Node*>& out) {
+    if (node.type == 8) out.push_back(&node);
+    for (const Node& child : node.children) meshNodes(child, out);
+}
+
+std::string meshText(const MeshPayload& mesh) {
+    std::string text = std::to_string(mesh.vertexCount) + " " + std::to_string(mesh.polygonCount) + ":";
+    for (const auto& v : mesh.vertices)
+        text += " " + std::to_string(v.x) + "," + std::to_string(v.y) + "," + std::to_string(v.z);
+    for (const auto& p : mesh.polygons) {
+        text += " |";
+        for (std::uint32_t i : p.indices) text += " " + std::to_string(i);
+        for (const auto& hole : p.holes) {
+            text += " (";
+            for (std::uint32_t i : hole) text += " " + std::to_string(i);
+            text += ")";
+        }
+    }
+    return text;
+}
+
+TEST_P(ReadTree, MeshesToldAsTheyAreReadAreTheDecodedOnesAndAreNotKept) {
+    const Form f = GetParam();
+    THeader h;
+    h.legacy = f.legacy;
+    h.checksums = f.checksums;
+    Bytes bytes = build(f.ascii, h, sampleTree(f.legacy), nullptr, f.crlf);
+    const QmxFile whole = readQmx(bytes);
+    std::vector<std::string> told;
+    ReadOptions options;
+    options.meshRead = [&told](const MeshPayload& mesh) { told.push_back(meshText(mesh)); };
+    const QmxFile lean = readQmx(bytes, options);
+    std::vector<const Node*> wholeMeshes, leanMeshes;
+    for (const Node& root : whole.roots) meshNodes(root, wholeMeshes);
+    for (const Node& root : lean.roots) meshNodes(root, leanMeshes);
+    ASSERT_FALSE(wholeMeshes.empty());
+    ASSERT_EQ(told.size(), wholeMeshes.size());
+    ASSERT_EQ(leanMeshes.size(), wholeMeshes.size());
+    for (std::size_t i = 0; i < told.size(); ++i) {
+        ASSERT_TRUE(wholeMeshes[i]->mesh.has_value());
+        EXPECT_EQ(told[i], meshText(*wholeMeshes[i]->mesh));
+        EXPECT_FALSE(leanMeshes[i]->mesh.has_value());
+        EXPECT_TRUE(leanMeshes[i]->data.empty());
+        EXPECT_EQ(leanMeshes[i]->name, wholeMeshes[i]->name);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllForms, ReadTree,
                          testing::Values(Form{false, false, true, false}, Form{false, false, false, false},
                                          Form{false, true, false, false}, Form{true, false, true, false},

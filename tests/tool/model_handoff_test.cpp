@@ -28,6 +28,7 @@ struct Sample {
     std::string bytes;
     hostsim::Drawing expected;
     std::vector<std::string> warnings;
+    std::vector<std::size_t> pointCounts;  // each mesh's points, in order
 };
 
 HandoffMesh randomMesh(std::mt19937& random, std::uint32_t classIndex) {
@@ -97,6 +98,7 @@ Sample sample(unsigned seed, int meshes) {
     for (int m = 0; m < meshes; ++m) {
         const HandoffMesh mesh = randomMesh(random, static_cast<std::uint32_t>(random() % 3));
         writer.mesh(mesh);
+        s.pointCounts.push_back(mesh.points.size() / 3);
         objects.push_back(expectedMesh(mesh, placement, s.expected.classes[mesh.classIndex]));
     }
     objects.push_back(light(static_cast<int>(seed)));
@@ -131,6 +133,14 @@ TEST(ModelHandoff, WhatIsWrittenReadsBackAsTheDrawingItStandsFor) {
         };
         const tool::HandoffResult result = tool::readHandoff(s.bytes, reading);
         EXPECT_EQ(result.drawing, s.expected) << "seed " << seed;
+        // Taken over flat: each mesh's points once, as the child sent them.
+        std::size_t meshes = 0;
+        for (const hostsim::DrawingObject& object : result.drawing.layers.front().objects) {
+            if (object.type != tool::kImportedMeshType) continue;
+            ASSERT_TRUE(object.mesh && !object.polygons) << "seed " << seed;
+            EXPECT_EQ(object.mesh->points.size(), s.pointCounts.at(meshes++)) << "seed " << seed;
+        }
+        EXPECT_EQ(meshes, s.pointCounts.size());
         EXPECT_EQ(result.warnings, s.warnings);
         EXPECT_GT(consumed, 0u);
         EXPECT_LE(lastFraction, 1.0);
@@ -242,7 +252,10 @@ TEST(ModelHandoff, TheImportReportsTheConversionAndTheTakingOverAsPhasesOfTheirO
     };
     const hostsim::Drawing drawing = tool::importModel(model, options);
     ASSERT_EQ(drawing.layers.size(), 1u);
-    EXPECT_EQ(drawing.layers.front().objects.front().polygons->size(), 80000u);
+    ASSERT_TRUE(drawing.layers.front().objects.front().mesh.has_value());
+    EXPECT_EQ(drawing.layers.front().objects.front().mesh->size(), 80000u);
+    // Assimp gives each corner a point of its own; the child sends each value once.
+    EXPECT_EQ(drawing.layers.front().objects.front().mesh->points.size(), 201u * 201u);
     int last = 0;
     double lastFraction = 0.0;
     std::set<int> seen;

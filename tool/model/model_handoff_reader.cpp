@@ -169,28 +169,31 @@ private:
         const char* counts = in_.array(polygonCount, sizeof(std::uint32_t), "polygon sizes");
         const std::size_t indexStart = in_.offset();
         const char* indices = in_.array(cornerCount, sizeof(std::uint32_t), "corner indices");
-        std::vector<Point3> points = placedPoints(floats, pointCount);
-        std::vector<hostsim::GeometryEntry> polygons(polygonCount);
-        std::size_t corner = 0;
+        // Straight into the drawing's flat form: the points once, the corner
+        // indices as given, nothing per polygon but where it ends.
+        hostsim::PolygonMesh& mesh = object.mesh.emplace();
+        mesh.points = placedPoints(floats, pointCount);
+        mesh.corners.resize(cornerCount);
+        std::memcpy(mesh.corners.data(), indices, std::size_t{cornerCount} * sizeof(std::uint32_t));
+        mesh.ends.resize(polygonCount);
+        std::vector<bool> usable = usablePoints(mesh.points);
+        std::uint32_t corner = 0;
         for (std::uint32_t p = 0; p < polygonCount; ++p) {
             const std::uint32_t size = wordAt(counts, p);
             if (size < 3 || size > kMaxHandoffCorners || size > cornerCount - corner)
                 throw HandoffError(indexStart, "polygon " + std::to_string(p) + " of " + std::to_string(size) +
                                                    " corners does not fit the corner list");
-            auto& entry = polygons[p].points;
-            entry.reserve(size);
-            for (std::uint32_t k = 0; k < size; ++k, ++corner) {
-                const std::uint32_t index = wordAt(indices, corner);
-                if (index >= pointCount || !finitePoint(points[index]))
-                    throw HandoffError(indexStart + corner * 4,
+            for (const std::uint32_t end = corner + size; corner < end; ++corner) {
+                const std::uint32_t index = mesh.corners[corner];
+                if (index >= pointCount || !usable[index])
+                    throw HandoffError(indexStart + std::size_t{corner} * 4,
                                        "corner index " + std::to_string(index) + " names no usable point");
-                entry.push_back(points[index]);
             }
+            mesh.ends[p] = corner;
             if ((p & 0xFFFF) == 0xFFFF)
                 report(static_cast<double>(start) + static_cast<double>(in_.offset() - start) * p / polygonCount);
         }
         if (corner != cornerCount) throw HandoffError(indexStart, "corner indices that no polygon uses");
-        object.polygons = std::move(polygons);
         report(static_cast<double>(in_.offset()));
         if (reading_.consumed) reading_.consumed(in_.offset());
     }
@@ -205,7 +208,13 @@ private:
         return points;
     }
 
-    static bool finitePoint(const Point3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+    // A point whose placement overflowed names no vertex the host could give.
+    static std::vector<bool> usablePoints(const std::vector<Point3>& points) {
+        std::vector<bool> usable(points.size());
+        for (std::size_t i = 0; i < points.size(); ++i)
+            usable[i] = std::isfinite(points[i].x) && std::isfinite(points[i].y) && std::isfinite(points[i].z);
+        return usable;
+    }
 
     void object() {
         hostsim::DrawingObject& object = newObject(hostsim::kCodeLight);

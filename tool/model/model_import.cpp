@@ -18,6 +18,7 @@
 #include "preview/view_angle.h"
 #include "tool/model/model_handoff.h"
 #include "tool/model/model_names.h"
+#include "tool/model/shared_points.h"
 
 namespace pelmora::tool {
 namespace {
@@ -221,6 +222,7 @@ private:
             const float* xyz = &out.points[std::size_t{v} * 3];
             if (usedPoint[v]) widenBounds(placement_.point(aiVector3D(xyz[0], xyz[1], xyz[2])));
         }
+        sharePoints(out);
         return !out.counts.empty();
     }
 
@@ -446,6 +448,7 @@ void importModelInto(const std::string& path, const ModelImportOptions& options,
     Importer reader(*scene, placement, ext == ".gltf" || ext == ".glb", out, options);
     reader.run();
     if (reader.meshObjects() == 0) throw ModelImportError(path + " holds no surfaces to export");
+    if (options.handedOver) options.handedOver();
 }
 
 }  // namespace pelmora::tool

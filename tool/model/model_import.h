@@ -49,6 +49,10 @@ struct ModelImportOptions {
     std::function<void(const std::string&)> warning;
     double seconds = kDefaultImportSeconds;    // wall-clock time the import may take
     long memoryMiB = kDefaultImportMemoryMiB;  // memory the importing process may use
+    // Told once the whole handoff is written, while the importer still holds
+    // the file's model: a process that ends there leaves its teardown (a
+    // million small blocks for a large OBJ) to the system.
+    std::function<void()> handedOver;
     // When the time limit starts to count (the run's first look at the file);
     // unset: when the import starts.
     std::chrono::steady_clock::time_point startedAt{};

@@ -142,6 +142,10 @@ int openHandoffFile() {
             sentPermille = -1;
         };
         childOptions.warning = nullptr;
+        childOptions.handedOver = [out] {
+            const char answer = kAnswerDrawing;
+            _exit(writeAll(out, &answer, 1) ? 0 : 1);
+        };
         importModelInto(path, childOptions, [handoff, &path](const char* data, std::size_t size) {
             if (writeAll(handoff, data, size)) return true;
             throw ModelImportError("cannot import " + path + ": the imported drawing could not be handed over (" +
