@@ -51,6 +51,7 @@ TEST(EndRequest, SigtermOrSighupWhileStagedLeavesNothingBehind) {
     const std::string drawingText = exporttest::bigDrawing(400, 12);
     writeFile(folder / "big.json", drawingText);
     std::filesystem::create_directories(folder / "out");
+    std::filesystem::create_directories(folder / "host");
     tool::ExportRequest request;
     request.drawingPath = folder / "big.json";
     request.outputPath = folder / "out/scene.qmx";
@@ -58,7 +59,9 @@ TEST(EndRequest, SigtermOrSighupWhileStagedLeavesNothingBehind) {
     request.mode = 2;
     request.force = true;
     request.quiet = true;
-    for (const char* moment : {"staged", "written"}) {
+    // Once replaced, the output is the new file; the drawing's lock file goes
+    // all the same.
+    for (const char* moment : {"staged", "written", "replaced"}) {
         for (int signal : {SIGTERM, SIGHUP}) {
             const std::string when = std::string(strsignal(signal)) + " at " + moment;
             writeFile(folder / "out/scene.qmx", kPrevious);
@@ -66,7 +69,8 @@ TEST(EndRequest, SigtermOrSighupWhileStagedLeavesNothingBehind) {
             ASSERT_TRUE(WIFSIGNALED(status)) << when << ": exit status " << WEXITSTATUS(status);
             EXPECT_EQ(WTERMSIG(status), signal) << when;
             EXPECT_EQ(listFolder(folder / "out"), Strings{"scene.qmx"}) << when;
-            EXPECT_EQ(readFile(folder / "out/scene.qmx"), kPrevious) << when;
+            EXPECT_EQ(listFolder(folder.path()), (Strings{"big.json", "host", "out"})) << when;
+            EXPECT_EQ(readFile(folder / "out/scene.qmx") == kPrevious, std::strcmp(moment, "replaced") != 0) << when;
             EXPECT_EQ(readFile(folder / "big.json"), drawingText) << when;
         }
     }

@@ -7,6 +7,7 @@
 #include "hostsim/records_patch.h"
 #include "hostsim/text_hash.h"
 #include "tool/system/exit_status.h"
+#include "tool/system/interrupt.h"
 #include "tool/system/path_text.h"
 #include "tool/system/read_only.h"
 
@@ -49,8 +50,11 @@ Rewrite rewriteOf(const std::string& drawingPath, const hostsim::EmulatedHost& h
     return rewrite;
 }
 
-// Empty when written; otherwise why not.
+// Empty when written; otherwise why not. SIGTERM, SIGHUP and Ctrl+C wait
+// for the save: the file written beside the drawing is not one the handler
+// knows of, and the save ends with it renamed over the drawing or removed.
 std::string saved(const std::string& text, const std::string& drawingPath) {
+    InterruptScope::Hold hold;
     try {
         std::string narrow;
         system::narrowPath(drawingPath, narrow);
