@@ -7,6 +7,7 @@
 #include "hostsim/records_patch.h"
 #include "hostsim/text_hash.h"
 #include "tool/system/exit_status.h"
+#include "tool/system/file_creation.h"
 #include "tool/system/interrupt.h"
 #include "tool/system/path_text.h"
 #include "tool/system/read_only.h"
@@ -61,7 +62,13 @@ std::string saved(const std::string& text, const std::string& drawingPath) {
         hostsim::saveTextAtomically(text, narrow);
     } catch (const std::bad_alloc&) {
         throw;  // out of memory ends the run as anywhere else
-    } catch (const std::exception& bad) { return bad.what(); }
+    } catch (const std::exception& bad) {
+        // Every failure of the save is a file call's; its reason said before
+        // anything else can change it.
+        const std::string folder = system::textOf(system::pathOf(drawingPath).parent_path());
+        const std::string why = system::lastFileErrorIn(folder.empty() ? "." : folder);
+        return bad.what() + (": " + why);
+    }
     return {};
 }
 
