@@ -8,9 +8,27 @@
 namespace pelmora::hostsim {
 namespace {
 
-bool namedAsLightRecord(const AuxRecord& record) {
-    return std::strncmp(reinterpret_cast<const char*>(record.bytes.data()) + light_record::kNameOffset,
-                        light_record::kName, light_record::kNameLength) == 0;
+// What the plug-in's strncmp of the name at byte 64 against its own reads:
+// the bytes up to and including the first that differs or the NUL ending both
+// (`named`: they were equal). Compared byte by byte here, so that a short
+// record is measured without reading past its end.
+struct NameRead {
+    std::size_t end = 0;  // one past the last byte read
+    bool named = false;
+};
+
+NameRead nameRead(const AuxRecord& record) {
+    NameRead read;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(light_record::kNameLength); ++k) {
+        const std::size_t at = light_record::kNameOffset + k;
+        read.end = at + 1;
+        if (at >= record.bytes.size()) return read;  // past the end: the caller refuses
+        const char own = light_record::kName[k];     // the NUL after the name ends the comparison
+        if (static_cast<char>(record.bytes[at]) != own) return read;
+        if (own == '\0') break;
+    }
+    read.named = true;
+    return read;
 }
 
 [[noreturn]] void tooShort(const std::string& path, std::size_t index, const AuxRecord& record, std::size_t needed,
@@ -27,10 +45,13 @@ void checkLight(const DrawingObject& object, const std::string& path) {
     while (i < object.records.size() && object.records[i].tag != lightTag) ++i;
     for (; i < object.records.size(); ++i) {
         const AuxRecord& record = object.records[i];
-        if (record.bytes.size() < kRecordNameEnd)
-            tooShort(path, i, record, kRecordNameEnd,
-                     "a record that the search for the light record (tag rDgN) reads the name of (bytes 64 to 127)");
-        if (!namedAsLightRecord(record)) continue;
+        const NameRead read = nameRead(record);
+        if (record.bytes.size() < read.end)
+            tooShort(path, i, record, read.end,
+                     ("a record whose name the search for the light record (tag rDgN) compares from byte 64 to byte " +
+                      std::to_string(read.end - 1))
+                         .c_str());
+        if (!read.named) continue;
         if (record.bytes.size() < kLightRecordSize)
             tooShort(path, i, record, kLightRecordSize, "the light record (its id at bytes 128 to 131)");
         return;  // the search stops here

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "hostsim/drawing.h"
+#include "tests/sweep/io_fault.h"
 #include "tests/sweep/tool_sweeps.h"
 
 namespace pelmora::sweep {
@@ -141,6 +142,30 @@ std::vector<std::pair<FaultKind, long>> allKinds() {
 TEST(ToolSweep, ExportOfTheSampleHouse) { runSweeps(exportScenario(), allKinds()); }
 
 TEST(ToolSweep, ExportThatWritesTheDrawingBack) { runSweeps(writeBackScenario(), allKinds()); }
+
+// The drawing's disk full and the output's not: the output is written, the
+// drawing kept as it was, nothing left beside it, and the reason said.
+TEST(ToolSweep, AWriteBackOnAFullDiskSaysSo) {
+    const fs::path base = sweepBase("full-drawing-disk");
+    writeBackScenario().prepare(base / "drawing");
+    const std::string drawing = slurp(base / "drawing/drawing.json");
+    fs::create_directories(base / "out");
+    const int status =
+        runToolCapturing({"export", (base / "drawing/drawing.json").string(), "-o", (base / "out/out.qmx").string(),
+                          "--mode", "2", "--host-dir", (base / "drawing/host").string()},
+                         base / "err.txt", [&] { armDiskFull((base / "drawing").string(), 0); });
+    const std::string err = slurp(base / "err.txt");
+    EXPECT_EQ(status, 4) << err;
+    EXPECT_NE(err.find("not updated: cannot write"), std::string::npos) << err;
+    EXPECT_NE(err.find(": the disk is full"), std::string::npos) << err;
+    EXPECT_EQ(slurp(base / "drawing/drawing.json"), drawing);
+    EXPECT_TRUE(fs::exists(base / "out/out.qmx"));
+    for (const auto& entry : fs::directory_iterator(base / "drawing"))
+        EXPECT_TRUE(entry.path().filename() == "drawing.json" || entry.path().filename() == "host" ||
+                    entry.path().filename() == "out.qmx")
+            << entry.path();
+    fs::remove_all(base);
+}
 
 TEST(ToolSweep, ExportOfAModelFile) { runSweeps(modelScenario(), allKinds()); }
 

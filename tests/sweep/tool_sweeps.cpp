@@ -25,10 +25,10 @@ std::string readAll(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Runs the tool in this process with its standard error in `errFile`; the
-// fault is armed just before the tool starts and disarmed as it returns.
-int runToolCapturing(
-    const std::vector<std::string>& arguments, const fs::path& errFile, const std::function<void()>& armFault = [] {}) {
+}  // namespace
+
+int runToolCapturing(const std::vector<std::string>& arguments, const fs::path& errFile,
+                     const std::function<void()>& armFault) {
     std::vector<std::string> argv{"pelmora"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> raw;
@@ -48,6 +48,8 @@ int runToolCapturing(
     ::close(saved);
     return status;
 }
+
+namespace {
 
 void arm(FaultKind kind, long n, const fs::path& folder) {
     switch (kind) {

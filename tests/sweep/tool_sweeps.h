@@ -57,4 +57,10 @@ private:
 
 Snapshot snapshotOf(const std::filesystem::path& folder);
 
+// Runs the tool in this process with its standard error in `errFile`; the
+// fault is armed just before the tool starts and disarmed as it returns.
+int runToolCapturing(
+    const std::vector<std::string>& arguments, const std::filesystem::path& errFile,
+    const std::function<void()>& armFault = [] {});
+
 }  // namespace pelmora::sweep

@@ -4,6 +4,7 @@
 // them, and only those whose process is gone.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,6 +52,7 @@ TEST(EndRequest, SigtermOrSighupWhileStagedLeavesNothingBehind) {
     const std::string drawingText = exporttest::bigDrawing(400, 12);
     writeFile(folder / "big.json", drawingText);
     std::filesystem::create_directories(folder / "out");
+    std::filesystem::create_directories(folder / "host");
     tool::ExportRequest request;
     request.drawingPath = folder / "big.json";
     request.outputPath = folder / "out/scene.qmx";
@@ -58,7 +60,9 @@ TEST(EndRequest, SigtermOrSighupWhileStagedLeavesNothingBehind) {
     request.mode = 2;
     request.force = true;
     request.quiet = true;
-    for (const char* moment : {"staged", "written"}) {
+    // Once replaced, the output is the new file; the drawing's lock file goes
+    // all the same.
+    for (const char* moment : {"staged", "written", "replaced"}) {
         for (int signal : {SIGTERM, SIGHUP}) {
             const std::string when = std::string(strsignal(signal)) + " at " + moment;
             writeFile(folder / "out/scene.qmx", kPrevious);
@@ -66,8 +70,68 @@ TEST(EndRequest, SigtermOrSighupWhileStagedLeavesNothingBehind) {
             ASSERT_TRUE(WIFSIGNALED(status)) << when << ": exit status " << WEXITSTATUS(status);
             EXPECT_EQ(WTERMSIG(status), signal) << when;
             EXPECT_EQ(listFolder(folder / "out"), Strings{"scene.qmx"}) << when;
-            EXPECT_EQ(readFile(folder / "out/scene.qmx"), kPrevious) << when;
+            EXPECT_EQ(listFolder(folder.path()), (Strings{"big.json", "host", "out"})) << when;
+            EXPECT_EQ(readFile(folder / "out/scene.qmx") == kPrevious, std::strcmp(moment, "replaced") != 0) << when;
             EXPECT_EQ(readFile(folder / "big.json"), drawingText) << when;
+        }
+    }
+}
+
+// Runs `pelmora convert SCENE OUT --force` and sends it `signal` once its
+// staging file is beside OUT; gives the wait status, or -1 when the staging
+// file was never seen.
+int convertEndedOnceStaged(const std::string& scene, const std::string& out, int signal) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 2);
+        ::execl(PELMORA_TOOL, PELMORA_TOOL, "convert", scene.c_str(), out.c_str(), "--force",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const std::filesystem::path folder = std::filesystem::path(out).parent_path();
+    bool staged = false;
+    for (int wait = 0; wait < 40000 && !staged; ++wait) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            staged = staged || entry.path().extension() == ".part";
+        if (!staged) ::usleep(500);
+    }
+    if (staged) ::kill(child, signal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return staged ? status : -1;
+}
+
+// SIGTERM and SIGHUP end a convert as they end an export, taking its staging
+// file away; Ctrl+C stops it before the replacement.
+TEST(EndRequest, ConvertEndedWhileStagedLeavesThePreviousFileAlone) {
+    TempFolder folder;
+    writeFile(folder / "big.json", exporttest::bigDrawing(400, 12));
+    std::filesystem::create_directories(folder / "host");
+    std::filesystem::create_directories(folder / "out");
+    const auto exported = exporttest::runTool(
+        {"export", folder / "big.json", "-o", folder / "scene.qmx", "--host-dir", folder / "host", "--mode", "2"});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    for (const std::string output : {"scene.glb", "scene.qmx"}) {
+        ASSERT_EQ(exporttest::runTool({"convert", folder / "scene.qmx", folder / ("out/" + output)}).status, 0);
+        const std::string complete = readFile(folder / ("out/" + output));
+        for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+            const std::string when = std::string(strsignal(signal)) + " converting to " + output;
+            // The signal may come after a fast convert has ended: tried again then.
+            int status = 0;
+            for (int attempt = 0; attempt < 20 && status == 0; ++attempt) {
+                writeFile(folder / ("out/" + output), kPrevious);
+                status = convertEndedOnceStaged(folder / "scene.qmx", folder / ("out/" + output), signal);
+            }
+            ASSERT_NE(status, -1) << when << ": the staging file never showed";
+            ASSERT_NE(status, 0) << when << ": every convert ended before the signal";
+            if (signal == SIGINT) EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << when << ": " << status;
+            else EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << when << ": " << status;
+            EXPECT_EQ(listFolder(folder / "out"), Strings{output}) << when;
+            // A signal held back by the replacement ends the run after it.
+            const std::string left = readFile(folder / ("out/" + output));
+            EXPECT_TRUE(left == kPrevious || left == complete) << when << ": neither file, " << left.size() << " bytes";
+            std::filesystem::remove(folder / ("out/" + output));
         }
     }
 }

@@ -22,7 +22,9 @@
 #include "tool/output/tool_message.h"
 #include "tool/qmx/convert_model.h"
 #include "tool/qmx/qmx_replay.h"
+#include "tool/system/interrupt.h"
 #include "tool/system/path_text.h"
+#include "tool/system/terminal.h"
 
 namespace pelmora::tool {
 
@@ -121,6 +123,10 @@ int rewriteQmx(const ConvertOptions& options) {
     const int result = writer.write(narrowStaging.c_str(), &scene);
     if (!succeeded(result))
         return fail("writing " + options.output + " failed (result " + std::to_string(result) + ")");
+    // Ctrl+C came before the replacement, and the target stays as it was, or after it.
+    InterruptScope::Hold hold;
+    if (InterruptScope::raised())
+        return toolMessage(kExitCancelled, "convert", "stopped by Ctrl+C; " + options.output + " was not changed");
     if (!platform::replaceFile(narrowStaging, narrowTarget))
         return fail("cannot move the written file to " + options.output);
     staging.release();
@@ -130,6 +136,9 @@ int rewriteQmx(const ConvertOptions& options) {
 int runConvert(const ConvertOptions& options, bool force) {
     std::optional<OutputFormat> format;
     if (int status = checkConvert(options, force, format); status != kExitOk) return status;
+    // SIGTERM, SIGHUP and a second Ctrl+C take the staging file away; the
+    // first Ctrl+C is seen before the replacement.
+    InterruptScope interrupt(system::stderrIsTerminal());
     if (!format->assimpId.empty()) return convertToModel(withPictureFolders(options), *format);
     return rewriteQmx(options);
 }

@@ -7,6 +7,8 @@
 #include "hostsim/records_patch.h"
 #include "hostsim/text_hash.h"
 #include "tool/system/exit_status.h"
+#include "tool/system/file_creation.h"
+#include "tool/system/interrupt.h"
 #include "tool/system/path_text.h"
 #include "tool/system/read_only.h"
 
@@ -49,15 +51,24 @@ Rewrite rewriteOf(const std::string& drawingPath, const hostsim::EmulatedHost& h
     return rewrite;
 }
 
-// Empty when written; otherwise why not.
+// Empty when written; otherwise why not. SIGTERM, SIGHUP and Ctrl+C wait
+// for the save: the file written beside the drawing is not one the handler
+// knows of, and the save ends with it renamed over the drawing or removed.
 std::string saved(const std::string& text, const std::string& drawingPath) {
+    InterruptScope::Hold hold;
     try {
         std::string narrow;
         system::narrowPath(drawingPath, narrow);
         hostsim::saveTextAtomically(text, narrow);
     } catch (const std::bad_alloc&) {
         throw;  // out of memory ends the run as anywhere else
-    } catch (const std::exception& bad) { return bad.what(); }
+    } catch (const std::exception& bad) {
+        // Every failure of the save is a file call's; its reason said before
+        // anything else can change it.
+        const std::string folder = system::textOf(system::pathOf(drawingPath).parent_path());
+        const std::string why = system::lastFileErrorIn(folder.empty() ? "." : folder);
+        return bad.what() + (": " + why);
+    }
     return {};
 }
 

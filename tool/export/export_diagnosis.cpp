@@ -1,13 +1,34 @@
 #include "tool/export/export_diagnosis.h"
 
+#include <cstdint>
+#include <filesystem>
+
 #include "plugin/host/host_abi.h"
 #include "plugin/host/qmx_exception.h"
 #include "tool/system/exit_status.h"
 #include "tool/system/file_creation.h"
+#include "tool/system/file_status.h"
 #include "tool/system/path_text.h"
 
 namespace pelmora::tool {
 namespace {
+
+// Why writing in `folder` may have failed, as far as the file system tells
+// after the fact: the plug-in has removed its partial file by then, so a disk
+// it filled may have room again, though less than the file needed.
+std::string writeFailureHint(const std::string& folder) {
+    const std::string full = system::folderSpaceProblem(folder);
+    if (!full.empty()) return ": " + full;
+    std::string why;
+    if (!system::mayWriteIn(folder, why)) return ": " + why;
+    constexpr std::uintmax_t kLittleRoom = 64u << 20;
+    std::error_code error;
+    const std::filesystem::space_info space = std::filesystem::space(system::pathOf(folder), error);
+    if (!error && space.available < kLittleRoom)
+        return " (its disk has only " + std::to_string(space.available / 1024) +
+               " KiB free: the file most likely did not fit; free some space or choose another disk)";
+    return " (full disk or no permission?)";
+}
 
 bool commandStarted(const hostsim::EmulatedHost& host) {
     for (const auto& call : host.commandLog())
@@ -23,10 +44,9 @@ std::string explainHostMessage(const hostsim::ShownMessage& message, InputKind k
         message.text + " (message " + std::to_string(message.list) + "/" + std::to_string(message.index) + ")";
     if (message.list != kMessageList) return text;
     if (message.index == kMsgWriteFailed) {
-        // The plug-in does not say why; a file system that is full does.
-        const std::string full = system::folderSpaceProblem(system::textOf(system::pathOf(output).parent_path()));
-        return text + ": writing beside " + output + " failed" +
-               (full.empty() ? std::string(" (full disk or no permission?)") : ": " + full) +
+        // The plug-in does not say why; the file system may.
+        const std::string folder = system::textOf(system::pathOf(output).parent_path());
+        return text + ": writing beside " + output + " failed" + writeFailureHint(folder.empty() ? "." : folder) +
                "; the previous file is unchanged";
     }
     if (message.index != kMsgNothingToExport) return text;

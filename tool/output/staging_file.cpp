@@ -48,6 +48,8 @@ system::NewFile StagingFile::reserve(const std::string& stem) {
         path_ = stem + (attempt ? "-" + std::to_string(attempt) : std::string()) + ".part";
         writerPath_ = temporaryPathFor(path_);
         if (path_.size() > limit || writerPath_.empty()) return system::NewFile::Exists;  // try a shorter stem
+        // A signal between the making and the registering would strand the file.
+        InterruptScope::Hold hold;
         const system::NewFile created = system::createNewFile(path_);
         if (created == system::NewFile::Created) registerForQuit();
         if (created != system::NewFile::Exists) return created;

@@ -18,6 +18,7 @@
 #include "tool/qmx/name_decoder.h"
 #include "tool/qmx/scene_to_model.h"
 #include "tool/system/exit_status.h"
+#include "tool/system/interrupt.h"
 #include "tool/system/path_text.h"
 
 namespace pelmora::tool {
@@ -121,6 +122,10 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
         if (!problem.empty()) return fail(problem);
     }
     if (singleFile) {
+        // Ctrl+C came before the replacement, and the target stays as it was, or after it.
+        InterruptScope::Hold hold;
+        if (InterruptScope::raised())
+            return toolMessage(kExitCancelled, "convert", "stopped by Ctrl+C; " + options.output + " was not changed");
         if (!platform::replaceFile(temp->path(), target))
             return fail("cannot move the written file to " + options.output);
         temp->release();

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,7 +17,11 @@ namespace pelmora::tool {
 namespace {
 
 [[noreturn]] void runChild(int out, const aiScene& scene, const std::string& assimpId, const std::string& path,
-                           unsigned steps) {
+                           unsigned steps, pid_t parent) {
+    // Ended with the tool, however it ends: a writer left running would make
+    // the staging file again after the tool took it away.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) _exit(1);
     Assimp::Exporter exporter;
     if (exporter.Export(&scene, assimpId, path, steps) == AI_SUCCESS) _exit(0);
     const char* error = exporter.GetErrorString();
@@ -50,6 +55,7 @@ std::string writeModelInChild(const aiScene& scene, const std::string& assimpId,
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return std::string("cannot start the writer: ") + std::strerror(errno);
     std::fflush(nullptr);
+    const pid_t parent = ::getpid();
     const pid_t child = fork();
     if (child < 0) {
         ::close(pipeFds[0]);
@@ -58,7 +64,7 @@ std::string writeModelInChild(const aiScene& scene, const std::string& assimpId,
     }
     if (child == 0) {
         ::close(pipeFds[0]);
-        runChild(pipeFds[1], scene, assimpId, path, steps);
+        runChild(pipeFds[1], scene, assimpId, path, steps, parent);
     }
     ::close(pipeFds[1]);
     std::string error = readAll(pipeFds[0]);

@@ -65,7 +65,7 @@ void InterruptScope::removeOnQuit(int slot, const std::string& path) {
 
 void InterruptScope::forgetRemovals() noexcept {
     InterruptScope::Hold hold;
-    for (auto& path : g_removeOnQuit) path[0] = '\0';
+    for (int slot = 0; slot < kLockSlot; ++slot) g_removeOnQuit[slot][0] = '\0';
 }
 
 }  // namespace pelmora::tool

@@ -32,6 +32,8 @@ public:
     static void removeOnQuit(int slot, const std::string& path);
     static constexpr int kSlots = 3;
     static constexpr int kLockSlot = 2;
+    // Forgets the staging slots (the files below kLockSlot); the drawing's
+    // lock stays registered until the run lets go of it.
     static void forgetRemovals() noexcept;
 
     // Holds Ctrl+C back for the life of the object: a signal that comes

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <thread>
 
+#include "tool/system/file_creation.h"
 #include "tool/system/file_lock.h"
 
 namespace pelmora::tool::system {
@@ -25,6 +26,11 @@ bool stillNamed(int fd, const std::string& path) {
     return opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string(".") : slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
 }  // namespace
 
 FileLock FileLock::take(const std::string& file, const std::function<bool()>& keepWaiting) {
@@ -33,7 +39,7 @@ FileLock FileLock::take(const std::string& file, const std::function<bool()>& ke
     for (;;) {
         const int fd = ::open(lock.path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (fd < 0) {
-            lock.why_ = "cannot make the lock file " + lock.path_ + ": " + std::strerror(errno);
+            lock.why_ = "cannot make the lock file " + lock.path_ + ": " + lastFileErrorIn(folderOf(lock.path_));
             return lock;
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
