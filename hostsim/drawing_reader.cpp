@@ -344,21 +344,24 @@ private:
         assert(level >= 1);  // a layer's objects are level 1
         ondemand::array a = values_.array(v, p);
         // Counted first: the list is sized once instead of growing by copies
-        // (the objects are most of the drawing's memory).
+        // (the objects are most of the drawing's memory), but only once its
+        // first entry has proved to be an object: a list of anything else is
+        // refused without the room for millions (which a 32-bit process lacks).
         std::size_t count = 0;
         values_.check(a.count_elements().get(count), p);
         if (count > kMaxArrayLength)
             fail(p, "array of " + std::to_string(count) + " entries exceeds the limit of " +
                         std::to_string(kMaxArrayLength));
         out.clear();
-        out.reserve(count);
         std::size_t i = 0;
         for (auto item : a) {
             const Path op = p.element(i++);
             ondemand::value e = values_.entry(std::move(item), p);
             // Nothing before this object is read again: its text can go.
             text_.releaseBefore(values_.position());
-            out.push_back(readObject(e, op, level));
+            DrawingObject object = readObject(e, op, level);
+            if (out.empty()) out.reserve(count);
+            out.push_back(std::move(object));
         }
     }
 
