@@ -1,6 +1,6 @@
 // The quick OBJ reader: wherever it takes a file (every OBJ of Assimp's test
 // models, the tests' own, generated files with objects, materials, negative
-// indices, texture and normal corners, the bench's terrain) the import hands
+// indices, groups, texture and normal corners, the bench's terrain) the import hands
 // over the same bytes as through Assimp; it takes the terrain; it leaves every
 // feature it does not read to Assimp; and the read can be stopped.
 #include <gtest/gtest.h>
@@ -95,7 +95,10 @@ public:
 
 private:
     void statement(std::ostringstream& out) {
-        switch (random_() % 8) {
+        switch (random_() % 9) {
+            case 8:
+                group(out);
+                break;
             case 0:
                 out << "o part_" << objects_++ << "\n";
                 break;
@@ -119,6 +122,16 @@ private:
             default:
                 if (vertices_ >= 6) face(out);
         }
+    }
+
+    // A new group, or one named as an object or group before but not as the
+    // last group.
+    void group(std::ostringstream& out) {
+        std::string name = "group_" + std::to_string(groups_++);
+        if (objects_ > 0 && random_() % 2) name = "part_" + std::to_string(random_() % objects_);
+        if (name == lastGroup_) return;
+        out << "g " << name << "\n";
+        lastGroup_ = name;
     }
 
     // Few distinct values, written in the ways files write them.
@@ -150,6 +163,8 @@ private:
     std::mt19937 random_;
     int form_;  // v, v/vt, v//vn, v/vt/vn
     int objects_ = 0;
+    int groups_ = 0;
+    std::string lastGroup_;
     int vertices_ = 6;
     int texture_ = 1;
     int normals_ = 1;
@@ -162,7 +177,7 @@ void writeText(const std::filesystem::path& path, const std::string& text) {
 TEST(ObjQuickReader, TakesGeneratedFilesAndTheTerrainAndReadsThemAsAssimpDoes) {
     exporttest::TempFolder folder;
     int takenCount = 0, leftCount = 0;
-    for (unsigned seed = 1; seed <= 80; ++seed) {
+    for (unsigned seed = 1; seed <= 200; ++seed) {
         const std::string path = (folder.path() / ("generated" + std::to_string(seed) + ".obj")).string();
         writeText(path, ObjGenerator(seed).text());
         expectSameWhereTaken(path, takenCount, leftCount);
@@ -185,7 +200,8 @@ TEST(ObjQuickReader, LeavesEveryFeatureItDoesNotReadToAssimp) {
     const std::string path = (folder.path() / "feature.obj").string();
     writeText(path, plain);
     ASSERT_TRUE(taken(path));
-    for (const char* line : {"g group",
+    for (const char* line : {"g",
+                             "g a b",
                              "mtllib a.mtl",
                              "v 1 2 3 4",
                              "v 1 2",
@@ -232,6 +248,10 @@ TEST(ObjQuickReader, LeavesEveryFeatureItDoesNotReadToAssimp) {
             return corners;
         }() + "\n");
     EXPECT_FALSE(taken(path)) << "a face of 65 corners";
+    writeText(path, "g a\n" + plain + "g b\nf 1 2 3\ng a\nf 1 2 3\n");
+    ASSERT_TRUE(taken(path));
+    writeText(path, "g a\n" + plain + "o b\nf 1 2 3\ng a\nf 1 2 3\n");
+    EXPECT_FALSE(taken(path)) << "the last group named again";
 }
 
 TEST(ObjQuickReader, ReportsItsProgressAndStopsWhenTold) {

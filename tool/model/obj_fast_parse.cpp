@@ -104,6 +104,7 @@ public:
         if (keyword == "vt") return counted(rest, 2, 3, textureCoordinates_);
         if (keyword == "vn") return counted(rest, 3, 3, normals_);
         if (keyword == "o") return object(rest);
+        if (keyword == "g") return group(rest);
         if (keyword == "usemtl") return material(rest);
         if (keyword == "s") return smoothing(rest);
         return false;
@@ -226,6 +227,15 @@ private:
         return true;
     }
 
+    // A group starts an object of its name unless it names the group before
+    // (which the importer ignores, even across objects: taken as odd).
+    bool group(std::string_view rest) {
+        if (!plainName(rest) || rest == group_) return false;
+        group_ = rest;
+        startObject(group_);
+        return true;
+    }
+
     // A new material starts a new mesh, named after it, once the current mesh
     // has faces of another material; faces without one take it, as does a
     // mesh without faces.
@@ -243,6 +253,7 @@ private:
 
     ObjModel& model_;
     std::string material_;
+    std::string group_;
     std::set<std::string> objectNames_;
     std::size_t textureCoordinates_ = 0;
     std::size_t normals_ = 0;

@@ -1,5 +1,5 @@
-// A quick reader of the plain OBJ files most exports are (vertices, faces,
-// objects and material names, nothing else): it reads the file in blocks and
+// A quick reader of the plain OBJ files many exports are (vertices, faces,
+// objects, groups and material names, nothing else): it reads the file in blocks and
 // gives the objects and their faces as the general importer would group them,
 // or gives up (nullopt) on anything it does not read exactly as that importer
 // does, so that the caller falls back to it. Positions are read with the
