@@ -1,8 +1,9 @@
 // The quick OBJ reader: wherever it takes a file (every OBJ of Assimp's test
-// models, the tests' own, generated files with objects, materials, negative
-// indices, groups, texture and normal corners, the bench's terrain) the import hands
-// over the same bytes as through Assimp; it takes the terrain; it leaves every
-// feature it does not read to Assimp; and the read can be stopped.
+// models, the tests' own, generated files with objects, groups, materials,
+// negative indices, texture and normal corners, Windows line ends, the bench's
+// terrain) the import hands over the same bytes as through Assimp; it takes
+// the terrain; it leaves every feature it does not read to Assimp; and the
+// read can be stopped.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -174,12 +175,20 @@ void writeText(const std::filesystem::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
+std::string windowsLineEnds(const std::string& text) {
+    std::string windows;
+    for (char c : text) windows += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return windows;
+}
+
 TEST(ObjQuickReader, TakesGeneratedFilesAndTheTerrainAndReadsThemAsAssimpDoes) {
     exporttest::TempFolder folder;
     int takenCount = 0, leftCount = 0;
     for (unsigned seed = 1; seed <= 200; ++seed) {
         const std::string path = (folder.path() / ("generated" + std::to_string(seed) + ".obj")).string();
-        writeText(path, ObjGenerator(seed).text());
+        std::string text = ObjGenerator(seed).text();
+        if (seed % 3 == 0) text = windowsLineEnds(text);
+        writeText(path, text);
         expectSameWhereTaken(path, takenCount, leftCount);
     }
     EXPECT_EQ(leftCount, 0);
@@ -224,7 +233,8 @@ TEST(ObjQuickReader, LeavesEveryFeatureItDoesNotReadToAssimp) {
                              "l 1 2",
                              "p 1",
                              "v 1\t2 3",
-                             "v 1 2 3\r",
+                             "v 1 2 3\r\r",
+                             "v 1\r2 3",
                              " v 1 2 3",
                              "v nan 0 0",
                              "v inf 0 0",

@@ -94,6 +94,7 @@ public:
     // after the line must hold a byte that ends a number (the buffer's
     // newline or terminating zero).
     bool line(std::string_view text) {
+        if (!text.empty() && text.back() == '\r') text.remove_suffix(1);  // a Windows line end
         if (text.empty() || text[0] == '#') return true;
         const std::size_t space = text.find(' ');
         if (space == std::string_view::npos) return false;

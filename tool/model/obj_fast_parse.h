@@ -1,9 +1,9 @@
 // A quick reader of the plain OBJ files many exports are (vertices, faces,
-// objects, groups and material names, nothing else): it reads the file in blocks and
-// gives the objects and their faces as the general importer would group them,
-// or gives up (nullopt) on anything it does not read exactly as that importer
-// does, so that the caller falls back to it. Positions are read with the
-// importer's own number parser, so the values are the same bits.
+// objects, groups and material names, nothing else): it reads the file in
+// blocks and gives the objects and their faces as the general importer would
+// group them, or gives up (nullopt) on anything it does not read exactly as
+// that importer does, so that the caller falls back to it. Positions are read
+// with the importer's own number parser, so the values are the same bits.
 #pragma once
 
 #include <cstdint>
