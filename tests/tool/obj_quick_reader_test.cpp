@@ -258,6 +258,9 @@ TEST(ObjQuickReader, LeavesEveryFeatureItDoesNotReadToAssimp) {
             return corners;
         }() + "\n");
     EXPECT_FALSE(taken(path)) << "a face of 65 corners";
+    const std::string missing = (folder.path() / "missing.obj").string();
+    EXPECT_FALSE(taken(missing));
+    EXPECT_EQ(handoff(missing, ObjReader::Quick), handoff(missing, ObjReader::Assimp));
     writeText(path, "g a\n" + plain + "g b\nf 1 2 3\ng a\nf 1 2 3\n");
     ASSERT_TRUE(taken(path));
     writeText(path, "g a\n" + plain + "o b\nf 1 2 3\ng a\nf 1 2 3\n");

@@ -1,7 +1,6 @@
 #include "tool/model/obj_fast_parse.h"
 
-#include <cassert>
-#include <cerrno>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -269,7 +268,9 @@ struct FileCloser {
 // Feeds the parser each whole line of the file; false when it gives up.
 bool readLines(const std::string& path, Parser& parser, const ObjProgress& progress) {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) throw ModelImportError("cannot read " + path + ": " + std::strerror(errno));
+    // A file that cannot be read is left to the general importer too, so that
+    // its refusal reads as it always did.
+    if (!file) return false;
     std::fseek(file.get(), 0, SEEK_END);
     const double size = static_cast<double>(std::max(1L, std::ftell(file.get())));
     std::fseek(file.get(), 0, SEEK_SET);
@@ -279,7 +280,7 @@ bool readLines(const std::string& path, Parser& parser, const ObjProgress& progr
     double done = 0;
     for (;;) {
         const std::size_t got = std::fread(block.data() + held, 1, kBlockBytes - held, file.get());
-        if (got == 0 && std::ferror(file.get())) throw ModelImportError("cannot read " + path);
+        if (got == 0 && std::ferror(file.get())) return false;
         const bool last = got == 0;
         held += got;
         done += static_cast<double>(got);
@@ -296,7 +297,8 @@ bool readLines(const std::string& path, Parser& parser, const ObjProgress& progr
         if (start == 0) return false;  // a line longer than the block
         std::memmove(block.data(), block.data() + start, held - start);
         held -= start;
-        if (progress && !progress(done / size)) throw ModelImportError("the import of " + path + " was stopped");
+        if (progress && !progress(std::min(1.0, done / size)))
+            throw ModelImportError("the import of " + path + " was stopped");
     }
 }
 

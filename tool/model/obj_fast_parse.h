@@ -36,9 +36,9 @@ struct ObjModel {
 // ModelImportError.
 using ObjProgress = std::function<bool(double)>;
 
-// The file's model, or nullopt when the file uses anything this reader does
-// not take (and so must go to the general importer). Throws ModelImportError
-// when the file cannot be read or the read is stopped.
+// The file's model, or nullopt when the file cannot be read or uses anything
+// this reader does not take (and so must go to the general importer). Throws
+// ModelImportError when the read is stopped.
 std::optional<ObjModel> parseSimpleObj(const std::string& path, const ObjProgress& progress);
 
 }  // namespace pelmora::tool

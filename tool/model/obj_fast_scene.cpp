@@ -1,6 +1,6 @@
 #include "tool/model/obj_fast_scene.h"
 
-#include <cassert>
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <map>
