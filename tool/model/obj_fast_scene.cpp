@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include <assimp/material.h>
@@ -24,9 +25,9 @@ bool hasFaces(const ObjMesh& mesh, Faces kind) {
 
 // Each position the faces use, once, in the order of first use; `local` maps
 // the file's position indices to the mesh's and is left all unset again.
-aiMesh* meshOf(const ObjMesh& source, Faces kind, const std::vector<float>& positions,
-               std::vector<std::uint32_t>& local) {
-    auto* mesh = new aiMesh();
+std::unique_ptr<aiMesh> meshOf(const ObjMesh& source, Faces kind, const std::vector<float>& positions,
+                               std::vector<std::uint32_t>& local) {
+    auto mesh = std::make_unique<aiMesh>();
     mesh->mName.Set(source.name);
     mesh->mPrimitiveTypes = kind == Faces::Triangles ? aiPrimitiveType_TRIANGLE : aiPrimitiveType_POLYGON;
     std::vector<std::uint32_t> used;
@@ -62,62 +63,65 @@ aiMesh* meshOf(const ObjMesh& source, Faces kind, const std::vector<float>& posi
     return mesh;
 }
 
+// Everything made so far is owned here until the scene takes it, so that an
+// allocation that fails half way frees what was made.
 class SceneBuilder {
 public:
     explicit SceneBuilder(ObjModel& model) : model_(model), local_(model.positions.size() / 3, kUnset) {}
 
     std::unique_ptr<aiScene> build(const std::string& rootName) {
-        auto scene = std::make_unique<aiScene>();
-        scene->mRootNode = new aiNode(rootName);
         for (ObjObject& object : model_.objects) addObject(object);
         model_.objects.clear();
-        scene->mRootNode->addChildren(static_cast<unsigned>(nodes_.size()), nodes_.data());
-        scene->mNumMeshes = static_cast<unsigned>(meshes_.size());
+        auto scene = std::make_unique<aiScene>();
+        scene->mRootNode = new aiNode(rootName);
         scene->mMeshes = new aiMesh*[meshes_.size()];
-        std::copy(meshes_.begin(), meshes_.end(), scene->mMeshes);
-        scene->mNumMaterials = static_cast<unsigned>(materials_.size());
         scene->mMaterials = new aiMaterial*[materials_.size()];
-        std::copy(materials_.begin(), materials_.end(), scene->mMaterials);
+        std::vector<aiNode*> nodes;
+        for (const auto& node : nodes_) nodes.push_back(node.get());
+        scene->mRootNode->addChildren(static_cast<unsigned>(nodes.size()), nodes.data());
+        for (auto& node : nodes_) node.release();  // the root node's now
+        for (auto& mesh : meshes_) scene->mMeshes[scene->mNumMeshes++] = mesh.release();
+        for (auto& material : materials_) scene->mMaterials[scene->mNumMaterials++] = material.release();
         return scene;
     }
 
 private:
     void addObject(ObjObject& object) {
-        auto* node = new aiNode(object.name);
+        auto node = std::make_unique<aiNode>(object.name);
         std::vector<unsigned> indices;
         for (ObjMesh& source : object.meshes) {
             for (Faces kind : {Faces::Triangles, Faces::Polygons}) {
                 if (!hasFaces(source, kind)) continue;
-                aiMesh* mesh = meshOf(source, kind, model_.positions, local_);
+                std::unique_ptr<aiMesh> mesh = meshOf(source, kind, model_.positions, local_);
                 mesh->mMaterialIndex = materialIndex(source.material);
                 indices.push_back(static_cast<unsigned>(meshes_.size()));
-                meshes_.push_back(mesh);
+                meshes_.push_back(std::move(mesh));
             }
             source = ObjMesh{};  // its faces are in the scene now
         }
-        node->mNumMeshes = static_cast<unsigned>(indices.size());
         node->mMeshes = new unsigned[indices.size()];
+        node->mNumMeshes = static_cast<unsigned>(indices.size());
         std::copy(indices.begin(), indices.end(), node->mMeshes);
-        nodes_.push_back(node);
+        nodes_.push_back(std::move(node));
     }
 
     unsigned materialIndex(const std::string& name) {
         const std::string shown = name.empty() ? AI_DEFAULT_MATERIAL_NAME : name;
         const auto [found, added] = materialByName_.emplace(shown, static_cast<unsigned>(materials_.size()));
         if (added) {
-            auto* material = new aiMaterial();
+            auto material = std::make_unique<aiMaterial>();
             const aiString text(shown);
             material->AddProperty(&text, AI_MATKEY_NAME);
-            materials_.push_back(material);
+            materials_.push_back(std::move(material));
         }
         return found->second;
     }
 
     ObjModel& model_;
     std::vector<std::uint32_t> local_;
-    std::vector<aiNode*> nodes_;
-    std::vector<aiMesh*> meshes_;
-    std::vector<aiMaterial*> materials_;
+    std::vector<std::unique_ptr<aiNode>> nodes_;
+    std::vector<std::unique_ptr<aiMesh>> meshes_;
+    std::vector<std::unique_ptr<aiMaterial>> materials_;
     std::map<std::string, unsigned> materialByName_;
 };
 
