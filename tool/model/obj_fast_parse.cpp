@@ -59,12 +59,13 @@ std::size_t digitsAt(std::string_view text, std::size_t at) {
 
 // Only plain decimal numbers: sign, digits, a point, an exponent with digits.
 // Everything else (nan, inf, commas, overflowing integers, a number that
-// starts with its point) the importer reads in ways of its own.
+// starts with its point or with a zero before more digits) the importer reads
+// in ways of its own.
 bool plainNumber(std::string_view text) {
     if (text.empty() || text.size() > kMaxNumberChars) return false;
     std::size_t at = (text[0] == '-' || text[0] == '+') ? 1 : 0;
     const std::size_t whole = digitsAt(text, at);
-    if (whole == 0 || whole > kMaxIntegerDigits) return false;
+    if (whole == 0 || whole > kMaxIntegerDigits || (whole > 1 && text[at] == '0')) return false;
     at += whole;
     if (at < text.size() && text[at] == '.') at += 1 + digitsAt(text, at + 1);
     if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
@@ -154,7 +155,8 @@ private:
     static bool index(std::string_view text, std::size_t count, std::uint32_t& out) {
         const bool negative = !text.empty() && text[0] == '-';
         if (negative) text.remove_prefix(1);
-        if (text.empty() || text.size() > 9 || digitsAt(text, 0) != text.size()) return false;
+        // A leading zero the importer reads otherwise (as a corner of its own).
+        if (text.empty() || text.size() > 9 || text[0] == '0' || digitsAt(text, 0) != text.size()) return false;
         std::size_t value = 0;
         for (char c : text) value = value * 10 + static_cast<std::size_t>(c - '0');
         if (value == 0 || value > count) return false;
