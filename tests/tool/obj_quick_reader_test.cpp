@@ -208,7 +208,7 @@ TEST(ObjQuickReader, TakesGeneratedFilesAndTheTerrainAndReadsThemAsAssimpDoes) {
 TEST(ObjQuickReader, ReadsDamagedFilesItTakesAsAssimpDoes) {
     exporttest::TempFolder folder;
     std::mt19937 random(7);
-    static const char kBytes[] = " \n\r\t/-.#e0123456789vfogs\x80";
+    static const char kBytes[] = " \n\r\t/-.#e0123456789vfogsE+,\\lpumtx\x80\xff";
     int takenCount = 0, leftCount = 0;
     for (int round = 0; round < 1000; ++round) {
         std::string text = ObjGenerator(static_cast<unsigned>(round % 20 + 1)).text();
@@ -277,6 +277,9 @@ TEST(ObjQuickReader, LeavesEveryFeatureItDoesNotReadToAssimp) {
                              "v 99999999999999999999 0 0",
                              "v 1 2 3 # c",
                              "v 01 2 3",
+                             "o name\\",
+                             "usemtl a\\b",
+                             "v 1 2 \\",
                              "f 1 02 3",
                              "f 1 2 3 \\",
                              "curv 0 1 1 2",

@@ -78,11 +78,12 @@ bool plainNumber(std::string_view text) {
     return at == text.size();
 }
 
-// A name as one token of printable ASCII or any byte above it.
+// A name as one token of printable ASCII or any byte above it, without the
+// backslash that continues a line.
 bool plainName(std::string_view text) {
     if (text.empty() || text.size() > kMaxNameBytes) return false;
     for (char c : text)
-        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) return false;
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F || c == '\\') return false;
     return true;
 }
 
@@ -96,6 +97,7 @@ public:
     bool line(std::string_view text) {
         if (!text.empty() && text.back() == '\r') text.remove_suffix(1);  // a Windows line end
         if (text.empty() || text[0] == '#') return true;
+        if (text.back() == '\\') return false;  // continued on the next line
         const std::size_t space = text.find(' ');
         if (space == std::string_view::npos) return false;
         const std::string_view keyword = text.substr(0, space);
