@@ -203,29 +203,46 @@ TEST(ObjQuickReader, TakesGeneratedFilesAndTheTerrainAndReadsThemAsAssimpDoes) {
     EXPECT_TRUE(handoff(terrain, ObjReader::Quick) == handoff(terrain, ObjReader::Assimp));
 }
 
-// Generated files with a byte changed, inserted or cut anywhere: the reader
-// never fails on them, and where it still takes one it reads it as Assimp does.
+// The start of a random line of `text`.
+std::size_t lineStart(const std::string& text, std::mt19937& random) {
+    const std::size_t at = text.rfind('\n', random() % text.size());
+    return at == std::string::npos ? 0 : at + 1;
+}
+
+// One change: a byte replaced, put in or the rest cut, or a whole line
+// repeated elsewhere (a statement out of its usual order).
+void damage(std::string& text, std::mt19937& random) {
+    static const char kBytes[] = " \n\r\t/-.#e0123456789vfogsE+,\\lpumtx\x80\xff";
+    const std::size_t at = random() % text.size();
+    const char byte = kBytes[random() % (sizeof kBytes - 1)];
+    switch (random() % 4) {
+        case 0:
+            text[at] = byte;
+            break;
+        case 1:
+            text.insert(at, 1, byte);
+            break;
+        case 2:
+            text.resize(at + 1);
+            break;
+        default: {
+            const std::size_t from = lineStart(text, random);
+            const std::size_t end = text.find('\n', from);
+            const std::string line = text.substr(from, end == std::string::npos ? std::string::npos : end - from + 1);
+            text.insert(lineStart(text, random), line.back() == '\n' ? line : line + "\n");
+        }
+    }
+}
+
+// Generated files damaged anywhere: the reader never fails on them, and where
+// it still takes one it reads it as Assimp does.
 TEST(ObjQuickReader, ReadsDamagedFilesItTakesAsAssimpDoes) {
     exporttest::TempFolder folder;
     std::mt19937 random(7);
-    static const char kBytes[] = " \n\r\t/-.#e0123456789vfogsE+,\\lpumtx\x80\xff";
     int takenCount = 0, leftCount = 0;
     for (int round = 0; round < 1000; ++round) {
         std::string text = ObjGenerator(static_cast<unsigned>(round % 20 + 1)).text();
-        for (int change = 0; change < 1 + round % 3; ++change) {
-            const std::size_t at = random() % text.size();
-            const char byte = kBytes[random() % (sizeof kBytes - 1)];
-            switch (random() % 3) {
-                case 0:
-                    text[at] = byte;
-                    break;
-                case 1:
-                    text.insert(at, 1, byte);
-                    break;
-                default:
-                    text.resize(at + 1);
-            }
-        }
+        for (int change = 0; change < 1 + round % 3; ++change) damage(text, random);
         const std::string path = (folder.path() / ("damaged" + std::to_string(round) + ".obj")).string();
         writeText(path, text);
         expectSameWhereTaken(path, takenCount, leftCount);
