@@ -43,7 +43,7 @@ bool isModelFile(const std::string& path) {
 hostsim::Drawing importModel(const std::string&, const ModelImportOptions&) { throw ModelImportError(kNoModelFiles); }
 
 void importModelInto(const std::string&, const ModelImportOptions&,
-                     const std::function<bool(const char*, std::size_t)>&) {
+                     const std::function<bool(const char*, std::size_t)>&, ObjReader) {
     throw ModelImportError(kNoModelFiles);
 }
 

@@ -5,7 +5,9 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <new>
+#include <optional>
 
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
@@ -18,6 +20,8 @@
 #include "preview/view_angle.h"
 #include "tool/model/model_handoff.h"
 #include "tool/model/model_names.h"
+#include "tool/model/obj_fast_parse.h"
+#include "tool/model/obj_fast_scene.h"
 #include "tool/model/shared_points.h"
 
 namespace pelmora::tool {
@@ -420,10 +424,10 @@ bool isModelFile(const std::string& path) {
     return importer.IsExtensionSupported(ext);
 }
 
-void importModelInto(const std::string& path, const ModelImportOptions& options, const HandoffWriter::Sink& sink) {
-    if (!(options.unitMetres > 0.0) || !std::isfinite(options.unitMetres))
-        throw ModelImportError("the model unit must be a positive length in metres");
-    Assimp::Importer importer;
+namespace {
+
+// Assimp's scene of the file, owned by `importer`.
+const aiScene* readWithAssimp(Assimp::Importer& importer, const std::string& path, const ModelImportOptions& options) {
     // Lines and points are dropped; the faces are kept as the file gives them.
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
     if (options.progress) importer.SetProgressHandler(new ProgressRelay(options.progress));
@@ -436,12 +440,33 @@ void importModelInto(const std::string& path, const ModelImportOptions& options,
         if (why.find("bad_alloc") != std::string::npos) throw std::bad_alloc();
         throw ModelImportError("cannot import " + path + ": " + why);
     }
+    return scene;
+}
+
+// The same scene from the quick reader, for the plain OBJ files it takes
+// (most exports); null when it leaves the file to Assimp.
+std::unique_ptr<aiScene> readQuickly(const std::string& path, const ModelImportOptions& options) {
+    std::optional<ObjModel> model = parseSimpleObj(path, options.progress);
+    if (!model) return nullptr;
+    return objScene(std::move(*model), std::filesystem::path(path).filename().string());
+}
+
+}  // namespace
+
+void importModelInto(const std::string& path, const ModelImportOptions& options, const HandoffWriter::Sink& sink,
+                     ObjReader objReader) {
+    if (!(options.unitMetres > 0.0) || !std::isfinite(options.unitMetres))
+        throw ModelImportError("the model unit must be a positive length in metres");
+    const std::string ext = base::lowerExtension(path);
+    std::unique_ptr<aiScene> quick;
+    if (objReader == ObjReader::Quick && ext == ".obj") quick = readQuickly(path, options);
+    Assimp::Importer importer;
+    const aiScene* scene = quick ? quick.get() : readWithAssimp(importer, path, options);
     if ((scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || scene->mNumMeshes == 0)
         throw ModelImportError(path + " holds no surfaces to export");
 
     if (options.phase) options.phase(ImportPhase::Converting);
     if (options.progress) options.progress(0.0);
-    std::string ext = base::lowerExtension(path);
     bool yUp = options.up == UpAxis::Y || (options.up == UpAxis::Auto && ext != ".stl" && ext != ".ply");
     Placement placement(options.unitMetres, yUp);
     HandoffWriter out(sink, hostsim::Drawing().codePage, placement.handoff());

@@ -72,10 +72,14 @@ bool isModelFile(const std::string& path);
 // geometry, exceeds a limit, or when the import is stopped (see `progress`).
 hostsim::Drawing importModel(const std::string& path, const ModelImportOptions& options);
 
+// Which reader takes an OBJ file: the quick one where it reads the file
+// exactly as Assimp does (it leaves the rest to Assimp), or Assimp always.
+enum class ObjReader { Quick, Assimp };
+
 // The import itself, in this process and unbounded (the child's work): the
 // handoff streamed into `sink` piece by piece.
 void importModelInto(const std::string& path, const ModelImportOptions& options,
-                     const std::function<bool(const char*, std::size_t)>& sink);
+                     const std::function<bool(const char*, std::size_t)>& sink, ObjReader objReader = ObjReader::Quick);
 
 // A name as the document may hold it: valid UTF-8 (a byte that is not part of
 // a well-formed sequence is read as Latin-1) of at most 255 bytes, cut at a
