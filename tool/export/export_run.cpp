@@ -107,7 +107,8 @@ private:
         if (request_.dryRun) return endDryRun();
         if (int status = replaceOutput(); status != kExitOk) return status;
         if (input_.kind != InputKind::Drawing) return kExitOk;
-        return writeBackLightRecords(request_.drawingPath, *host_, input_, report_, summary_.drawingNotUpdated);
+        return writeBackLightRecords(request_.drawingPath, *host_, input_, report_, summary_.drawingNotUpdated,
+                                     [this] { reached("saving"); });
     }
 
     // The test point: Ctrl+C pressed as the run reaches `step`.

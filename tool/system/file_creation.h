@@ -14,6 +14,9 @@ NewFile createNewFile(const std::string& path);
 // the temporary folder; empty when none could be made.
 std::string makePrivateFolder(const std::string& prefix);
 
+// Puts what was written to the file `path` on the disk; false when it could not.
+bool syncFile(const std::string& path);
+
 // The text of the system's last failure of a file call ("Permission denied").
 std::string lastFileError();
 

@@ -29,6 +29,13 @@ std::string makePrivateFolder(const std::string& prefix) {
     return {};
 }
 
+bool syncFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
+}
+
 std::string lastFileError() { return std::strerror(errno); }
 
 namespace {
