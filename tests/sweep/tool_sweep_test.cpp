@@ -167,6 +167,24 @@ TEST(ToolSweep, AWriteBackOnAFullDiskSaysSo) {
     fs::remove_all(base);
 }
 
+// An output folder whose disk can take no new file: the run's failure
+// (status 1), said as such, not a bad path given (status 2).
+TEST(ToolSweep, AnOutputDiskThatTakesNoNewFileIsAFailure) {
+    const fs::path base = sweepBase("full-output-disk");
+    writeBackScenario().prepare(base / "drawing");
+    fs::create_directories(base / "out");
+    const int status =
+        runToolCapturing({"export", (base / "drawing/drawing.json").string(), "-o", (base / "out/out.qmx").string(),
+                          "--mode", "2", "--host-dir", (base / "drawing/host").string()},
+                         base / "err.txt", [&] { armFileFault((base / "out").string(), 1); });
+    const std::string err = slurp(base / "err.txt");
+    EXPECT_EQ(status, 1) << err;
+    EXPECT_NE(err.find("cannot create a file in"), std::string::npos) << err;
+    EXPECT_NE(err.find(": the disk is full"), std::string::npos) << err;
+    EXPECT_TRUE(fs::is_empty(base / "out"));
+    fs::remove_all(base);
+}
+
 TEST(ToolSweep, ExportOfAModelFile) { runSweeps(modelScenario(), allKinds()); }
 
 TEST(ToolSweep, ConvertToAscii) {

@@ -181,7 +181,8 @@ private:
         if (staging_->path().empty()) {
             report_.error("cannot create a file in " + system::textOf(system::pathOf(target_).parent_path()) + ": " +
                           staging_->failure() + "; nothing was written");
-            return kExitUsage;
+            // A full disk or one out of inodes is the system's failure, not a bad path.
+            return staging_->failureIsOfThePath() ? kExitUsage : kExitFailure;
         }
         userDataDir_ = hostDir_;
         if (request_.dryRun) copyPreferencesForDryRun();

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "plugin/platform/files.h"
+#include "tool/system/file_creation.h"
 #include "tool/system/file_status.h"
 #include "tool/system/interrupt.h"
 #include "tool/system/path_text.h"
@@ -41,7 +42,8 @@ StagingFolder::StagingFolder(const std::string& output) {
                 mainPath_ = path + "/" + name_;
                 return;
             }
-            if (ec && ec != std::errc::file_exists) failure_ = ec.message();
+            if (ec == std::errc::no_space_on_device) failure_ = system::folderSpaceProblem(outputFolder_ + ".");
+            if (ec && ec != std::errc::file_exists && failure_.empty()) failure_ = ec.message();
             if (ec && ec != std::errc::file_exists && ec != std::errc::filename_too_long) return;
             if (ec == std::errc::filename_too_long) break;
         }

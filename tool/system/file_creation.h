@@ -27,6 +27,12 @@ std::string lastFileError();
 // can change the system's error.
 std::string lastFileErrorIn(const std::string& folder);
 
+// Whether the system's last failure of a file call comes of the path the
+// user chose (too long, no permission, a read-only file system or disk, a
+// folder missing) rather than of the disk's state (full, out of inodes, a
+// fault). Read, as the above, before anything else can change the error.
+bool lastFileErrorIsOfThePath();
+
 // Said for a user when the file system holding `folder` has no free space or
 // no free inodes left; empty otherwise (or when it cannot be asked).
 std::string folderSpaceProblem(const std::string& folder);

@@ -72,6 +72,21 @@ std::string lastFileErrorIn(const std::string& folder) {
     }
 }
 
+bool lastFileErrorIsOfThePath() {
+    switch (errno) {
+        case ENAMETOOLONG:
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case ENOENT:
+        case ENOTDIR:
+        case EISDIR:
+            return true;
+        default:
+            return false;
+    }
+}
+
 std::string folderSpaceProblem(const std::string& folder) {
     struct statvfs info {};
     if (statvfs(folder.c_str(), &info) != 0) return {};

@@ -58,6 +58,20 @@ std::string lastFileErrorIn(const std::string&) {
     }
 }
 
+bool lastFileErrorIsOfThePath() {
+    switch (GetLastError()) {
+        case ERROR_FILENAME_EXCED_RANGE:
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_DIRECTORY:
+            return true;
+        default:
+            return false;
+    }
+}
+
 std::string folderSpaceProblem(const std::string& folder) {
     ULARGE_INTEGER available{};
     if (!GetDiskFreeSpaceExW(wideText(folder).c_str(), &available, nullptr, nullptr)) return {};
