@@ -24,6 +24,7 @@
 #include "tool/export/export_output.h"
 #include "tool/export/export_reporter.h"
 #include "tool/export/export_summary.h"
+#include "tool/export/templates_not_files.h"
 #include "tool/output/leftover_files.h"
 #include "tool/output/progress_line.h"
 #include "tool/output/staging_file.h"
@@ -156,6 +157,9 @@ private:
             report_.error(bad.what());
             return kExitUsage;
         }
+        for (const SkippedTemplate& notFile : templatesNotFiles(hostDir_))
+            report_.warning("the template " + hostDir_ + "Pelmora/" + notFile.file + " is " + notFile.reason +
+                            " and was skipped");
         return kExitOk;
     }
 
