@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "base/ascii_case.h"
+#include "tool/system/file_status.h"
 #include "tool/system/path_text.h"
 
 namespace pelmora::tool {
@@ -32,14 +33,14 @@ const char* kindOf(fs::file_type type) {
 
 std::vector<SkippedTemplate> templatesNotFiles(const std::string& hostDir) {
     std::vector<SkippedTemplate> found;
-    std::error_code error;
-    fs::directory_iterator entries(system::pathOf(hostDir + "Pelmora"), error);
-    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-        const std::string name = system::textOf(entries->path().filename());
+    // Listed by the system's calls: std::filesystem's iterator ends the
+    // process when it runs out of memory.
+    const std::string folder = hostDir + "Pelmora";
+    for (const std::string& name : system::namesIn(folder)) {
         if (!base::hasExtension(name, "qmt")) continue;
         // As the plug-in looks: through a link, to what it names.
         std::error_code ignored;
-        const fs::file_type type = fs::status(entries->path(), ignored).type();
+        const fs::file_type type = fs::status(system::pathOf(folder + "/" + name), ignored).type();
         if (type != fs::file_type::regular) found.push_back({name, std::string("not a file (") + kindOf(type) + ")"});
     }
     return found;

@@ -67,6 +67,10 @@ std::vector<std::string> plainFilesIn(const std::string& folder) {
     return entriesIn(folder, [](mode_t mode) { return S_ISREG(mode); });
 }
 
+std::vector<std::string> namesIn(const std::string& folder) {
+    return entriesIn(folder, [](mode_t) { return true; });
+}
+
 std::vector<std::string> foldersIn(const std::string& folder) {
     return entriesIn(folder, [](mode_t mode) { return S_ISDIR(mode); });
 }

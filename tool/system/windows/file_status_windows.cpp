@@ -87,6 +87,10 @@ std::vector<std::string> plainFilesIn(const std::string& folder) {
     });
 }
 
+std::vector<std::string> namesIn(const std::string& folder) {
+    return entriesIn(folder, [](DWORD) { return true; });
+}
+
 std::vector<std::string> foldersIn(const std::string& folder) {
     return entriesIn(folder, [](DWORD attributes) {
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
