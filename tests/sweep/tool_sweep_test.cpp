@@ -1,6 +1,6 @@
 // Fault sweeps over whole runs of the tool: an export of the sample house, an
 // export that writes the drawing back, an export of a model file (its import
-// child and the handoff included), and a convert, each run once for every
+// child and the handoff included), and two converts (to QMX, and to .gltf with its .bin), each run once for every
 // allocation (failing just that one, or every one from there on), every file
 // operation, and every size of a disk that fills up. Every case must end in
 // success or in a clean failure: a message and a non-zero status, the previous
@@ -117,6 +117,21 @@ Scenario convertScenario(const std::string& scene) {
             }};
 }
 
+// To .gltf over an earlier one and its .bin: the set is written in a staging
+// folder and moved in, side file first.
+Scenario convertGltfScenario(const std::string& scene) {
+    return {"convert-gltf",
+            [scene](const fs::path& folder) {
+                put(folder / "in.qmx", scene);
+                put(folder / "out.gltf", kOldOutput);
+                put(folder / "out.bin", kOldOutput);
+            },
+            [](const fs::path& folder) {
+                return std::vector<std::string>{"convert", (folder / "in.qmx").string(), (folder / "out.gltf").string(),
+                                                "--force"};
+            }};
+}
+
 void runSweeps(const Scenario& scenario, const std::vector<std::pair<FaultKind, long>>& sweeps) {
     ToolSweep sweep(sweepBase(scenario.name), scenario);
     sweep.prepareReference();
@@ -195,6 +210,15 @@ TEST(ToolSweep, ConvertToAscii) {
     const std::string scene = slurp(base / "work/out.qmx");
     ASSERT_GT(scene.size(), 1000u);
     runSweeps(convertScenario(scene), allKinds());
+}
+
+TEST(ToolSweep, ConvertToGltf) {
+    const fs::path base = sweepBase("convert_gltf_input");
+    ToolSweep reference(base, exportScenario());
+    reference.prepareReference();
+    const std::string scene = slurp(base / "work/out.qmx");
+    ASSERT_GT(scene.size(), 1000u);
+    runSweeps(convertGltfScenario(scene), allKinds());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "tool/system/file_creation.h"
 #include "tool/system/file_status.h"
 #include "tool/system/interrupt.h"
+#include "tool/system/interrupt_signal.h"
 #include "tool/system/path_text.h"
 #include "tool/system/process.h"
 
@@ -34,28 +35,34 @@ StagingFolder::StagingFolder(const std::string& output) {
     // The long stem names the output; the short one is for names near the length limit.
     for (const std::string& stem : {"." + name_ + "." + pid, ".pelmora-" + pid}) {
         for (int attempt = 0; attempt < 20; ++attempt) {
-            const std::string path =
-                outputFolder_ + stem + (attempt ? "-" + std::to_string(attempt) : std::string()) + ".part";
+            // Both names are held before the folder exists: nothing is left to
+            // allocate once it does, so running out of memory cannot strand it.
+            folder_ = outputFolder_ + stem + (attempt ? "-" + std::to_string(attempt) : std::string()) + ".part";
+            mainPath_ = folder_ + "/" + name_;
             std::error_code ec;
-            if (makeRegistered(path, ec)) {
-                folder_ = path;
-                mainPath_ = path + "/" + name_;
-                return;
-            }
+            if (makeRegistered(folder_, ec)) return;
+            if (ec == std::errc::file_exists) continue;
+            folder_.clear();
+            mainPath_.clear();
             if (ec == std::errc::no_space_on_device) failure_ = system::folderSpaceProblem(outputFolder_ + ".");
-            if (ec && ec != std::errc::file_exists && failure_.empty()) failure_ = ec.message();
-            if (ec && ec != std::errc::file_exists && ec != std::errc::filename_too_long) return;
-            if (ec == std::errc::filename_too_long) break;
+            if (failure_.empty()) failure_ = ec ? ec.message() : "no free name for a staging folder";
+            if (ec != std::errc::filename_too_long) return;
+            break;  // try the short stem
         }
     }
+    folder_.clear();
+    mainPath_.clear();
     if (failure_.empty()) failure_ = "no free name for a staging folder";
 }
 
 StagingFolder::~StagingFolder() {
     if (folder_.empty()) return;
     InterruptScope::forgetRemovals();
-    std::error_code ignored;
-    fs::remove_all(system::pathOf(folder_), ignored);
+    try {
+        for (const std::string& name : system::plainFilesIn(folder_))
+            system::removeFileNow((folder_ + "/" + name).c_str());
+    } catch (...) {}  // out of memory: the call below allocates nothing
+    system::removeFolderNow(folder_.c_str());
 }
 
 std::set<std::string> StagingFolder::files() const {

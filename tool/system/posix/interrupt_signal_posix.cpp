@@ -103,12 +103,13 @@ void removeEntries(int folder, char* buffer, unsigned size) {
 void removeFolderNow(const char* path) {
 #if defined(__linux__)
     const int folder = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) return;
-    alignas(8) char buffer[8192];
-    // A second pass from the start catches what removing entries moved past.
-    for (int pass = 0; pass < 2 && ::lseek(folder, 0, SEEK_SET) == 0; ++pass)
-        removeEntries(folder, buffer, sizeof buffer);
-    ::close(folder);
+    if (folder >= 0) {  // not listed: an empty folder still goes
+        alignas(8) char buffer[8192];
+        // A second pass from the start catches what removing entries moved past.
+        for (int pass = 0; pass < 2 && ::lseek(folder, 0, SEEK_SET) == 0; ++pass)
+            removeEntries(folder, buffer, sizeof buffer);
+        ::close(folder);
+    }
 #endif
     ::rmdir(path);
 }
