@@ -27,6 +27,7 @@ enum class Replaced {
     NoTemporaryName,  // no name could be made beside the target: nothing was written
     NotWritten,       // `write` failed: the old file is unchanged
     NotReplaced,      // the move failed: the old file is unchanged; errno says why
+    Withdrawn,        // `stillWanted` said no: the old file is unchanged
 };
 
 // Removes the file when the scope ends unless keep() was called.
@@ -54,10 +55,12 @@ private:
 
 // `nameBeside(target)` gives the name to write to beside the target (empty:
 // none can be made); it may create the file. `write(name)` writes it
-// completely and gives false on failure.
-template <class NameBeside, class Write>
+// completely and gives false on failure. `stillWanted(name)` is asked last,
+// with the new file complete, just before it replaces the old one: false
+// leaves the old file as it is (the caller may find it changed meanwhile).
+template <class NameBeside, class Write, class StillWanted>
 Replaced writeBesideAndReplace(const std::string& path, const ReplaceCalls& calls, NameBeside&& nameBeside,
-                               Write&& write) {
+                               Write&& write, StillWanted&& stillWanted) {
     assert(!path.empty() && calls.target && calls.replace && calls.remove);
     const std::string target = calls.target(path);
     std::string name = nameBeside(target);
@@ -65,9 +68,16 @@ Replaced writeBesideAndReplace(const std::string& path, const ReplaceCalls& call
     assert(name != target);
     PartialFile partial(std::move(name), calls.remove);
     if (!write(partial.path())) return Replaced::NotWritten;
+    if (!stillWanted(partial.path())) return Replaced::Withdrawn;
     if (!calls.replace(partial.path(), target)) return Replaced::NotReplaced;
     partial.keep();
     return Replaced::Done;
+}
+
+template <class NameBeside, class Write>
+Replaced writeBesideAndReplace(const std::string& path, const ReplaceCalls& calls, NameBeside&& nameBeside,
+                               Write&& write) {
+    return writeBesideAndReplace(path, calls, nameBeside, write, [](const std::string&) { return true; });
 }
 
 }  // namespace pelmora::base

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -225,5 +226,9 @@ std::string serializeDrawing(const Drawing& drawing);
 void saveDrawingAtomically(const Drawing& drawing, const std::string& file);
 // The same for a document's text as it is.
 void saveTextAtomically(const std::string& text, const std::string& file);
+// The same, asking `stillWanted` with the complete new file just before it
+// replaces `file`; false when it said no, and `file` is left as it is.
+bool saveTextAtomically(const std::string& text, const std::string& file,
+                        const std::function<bool(const std::string&)>& stillWanted);
 
 }  // namespace pelmora::hostsim

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -262,6 +263,11 @@ void saveDrawingAtomically(const Drawing& drawing, const std::string& file) {
 }
 
 void saveTextAtomically(const std::string& text, const std::string& file) {
+    saveTextAtomically(text, file, [](const std::string&) { return true; });
+}
+
+bool saveTextAtomically(const std::string& text, const std::string& file,
+                        const std::function<bool(const std::string&)>& stillWanted) {
     // Everything that can fail for want of memory happens before the file
     // exists or while its guard stands; the guard's removal cannot throw.
     std::string target;
@@ -278,15 +284,18 @@ void saveTextAtomically(const std::string& text, const std::string& file) {
         if (!written || !closed) throw std::runtime_error("cannot write \"" + temporary + "\"");
         return true;
     };
-    switch (base::writeBesideAndReplace(file, platform::replaceCalls(), nameBeside, write)) {
+    switch (base::writeBesideAndReplace(file, platform::replaceCalls(), nameBeside, write, stillWanted)) {
         case base::Replaced::Done:
         case base::Replaced::NotWritten:  // `write` throws instead
-            return;
+            return true;
+        case base::Replaced::Withdrawn:
+            return false;
         case base::Replaced::NoTemporaryName:
             throw std::runtime_error("cannot find a free name beside \"" + target + "\"");
         case base::Replaced::NotReplaced:
             throw std::runtime_error("cannot replace \"" + file + "\" with the new file");
     }
+    return true;
 }
 
 }  // namespace pelmora::hostsim

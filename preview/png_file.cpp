@@ -89,6 +89,7 @@ void writePngFile(const Image& image, const std::string& path) {
     };
     switch (base::writeBesideAndReplace(path, platform::replaceCalls(), nameBeside, write)) {
         case base::Replaced::Done:
+        case base::Replaced::Withdrawn:  // nothing asks to withdraw it
             return;
         case base::Replaced::NoTemporaryName:
             throw PictureError("cannot create a file beside " + path + ": " + std::strerror(errno));

@@ -1,6 +1,6 @@
 // Fault sweeps over whole runs of the tool: an export of the sample house, an
 // export that writes the drawing back, an export of a model file (its import
-// child and the handoff included), and a convert, each run once for every
+// child and the handoff included), and two converts (to QMX, and to .gltf with its .bin), each run once for every
 // allocation (failing just that one, or every one from there on), every file
 // operation, and every size of a disk that fills up. Every case must end in
 // success or in a clean failure: a message and a non-zero status, the previous
@@ -119,6 +119,21 @@ Scenario convertScenario(const std::string& scene) {
             }};
 }
 
+// To .gltf over an earlier one and its .bin: the set is written in a staging
+// folder and moved in, side file first.
+Scenario convertGltfScenario(const std::string& scene) {
+    return {"convert-gltf",
+            [scene](const fs::path& folder) {
+                put(folder / "in.qmx", scene);
+                put(folder / "out.gltf", kOldOutput);
+                put(folder / "out.bin", kOldOutput);
+            },
+            [](const fs::path& folder) {
+                return std::vector<std::string>{"convert", (folder / "in.qmx").string(), (folder / "out.gltf").string(),
+                                                "--force"};
+            }};
+}
+
 void runSweeps(const Scenario& scenario, const std::vector<std::pair<FaultKind, long>>& sweeps) {
     ToolSweep sweep(sweepBase(scenario.name), scenario);
     sweep.prepareReference();
@@ -169,6 +184,24 @@ TEST(ToolSweep, AWriteBackOnAFullDiskSaysSo) {
     fs::remove_all(base);
 }
 
+// An output folder whose disk can take no new file: the run's failure
+// (status 1), said as such, not a bad path given (status 2).
+TEST(ToolSweep, AnOutputDiskThatTakesNoNewFileIsAFailure) {
+    const fs::path base = sweepBase("full-output-disk");
+    writeBackScenario().prepare(base / "drawing");
+    fs::create_directories(base / "out");
+    const int status =
+        runToolCapturing({"export", (base / "drawing/drawing.json").string(), "-o", (base / "out/out.qmx").string(),
+                          "--mode", "2", "--host-dir", (base / "drawing/host").string()},
+                         base / "err.txt", [&] { armFileFault((base / "out").string(), 1); });
+    const std::string err = slurp(base / "err.txt");
+    EXPECT_EQ(status, 1) << err;
+    EXPECT_NE(err.find("cannot create a file in"), std::string::npos) << err;
+    EXPECT_NE(err.find(": the disk is full"), std::string::npos) << err;
+    EXPECT_TRUE(fs::is_empty(base / "out"));
+    fs::remove_all(base);
+}
+
 TEST(ToolSweep, ExportOfAModelFile) { runSweeps(modelScenario(true), allKinds()); }
 
 TEST(ToolSweep, ExportOfAPlainObjFile) { runSweeps(modelScenario(false), allKinds()); }
@@ -181,6 +214,15 @@ TEST(ToolSweep, ConvertToAscii) {
     const std::string scene = slurp(base / "work/out.qmx");
     ASSERT_GT(scene.size(), 1000u);
     runSweeps(convertScenario(scene), allKinds());
+}
+
+TEST(ToolSweep, ConvertToGltf) {
+    const fs::path base = sweepBase("convert_gltf_input");
+    ToolSweep reference(base, exportScenario());
+    reference.prepareReference();
+    const std::string scene = slurp(base / "work/out.qmx");
+    ASSERT_GT(scene.size(), 1000u);
+    runSweeps(convertGltfScenario(scene), allKinds());
 }
 
 }  // namespace

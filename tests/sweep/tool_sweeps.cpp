@@ -166,8 +166,9 @@ CaseVerdict ToolSweep::runOnce(FaultKind kind, long n) {
         const auto old = before_.find(path);
         const auto fresh = reference_.find(path);
         if (old == before_.end() && fresh == reference_.end()) {
-            // A temporary file whose removal was the failure cannot be helped.
-            if (failedOp == "remove" && fs::path(failedAt) == work_ / path) continue;
+            // A temporary file or folder ("NAME/") whose removal was the failure cannot be helped.
+            const std::string entry = path.ends_with('/') ? path.substr(0, path.size() - 1) : path;
+            if (failedOp == "remove" && fs::path(failedAt) == work_ / entry) continue;
             bad << "left behind: " << path << "; ";
             continue;
         }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 
 #include <assimp/scene.h>
@@ -188,6 +189,46 @@ TEST_F(ConvertGltf, TheFloorTileRepeatsAtItsSize) {
         EXPECT_NEAR(t.y * 0.6f, p.z - low.z, 1e-4f) << i;
     }
     EXPECT_GE(top, 4);
+}
+
+// The files of a folder, by name, with their bytes.
+std::map<std::string, std::string> filesIn(const fs::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::directory_iterator(folder))
+        files[entry.path().filename().string()] = entry.is_regular_file() ? bytesOf(entry.path()) : "(folder)";
+    return files;
+}
+
+TEST_F(ConvertGltf, FormatsWithSideFilesReplaceTheWholeSetOrNothing) {
+    fs::create_directories(folder_ / "out");
+    // Not ours: a picture of a name the output's pictures have.
+    std::ofstream(folder_ / "out/oak_boards.jpg") << "the user's own picture";
+    for (const std::string name : {"house.gltf", "house.obj"}) {
+        const std::vector<std::string> convert{"convert", house_,       folder_ / ("out/" + name),
+                                               "--force", "--textures", folder_ / "pictures"};
+        ToolResult r = runTool(convert);
+        ASSERT_EQ(r.status, kExitOk) << r.err;
+        const auto written = filesIn(folder_ / "out");
+        EXPECT_EQ(written.at("oak_boards.jpg"), "the user's own picture");
+        // A killed run's staging folder goes; a writer that fails half way
+        // (the disk full) leaves every file as it was.
+        const std::string killed = folder_ / ("out/." + name + ".999999999.part");
+        fs::create_directories(killed);
+        std::ofstream(killed + "/" + name) << "half";
+        exporttest::ToolOptions full;
+        full.fileSizeLimit = 100;
+        r = runTool(convert, full);
+        EXPECT_EQ(r.status, kExitFailure) << name << ": " << r.err;
+        EXPECT_EQ(filesIn(folder_ / "out"), written) << name;
+        // Written again whole: the same bytes.
+        ASSERT_EQ(runTool(convert).status, kExitOk);
+        EXPECT_EQ(filesIn(folder_ / "out"), written) << name;
+    }
+    std::ifstream in(folder_ / "out/house.gltf");
+    const Json gltf = Json::parse(in);
+    std::set<std::string> uris;
+    for (const Json& image : gltf["images"]) uris.insert(image["uri"]);
+    EXPECT_EQ(uris, (std::set<std::string>{"floor_tiles.jpg", "../pictures/oak_boards.jpg"}));
 }
 
 TEST_F(ConvertGltf, EveryListedFormatIsWrittenAndACrashLeavesNothing) {

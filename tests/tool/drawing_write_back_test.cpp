@@ -139,21 +139,24 @@ TEST_F(DrawingWriteBack, ADrawingSavedDuringTheExportIsKept) {
         {renamed, kExitDrawingNotUpdated, false},            // a changed light: the edit wins, alone
         {"{ not a drawing", kExitDrawingNotUpdated, false},  // whatever was saved stays
     };
-    for (const Case& c : cases) {
-        writeFile(drawing_, kDrawing);
-        const std::string replacement = folder_ / "saved.json";
-        writeFile(replacement, c.saved);
-        ToolOptions options;
-        options.program = PELMORA_HOOKED_TOOL;
-        options.environment = {{"PELMORA_REPLACE_DRAWING_AT_STEP", "written"},
-                               {"PELMORA_REPLACEMENT_DRAWING", replacement}};
-        ToolResult r = exportOnce(options);
-        EXPECT_EQ(r.status, c.status) << c.saved << r.err;
-        const std::string now = readFile(drawing_);
-        EXPECT_EQ(withoutAddedRecords(now), c.saved);
-        EXPECT_EQ(now != c.saved, c.recordsAdded) << now;
-        if (c.status != kExitOk) { EXPECT_TRUE(contains(r.err, "was changed during the export")) << r.err; }
-    }
+    // Saved during the export, or in the last moment: the new text on the
+    // disk, the drawing not yet checked a last time and replaced.
+    for (const std::string step : {"written", "saving"})
+        for (const Case& c : cases) {
+            writeFile(drawing_, kDrawing);
+            const std::string replacement = folder_ / "saved.json";
+            writeFile(replacement, c.saved);
+            ToolOptions options;
+            options.program = PELMORA_HOOKED_TOOL;
+            options.environment = {{"PELMORA_REPLACE_DRAWING_AT_STEP", step},
+                                   {"PELMORA_REPLACEMENT_DRAWING", replacement}};
+            ToolResult r = exportOnce(options);
+            EXPECT_EQ(r.status, c.status) << step << ": " << c.saved << r.err;
+            const std::string now = readFile(drawing_);
+            EXPECT_EQ(withoutAddedRecords(now), c.saved);
+            EXPECT_EQ(now != c.saved, c.recordsAdded) << now;
+            if (c.status != kExitOk) { EXPECT_TRUE(contains(r.err, "was changed during the export")) << r.err; }
+        }
 }
 
 TEST_F(DrawingWriteBack, TwoExportsAtOnceKeepEveryIdEitherOutputCarries) {

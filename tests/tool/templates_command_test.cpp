@@ -1,5 +1,6 @@
 // The template checker `pelmora templates`, run as a program on real folders.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -124,6 +125,9 @@ TEST(TemplatesCommand, SkippedFilesWithReasonsAndOneMessage) {
     host.write("Pelmora/NoHeader.qmt", "# comment first\n" + header);
     host.write("Pelmora/Shader.qmt", header + "motion create simpleShader\nend\n");
     host.write("Pelmora/Fine.qmt", header + "motion create motionTexture\nrotate 90\nend\n");
+    // Names of templates that are no files: each named too.
+    ASSERT_EQ(::mkfifo((host.path() / "Pelmora/Pipe.qmt").c_str(), 0644), 0);
+    std::filesystem::create_directory(host.path() / "Pelmora/Folder.qmt");
     ToolRun run = runTool("--host-dir " + quoted(host.path().string()) + " --json");
     ASSERT_EQ(run.status, 0) << run.err;
     const json report = json::parse(run.out);
@@ -133,9 +137,14 @@ TEST(TemplatesCommand, SkippedFilesWithReasonsAndOneMessage) {
     EXPECT_EQ(report["templates"][0]["textures"][0], json({{"fileName", ""}, {"rotate", 90.0}}));
     const json expectedSkipped =
         json::array({{{"file", "Broken.qmt"}, {"reason", "Read QMT Error (Broken.qmt)"}},
+                     {{"file", "Folder.qmt"}, {"reason", "not a file (a folder)"}},
                      {{"file", "NoHeader.qmt"}, {"reason", "header mismatch"}},
+                     {{"file", "Pipe.qmt"}, {"reason", "not a file (a FIFO)"}},
                      {{"file", "Shader.qmt"}, {"reason", "unknown section type simpleShader"}}});
     EXPECT_EQ(report["skipped"], expectedSkipped);
+    const ToolRun listed = runTool("--host-dir " + quoted(host.path().string()));
+    EXPECT_NE(listed.out.find("Skipped: 5\n"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("  Pipe.qmt: not a file (a FIFO)\n"), std::string::npos) << listed.out;
     EXPECT_EQ(run.err, "Read QMT Error (Broken.qmt)\n");  // the message box, shown once
     EXPECT_FALSE(report["idTable"]["read"].get<bool>());
 }

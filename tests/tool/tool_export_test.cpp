@@ -74,6 +74,14 @@ TEST_F(ToolExport, WritesTheFileAndExitsZero) {
     EXPECT_EQ(pref(), "v04") << "without --mode the remembered mode (3) is confirmed";
 }
 
+TEST_F(ToolExport, ATemplateThatIsNotAFileIsNamedInAWarning) {
+    ASSERT_EQ(::mkfifo((hostDir_ + "/Pelmora/Pipe.qmt").c_str(), 0644), 0);
+    ToolResult r = exportWith();
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_TRUE(contains(r.err, "warning: the template " + hostDir_ + "/Pelmora/Pipe.qmt is not a file (a FIFO)"))
+        << r.err;
+}
+
 TEST_F(ToolExport, ModeAnswersTheDialogAndIsRemembered) {
     // Two layers: modes 0 and 1 see the active one only, 2 and 3 both.
     writeFile(drawing_, R"({"pelmoraDrawing": 1, "classes": ["None", "A", "B"], "layers": [

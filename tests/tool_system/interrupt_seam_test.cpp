@@ -1,7 +1,7 @@
 // The tool's Ctrl+C handling through its system seam, the same on Linux and
 // (under Wine) on Windows: a press during a hold, however deeply nested,
 // arrives when the outermost hold ends; a second press takes the registered
-// files away and ends the process the way Ctrl+C ends one.
+// files and staging folder away and ends the process the way Ctrl+C ends one.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -62,12 +62,17 @@ TEST(InterruptSeamDeathTest, ASecondPressRemovesTheRegisteredFilesAndEndsTheProc
     const std::string staging = (folder / "scene.qmx.part").string();
     const std::string partial = (folder / "scene.qmx.part.pelmora-tmp").string();
     const std::string kept = (folder / "scene.qmx").string();
+    // A conversion's staging folder, with what its writer made in it.
+    const std::string stagingFolder = (folder / ".scene.gltf.1.part").string();
+    std::filesystem::create_directories(stagingFolder);
     for (const std::string& path : {staging, partial, kept}) exporttest::writeFile(path, "bytes");
+    for (int i = 0; i < 300; ++i) exporttest::writeFile(stagingFolder + "/side-file-" + std::to_string(i), "bytes");
     EXPECT_EXIT(
         {
             InterruptScope scope(false);
             InterruptScope::removeOnQuit(0, staging);
             InterruptScope::removeOnQuit(1, partial);
+            InterruptScope::removeOnQuit(InterruptScope::kFolderSlot, stagingFolder);
             tool::system::simulateInterrupt();
             if (!InterruptScope::raised()) std::exit(10);  // the first press only raises the flag
             {
@@ -81,6 +86,7 @@ TEST(InterruptSeamDeathTest, ASecondPressRemovesTheRegisteredFilesAndEndsTheProc
         endedByCtrlC, "");
     EXPECT_FALSE(std::filesystem::exists(staging));
     EXPECT_FALSE(std::filesystem::exists(partial));
+    EXPECT_FALSE(std::filesystem::exists(stagingFolder));
     EXPECT_TRUE(std::filesystem::exists(kept)) << "a file not registered is left alone";
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);

@@ -15,6 +15,7 @@
 #include "tool/cli/cli_checks.h"
 #include "tool/cli/commands.h"
 #include "tool/export/export_host_dir.h"
+#include "tool/export/templates_not_files.h"
 #include "tool/system/path_text.h"
 
 namespace pelmora::tool {
@@ -254,6 +255,7 @@ int runTemplates(const TemplatesRequest& request) {
     platform::setPortableHooks(&hooks);
     library.loadFrom(narrowBase);
     platform::setPortableHooks(nullptr);
+    for (SkippedTemplate& notFile : templatesNotFiles(base)) report.skipped.push_back(std::move(notFile));
     // Shown as the user gave them, in UTF-8.
     for (std::string* shown : {&report.templateFolder, &report.idTablePath})
         if (shown->compare(0, narrowBase.size(), narrowBase) == 0) *shown = base + shown->substr(narrowBase.size());

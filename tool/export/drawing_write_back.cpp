@@ -1,5 +1,6 @@
 #include "tool/export/drawing_write_back.h"
 
+#include <cstdint>
 #include <new>
 #include <optional>
 #include <stdexcept>
@@ -20,7 +21,8 @@ struct Rewrite {
     std::optional<std::string> text;
     std::string why;
     bool editedMeanwhile = false;
-    system::FileIdentity read;  // the file's state before its text was read
+    system::FileIdentity read;   // the file's state before its text was read
+    std::uint64_t readHash = 0;  // the hash of the text read
 };
 
 // An editor may save the drawing at any moment: its text is read again when
@@ -40,7 +42,8 @@ Rewrite rewriteOf(const std::string& drawingPath, const hostsim::EmulatedHost& h
         rewrite.why = std::string("it can no longer be read: ") + bad.what();
         return rewrite;
     }
-    rewrite.editedMeanwhile = !(rewrite.read.sameAs(input.asRead) && hostsim::textHash(text) == input.bytesHash);
+    rewrite.readHash = hostsim::textHash(text);
+    rewrite.editedMeanwhile = !(rewrite.read.sameAs(input.asRead) && rewrite.readHash == input.bytesHash);
     try {
         hostsim::RecordsPatch patch = hostsim::patchRecords(text, host.drawingAsGiven(), host.drawing());
         if (!patch.text) rewrite.why = "it was changed during the export, and " + patch.why;
@@ -51,15 +54,40 @@ Rewrite rewriteOf(const std::string& drawingPath, const hostsim::EmulatedHost& h
     return rewrite;
 }
 
-// Empty when written; otherwise why not. SIGTERM, SIGHUP and Ctrl+C wait
-// for the save: the file written beside the drawing is not one the handler
-// knows of, and the save ends with it renamed over the drawing or removed.
-std::string saved(const std::string& text, const std::string& drawingPath) {
+// Whether the drawing is still the text the rewrite was made of: its bytes
+// first, its size and time last, the moment before the rename.
+bool stillAsRead(const std::string& drawingPath, const Rewrite& rewrite) {
+    try {
+        if (hostsim::textHash(hostsim::readDocumentText(drawingPath)) != rewrite.readHash) return false;
+    } catch (const hostsim::DocumentError&) {
+        return false;  // read again, it says why
+    }
+    return system::FileIdentity::of(drawingPath).sameAs(rewrite.read);
+}
+
+// How a save ended: written, withdrawn because the drawing changed meanwhile,
+// or failed (why).
+struct Saving {
+    bool withdrawn = false;
+    std::string why;
+};
+
+// The new text is written and put on the disk beside the drawing before the
+// drawing is checked a last time, so that little more than the rename is left
+// between that check and the replacement. SIGTERM, SIGHUP and Ctrl+C wait for
+// the save: the file written beside the drawing is not one the handler knows
+// of, and the save ends with it renamed over the drawing or removed.
+Saving saved(const Rewrite& rewrite, const std::string& drawingPath, const std::function<void()>& beforeLastCheck) {
     InterruptScope::Hold hold;
+    Saving saving;
     try {
         std::string narrow;
         system::narrowPath(drawingPath, narrow);
-        hostsim::saveTextAtomically(text, narrow);
+        saving.withdrawn = !hostsim::saveTextAtomically(*rewrite.text, narrow, [&](const std::string& written) {
+            system::syncFile(written);  // a failure shows again in the replacement's own flush
+            if (beforeLastCheck) beforeLastCheck();
+            return stillAsRead(drawingPath, rewrite);
+        });
     } catch (const std::bad_alloc&) {
         throw;  // out of memory ends the run as anywhere else
     } catch (const std::exception& bad) {
@@ -67,9 +95,9 @@ std::string saved(const std::string& text, const std::string& drawingPath) {
         // anything else can change it.
         const std::string folder = system::textOf(system::pathOf(drawingPath).parent_path());
         const std::string why = system::lastFileErrorIn(folder.empty() ? "." : folder);
-        return bad.what() + (": " + why);
+        saving.why = bad.what() + (": " + why);
     }
-    return {};
+    return saving;
 }
 
 std::string whyNotWritable(const std::string& drawingPath, const LoadedInput& input) {
@@ -87,7 +115,8 @@ std::string whyNotWritable(const std::string& drawingPath, const LoadedInput& in
 }  // namespace
 
 int writeBackLightRecords(const std::string& drawingPath, const hostsim::EmulatedHost& host, const LoadedInput& input,
-                          ExportReporter& report, std::string& notUpdated) {
+                          ExportReporter& report, std::string& notUpdated,
+                          const std::function<void()>& beforeLastCheck) {
     if (!host.recordsChanged()) return kExitOk;
     notUpdated = whyNotWritable(drawingPath, input);
     Rewrite rewrite;
@@ -95,11 +124,13 @@ int writeBackLightRecords(const std::string& drawingPath, const hostsim::Emulate
         rewrite = rewriteOf(drawingPath, host, input);
         notUpdated = rewrite.why;
         if (!notUpdated.empty() || !rewrite.text) break;
+        // Changed since it was read: read again, and the records applied anew.
         if (system::FileIdentity::of(drawingPath).sameAs(rewrite.read)) {
-            notUpdated = saved(*rewrite.text, drawingPath);
-            break;
+            const Saving saving = saved(rewrite, drawingPath, beforeLastCheck);
+            notUpdated = saving.why;
+            if (!saving.withdrawn) break;
         }
-        if (reading + 1 == kReadings) notUpdated = "it kept changing while it was being updated";
+        if (reading + 1 == kReadings && notUpdated.empty()) notUpdated = "it kept changing while it was being updated";
     }
     if (!notUpdated.empty()) {
         report.error(drawingPath + " was not updated: " + notUpdated +

@@ -5,6 +5,7 @@
 // read-only, and only where the objects are still those the export read.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "hostsim/emulated_host.h"
@@ -15,8 +16,11 @@ namespace pelmora::tool {
 
 // Writes the records the host's drawing changed back to `drawingPath`.
 // Gives kExitOk (written, or nothing to write), or kExitDrawingNotUpdated
-// with `notUpdated` saying why after reporting it.
+// with `notUpdated` saying why after reporting it. `beforeLastCheck` (a test
+// seam) runs when the new text is on the disk, before the drawing is checked
+// a last time and replaced.
 int writeBackLightRecords(const std::string& drawingPath, const hostsim::EmulatedHost& host, const LoadedInput& input,
-                          ExportReporter& report, std::string& notUpdated);
+                          ExportReporter& report, std::string& notUpdated,
+                          const std::function<void()>& beforeLastCheck = {});
 
 }  // namespace pelmora::tool

@@ -24,6 +24,7 @@
 #include "tool/export/export_output.h"
 #include "tool/export/export_reporter.h"
 #include "tool/export/export_summary.h"
+#include "tool/export/templates_not_files.h"
 #include "tool/output/leftover_files.h"
 #include "tool/output/progress_line.h"
 #include "tool/output/staging_file.h"
@@ -107,7 +108,8 @@ private:
         if (request_.dryRun) return endDryRun();
         if (int status = replaceOutput(); status != kExitOk) return status;
         if (input_.kind != InputKind::Drawing) return kExitOk;
-        return writeBackLightRecords(request_.drawingPath, *host_, input_, report_, summary_.drawingNotUpdated);
+        return writeBackLightRecords(request_.drawingPath, *host_, input_, report_, summary_.drawingNotUpdated,
+                                     [this] { reached("saving"); });
     }
 
     // The test point: Ctrl+C pressed as the run reaches `step`.
@@ -155,6 +157,9 @@ private:
             report_.error(bad.what());
             return kExitUsage;
         }
+        for (const SkippedTemplate& notFile : templatesNotFiles(hostDir_))
+            report_.warning("the template " + hostDir_ + "Pelmora/" + notFile.file + " is " + notFile.reason +
+                            " and was skipped");
         return kExitOk;
     }
 
@@ -180,7 +185,8 @@ private:
         if (staging_->path().empty()) {
             report_.error("cannot create a file in " + system::textOf(system::pathOf(target_).parent_path()) + ": " +
                           staging_->failure() + "; nothing was written");
-            return kExitUsage;
+            // A full disk or one out of inodes is the system's failure, not a bad path.
+            return staging_->failureIsOfThePath() ? kExitUsage : kExitFailure;
         }
         userDataDir_ = hostDir_;
         if (request_.dryRun) copyPreferencesForDryRun();

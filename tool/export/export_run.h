@@ -15,8 +15,10 @@ namespace pelmora::tool {
 // reach the Ctrl+C paths without timing. Only a test's own entry point sets
 // them (tests/tool/hooked/); the command line cannot.
 struct InterruptPoints {
-    int atPoll = 0;      // at the plug-in's abort poll of this number; 0: never
-    std::string atStep;  // when the run reaches "loaded", "written" or "replaced"; empty: never
+    int atPoll = 0;  // at the plug-in's abort poll of this number; 0: never
+    // When the run reaches "loaded", "written", "replaced" or "saving" (the
+    // drawing's new text on the disk, before its last check); empty: never.
+    std::string atStep;
     // The drawing replaced by this file when the run reaches this step.
     std::string replaceDrawingAtStep, replacementDrawing;
 };

@@ -59,12 +59,21 @@ int removeLeftovers(const std::string& file) {
     const std::string folder = slash == std::string::npos ? std::string(".") : file.substr(0, slash);
     const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
     if (name.empty()) return 0;
-    int removed = 0;
-    for (const std::string& entry : system::plainFilesIn(folder.empty() ? std::string("/") : folder)) {
+    const std::string listed = folder.empty() ? std::string("/") : folder;
+    const auto stale = [&](const std::string& entry) {
         const long owner = leftoverOwner(entry, name);
-        if (owner == 0 || owner == system::processId() || system::processExists(owner)) continue;
-        const std::string path = (folder.empty() ? std::string("/") : folder + "/") + entry;
-        system::removeFileNow(path.c_str());
+        return owner != 0 && owner != system::processId() && !system::processExists(owner);
+    };
+    int removed = 0;
+    for (const std::string& entry : system::plainFilesIn(listed)) {
+        if (!stale(entry)) continue;
+        system::removeFileNow((folder.empty() ? "/" : folder + "/").append(entry).c_str());
+        ++removed;
+    }
+    // A conversion's staging folder holds the files it wrote, and nothing else.
+    for (const std::string& entry : system::foldersIn(listed)) {
+        if (!stale(entry) || !entry.ends_with(".part")) continue;
+        system::removeFolderNow((folder.empty() ? "/" : folder + "/").append(entry).c_str());
         ++removed;
     }
     return removed;

@@ -1,7 +1,8 @@
 // Files a run of the tool left behind when it was killed (kill -9, a power
 // loss) before it could take them away: the staging files of an export and
-// the writer's partial files beside them, and the replacement files of a
-// drawing written back, each named with the id of the process that made it.
+// the writer's partial files beside them, the staging folders of a
+// conversion, and the replacement files of a drawing written back, each named
+// with the id of the process that made it.
 // Those whose process no longer runs are removed; every other file, and the
 // files of a process that still runs, are left alone.
 #pragma once

@@ -32,6 +32,7 @@ StagingFile::StagingFile(const std::string& target) {
         const system::NewFile made = reserve(folder + stem);
         if (made == system::NewFile::Created) return;
         if (made == system::NewFile::Failed) {
+            failureOfThePath_ = system::lastFileErrorIsOfThePath();
             failure_ = system::lastFileErrorIn(folder.empty() ? std::string(".") : folder);
             break;
         }
@@ -71,7 +72,8 @@ StagingFile::StagingFile(StagingFile&& other) noexcept
     : path_(std::move(other.path_)),
       writerPath_(std::move(other.writerPath_)),
       privateFolder_(std::move(other.privateFolder_)),
-      failure_(std::move(other.failure_)) {
+      failure_(std::move(other.failure_)),
+      failureOfThePath_(other.failureOfThePath_) {
     other.path_.clear();
     other.writerPath_.clear();
     other.privateFolder_.clear();

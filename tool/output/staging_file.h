@@ -26,6 +26,10 @@ public:
 
     const std::string& path() const { return path_; }
     const std::string& failure() const { return failure_; }
+    // Whether that failure comes of the target's path (too long, no
+    // permission, read-only) rather than of the disk's state (full, no free
+    // inodes, a fault).
+    bool failureIsOfThePath() const { return failureOfThePath_; }
     // Where the plug-in's writer puts the bytes first, beside path().
     const std::string& writerPath() const { return writerPath_; }
     // After the file was moved away (or should stay): nothing to take away.
@@ -46,6 +50,7 @@ private:
     std::string writerPath_;  // the writer's partial file beside path_
     std::string privateFolder_;
     std::string failure_;  // why no name could be made
+    bool failureOfThePath_ = true;
 };
 
 }  // namespace pelmora::tool

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <set>
 #include <string>
 
 #include <assimp/postprocess.h>
@@ -10,14 +11,17 @@
 #include "base/ascii_case.h"
 #include "plugin/platform/files.h"
 #include "qmxread/qmx_reader.h"
+#include "tool/output/leftover_files.h"
 #include "tool/output/progress_line.h"
 #include "tool/output/staging_file.h"
+#include "tool/output/staging_folder.h"
 #include "tool/output/tool_message.h"
 #include "tool/qmx/gltf_additions.h"
 #include "tool/qmx/model_writer_child.h"
 #include "tool/qmx/name_decoder.h"
 #include "tool/qmx/scene_to_model.h"
 #include "tool/system/exit_status.h"
+#include "tool/system/file_status.h"
 #include "tool/system/interrupt.h"
 #include "tool/system/path_text.h"
 
@@ -86,6 +90,69 @@ void reportConverted(const ConvertOptions& options, const OutputFormat& format, 
                                    " without polygons were left out");
 }
 
+namespace {
+
+// Writes the scene where `written` says, and completes a glTF; empty text when done.
+std::string writeModel(const ConvertOptions& options, const OutputFormat& format, const ConvertedScene& converted,
+                       const std::string& written, GltfPictures& pictures) {
+    unsigned steps = aiProcess_ValidateDataStructure;
+    if (format.triangles) steps |= aiProcess_Triangulate;
+    const std::string error = writeModelInChild(*converted.scene, format.assimpId, written, steps);
+    if (!error.empty()) return "writing " + options.output + " as " + format.label + " failed: " + error;
+    if (format.gltf) return completeGltf(written, format.glb, converted, pictures);
+    return {};
+}
+
+// Ctrl+C came before the replacement, and the target stays as it was, or after it.
+int stoppedBeforeReplacing(const ConvertOptions& options) {
+    return toolMessage(kExitCancelled, "convert", "stopped by Ctrl+C; " + options.output + " was not changed");
+}
+
+// A single-file format is written beside the target and moved over it when complete.
+int convertSingleFile(const ConvertOptions& options, const OutputFormat& format, const ConvertedScene& converted,
+                      GltfPictures& pictures) {
+    const std::string target = platform::replacementTarget(options.output);
+    StagingFile temp(target);
+    if (temp.path().empty()) return fail("cannot create a file beside " + target + ": " + temp.failure());
+    if (const std::string problem = writeModel(options, format, converted, temp.path(), pictures); !problem.empty())
+        return fail(problem);
+    InterruptScope::Hold hold;
+    if (InterruptScope::raised()) return stoppedBeforeReplacing(options);
+    if (!platform::replaceFile(temp.path(), target)) return fail("cannot move the written file to " + options.output);
+    temp.release();
+    return kExitOk;
+}
+
+// A format with side files (.bin and pictures, .mtl) is written whole into a
+// staging folder under the output's name, so that the side files are named
+// and referred to rightly; then they, and last the main file, are moved over
+// their targets. The writer's own side files replace those of the name; a
+// picture copied for the output does not replace a file of its name.
+int convertWithSideFiles(const ConvertOptions& options, const OutputFormat& format, const ConvertedScene& converted,
+                         GltfPictures& pictures) {
+    StagingFolder staging(options.output);
+    if (staging.mainPath().empty())
+        return fail("cannot create a staging folder beside " + options.output + ": " + staging.failure());
+    const std::size_t slash = options.output.find_last_of(system::kPathSeparators);
+    pictures.finalFolder = slash == std::string::npos ? std::string(".") : options.output.substr(0, slash + 1);
+    unsigned steps = aiProcess_ValidateDataStructure;
+    if (format.triangles) steps |= aiProcess_Triangulate;
+    const std::string error = writeModelInChild(*converted.scene, format.assimpId, staging.mainPath(), steps);
+    if (!error.empty()) return fail("writing " + options.output + " as " + format.label + " failed: " + error);
+    const std::set<std::string> ownSideFiles = staging.files();
+    if (format.gltf) {
+        const std::string problem = completeGltf(staging.mainPath(), format.glb, converted, pictures);
+        if (!problem.empty()) return fail(problem);
+    }
+    InterruptScope::Hold hold;
+    if (InterruptScope::raised()) return stoppedBeforeReplacing(options);
+    const std::string unmoved = staging.moveInPlace(ownSideFiles, platform::replacementTarget(options.output));
+    if (!unmoved.empty()) return fail("cannot move the written file to " + unmoved);
+    return kExitOk;
+}
+
+}  // namespace
+
 int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
     qmxread::QmxFile file;
     try {
@@ -94,44 +161,13 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
     ConvertedScene converted = convertScene(file, NameDecoder(options.codePage), !format.gltf);
     if (converted.meshes == 0 && converted.cameras.empty() && converted.lights.empty())
         return fail(options.input + " holds no meshes, camera or lights: nothing to convert");
-
-    // A single-file format is written beside the target and moved over it when
-    // complete; formats with side files (.bin, .mtl) name them after the output.
-    const bool singleFile = format.assimpId != "gltf2" && format.assimpId != "obj";
-    const std::string target = singleFile ? platform::replacementTarget(options.output) : options.output;
-    std::optional<StagingFile> temp;
-    if (singleFile) {
-        temp.emplace(target);
-        if (temp->path().empty()) return fail("cannot create a file beside " + target);
-    }
-    const std::string written = singleFile ? temp->path() : options.output;
-    unsigned steps = aiProcess_ValidateDataStructure;
-    if (format.triangles) steps |= aiProcess_Triangulate;
-    // A file the crashed or failed writer began where the output goes, and
-    // that was not there before, is removed: nothing half-written stays.
-    std::error_code ec;
-    const bool existed = fs::exists(system::pathOf(options.output), ec);
-    const std::string error = writeModelInChild(*converted.scene, format.assimpId, written, steps);
-    if (!error.empty()) {
-        if (!singleFile && !existed) fs::remove(system::pathOf(options.output), ec);
-        return fail("writing " + options.output + " as " + format.label + " failed: " + error);
-    }
-    GltfPictures pictures{options.textureFolders, {}};
-    if (format.gltf) {
-        const std::string problem = completeGltf(written, format.glb, converted, pictures);
-        if (!problem.empty()) return fail(problem);
-    }
-    if (singleFile) {
-        // Ctrl+C came before the replacement, and the target stays as it was, or after it.
-        InterruptScope::Hold hold;
-        if (InterruptScope::raised())
-            return toolMessage(kExitCancelled, "convert", "stopped by Ctrl+C; " + options.output + " was not changed");
-        if (!platform::replaceFile(temp->path(), target))
-            return fail("cannot move the written file to " + options.output);
-        temp->release();
-    }
-    reportConverted(options, format, converted, pictures);
-    return kExitOk;
+    removeLeftovers(options.output);
+    GltfPictures pictures{options.textureFolders, {}, {}};
+    const bool sideFiles = format.assimpId == "gltf2" || format.assimpId == "obj";
+    const int status = sideFiles ? convertWithSideFiles(options, format, converted, pictures)
+                                 : convertSingleFile(options, format, converted, pictures);
+    if (status == kExitOk) reportConverted(options, format, converted, pictures);
+    return status;
 }
 
 }  // namespace pelmora::tool

@@ -15,6 +15,9 @@ namespace pelmora::tool {
 struct GltfPictures {
     std::vector<std::string> folders;  // where texture pictures are looked for, in order
     std::vector<std::string> missing;  // filled: names found nowhere, or not PNG or JPEG
+    // The folder the .gltf ends up in, when it is written elsewhere first:
+    // pictures are looked for there, and copied beside the written file.
+    std::string finalFolder;
 };
 
 // Gives an empty text when done, else what went wrong.

@@ -103,14 +103,16 @@ std::optional<std::size_t> PictureTable::addImage(const std::string& found, cons
 // is left alone and the picture referenced where it was found.
 std::string PictureTable::uriFor(const std::string& found, const std::string& bytes) {
     std::error_code ec;
-    const fs::path folder = fs::absolute(system::pathOf(gltfPath_), ec).parent_path();
+    const fs::path written = fs::absolute(system::pathOf(gltfPath_), ec).parent_path();
+    const fs::path folder =
+        pictures_.finalFolder.empty() ? written : fs::absolute(system::pathOf(pictures_.finalFolder), ec);
     const fs::path source = fs::absolute(system::pathOf(found), ec);
     const fs::path beside = folder / source.filename();
     std::string there;
     if (fs::exists(beside, ec) && platform::readWholeFile(system::textOf(beside), there) && there == bytes)
         return uriOf(system::textOf(source.filename()));
     if (!fs::exists(beside, ec)) {
-        fs::copy_file(source, beside, ec);
+        fs::copy_file(source, written / source.filename(), ec);
         if (!ec) return uriOf(system::textOf(source.filename()));
         problem_ = "cannot copy the picture " + found + " beside " + gltfPath_ + ": " + ec.message();
         return {};

@@ -13,6 +13,8 @@
 #include <assimp/scene.h>
 #include <assimp/Exporter.hpp>
 
+#include "tool/qmx/checked_model_io.h"
+
 namespace pelmora::tool {
 namespace {
 
@@ -23,8 +25,11 @@ namespace {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) _exit(1);
     Assimp::Exporter exporter;
-    if (exporter.Export(&scene, assimpId, path, steps) == AI_SUCCESS) _exit(0);
-    const char* error = exporter.GetErrorString();
+    auto* files = new CheckedModelFiles;
+    exporter.SetIOHandler(files);  // the exporter owns it
+    const bool exported = exporter.Export(&scene, assimpId, path, steps) == AI_SUCCESS;
+    if (exported && files->failure().empty()) _exit(0);
+    const char* error = exported ? files->failure().c_str() : exporter.GetErrorString();
     std::size_t size = std::strlen(error);
     while (size > 0) {
         const ssize_t n = ::write(out, error, size);

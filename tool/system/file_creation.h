@@ -14,6 +14,9 @@ NewFile createNewFile(const std::string& path);
 // the temporary folder; empty when none could be made.
 std::string makePrivateFolder(const std::string& prefix);
 
+// Puts what was written to the file `path` on the disk; false when it could not.
+bool syncFile(const std::string& path);
+
 // The text of the system's last failure of a file call ("Permission denied").
 std::string lastFileError();
 
@@ -23,6 +26,12 @@ std::string lastFileError();
 // system; anything else in the system's words. Read before anything else
 // can change the system's error.
 std::string lastFileErrorIn(const std::string& folder);
+
+// Whether the system's last failure of a file call comes of the path the
+// user chose (too long, no permission, a read-only file system or disk, a
+// folder missing) rather than of the disk's state (full, out of inodes, a
+// fault). Read, as the above, before anything else can change the error.
+bool lastFileErrorIsOfThePath();
 
 // Said for a user when the file system holding `folder` has no free space or
 // no free inodes left; empty otherwise (or when it cannot be asked).

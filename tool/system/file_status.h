@@ -52,6 +52,10 @@ struct FileIdentity {
 // empty when it cannot be listed. Without memory for the listing it throws
 // std::bad_alloc (std::filesystem's iterator would end the process there).
 std::vector<std::string> plainFilesIn(const std::string& folder);
+// The names of everything in `folder`, of any kind, as above.
+std::vector<std::string> namesIn(const std::string& folder);
+// The names of the folders in `folder` (not links to folders), as above.
+std::vector<std::string> foldersIn(const std::string& folder);
 
 // Whether files may be created in `folder`; when not, `why` says why.
 bool mayWriteIn(const std::string& folder, std::string& why);

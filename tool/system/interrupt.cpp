@@ -28,8 +28,12 @@ void onInterrupt(system::StopSignal stop) {
     }
     // Asked twice, or asked to end (SIGTERM, SIGHUP): out now, leaving no
     // partial file behind.
-    for (auto& path : g_removeOnQuit)
-        if (path[0] != '\0') system::removeFileNow(path);
+    for (int slot = 0; slot < InterruptScope::kSlots; ++slot) {
+        const char* path = g_removeOnQuit[slot];
+        if (path[0] == '\0') continue;
+        if (slot == InterruptScope::kFolderSlot) system::removeFolderNow(path);
+        else system::removeFileNow(path);
+    }
     if (g_terminal && system::processId() == g_owner) system::writeToStderr("\r\033[K");
     system::quitBy(stop);
 }
@@ -65,7 +69,8 @@ void InterruptScope::removeOnQuit(int slot, const std::string& path) {
 
 void InterruptScope::forgetRemovals() noexcept {
     InterruptScope::Hold hold;
-    for (int slot = 0; slot < kLockSlot; ++slot) g_removeOnQuit[slot][0] = '\0';
+    for (int slot = 0; slot < kSlots; ++slot)
+        if (slot != kLockSlot) g_removeOnQuit[slot][0] = '\0';
 }
 
 }  // namespace pelmora::tool

@@ -26,14 +26,15 @@ public:
     static void clear();
 
     // Files a second Ctrl+C removes before the process ends (the staging file
-    // and the writer's file beside it, the drawing's lock file; empty slots
-    // are skipped). Paths are copied into fixed storage, since the signal
-    // handler may not allocate.
+    // and the writer's file beside it, the drawing's lock file, a staging
+    // folder with the files in it; empty slots are skipped). Paths are copied
+    // into fixed storage, since the signal handler may not allocate.
     static void removeOnQuit(int slot, const std::string& path);
-    static constexpr int kSlots = 3;
+    static constexpr int kSlots = 4;
     static constexpr int kLockSlot = 2;
-    // Forgets the staging slots (the files below kLockSlot); the drawing's
-    // lock stays registered until the run lets go of it.
+    static constexpr int kFolderSlot = 3;
+    // Forgets the staging slots (all but kLockSlot); the drawing's lock stays
+    // registered until the run lets go of it.
     static void forgetRemovals() noexcept;
 
     // Holds Ctrl+C back for the life of the object: a signal that comes

@@ -43,6 +43,9 @@ std::thread threadWithoutInterrupts(std::function<void()> body);
 void writeToStderr(const char* text);
 // Handler-safe: removes the file (a UTF-8 path) if it can.
 void removeFileNow(const char* path);
+// Handler-safe: removes the folder (a UTF-8 path) with the plain files in it,
+// if it can; a folder inside it keeps it.
+void removeFolderNow(const char* path);
 // Handler-safe: ends the process the way the unhandled signal ends it (for
 // Ctrl+C: SIGINT, exit status 130 in a shell; SIGTERM: 143; SIGHUP: 129; on
 // Windows the status of a process Ctrl+C ended), at the latest when the

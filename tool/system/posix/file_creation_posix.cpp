@@ -29,6 +29,13 @@ std::string makePrivateFolder(const std::string& prefix) {
     return {};
 }
 
+bool syncFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && synced;
+}
+
 std::string lastFileError() { return std::strerror(errno); }
 
 namespace {
@@ -62,6 +69,21 @@ std::string lastFileErrorIn(const std::string& folder) {
             return "the file system is read-only";
         default:
             return std::strerror(error);
+    }
+}
+
+bool lastFileErrorIsOfThePath() {
+    switch (errno) {
+        case ENAMETOOLONG:
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case ENOENT:
+        case ENOTDIR:
+        case EISDIR:
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -38,7 +38,10 @@ FileIdentity FileIdentity::of(const std::string& path) {
     return state;
 }
 
-std::vector<std::string> plainFilesIn(const std::string& folder) {
+namespace {
+
+// The names in `folder` whose kind (by lstat) `wanted` accepts.
+std::vector<std::string> entriesIn(const std::string& folder, bool (*wanted)(mode_t)) {
     std::vector<std::string> names;
     DIR* listing = ::opendir(folder.c_str());
     if (!listing && errno == ENOMEM) throw std::bad_alloc();
@@ -47,7 +50,8 @@ std::vector<std::string> plainFilesIn(const std::string& folder) {
         while (const dirent* entry = ::readdir(listing)) {
             struct stat info {};
             const std::string name = entry->d_name;
-            if (::lstat((folder + "/" + name).c_str(), &info) == 0 && S_ISREG(info.st_mode)) names.push_back(name);
+            if (name == "." || name == "..") continue;
+            if (::lstat((folder + "/" + name).c_str(), &info) == 0 && wanted(info.st_mode)) names.push_back(name);
         }
     } catch (...) {
         ::closedir(listing);
@@ -55,6 +59,20 @@ std::vector<std::string> plainFilesIn(const std::string& folder) {
     }
     ::closedir(listing);
     return names;
+}
+
+}  // namespace
+
+std::vector<std::string> plainFilesIn(const std::string& folder) {
+    return entriesIn(folder, [](mode_t mode) { return S_ISREG(mode); });
+}
+
+std::vector<std::string> namesIn(const std::string& folder) {
+    return entriesIn(folder, [](mode_t) { return true; });
+}
+
+std::vector<std::string> foldersIn(const std::string& folder) {
+    return entriesIn(folder, [](mode_t mode) { return S_ISDIR(mode); });
 }
 
 bool mayWriteIn(const std::string& folder, std::string& why) {

@@ -31,6 +31,14 @@ std::string makePrivateFolder(const std::string& prefix) {
     return {};
 }
 
+bool syncFile(const std::string& path) {
+    const HANDLE file = CreateFileW(wideText(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool synced = FlushFileBuffers(file) != 0;
+    return CloseHandle(file) != 0 && synced;
+}
+
 std::string lastFileError() { return errorText(GetLastError()); }
 
 std::string lastFileErrorIn(const std::string&) {
@@ -47,6 +55,20 @@ std::string lastFileErrorIn(const std::string&) {
             return "the disk is write-protected";
         default:
             return errorText(error);
+    }
+}
+
+bool lastFileErrorIsOfThePath() {
+    switch (GetLastError()) {
+        case ERROR_FILENAME_EXCED_RANGE:
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_DIRECTORY:
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -54,7 +54,10 @@ FileIdentity FileIdentity::of(const std::string& path) {
 
 // Windows has no cheap question for it (the read-only attribute of a folder
 // means nothing): the staging file's creation tells, with its own message.
-std::vector<std::string> plainFilesIn(const std::string& folder) {
+namespace {
+
+// The names in `folder` whose attributes `wanted` accepts.
+std::vector<std::string> entriesIn(const std::string& folder, bool (*wanted)(DWORD)) {
     std::vector<std::string> names;
     WIN32_FIND_DATAW found{};
     HANDLE search = FindFirstFileW(wideText(folder + "\\*").c_str(), &found);
@@ -64,8 +67,9 @@ std::vector<std::string> plainFilesIn(const std::string& folder) {
     }
     try {
         do {
-            const DWORD skipped = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-            if ((found.dwFileAttributes & skipped) == 0) names.push_back(utf8Text(found.cFileName));
+            const std::wstring name = found.cFileName;
+            if (name != L"." && name != L".." && wanted(found.dwFileAttributes))
+                names.push_back(utf8Text(name.c_str()));
         } while (FindNextFileW(search, &found));
     } catch (...) {
         FindClose(search);
@@ -73,6 +77,24 @@ std::vector<std::string> plainFilesIn(const std::string& folder) {
     }
     FindClose(search);
     return names;
+}
+
+}  // namespace
+
+std::vector<std::string> plainFilesIn(const std::string& folder) {
+    return entriesIn(folder, [](DWORD attributes) {
+        return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
+    });
+}
+
+std::vector<std::string> namesIn(const std::string& folder) {
+    return entriesIn(folder, [](DWORD) { return true; });
+}
+
+std::vector<std::string> foldersIn(const std::string& folder) {
+    return entriesIn(folder, [](DWORD attributes) {
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    });
 }
 
 bool mayWriteIn(const std::string& folder, std::string& why) {

@@ -107,6 +107,30 @@ void removeFileNow(const char* path) {
     if (length > 0) DeleteFileW(wide);
 }
 
+void removeFolderNow(const char* path) {
+    // On the stack: the handler may not allocate.
+    wchar_t wide[4097], entry[4097 + MAX_PATH];
+    const int length = MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, 4096);
+    if (length <= 0) return;
+    wchar_t pattern[4100];
+    std::memcpy(pattern, wide, sizeof(wchar_t) * (length - 1));
+    std::memcpy(pattern + length - 1, L"\\*", sizeof(wchar_t) * 3);
+    WIN32_FIND_DATAW found;
+    const HANDLE listing = FindFirstFileW(pattern, &found);
+    if (listing != INVALID_HANDLE_VALUE) {
+        do {
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            const std::size_t nameLength = wcslen(found.cFileName);
+            std::memcpy(entry, wide, sizeof(wchar_t) * (length - 1));
+            entry[length - 1] = L'\\';
+            std::memcpy(entry + length, found.cFileName, sizeof(wchar_t) * (nameLength + 1));
+            DeleteFileW(entry);
+        } while (FindNextFileW(listing, &found));
+        FindClose(listing);
+    }
+    RemoveDirectoryW(wide);
+}
+
 // At once, as the console's own handling does: no cleanup of this process
 // may run while the main thread is in the middle of its work.
 void quitBy(StopSignal) { TerminateProcess(GetCurrentProcess(), kEndedByControlC); }
