@@ -45,9 +45,7 @@ TEST(MaterialPropertySweep, EachFailedAllocationThrowsAndKeepsTheMaterialWhole) 
             const bool again = i == 0 && set[kPictures];
             expected += set[i] || again ? 1 : 0;
             EXPECT_EQ(present, set[i] || again) << "allocation " << n << ", picture " << i;
-            if (present) {
-                EXPECT_STREQ(found.C_Str(), pictureName(i, again).C_Str()) << "allocation " << n;
-            }
+            if (present) { EXPECT_STREQ(found.C_Str(), pictureName(i, again).C_Str()) << "allocation " << n; }
         }
         EXPECT_EQ(material.mNumProperties, expected) << "allocation " << n;
     }
