@@ -9,6 +9,8 @@
 
 #include <assimp/material.h>
 
+#include "tool/model/material_property.h"
+
 namespace pelmora::tool {
 namespace {
 
@@ -110,8 +112,7 @@ private:
         const auto [found, added] = materialByName_.emplace(shown, static_cast<unsigned>(materials_.size()));
         if (added) {
             auto material = std::make_unique<aiMaterial>();
-            const aiString text(shown);
-            material->AddProperty(&text, AI_MATKEY_NAME);
+            setMaterialProperty(*material, aiString(shown), AI_MATKEY_NAME);
             materials_.push_back(std::move(material));
         }
         return found->second;

@@ -12,6 +12,7 @@
 #include "plugin/items/payload_camera.h"
 #include "plugin/items/payload_light.h"
 #include "preview/view_angle.h"
+#include "tool/model/material_property.h"
 #include "tool/qmx/mesh_shading.h"
 #include "tool/qmx/texture_mapping.h"
 
@@ -66,6 +67,18 @@ aiMatrix4x4 lookingAlong(const aiVector3D& position, aiVector3D look) {
     return m;
 }
 
+template <class T>
+using Owned = std::vector<std::unique_ptr<T>>;
+
+// Moves what `owned` holds into `table` (already made, room for all) and
+// then sets `count`: the scene frees only what its counts say it holds.
+template <class T>
+void handOver(Owned<T>& owned, T** table, unsigned& count) {
+    for (std::size_t i = 0; i < owned.size(); ++i) table[i] = owned[i].release();
+    count = static_cast<unsigned>(owned.size());
+    owned.clear();
+}
+
 class Builder {
 public:
     Builder(const qmxread::QmxFile& file, const NameDecoder& names, bool textureNames)
@@ -75,38 +88,19 @@ public:
         for (const Node& root : file_.roots) index(root);
         for (const Node& root : file_.roots) visit(root);
 
-        ConvertedScene out;
-        auto scene = std::make_unique<aiScene>();
-        scene->mRootNode = new aiNode("Scene");
         // At least one material: some writers need one even without meshes.
         if (materials_.empty()) {
-            materials_.push_back(defaultMaterial("Default"));
             ConvertedMaterial fallback;
             fallback.name = "Default";
             materialInfo_.push_back(fallback);
+            materials_.push_back(defaultMaterial("Default"));
         }
-        scene->mNumMaterials = static_cast<unsigned>(materials_.size());
-        scene->mMaterials = new aiMaterial*[materials_.size()];
-        std::copy(materials_.begin(), materials_.end(), scene->mMaterials);
-        scene->mNumMeshes = static_cast<unsigned>(meshes_.size());
-        scene->mMeshes = new aiMesh*[std::max<std::size_t>(meshes_.size(), 1)];
-        std::copy(meshes_.begin(), meshes_.end(), scene->mMeshes);
-        if (!cameras_.empty()) {
-            scene->mNumCameras = static_cast<unsigned>(cameras_.size());
-            scene->mCameras = new aiCamera*[cameras_.size()];
-            std::copy(cameras_.begin(), cameras_.end(), scene->mCameras);
-        }
-        if (!lights_.empty()) {
-            scene->mNumLights = static_cast<unsigned>(lights_.size());
-            scene->mLights = new aiLight*[lights_.size()];
-            std::copy(lights_.begin(), lights_.end(), scene->mLights);
-        }
-        scene->mRootNode->addChildren(static_cast<unsigned>(nodes_.size()), nodes_.data());
-        out.scene = std::move(scene);
+        ConvertedScene out;
+        out.scene = assemble();
         out.cameras = std::move(cameraInfo_);
         out.lights = std::move(lightInfo_);
         out.materials = std::move(materialInfo_);
-        out.meshes = static_cast<int>(meshes_.size());
+        out.meshes = static_cast<int>(out.scene->mNumMeshes);
         out.skippedEmptyMeshes = skippedEmpty_;
         out.droppedHoles = droppedHoles_;
         out.droppedPolygons = droppedPolygons_;
@@ -116,6 +110,26 @@ public:
     }
 
 private:
+    // The scene's tables are all made before anything moves into them: a
+    // failed allocation leaves each part with one owner, freed once.
+    std::unique_ptr<aiScene> assemble() {
+        auto scene = std::make_unique<aiScene>();
+        scene->mRootNode = new aiNode("Scene");
+        scene->mMaterials = new aiMaterial*[materials_.size()]();
+        scene->mMeshes = new aiMesh*[std::max<std::size_t>(meshes_.size(), 1)]();
+        if (!cameras_.empty()) scene->mCameras = new aiCamera*[cameras_.size()]();
+        if (!lights_.empty()) scene->mLights = new aiLight*[lights_.size()]();
+        aiNode& root = *scene->mRootNode;
+        if (!nodes_.empty()) root.mChildren = new aiNode*[nodes_.size()]();
+        for (const auto& child : nodes_) child->mParent = &root;
+        handOver(materials_, scene->mMaterials, scene->mNumMaterials);
+        handOver(meshes_, scene->mMeshes, scene->mNumMeshes);
+        handOver(cameras_, scene->mCameras, scene->mNumCameras);
+        handOver(lights_, scene->mLights, scene->mNumLights);
+        handOver(nodes_, root.mChildren, root.mNumChildren);
+        return scene;
+    }
+
     void index(const Node& node) {
         byId_.emplace(node.id, &node);
         for (const Node& child : node.children) index(child);
@@ -137,15 +151,13 @@ private:
         for (const Node& child : node.children) visit(child);
     }
 
-    static aiMaterial* defaultMaterial(const std::string& name) {
-        auto* material = new aiMaterial();
-        aiString text(name);
-        material->AddProperty(&text, AI_MATKEY_NAME);
-        aiColor4D grey(0.9f, 0.9f, 0.9f, 1.0f);
-        material->AddProperty(&grey, 1, AI_MATKEY_COLOR_DIFFUSE);
-        material->AddProperty(&grey, 1, AI_MATKEY_BASE_COLOR);
-        int twoSided = 1;
-        material->AddProperty(&twoSided, 1, AI_MATKEY_TWOSIDED);
+    static std::unique_ptr<aiMaterial> defaultMaterial(const std::string& name) {
+        auto material = std::make_unique<aiMaterial>();
+        setMaterialProperty(*material, aiString(name), AI_MATKEY_NAME);
+        const aiColor4D grey(0.9f, 0.9f, 0.9f, 1.0f);
+        setMaterialProperty(*material, grey, AI_MATKEY_COLOR_DIFFUSE);
+        setMaterialProperty(*material, grey, AI_MATKEY_BASE_COLOR);
+        setMaterialProperty(*material, 1, AI_MATKEY_TWOSIDED);
         return material;
     }
 
@@ -172,8 +184,8 @@ private:
         return static_cast<float>(std::sqrt(2.0 / (std::max(shininess, 0.0f) + 2.0)));
     }
 
-    aiMaterial* materialFor(const Node& node, const std::string& name) {
-        aiMaterial* material = defaultMaterial(name);
+    std::unique_ptr<aiMaterial> materialFor(const Node& node, const std::string& name) {
+        std::unique_ptr<aiMaterial> material = defaultMaterial(name);
         ConvertedMaterial info;
         info.name = name;
         const Motion* values = node.motion("motionMaterial");
@@ -187,19 +199,17 @@ private:
             // The opacity travels once, as its own value: writers that also
             // read the colour's alpha would apply it twice.
             aiColor4D diffuse = colourOf(values, "diffuse", aiColor4D(0.9f, 0.9f, 0.9f, 1.0f));
-            material->RemoveProperty(AI_MATKEY_COLOR_DIFFUSE);
-            material->RemoveProperty(AI_MATKEY_BASE_COLOR);
-            material->AddProperty(&diffuse, 1, AI_MATKEY_COLOR_DIFFUSE);
-            material->AddProperty(&diffuse, 1, AI_MATKEY_BASE_COLOR);
+            setMaterialProperty(*material, diffuse, AI_MATKEY_COLOR_DIFFUSE);
+            setMaterialProperty(*material, diffuse, AI_MATKEY_BASE_COLOR);
             aiColor4D ambient = colourOf(values, "ambient", aiColor4D(0, 0, 0, 1));
             aiColor4D specular = colourOf(values, "specular", aiColor4D(0, 0, 0, 1));
             aiColor4D emissive = colourOf(values, "emissive", aiColor4D(0, 0, 0, 1));
-            material->AddProperty(&ambient, 1, AI_MATKEY_COLOR_AMBIENT);
-            material->AddProperty(&specular, 1, AI_MATKEY_COLOR_SPECULAR);
-            material->AddProperty(&emissive, 1, AI_MATKEY_COLOR_EMISSIVE);
-            float shininess = floatOf(values, "specularpower", 10.0f);
-            material->AddProperty(&shininess, 1, AI_MATKEY_SHININESS);
-            material->AddProperty(&opacity, 1, AI_MATKEY_OPACITY);
+            setMaterialProperty(*material, ambient, AI_MATKEY_COLOR_AMBIENT);
+            setMaterialProperty(*material, specular, AI_MATKEY_COLOR_SPECULAR);
+            setMaterialProperty(*material, emissive, AI_MATKEY_COLOR_EMISSIVE);
+            const float shininess = floatOf(values, "specularpower", 10.0f);
+            setMaterialProperty(*material, shininess, AI_MATKEY_SHININESS);
+            setMaterialProperty(*material, opacity, AI_MATKEY_OPACITY);
             const float colour[4] = {diffuse.r, diffuse.g, diffuse.b, opacity};
             for (int i = 0; i < 4; ++i)
                 info.baseColour[i] = std::isfinite(colour[i]) ? std::clamp(colour[i], 0.0f, 1.0f) : 1.0f;
@@ -222,10 +232,10 @@ private:
             if (motion.name != "motionTexture" || !motion.payload) continue;
             const auto* file = motion.field("fileName");
             if (!file || file->text.empty()) continue;
-            aiString path(names_(file->text));
+            const aiString path(names_(file->text));
             const bool bump = floatOf(&motion, "bump", 0.0f) != 0.0f;
-            if (bump) material->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_HEIGHT, bumpMaps++));
-            else material->AddProperty(&path, AI_MATKEY_TEXTURE(aiTextureType_DIFFUSE, colourMaps++));
+            if (bump) setMaterialProperty(*material, path, AI_MATKEY_TEXTURE(aiTextureType_HEIGHT, bumpMaps++));
+            else setMaterialProperty(*material, path, AI_MATKEY_TEXTURE(aiTextureType_DIFFUSE, colourMaps++));
         }
         return material;
     }
@@ -249,11 +259,13 @@ private:
         return mapping;
     }
 
+    // Each count is set once its array exists, so that a mesh left half
+    // filled by a failed allocation frees just what it has.
     static void fill(aiMesh& mesh, const ShadedMesh& shaded) {
         const std::size_t count = shaded.positions.size();
-        mesh.mNumVertices = static_cast<unsigned>(count);
         mesh.mVertices = new aiVector3D[count];
         mesh.mNormals = new aiVector3D[count];
+        mesh.mNumVertices = static_cast<unsigned>(count);
         std::copy(shaded.positions.begin(), shaded.positions.end(), mesh.mVertices);
         std::copy(shaded.normals.begin(), shaded.normals.end(), mesh.mNormals);
         if (!shaded.textureCoordinates.empty()) {
@@ -263,14 +275,14 @@ private:
                 mesh.mTextureCoords[0][i] =
                     aiVector3D(shaded.textureCoordinates[i][0], shaded.textureCoordinates[i][1], 0);
         }
-        mesh.mNumFaces = static_cast<unsigned>(shaded.faces.size());
         mesh.mFaces = new aiFace[shaded.faces.size()];
+        mesh.mNumFaces = static_cast<unsigned>(shaded.faces.size());
         unsigned types = 0;
         for (std::size_t f = 0; f < shaded.faces.size(); ++f) {
             const auto& indices = shaded.faces[f];
             aiFace& face = mesh.mFaces[f];
-            face.mNumIndices = static_cast<unsigned>(indices.size());
             face.mIndices = new unsigned[indices.size()];
+            face.mNumIndices = static_cast<unsigned>(indices.size());
             std::copy(indices.begin(), indices.end(), face.mIndices);
             types |= indices.size() == 3 ? aiPrimitiveType_TRIANGLE : aiPrimitiveType_POLYGON;
         }
@@ -284,7 +296,7 @@ private:
         }
         const qmxread::MeshPayload& source = *node.mesh;
         const std::string name = uniqueName(node.name, "Mesh");
-        auto* mesh = new aiMesh();
+        auto mesh = std::make_unique<aiMesh>();
         mesh->mName = aiString(name);
         std::vector<aiVector3D> points;
         for (const base::Vec3f& v : source.vertices) points.push_back(place(v));
@@ -299,7 +311,6 @@ private:
         const ShadedMesh shaded = shadeMesh(points, polygons, source.smoothingAngle, mapping);
         droppedPolygons_ += static_cast<long long>(shaded.leftOut);
         if (shaded.faces.empty()) {
-            delete mesh;
             ++skippedEmpty_;
             return;
         }
@@ -309,11 +320,11 @@ private:
         vertices_ += static_cast<long long>(source.vertices.size());
         polygons_ += mesh->mNumFaces;
 
-        auto* child = new aiNode(name);
-        child->mNumMeshes = 1;
+        auto child = std::make_unique<aiNode>(name);
         child->mMeshes = new unsigned[1]{static_cast<unsigned>(meshes_.size())};
-        meshes_.push_back(mesh);
-        nodes_.push_back(child);
+        child->mNumMeshes = 1;
+        meshes_.push_back(std::move(mesh));
+        nodes_.push_back(std::move(child));
     }
 
     // The point a camera or light node aims at: its target node's translation.
@@ -338,7 +349,7 @@ private:
         info.aspect = static_cast<double>(width) / height;
         aiVector3D look = targetOf(node, target) ? target - eye : aiVector3D(0, 0, -1);
 
-        auto* camera = new aiCamera();
+        auto camera = std::make_unique<aiCamera>();
         camera->mName = aiString(info.nodeName);
         camera->mPosition = aiVector3D(0, 0, 0);
         camera->mLookAt = aiVector3D(0, 0, -1);
@@ -348,11 +359,11 @@ private:
         camera->mAspect = static_cast<float>(info.aspect);
         camera->mClipPlaneNear = info.nearPlane;
         camera->mClipPlaneFar = info.farPlane;
-        cameras_.push_back(camera);
-        cameraInfo_.push_back(info);
-        auto* child = new aiNode(info.nodeName);
+        auto child = std::make_unique<aiNode>(info.nodeName);
         child->mTransformation = lookingAlong(eye, look);
-        nodes_.push_back(child);
+        cameras_.push_back(std::move(camera));
+        cameraInfo_.push_back(info);
+        nodes_.push_back(std::move(child));
     }
 
     void addLight(const Node& node) {
@@ -385,7 +396,7 @@ private:
         }
         aiVector3D look = targetOf(node, target) ? target - position : aiVector3D(0, -1, 0);
 
-        auto* light = new aiLight();
+        auto light = std::make_unique<aiLight>();
         light->mName = aiString(info.nodeName);
         light->mType = info.kind == ConvertedLight::Kind::Directional ? aiLightSource_DIRECTIONAL
                        : info.kind == ConvertedLight::Kind::Spot      ? aiLightSource_SPOT
@@ -400,11 +411,11 @@ private:
         light->mAttenuationConstant = 1.0f;
         light->mAngleInnerCone = info.innerCone;
         light->mAngleOuterCone = info.kind == ConvertedLight::Kind::Spot ? info.outerCone : static_cast<float>(kPi);
-        lights_.push_back(light);
-        lightInfo_.push_back(info);
-        auto* child = new aiNode(info.nodeName);
+        auto child = std::make_unique<aiNode>(info.nodeName);
         child->mTransformation = lookingAlong(position, look);
-        nodes_.push_back(child);
+        lights_.push_back(std::move(light));
+        lightInfo_.push_back(info);
+        nodes_.push_back(std::move(child));
     }
 
     const qmxread::QmxFile& file_;
@@ -412,11 +423,12 @@ private:
     bool textureNames_;
     std::multimap<std::uint32_t, const Node*> byId_;
     std::set<std::string> usedNames_{"Scene"};
-    std::vector<aiMaterial*> materials_;
-    std::vector<aiMesh*> meshes_;
-    std::vector<aiCamera*> cameras_;
-    std::vector<aiLight*> lights_;
-    std::vector<aiNode*> nodes_;
+    // Owned here until the scene takes them.
+    Owned<aiMaterial> materials_;
+    Owned<aiMesh> meshes_;
+    Owned<aiCamera> cameras_;
+    Owned<aiLight> lights_;
+    Owned<aiNode> nodes_;
     std::vector<ConvertedCamera> cameraInfo_;
     std::vector<ConvertedLight> lightInfo_;
     std::vector<ConvertedMaterial> materialInfo_;
