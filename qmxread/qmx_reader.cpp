@@ -144,51 +144,62 @@ private:
         }
         Node node;
         node.offset = at;
-        if (legacy_) {
-            node.id = static_cast<std::uint32_t>(src_.readInt("node id"));
-            node.legacy.flagWord = static_cast<std::uint32_t>(src_.readInt("node flag word"));
-            base::NodeAttributes attributes = base::splitLegacyFlags(node.legacy.flagWord);
-            node.attrA = attributes.attrA;
-            node.attrB = attributes.attrB;
-            node.name = src_.readString("node name");
-            node.subName = src_.readString("node subName");
-            node.type = src_.readInt("node type");
-            node.vecA = readVector("node vecA");
-            node.intA = src_.readInt("node intA");
-            node.targetId1 = src_.readInt("node targetId1");
-            node.targetId2 = src_.readInt("node targetId2");
-            node.kind = src_.readInt("node kind");
-            node.intB = src_.readInt("node intB");
-            node.vecB = readVector("node vecB");
-            node.vecC = readVector("node vecC");
-            node.vecD = readVector("node vecD");
-            node.intC = src_.readInt("node intC");
-            node.legacy.zeroInt = src_.readInt("node int after intC");
-            node.legacy.zeroFloat = src_.readFloat("node float after intC");
-            node.legacy.zeroVector = readVector("node vector after intC");
-        } else {
-            std::int32_t marker = src_.readInt("node marker");
-            if (marker != kNodeMarker) {
-                src_.failAtValue("wrong node marker " + hex(static_cast<std::uint32_t>(marker)) +
-                                 " (expected 0xFFF60948)");
-            }
-            node.kind = src_.readInt("node kind");
-            node.id = static_cast<std::uint32_t>(src_.readInt("node id"));
-            node.attrA = static_cast<std::uint32_t>(src_.readInt("node attrA"));
-            node.attrB = static_cast<std::uint32_t>(src_.readInt("node attrB"));
-            node.name = src_.readString("node name");
-            node.subName = src_.readString("node subName");
-            node.type = src_.readInt("node type");
-            node.vecA = readVector("node vecA");
-            node.intA = src_.readInt("node intA");
-            node.targetId1 = src_.readInt("node targetId1");
-            node.targetId2 = src_.readInt("node targetId2");
-            node.intB = src_.readInt("node intB");
-            node.vecB = readVector("node vecB");
-            node.vecC = readVector("node vecC");
-            node.vecD = readVector("node vecD");
-            node.intC = src_.readInt("node intC");
+        if (legacy_) readLegacyHeader(node);
+        else readHeader(node);
+        readNodePayload(node);
+        if (visitor_) visitor_->nodeBegins(node, depth);
+        readNodeBody(node, depth);
+        return node;
+    }
+
+    void readLegacyHeader(Node& node) {
+        node.id = static_cast<std::uint32_t>(src_.readInt("node id"));
+        node.legacy.flagWord = static_cast<std::uint32_t>(src_.readInt("node flag word"));
+        base::NodeAttributes attributes = base::splitLegacyFlags(node.legacy.flagWord);
+        node.attrA = attributes.attrA;
+        node.attrB = attributes.attrB;
+        node.name = src_.readString("node name");
+        node.subName = src_.readString("node subName");
+        node.type = src_.readInt("node type");
+        node.vecA = readVector("node vecA");
+        node.intA = src_.readInt("node intA");
+        node.targetId1 = src_.readInt("node targetId1");
+        node.targetId2 = src_.readInt("node targetId2");
+        node.kind = src_.readInt("node kind");
+        node.intB = src_.readInt("node intB");
+        node.vecB = readVector("node vecB");
+        node.vecC = readVector("node vecC");
+        node.vecD = readVector("node vecD");
+        node.intC = src_.readInt("node intC");
+        node.legacy.zeroInt = src_.readInt("node int after intC");
+        node.legacy.zeroFloat = src_.readFloat("node float after intC");
+        node.legacy.zeroVector = readVector("node vector after intC");
+    }
+
+    void readHeader(Node& node) {
+        std::int32_t marker = src_.readInt("node marker");
+        if (marker != kNodeMarker) {
+            src_.failAtValue("wrong node marker " + hex(static_cast<std::uint32_t>(marker)) + " (expected 0xFFF60948)");
         }
+        node.kind = src_.readInt("node kind");
+        node.id = static_cast<std::uint32_t>(src_.readInt("node id"));
+        node.attrA = static_cast<std::uint32_t>(src_.readInt("node attrA"));
+        node.attrB = static_cast<std::uint32_t>(src_.readInt("node attrB"));
+        node.name = src_.readString("node name");
+        node.subName = src_.readString("node subName");
+        node.type = src_.readInt("node type");
+        node.vecA = readVector("node vecA");
+        node.intA = src_.readInt("node intA");
+        node.targetId1 = src_.readInt("node targetId1");
+        node.targetId2 = src_.readInt("node targetId2");
+        node.intB = src_.readInt("node intB");
+        node.vecB = readVector("node vecB");
+        node.vecC = readVector("node vecC");
+        node.vecD = readVector("node vecD");
+        node.intC = src_.readInt("node intC");
+    }
+
+    void readNodePayload(Node& node) {
         node.dataFormat = src_.readInt("node dataFormat");
         node.dataSize = src_.readInt("node dataSize");
         std::size_t sizeAt = src_.valueOffset();
@@ -203,8 +214,10 @@ private:
                 std::vector<std::uint8_t>().swap(node.data);
             }
         }
-        if (visitor_) visitor_->nodeBegins(node, depth);
+    }
 
+    // The node's motion items, then its children, up to its "}".
+    void readNodeBody(Node& node, std::size_t depth) {
         bool childRead = false;
         for (;;) {
             std::string bracket = src_.readString("'(', '{' or '}'");
@@ -220,7 +233,7 @@ private:
                 if (!visitor_) node.children.push_back(std::move(child));
             } else if (bracket == "}") {
                 if (visitor_) visitor_->nodeEnds(depth);
-                return node;
+                return;
             } else {
                 src_.failAt(bracketAt, "expected '(', '{' or '}', found \"" + bracket + "\"");
             }
