@@ -173,8 +173,11 @@ private:
         // indices as given, nothing per polygon but where it ends.
         hostsim::PolygonMesh& mesh = object.mesh.emplace();
         mesh.points = placedPoints(floats, pointCount);
+        // Bytes as given, so unaligned: copied, not read in place. An empty
+        // list has no storage to copy into (memcpy may not be given null).
         mesh.corners.resize(cornerCount);
-        std::memcpy(mesh.corners.data(), indices, std::size_t{cornerCount} * sizeof(std::uint32_t));
+        if (cornerCount > 0)
+            std::memcpy(mesh.corners.data(), indices, std::size_t{cornerCount} * sizeof(std::uint32_t));
         mesh.ends.resize(polygonCount);
         std::vector<bool> usable = usablePoints(mesh.points);
         std::uint32_t corner = 0;
