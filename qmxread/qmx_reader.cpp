@@ -158,19 +158,9 @@ private:
         base::NodeAttributes attributes = base::splitLegacyFlags(node.legacy.flagWord);
         node.attrA = attributes.attrA;
         node.attrB = attributes.attrB;
-        node.name = src_.readString("node name");
-        node.subName = src_.readString("node subName");
-        node.type = src_.readInt("node type");
-        node.vecA = readVector("node vecA");
-        node.intA = src_.readInt("node intA");
-        node.targetId1 = src_.readInt("node targetId1");
-        node.targetId2 = src_.readInt("node targetId2");
+        readNamesToTargets(node);
         node.kind = src_.readInt("node kind");
-        node.intB = src_.readInt("node intB");
-        node.vecB = readVector("node vecB");
-        node.vecC = readVector("node vecC");
-        node.vecD = readVector("node vecD");
-        node.intC = src_.readInt("node intC");
+        readVectorsToIntC(node);
         node.legacy.zeroInt = src_.readInt("node int after intC");
         node.legacy.zeroFloat = src_.readFloat("node float after intC");
         node.legacy.zeroVector = readVector("node vector after intC");
@@ -185,6 +175,12 @@ private:
         node.id = static_cast<std::uint32_t>(src_.readInt("node id"));
         node.attrA = static_cast<std::uint32_t>(src_.readInt("node attrA"));
         node.attrB = static_cast<std::uint32_t>(src_.readInt("node attrB"));
+        readNamesToTargets(node);
+        readVectorsToIntC(node);
+    }
+
+    // Fields both layouts share, in the same order: the name to the targets, and
+    void readNamesToTargets(Node& node) {
         node.name = src_.readString("node name");
         node.subName = src_.readString("node subName");
         node.type = src_.readInt("node type");
@@ -192,6 +188,10 @@ private:
         node.intA = src_.readInt("node intA");
         node.targetId1 = src_.readInt("node targetId1");
         node.targetId2 = src_.readInt("node targetId2");
+    }
+
+    // intB to intC (the old layout reads the kind between them).
+    void readVectorsToIntC(Node& node) {
         node.intB = src_.readInt("node intB");
         node.vecB = readVector("node vecB");
         node.vecC = readVector("node vecC");
