@@ -27,8 +27,8 @@
 
 #include "bench/bench_timing.h"
 #include "bench/many_layers.h"
-#include "hostsim/drawing.h"
-#include "hostsim/emulated_host.h"
+#include "hostsim/document/drawing.h"
+#include "hostsim/host/emulated_host.h"
 #include "plugin/command/plugin_main.h"
 #include "plugin/platform/portable_hooks.h"
 

@@ -49,8 +49,8 @@
 
 #include "bench/process_peaks.h"
 #include "bench/reference_scene.h"
-#include "hostsim/drawing.h"
-#include "hostsim/emulated_host.h"
+#include "hostsim/document/drawing.h"
+#include "hostsim/host/emulated_host.h"
 #include "plugin/platform/portable_hooks.h"
 #include "plugin/scene_file/byte_sum.h"
 #include "plugin/scene_file/output_stream.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/drawing.h"
+#include "hostsim/document/drawing.h"
 
 namespace pelmora::bench {
 

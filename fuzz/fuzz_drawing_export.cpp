@@ -13,9 +13,9 @@
 #include <string>
 #include <string_view>
 
-#include "hostsim/drawing.h"
-#include "hostsim/emulated_host.h"
-#include "hostsim/record_check.h"
+#include "hostsim/document/drawing.h"
+#include "hostsim/document/record_check.h"
+#include "hostsim/host/emulated_host.h"
 #include "plugin/command/plugin_main.h"
 #include "plugin/host/host_abi.h"
 #include "plugin/platform/portable_hooks.h"

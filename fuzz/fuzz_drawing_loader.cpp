@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "hostsim/drawing.h"
+#include "hostsim/document/drawing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace pelmora::hostsim;

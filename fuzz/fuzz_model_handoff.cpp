@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "hostsim/drawing.h"
-#include "tool/model/model_handoff.h"
+#include "hostsim/document/drawing.h"
+#include "tool/import/model_handoff.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace pelmora;

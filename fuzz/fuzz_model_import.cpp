@@ -12,8 +12,8 @@
 #include <fstream>
 #include <string>
 
-#include "hostsim/drawing.h"
-#include "tool/model/model_import.h"
+#include "hostsim/document/drawing.h"
+#include "tool/import/model_import.h"
 
 // A model may ask for any amount of memory at once: the sanitizer then gives
 // null (the importer's out-of-memory refusal) instead of ending the child.

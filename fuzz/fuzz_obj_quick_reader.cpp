@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "tool/model/obj_fast_parse.h"
+#include "tool/import/quick_obj_parse.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <string>
 
-#include "hostsim/drawing.h"
-#include "hostsim/emulated_host.h"
+#include "hostsim/document/drawing.h"
+#include "hostsim/host/emulated_host.h"
 #include "plugin/command/preferences.h"
 #include "plugin/host/current_callback.h"
 #include "plugin/host/host_abi.h"

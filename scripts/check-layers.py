@@ -2,7 +2,8 @@
 """Lists every include in the source tree that points up the layers.
 
 The tree is built bottom-up: base/ (the standard library only) under
-everything; the plug-in (plugin/) and the QMX reader (qmxread/) on base, side
+everything, then the platform floor (platform/: the operating-system calls);
+the plug-in (plugin/) and the QMX reader (qmxread/) on base, side
 by side and blind to each other; the emulated host (hostsim/) and the preview
 (preview/) on those, reaching into the plug-in only for its lowest layer (the
 host interface, the platform calls, the file sink); the tool (tool/) on top.
@@ -19,7 +20,7 @@ import re
 import sys
 
 # Part -> level. Parts of one level are independent: neither includes the other.
-PARTS = {"base": 0, "plugin": 1, "qmxread": 1, "hostsim": 2, "preview": 2, "tool": 3}
+PARTS = {"base": 0, "platform": 1, "plugin": 2, "qmxread": 2, "hostsim": 3, "preview": 3, "tool": 4}
 FREE = {"tests", "bench", "fuzz", "build"}
 # The plug-in's highest layer each outer part may include (tool: any).
 PLUGIN_REACH = {"hostsim": 0, "preview": 0, "tool": 99}
@@ -30,13 +31,13 @@ INNER = {
     "plugin": {
         "platform": 0, "host": 0, "scene_file": 0,
         "templates": 1,
-        "items": 2,
+        "payloads": 2,
         "collect": 3,
         "scene": 4,
         "command": 5,
         "module": 6,
     },
-    "tool": {"system": 0, "output": 1, "model": 2, "qmx": 2, "export": 3, "cli": 4},
+    "tool": {"output": 1, "import": 2, "convert": 2, "export": 3, "cli": 4},
     # The document and what the host records, the handle table, the host's
     # inside and its services, its public face.
     "hostsim": {

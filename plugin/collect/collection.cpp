@@ -11,8 +11,8 @@
 #include "plugin/host/qmx_exception.h"
 #include "plugin/host/services.h"
 #include "plugin/host/unit_settings.h"
-#include "plugin/items/light_source.h"
-#include "plugin/items/property_value.h"
+#include "plugin/payloads/light_source.h"
+#include "plugin/payloads/property_value.h"
 #include "plugin/platform/ui.h"
 
 namespace pelmora {

@@ -6,9 +6,9 @@
 
 #include "plugin/collect/vertex_merger.h"
 #include "plugin/host/services.h"
-#include "plugin/items/material_items.h"
-#include "plugin/items/motion_builders.h"
-#include "plugin/items/scene_counters.h"
+#include "plugin/payloads/material_items.h"
+#include "plugin/payloads/motion_builders.h"
+#include "plugin/payloads/scene_counters.h"
 #include "plugin/templates/template_library.h"
 
 namespace pelmora {

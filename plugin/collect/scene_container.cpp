@@ -1,7 +1,7 @@
 #include "plugin/collect/scene_container.h"
 
 #include "plugin/collect/mesh_source.h"
-#include "plugin/items/light_source.h"
+#include "plugin/payloads/light_source.h"
 #include "plugin/platform/ui.h"
 
 namespace pelmora {

@@ -7,11 +7,11 @@
 #include "plugin/host/chain_walk.h"
 #include "plugin/host/qmx_exception.h"
 #include "plugin/host/services.h"
-#include "plugin/items/motion_builders.h"
-#include "plugin/items/node_names.h"
-#include "plugin/items/payload_camera.h"
-#include "plugin/items/scene_axes.h"
-#include "plugin/items/scene_counters.h"
+#include "plugin/payloads/motion_builders.h"
+#include "plugin/payloads/node_names.h"
+#include "plugin/payloads/payload_camera.h"
+#include "plugin/payloads/scene_axes.h"
+#include "plugin/payloads/scene_counters.h"
 
 namespace pelmora {
 namespace {

@@ -5,9 +5,9 @@
 
 #include "plugin/collect/mesh_source.h"
 #include "plugin/collect/scene_container.h"
-#include "plugin/items/light_source.h"
-#include "plugin/items/node_names.h"
-#include "plugin/items/scene_counters.h"
+#include "plugin/payloads/light_source.h"
+#include "plugin/payloads/node_names.h"
+#include "plugin/payloads/scene_counters.h"
 
 namespace pelmora {
 namespace {

@@ -2,8 +2,8 @@
 
 #include "plugin/collect/scene_container.h"
 #include "plugin/host/qmx_exception.h"
-#include "plugin/items/light_identity.h"
-#include "plugin/items/scene_counters.h"
+#include "plugin/payloads/light_identity.h"
+#include "plugin/payloads/scene_counters.h"
 #include "plugin/platform/files.h"
 #include "plugin/scene/root_source.h"
 #include "plugin/scene_file/result_code.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "hostsim/drawing.h"
-#include "hostsim/emulated_host.h"
+#include "hostsim/document/drawing.h"
+#include "hostsim/host/emulated_host.h"
 #include "plugin/command/plugin_main.h"
 #include "plugin/platform/portable_hooks.h"
 #include "tests/support/temp_folder.h"

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/sweep/alloc_fault.h"
-#include "tool/model/material_property.h"
+#include "tool/import/material_property.h"
 
 namespace pelmora::sweep {
 namespace {

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "hostsim/drawing.h"
+#include "hostsim/document/drawing.h"
 #include "tests/sweep/io_fault.h"
 #include "tests/sweep/tool_sweeps.h"
 

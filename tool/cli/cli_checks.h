@@ -11,7 +11,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "tool/system/file_status.h"
+#include "platform/file_status.h"
 
 namespace pelmora::tool {
 

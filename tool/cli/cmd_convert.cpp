@@ -9,6 +9,9 @@
 #include <system_error>
 
 #include "base/ascii_case.h"
+#include "platform/interrupt.h"
+#include "platform/path_text.h"
+#include "platform/terminal.h"
 #include "plugin/platform/files.h"
 #include "plugin/scene_file/result_code.h"
 #include "plugin/scene_file/scene_writer.h"
@@ -17,14 +20,11 @@
 #include "tool/cli/code_page_option.h"
 #include "tool/cli/commands.h"
 #include "tool/cli/output_checks.h"
+#include "tool/convert/convert_model.h"
+#include "tool/convert/qmx_replay.h"
 #include "tool/export/export_host_dir.h"
 #include "tool/output/staging_file.h"
 #include "tool/output/tool_message.h"
-#include "tool/qmx/convert_model.h"
-#include "tool/qmx/qmx_replay.h"
-#include "tool/system/interrupt.h"
-#include "tool/system/path_text.h"
-#include "tool/system/terminal.h"
 
 namespace pelmora::tool {
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/path_text.h"
+#include "platform/user_folders.h"
 #include "tool/cli/cli_checks.h"
 #include "tool/cli/commands.h"
 #include "tool/cli/import_options.h"
@@ -14,8 +16,6 @@
 #include "tool/export/batch_export.h"
 #include "tool/export/export_run.h"
 #include "tool/output/tool_message.h"
-#include "tool/system/path_text.h"
-#include "tool/system/user_folders.h"
 
 namespace pelmora::tool {
 namespace {

@@ -9,8 +9,8 @@
 #include <assimp/Importer.hpp>
 
 #include "tool/cli/commands.h"
+#include "tool/convert/convert_model.h"
 #include "tool/export/export_module.h"
-#include "tool/qmx/convert_model.h"
 
 namespace pelmora::tool {
 

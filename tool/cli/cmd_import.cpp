@@ -3,7 +3,7 @@
 // run on, so that it can be looked at, edited and exported later.
 #include <string>
 
-#include "hostsim/drawing.h"
+#include "hostsim/document/drawing.h"
 #include "tool/cli/cli_checks.h"
 #include "tool/cli/commands.h"
 #include "tool/cli/import_options.h"

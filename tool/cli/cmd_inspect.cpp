@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/path_text.h"
 #include "qmxread/qmx_json_stream.h"
 #include "qmxread/qmx_outline.h"
 #include "qmxread/qmx_print.h"
@@ -14,8 +15,7 @@
 #include "tool/cli/cli_checks.h"
 #include "tool/cli/code_page_option.h"
 #include "tool/cli/commands.h"
-#include "tool/qmx/name_decoder.h"
-#include "tool/system/path_text.h"
+#include "tool/convert/name_decoder.h"
 
 namespace pelmora::tool {
 

@@ -9,14 +9,14 @@
 
 #include <nlohmann/json.hpp>
 
-#include "hostsim/drawing.h"
+#include "hostsim/document/drawing.h"
+#include "platform/path_text.h"
 #include "plugin/platform/portable_hooks.h"
 #include "plugin/templates/template_library.h"
 #include "tool/cli/cli_checks.h"
 #include "tool/cli/commands.h"
 #include "tool/export/export_host_dir.h"
 #include "tool/export/templates_not_files.h"
-#include "tool/system/path_text.h"
 
 namespace pelmora::tool {
 namespace {

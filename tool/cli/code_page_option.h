@@ -6,8 +6,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include "base/code_page.h"
-#include "tool/qmx/name_decoder.h"
+#include "platform/code_page.h"
+#include "tool/convert/name_decoder.h"
 
 namespace pelmora::tool {
 

@@ -8,7 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include "tool/export/export_run.h"
-#include "tool/system/exit_status.h"
+#include "tool/output/exit_status.h"
 
 namespace pelmora::tool {
 

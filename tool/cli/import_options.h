@@ -8,7 +8,7 @@
 #include <CLI/CLI.hpp>
 
 #include "tool/cli/commands.h"
-#include "tool/model/model_import.h"
+#include "tool/import/model_import.h"
 
 namespace pelmora::tool {
 

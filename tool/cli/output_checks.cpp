@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "tool/system/path_text.h"
+#include "platform/path_text.h"
 
 namespace pelmora::tool {
 

@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
+#include "platform/command_line.h"
 #include "tool/cli/commands.h"
 #include "tool/cli/suggestions.h"
 #include "tool/output/tool_message.h"
-#include "tool/system/command_line.h"
 
 namespace pelmora::tool {
 namespace {

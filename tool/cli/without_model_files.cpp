@@ -6,10 +6,10 @@
 
 #include "base/ascii_case.h"
 #include "tool/cli/commands.h"
+#include "tool/convert/convert_model.h"
 #include "tool/export/export_module.h"
-#include "tool/model/model_import.h"
+#include "tool/import/model_import.h"
 #include "tool/output/tool_message.h"
-#include "tool/qmx/convert_model.h"
 
 namespace pelmora::tool {
 namespace {

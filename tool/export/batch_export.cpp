@@ -14,12 +14,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/child_processes.h"
+#include "platform/file_creation.h"
+#include "platform/path_text.h"
+#include "tool/output/exit_status.h"
 #include "tool/output/progress_line.h"
 #include "tool/output/tool_message.h"
-#include "tool/system/child_processes.h"
-#include "tool/system/exit_status.h"
-#include "tool/system/file_creation.h"
-#include "tool/system/path_text.h"
 
 namespace pelmora::tool {
 namespace {

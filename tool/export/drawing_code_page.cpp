@@ -1,6 +1,6 @@
 #include "tool/export/drawing_code_page.h"
 
-#include "tool/system/path_text.h"
+#include "platform/path_text.h"
 
 namespace pelmora::tool {
 

@@ -5,13 +5,13 @@
 #include <optional>
 #include <stdexcept>
 
-#include "hostsim/records_patch.h"
-#include "hostsim/text_hash.h"
-#include "tool/system/exit_status.h"
-#include "tool/system/file_creation.h"
-#include "tool/system/interrupt.h"
-#include "tool/system/path_text.h"
-#include "tool/system/read_only.h"
+#include "hostsim/document/records_patch.h"
+#include "hostsim/document/text_hash.h"
+#include "platform/file_creation.h"
+#include "platform/interrupt.h"
+#include "platform/path_text.h"
+#include "platform/read_only.h"
+#include "tool/output/exit_status.h"
 
 namespace pelmora::tool {
 namespace {

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "hostsim/emulated_host.h"
+#include "hostsim/host/emulated_host.h"
 #include "tool/export/export_input.h"
 #include "tool/export/export_reporter.h"
 

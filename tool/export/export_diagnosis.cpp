@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "platform/file_creation.h"
+#include "platform/file_status.h"
+#include "platform/path_text.h"
 #include "plugin/host/host_abi.h"
 #include "plugin/host/qmx_exception.h"
-#include "tool/system/exit_status.h"
-#include "tool/system/file_creation.h"
-#include "tool/system/file_status.h"
-#include "tool/system/path_text.h"
+#include "tool/output/exit_status.h"
 
 namespace pelmora::tool {
 namespace {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "hostsim/emulated_host.h"
+#include "hostsim/host/emulated_host.h"
 #include "tool/export/export_hooks.h"
 #include "tool/export/export_input.h"
 #include "tool/export/export_reporter.h"

@@ -4,12 +4,12 @@
 #include <cstring>
 #include <filesystem>
 
-#include "hostsim/emulated_host.h"
+#include "hostsim/host/emulated_host.h"
+#include "platform/interrupt.h"
+#include "platform/interrupt_signal.h"
+#include "platform/path_text.h"
 #include "plugin/host/host_abi.h"
 #include "tool/output/progress_line.h"
-#include "tool/system/interrupt.h"
-#include "tool/system/interrupt_signal.h"
-#include "tool/system/path_text.h"
 
 namespace pelmora::tool {
 namespace {

@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/file_status.h"
+#include "platform/path_text.h"
+#include "platform/user_folders.h"
 #include "plugin/host/host_abi.h"
-#include "tool/system/file_status.h"
-#include "tool/system/path_text.h"
-#include "tool/system/user_folders.h"
 
 namespace pelmora::tool {
 

@@ -5,13 +5,13 @@
 #include <string_view>
 
 #include "base/ascii_case.h"
-#include "hostsim/record_check.h"
+#include "hostsim/document/record_check.h"
+#include "platform/file_creation.h"
+#include "platform/interrupt.h"
+#include "platform/path_text.h"
 #include "tool/export/drawing_code_page.h"
-#include "tool/model/model_import.h"
-#include "tool/system/exit_status.h"
-#include "tool/system/file_creation.h"
-#include "tool/system/interrupt.h"
-#include "tool/system/path_text.h"
+#include "tool/import/model_import.h"
+#include "tool/output/exit_status.h"
 
 namespace pelmora::tool {
 namespace {

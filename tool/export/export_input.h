@@ -2,11 +2,11 @@
 // imported into a drawing (in a supervised child process).
 #pragma once
 
-#include "hostsim/drawing.h"
+#include "hostsim/document/drawing.h"
+#include "platform/file_lock.h"
+#include "platform/file_status.h"
 #include "tool/export/export_reporter.h"
 #include "tool/export/export_run.h"
-#include "tool/system/file_lock.h"
-#include "tool/system/file_status.h"
 
 namespace pelmora::tool {
 

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "tool/system/file_status.h"
-#include "tool/system/plugin_library.h"
-#include "tool/system/user_folders.h"
+#include "platform/file_status.h"
+#include "platform/plugin_library.h"
+#include "platform/user_folders.h"
 
 namespace pelmora::tool {
 namespace {

@@ -3,10 +3,10 @@
 #include <filesystem>
 
 #include "base/ascii_case.h"
-#include "tool/system/exit_status.h"
-#include "tool/system/file_creation.h"
-#include "tool/system/file_status.h"
-#include "tool/system/path_text.h"
+#include "platform/file_creation.h"
+#include "platform/file_status.h"
+#include "platform/path_text.h"
+#include "tool/output/exit_status.h"
 
 namespace pelmora::tool {
 namespace {

@@ -9,8 +9,14 @@
 #include <utility>
 
 #include "base/ascii_case.h"
-#include "hostsim/drawing.h"
-#include "hostsim/emulated_host.h"
+#include "hostsim/document/drawing.h"
+#include "hostsim/host/emulated_host.h"
+#include "platform/file_creation.h"
+#include "platform/file_status.h"
+#include "platform/interrupt.h"
+#include "platform/interrupt_signal.h"
+#include "platform/path_text.h"
+#include "platform/terminal.h"
 #include "plugin/command/plugin_main.h"
 #include "plugin/command/preferences.h"
 #include "plugin/host/host_abi.h"
@@ -25,16 +31,10 @@
 #include "tool/export/export_reporter.h"
 #include "tool/export/export_summary.h"
 #include "tool/export/templates_not_files.h"
+#include "tool/output/exit_status.h"
 #include "tool/output/leftover_files.h"
 #include "tool/output/progress_line.h"
 #include "tool/output/staging_file.h"
-#include "tool/system/exit_status.h"
-#include "tool/system/file_creation.h"
-#include "tool/system/file_status.h"
-#include "tool/system/interrupt.h"
-#include "tool/system/interrupt_signal.h"
-#include "tool/system/path_text.h"
-#include "tool/system/terminal.h"
 
 namespace pelmora::tool {
 namespace {

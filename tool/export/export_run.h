@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "tool/model/model_import.h"
+#include "tool/import/model_import.h"
 
 namespace pelmora::tool {
 

@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tool/qmx/name_decoder.h"
+#include "tool/convert/name_decoder.h"
 
 namespace pelmora::tool {
 

@@ -3,8 +3,8 @@
 #include <filesystem>
 
 #include "base/ascii_case.h"
-#include "tool/system/file_status.h"
-#include "tool/system/path_text.h"
+#include "platform/file_status.h"
+#include "platform/path_text.h"
 
 namespace pelmora::tool {
 namespace {

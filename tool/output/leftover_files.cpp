@@ -1,8 +1,8 @@
 #include "tool/output/leftover_files.h"
 
-#include "tool/system/file_status.h"
-#include "tool/system/interrupt_signal.h"
-#include "tool/system/process.h"
+#include "platform/file_status.h"
+#include "platform/interrupt_signal.h"
+#include "platform/process.h"
 
 namespace pelmora::tool {
 namespace {

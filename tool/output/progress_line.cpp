@@ -2,10 +2,10 @@
 
 #include <cstdio>
 
-#include "tool/system/file_status.h"
-#include "tool/system/interrupt_signal.h"
-#include "tool/system/process.h"
-#include "tool/system/terminal.h"
+#include "platform/file_status.h"
+#include "platform/interrupt_signal.h"
+#include "platform/process.h"
+#include "platform/terminal.h"
 
 namespace pelmora::tool {
 namespace {

@@ -2,14 +2,14 @@
 
 #include <filesystem>
 
+#include "platform/file_creation.h"
+#include "platform/file_status.h"
+#include "platform/interrupt.h"
+#include "platform/interrupt_signal.h"
+#include "platform/path_text.h"
+#include "platform/process.h"
 #include "plugin/platform/files.h"
 #include "plugin/scene/write_scene.h"
-#include "tool/system/file_creation.h"
-#include "tool/system/file_status.h"
-#include "tool/system/interrupt.h"
-#include "tool/system/interrupt_signal.h"
-#include "tool/system/path_text.h"
-#include "tool/system/process.h"
 
 namespace pelmora::tool {
 namespace {

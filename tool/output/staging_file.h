@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "tool/system/file_creation.h"
+#include "platform/file_creation.h"
 
 namespace pelmora::tool {
 

@@ -1,7 +1,7 @@
 #include "plugin/platform/portable/file_names.h"
 
-#include "base/code_page.h"
 #include "base/utf8.h"
+#include "platform/code_page.h"
 #include "plugin/platform/portable_hooks.h"
 
 namespace pelmora::platform {

@@ -7,8 +7,8 @@
 // as this same program, read them again.
 #include <cstdlib>
 
+#include "platform/command_line.h"
 #include "tool/cli/run_tool.h"
-#include "tool/system/command_line.h"
 
 int main(int argc, char** argv) {
     pelmora::tool::InterruptPoints points;

@@ -1,2 +1,2 @@
 // The handle table reaching up into the host's inside: the layer check must refuse it.
-#include "hostsim/host_impl.h"
+#include "hostsim/host/host_impl.h"

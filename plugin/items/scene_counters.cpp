@@ -1,8 +1,0 @@
-#include "plugin/items/scene_counters.h"
-
-namespace pelmora {
-
-std::int32_t lightNameCounter = 1;
-std::int32_t nextMeshNodeId = kFirstMeshNodeId;
-
-}  // namespace pelmora

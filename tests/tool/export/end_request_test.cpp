@@ -1,0 +1,183 @@
+// An export ended from outside (SIGTERM, SIGHUP) at the moments its staging
+// files exist ends by that signal and leaves nothing behind; the leftovers of
+// a run killed outright (kill -9) are taken away by the next export beside
+// them, and only those whose process is gone.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+
+#include "tests/support/temp_folder.h"
+#include "tests/tool/common/big_drawing.h"
+#include "tests/tool/common/tool_runner.h"
+#include "tool/export/export_run.h"
+#include "tool/output/leftover_files.h"
+
+namespace pelmora {
+namespace {
+
+using exporttest::listFolder;
+using exporttest::readFile;
+using exporttest::TempFolder;
+using exporttest::writeFile;
+using Strings = std::vector<std::string>;
+
+constexpr const char* kPrevious = "the previous export, kept byte for byte";
+
+// Runs the export in a child process that raises `signal` when the run
+// reaches `moment`; gives the child's wait status.
+int exportEndedAt(const tool::ExportRequest& request, const char* moment, int signal) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        tool::ExportRequest ended = request;
+        ended.atMoment = [moment, signal](const char* reached) {
+            if (std::strcmp(reached, moment) == 0) ::raise(signal);
+        };
+        tool::runExportRequest(ended);
+        ::_exit(100);  // not reached when the signal ended the run
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return status;
+}
+
+TEST(EndRequest, SigtermOrSighupWhileStagedLeavesNothingBehind) {
+    TempFolder folder;
+    const std::string drawingText = exporttest::bigDrawing(400, 12);
+    writeFile(folder / "big.json", drawingText);
+    std::filesystem::create_directories(folder / "out");
+    std::filesystem::create_directories(folder / "host");
+    tool::ExportRequest request;
+    request.drawingPath = folder / "big.json";
+    request.outputPath = folder / "out/scene.qmx";
+    request.hostDir = folder / "host";
+    request.mode = 2;
+    request.force = true;
+    request.quiet = true;
+    // Once replaced, the output is the new file; the drawing's lock file goes
+    // all the same.
+    for (const char* moment : {"staged", "written", "replaced"}) {
+        for (int signal : {SIGTERM, SIGHUP}) {
+            const std::string when = std::string(strsignal(signal)) + " at " + moment;
+            writeFile(folder / "out/scene.qmx", kPrevious);
+            const int status = exportEndedAt(request, moment, signal);
+            ASSERT_TRUE(WIFSIGNALED(status)) << when << ": exit status " << WEXITSTATUS(status);
+            EXPECT_EQ(WTERMSIG(status), signal) << when;
+            EXPECT_EQ(listFolder(folder / "out"), Strings{"scene.qmx"}) << when;
+            EXPECT_EQ(listFolder(folder.path()), (Strings{"big.json", "host", "out"})) << when;
+            EXPECT_EQ(readFile(folder / "out/scene.qmx") == kPrevious, std::strcmp(moment, "replaced") != 0) << when;
+            EXPECT_EQ(readFile(folder / "big.json"), drawingText) << when;
+        }
+    }
+}
+
+// Runs `pelmora convert SCENE OUT --force` and sends it `signal` once its
+// staging file is beside OUT; gives the wait status, or -1 when the staging
+// file was never seen.
+int convertEndedOnceStaged(const std::string& scene, const std::string& out, int signal) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 2);
+        ::execl(PELMORA_TOOL, PELMORA_TOOL, "convert", scene.c_str(), out.c_str(), "--force",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const std::filesystem::path folder = std::filesystem::path(out).parent_path();
+    bool staged = false;
+    for (int wait = 0; wait < 40000 && !staged; ++wait) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            staged = staged || entry.path().extension() == ".part";
+        if (!staged) ::usleep(500);
+    }
+    if (staged) ::kill(child, signal);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return staged ? status : -1;
+}
+
+// SIGTERM and SIGHUP end a convert as they end an export, taking its staging
+// file away; Ctrl+C stops it before the replacement.
+TEST(EndRequest, ConvertEndedWhileStagedLeavesThePreviousFileAlone) {
+    TempFolder folder;
+    writeFile(folder / "big.json", exporttest::bigDrawing(400, 12));
+    std::filesystem::create_directories(folder / "host");
+    std::filesystem::create_directories(folder / "out");
+    const auto exported = exporttest::runTool(
+        {"export", folder / "big.json", "-o", folder / "scene.qmx", "--host-dir", folder / "host", "--mode", "2"});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    for (const std::string output : {"scene.glb", "scene.qmx"}) {
+        ASSERT_EQ(exporttest::runTool({"convert", folder / "scene.qmx", folder / ("out/" + output)}).status, 0);
+        const std::string complete = readFile(folder / ("out/" + output));
+        for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+            const std::string when = std::string(strsignal(signal)) + " converting to " + output;
+            // The signal may come after a fast convert has ended: tried again then.
+            int status = 0;
+            for (int attempt = 0; attempt < 20 && status == 0; ++attempt) {
+                writeFile(folder / ("out/" + output), kPrevious);
+                status = convertEndedOnceStaged(folder / "scene.qmx", folder / ("out/" + output), signal);
+            }
+            ASSERT_NE(status, -1) << when << ": the staging file never showed";
+            ASSERT_NE(status, 0) << when << ": every convert ended before the signal";
+            if (signal == SIGINT) EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << when << ": " << status;
+            else EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << when << ": " << status;
+            EXPECT_EQ(listFolder(folder / "out"), Strings{output}) << when;
+            // A signal held back by the replacement ends the run after it.
+            const std::string left = readFile(folder / ("out/" + output));
+            EXPECT_TRUE(left == kPrevious || left == complete) << when << ": neither file, " << left.size() << " bytes";
+            std::filesystem::remove(folder / ("out/" + output));
+        }
+    }
+}
+
+// The id of a process that has ended.
+long goneProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+TEST(EndRequest, TheNextExportRemovesTheLeftoversOfKilledRunsOnly) {
+    const std::string gone = std::to_string(goneProcess());
+    const std::string alive = std::to_string(::getppid());
+    // Each kind of leftover, named for the output or the drawing.
+    const Strings leftovers{".scene.qmx." + gone + ".part",    ".scene.qmx." + gone + "-3.part.pelmora-tmp",
+                            ".pelmora-" + gone + ".part",      ".pelmora-" + gone + "-1.part.pelmora-tmp",
+                            ".drawing.json." + gone + ".part", "drawing.json.new-" + gone + "-1"};
+    // Another process's files, other names, and the user's own.
+    const Strings kept{".scene.qmx." + alive + ".part",
+                       "drawing.json.new-" + alive + "-2",
+                       ".other.qmx." + gone + ".part",
+                       ".scene.qmx.x" + gone + ".part",
+                       "scene.qmx." + gone + ".part",
+                       ".scene.qmx." + gone + ".part.bak",
+                       "drawing.json",
+                       "scene.qmx"};
+    for (const std::string& name : leftovers)
+        EXPECT_EQ(tool::leftoverOwner(name, name.find("drawing") != std::string::npos ? "drawing.json" : "scene.qmx"),
+                  std::stol(gone))
+            << name;
+    TempFolder folder;
+    for (const std::string& name : leftovers) writeFile(folder / name, "left behind");
+    for (const std::string& name : kept)
+        if (name != "drawing.json") writeFile(folder / name, "kept");
+    writeFile(folder / "drawing.json", exporttest::bigDrawing(2, 2));
+    std::filesystem::create_directories(folder / "host");
+    const auto result = exporttest::runTool(
+        {"export", folder / "drawing.json", "-o", folder / "scene.qmx", "--host-dir", folder / "host", "--force"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    Strings expected = kept;
+    expected.push_back("host");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(listFolder(folder.path().string()), expected);
+}
+
+}  // namespace
+}  // namespace pelmora
