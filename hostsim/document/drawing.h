@@ -15,20 +15,21 @@
 #include <vector>
 
 #include "base/vec3.h"
+#include "plugin/host/host_abi.h"
 
 namespace pelmora::hostsim {
 
 // A point in the host's internal unit, the millimetre (Z up).
 using Point3 = base::Vec3d;
 
-// Type codes the document may give by name.
+// Type codes the document may give by name (the host interface's codes).
 enum ObjectCode : std::int16_t {
-    kCodeEnd = 0,
-    kCodeGroup = 11,
-    kCodeInstance = 15,
-    kCodePolygon = 25,
-    kCodeReference = 29,
-    kCodeLight = 81,
+    kCodeEnd = host::kTypeEnd,
+    kCodeGroup = host::kTypeGroup,
+    kCodeInstance = host::kTypeInstance,
+    kCodePolygon = host::kTypePolygon,
+    kCodeReference = host::kTypeReference,
+    kCodeLight = host::kTypeLight,
 };
 
 // An auxiliary record kept on an object: its tag (the four bytes in memory,

@@ -22,10 +22,10 @@
 namespace pelmora::hostsim {
 
 // Type codes the host reports for what is not a drawing object of the document.
-inline constexpr std::int16_t kLayerCode = 31;
-inline constexpr std::int16_t kSymbolCode = 16;
-inline constexpr std::int16_t kChainCode = 97;
-inline constexpr std::int16_t kRecordCode = 98;
+inline constexpr std::int16_t kLayerCode = host::kTypeLayer;
+inline constexpr std::int16_t kSymbolCode = host::kTypeSymbol;
+inline constexpr std::int16_t kChainCode = host::kTypeChainElement;
+inline constexpr std::int16_t kRecordCode = host::kTypeRecord;
 
 // Size of the host's own record behind a layer handle for versions below 15,
 // and where the layer's elevation lies in it.

@@ -18,19 +18,8 @@
 namespace pelmora {
 namespace {
 
-// Host type codes the walks act on.
-enum TypeCode : std::int16_t {
-    kEndMarker = 0,
-    kGroup = 11,
-    kInstance = 15,
-    kPolygon = 25,
-    kReference = 29,
-    kLight = 81,
-};
-
-// Light property read to tell a light with a target point from one without.
-constexpr std::int32_t kLightKindProperty = 55;
-constexpr std::int16_t kLightKindWithoutTarget = 1;
+// A light of this kind has no target point.
+constexpr std::int16_t kLightKindWithoutTarget = host::kLightPoint;
 
 // Where the host keeps a layer's elevation in its own record, for versions below 15.
 constexpr std::uint8_t kFirstVersionWithoutElevation = 15;
@@ -94,14 +83,14 @@ void precheckMembers(VisitedList& list, HostHandle container) {
             continue;
         }
         const std::int16_t t = host::objectType(m);
-        if ((t == kInstance && exportableInstance(m)) || t == kPolygon || convertedWithMerging(t) ||
+        if ((t == host::kTypeInstance && exportableInstance(m)) || t == host::kTypePolygon || convertedWithMerging(t) ||
             convertedWithoutMerging(t)) {
             ++list.found;
             finish();
             continue;
         }
-        HostHandle below = t == kGroup ? m : nullptr;
-        if (t == kReference && list.mode == kModeWithReferences) {
+        HostHandle below = t == host::kTypeGroup ? m : nullptr;
+        if (t == host::kTypeReference && list.mode == kModeWithReferences) {
             HostHandle d = host::definitionOf(m);
             if (d != nullptr && list.add(d)) below = d;
         }
@@ -206,10 +195,10 @@ private:
         const HostHandle m = frame.member;
         if (m == nullptr) return leave();
         const std::int16_t t = host::objectType(m);
-        if (t == kEndMarker) return leave();
+        if (t == host::kTypeEnd) return leave();
         if ((frame.selectedOnly && !host::isSelected(m)) || !host::isVisible(m)) return advance();
-        if (t == kGroup) return enter(m, false, false, 0.0);
-        if (t == kReference && mode_ == kModeWithReferences) {
+        if (t == host::kTypeGroup) return enter(m, false, false, 0.0);
+        if (t == host::kTypeReference && mode_ == kModeWithReferences) {
             HostHandle d = host::definitionOf(m);
             if (d != nullptr && visited_.add(d)) {
                 const double kept = scene_.elevation;
@@ -224,7 +213,7 @@ private:
     // Any member but a group or a followed reference.
     void convertLeaf(HostHandle m, std::int16_t t) {
         bool converted = false;
-        if (t == kInstance) {
+        if (t == host::kTypeInstance) {
             if (exportableInstance(m)) {
                 convertThroughHost(scene_, m, false);
                 converted = true;
@@ -235,10 +224,10 @@ private:
         } else if (convertedWithoutMerging(t)) {
             convertThroughHost(scene_, m, false);
             converted = true;
-        } else if (t == kPolygon) {
+        } else if (t == host::kTypePolygon) {
             readDirectPolygon(scene_, m);
             converted = true;
-        } else if (t == kLight) {
+        } else if (t == host::kTypeLight) {
             addLight(m);
         }
         if (converted) scene_.tick();
@@ -246,7 +235,7 @@ private:
     }
 
     void addLight(HostHandle light) {
-        const std::int16_t kind = int16Property(light, kLightKindProperty, 0);
+        const std::int16_t kind = int16Property(light, host::kLightKind, 0);
         const std::int32_t nodeCount = kind == kLightKindWithoutTarget ? 1 : 2;
         scene_.lights.push_back(std::make_unique<LightSource>(light, scene_.elevation, nodeCount));
     }

@@ -10,8 +10,6 @@ namespace pelmora {
 namespace {
 
 // Type codes of temporary objects.
-constexpr std::int16_t kTypeGroup = 11;
-constexpr std::int16_t kTypePolygon = 25;
 
 // Gives a temporary object back to the host however its reading ends.
 class TemporaryObject {
@@ -91,11 +89,11 @@ void convertThroughHost(SceneContainer& scene, HostHandle object, bool merge) {
     if (merge) merger = std::make_unique<VertexMerger>();
 
     const std::int16_t type = host::objectType(temporary.get());
-    if (type == kTypeGroup) {
+    if (type == host::kTypeGroup) {
         for (HostHandle p = host::firstMember(temporary.get()); p != nullptr; p = host::nextObject(p)) {
-            if (host::objectType(p) == kTypePolygon) readPolygon(scene, p, merger.get());
+            if (host::objectType(p) == host::kTypePolygon) readPolygon(scene, p, merger.get());
         }
-    } else if (type == kTypePolygon) {
+    } else if (type == host::kTypePolygon) {
         readPolygon(scene, temporary.get(), merger.get());
     }
 

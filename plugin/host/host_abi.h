@@ -125,9 +125,16 @@ enum Service : std::int32_t {
 
 // Every service number, for hosts that enumerate them.
 inline constexpr std::int32_t kAllServices[] = {
-    1,   5,   14,  27,  53,  60,  65,  69,  70,  72,  73,  74,  76,  77,  79,  81,  82,
-    108, 112, 122, 123, 127, 128, 131, 133, 134, 148, 157, 179, 180, 203, 269, 280, 311,
-    312, 344, 361, 382, 387, 453, 480, 579, 582, 586, 589, 590, 591, 593, 600, 620,
+    kPolyVertexData,      kIsSelected,        kIsClosedPoly,     kShowMessage,      kGetObjectPlacement,
+    kObjectType,          kGetVertex,         kIsVisible,        kObjectClass,      kVertexCount,
+    kResetCommandState,   kClassName,         kClassIndexByName, kNextObject,       kFirstMember,
+    kDeleteObject,        kToDocumentLength,  kGetObjectName,    kNextInChain,      kForEachObject,
+    kCurrentItem,         kDefinitionOf,      kNewAuxRecord,     kDeleteAuxRecord,  kFirstAuxRecord,
+    kFindAuxRecordFrom,   kCommandPrologue,   kObjectToken,      kGetViewData,      kViewKind,
+    kDrawingRoot,         kGetUnitRecord,     kGetHostVersion,   kChainStart,       kDefinitionKind,
+    kMakeTemporaryObject, kGetObjectProperty, kLockRecord,       kGetIndexedString, kGetFolderPath,
+    kCanRunCommand,       kCreateDialog,      kAddGroup,         kAddRadioButton,   kDialogReady,
+    kPlaceFirstItem,      kPlaceInside,       kPlaceBelow,       kSetItemState,     kRunDialog,
 };
 
 // The C signature of each service.
@@ -218,6 +225,42 @@ inline constexpr std::int32_t kFolderPathMissing = 0x3000003;
 // elevation is the double at this offset of a record of this size.
 inline constexpr std::size_t kLayerRecordSize = 512;
 inline constexpr std::size_t kLayerElevationOffset = 504;
+
+// The type codes ObjectType gives: the drawing objects the plug-in acts on,
+// and what the host reports for what is not one.
+enum TypeCode : std::int16_t {
+    kTypeEnd = 0,  // the end of a member list
+    kTypeGroup = 11,
+    kTypeInstance = 15,
+    kTypeSymbol = 16,
+    kTypePolygon = 25,
+    kTypeReference = 29,
+    kTypeLayer = 31,
+    kTypeLight = 81,
+    kTypeChainElement = 97,
+    kTypeRecord = 98,
+};
+
+// A light's properties, as GetObjectProperty numbers them.
+enum LightProperty : std::int32_t {
+    kLightFlag = 50,       // bool
+    kLightIntensity = 51,  // double
+    kLightColour = 52,     // point: red, green, blue
+    kLightMode = 53,       // bool
+    kLightPosition = 54,   // point, host lengths
+    kLightKind = 55,       // int16, one of LightKind
+    kLightDirection = 56,  // point, host lengths
+    kLightAxis = 59,       // int16
+    kLightConeA = 61,      // double, spot lights only
+    kLightConeB = 62,      // double, spot lights only
+};
+
+// The values of kLightKind. A point light has no target point.
+enum LightKind : std::int16_t {
+    kLightDirectional = 0,
+    kLightPoint = 1,
+    kLightSpot = 2,
+};
 
 // The layouts above are the host's, not the compiler's choice: a change that
 // moves a byte of them fails to compile instead of failing inside a host.

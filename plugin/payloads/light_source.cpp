@@ -17,20 +17,6 @@
 namespace pelmora {
 namespace {
 
-// The light properties read through host service 361.
-enum LightProperty : std::int32_t {
-    kPropFlag = 50,       // bool
-    kPropIntensity = 51,  // double
-    kPropColour = 52,     // point: red, green, blue
-    kPropMode = 53,       // bool
-    kPropPosition = 54,   // point, host lengths
-    kPropKind = 55,       // int16
-    kPropDirection = 56,  // point, host lengths
-    kPropAxis = 59,       // int16
-    kPropConeA = 61,      // double, spot lights only
-    kPropConeB = 62,      // double, spot lights only
-};
-
 constexpr std::int32_t kTargetNodeType = 16;
 constexpr std::int32_t kLightNodeType = 4;
 constexpr double kTargetDistance = 3.0;  // metres from the light along its direction
@@ -58,7 +44,7 @@ std::string formatNumbered(const char* format, std::int32_t number) {
 float intensityOf(HostHandle object) {
     PropertyValue value;
     double given = 0.0;
-    if (!value.fetch(object, kPropIntensity) || !value.read(given)) return kIntensityWhenMissing;
+    if (!value.fetch(object, host::kLightIntensity) || !value.read(given)) return kIntensityWhenMissing;
     return static_cast<float>(given * light_payload::kIntensityScale);
 }
 
@@ -87,8 +73,8 @@ unsigned LightSource::motionCount() { return role_ == kRoleTargetNode ? 1u : 3u;
 bool LightSource::motion(unsigned index, bool legacy, MotionRecord& record) {
     float point[3];
     if (role_ == kRoleTargetNode) {
-        const MetrePoint position = toMetrePoint(pointProperty(object_, kPropPosition), baseHeight_);
-        const MetrePoint d = toMetrePoint(pointProperty(object_, kPropDirection));
+        const MetrePoint position = toMetrePoint(pointProperty(object_, host::kLightPosition), baseHeight_);
+        const MetrePoint d = toMetrePoint(pointProperty(object_, host::kLightDirection));
         const double length = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
         MetrePoint aim = position;
         if (length != 0.0) {
@@ -101,11 +87,11 @@ bool LightSource::motion(unsigned index, bool legacy, MotionRecord& record) {
     }
     switch (index) {
         case 0:
-            toSceneAxes(toMetrePoint(pointProperty(object_, kPropPosition), baseHeight_), point);
+            toSceneAxes(toMetrePoint(pointProperty(object_, host::kLightPosition), baseHeight_), point);
             requireBuilt(motionTranslate(record, legacy, 0, point));
             break;
         case 1: {
-            const HostPoint rgb = pointProperty(object_, kPropColour);
+            const HostPoint rgb = pointProperty(object_, host::kLightColour);
             const Colour4 diffuse{
                 {static_cast<float>(rgb.x), static_cast<float>(rgb.y), static_cast<float>(rgb.z), 0.0f}};
             requireBuilt(
@@ -123,37 +109,37 @@ bool LightSource::motion(unsigned index, bool legacy, MotionRecord& record) {
 
 void LightSource::lightParameter(bool legacy, MotionRecord& record) {
     std::int32_t lightType = 2;
-    switch (int16Property(object_, kPropKind, kKindWhenMissing)) {
-        case 0:
+    switch (int16Property(object_, host::kLightKind, kKindWhenMissing)) {
+        case host::kLightDirectional:
             lightType = 1;
             break;
-        case 1:
+        case host::kLightPoint:
             lightType = 2;
             break;
-        case 2:
+        case host::kLightSpot:
             lightType = 3;
             break;
         default:
             break;
     }
-    const std::int32_t lightMode = boolProperty(object_, kPropMode, false) ? 2 : 1;
+    const std::int32_t lightMode = boolProperty(object_, host::kLightMode, false) ? 2 : 1;
     requireBuilt(motionLightParameter(record, legacy, 0, lightType, intensityOf(object_), lightMode, kLightE));
     // The builder fills what every light has; the rest goes into the payload
     // just made. A record left without payload (out of memory) is left alone.
     if (record.data == nullptr || record.dataSize < light_payload::kSize) return;
     PropertyValue value;
     bool flag = false;
-    if (value.fetch(object_, kPropFlag) && value.read(flag))
+    if (value.fetch(object_, host::kLightFlag) && value.read(flag))
         setPayloadI32(record, light_payload::kLightFlag, flag ? 1 : 0);
     std::int16_t axis = -1;
-    if (value.fetch(object_, kPropAxis) && value.read(axis) && axis >= 0 && axis <= 2) {
+    if (value.fetch(object_, host::kLightAxis) && value.read(axis) && axis >= 0 && axis <= 2) {
         for (int i = 0; i < 3; ++i) setPayloadF32(record, light_payload::kAxis + 4 * i, i == axis ? 1.0f : 0.0f);
     }
     if (lightType == kSpotLight) {
         double cone = 0.0;
-        if (value.fetch(object_, kPropConeA) && value.read(cone))
+        if (value.fetch(object_, host::kLightConeA) && value.read(cone))
             setPayloadF32(record, light_payload::kConeA, static_cast<float>(cone));
-        if (value.fetch(object_, kPropConeB) && value.read(cone))
+        if (value.fetch(object_, host::kLightConeB) && value.read(cone))
             setPayloadF32(record, light_payload::kConeB, static_cast<float>(cone));
     }
 }

@@ -8,6 +8,7 @@
 #include "platform/interrupt.h"
 #include "platform/interrupt_signal.h"
 #include "platform/path_text.h"
+#include "plugin/command/mode_dialog.h"
 #include "plugin/host/host_abi.h"
 #include "tool/output/progress_line.h"
 
@@ -15,9 +16,7 @@ namespace pelmora::tool {
 namespace {
 
 // Asked once of every object the walks visit.
-constexpr std::int32_t kIsVisibleService = 69;
-constexpr std::int32_t kFirstModeItem = 4;
-constexpr int kModeCount = 4;
+constexpr std::int32_t kIsVisibleService = host::kIsVisible;
 
 ExportHookState& stateOf(void* user) { return *static_cast<ExportHookState*>(user); }
 

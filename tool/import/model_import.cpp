@@ -16,6 +16,7 @@
 
 #include "base/ascii_case.h"
 #include "base/utf8.h"
+#include "plugin/host/host_abi.h"
 #include "plugin/payloads/payload_camera.h"
 #include "preview/view_angle.h"
 #include "tool/import/model_handoff.h"
@@ -33,11 +34,6 @@ constexpr double kMillimetresPerMetre = 1000.0;
 constexpr double kDegreesPerRadian = 180.0 / 3.14159265358979323846;
 constexpr std::size_t kMaxNameBytes = 255;
 constexpr double kMinimumTargetDistance = 1.0;  // model units
-
-// Light kinds as the host reports them (property 55).
-constexpr std::int16_t kLightDirectional = 0;
-constexpr std::int16_t kLightPoint = 1;
-constexpr std::int16_t kLightSpot = 2;
 
 }  // namespace
 
@@ -242,14 +238,14 @@ private:
             std::int16_t kind;
             switch (light.mType) {
                 case aiLightSource_DIRECTIONAL:
-                    kind = kLightDirectional;
+                    kind = host::kLightDirectional;
                     break;
                 case aiLightSource_SPOT:
-                    kind = kLightSpot;
+                    kind = host::kLightSpot;
                     break;
                 case aiLightSource_POINT:
                 case aiLightSource_AREA:
-                    kind = kLightPoint;
+                    kind = host::kLightPoint;
                     break;
                 default:
                     continue;  // ambient light has no place
@@ -281,16 +277,16 @@ private:
             auto set = [&object](std::int32_t number, hostsim::PropertyValue value) {
                 object.properties[number] = value;
             };
-            set(50, boolValue(true));
-            set(51, doubleValue(intensity));
-            set(52, pointValue({red, green, blue}));
-            set(53, boolValue(false));
-            set(54, pointValue(position));
-            set(55, intValue(kind));
-            set(56, pointValue(direction));
-            if (kind == kLightSpot) {
-                set(61, doubleValue(light.mAngleInnerCone * kDegreesPerRadian));
-                set(62, doubleValue(light.mAngleOuterCone * kDegreesPerRadian));
+            set(host::kLightFlag, boolValue(true));
+            set(host::kLightIntensity, doubleValue(intensity));
+            set(host::kLightColour, pointValue({red, green, blue}));
+            set(host::kLightMode, boolValue(false));
+            set(host::kLightPosition, pointValue(position));
+            set(host::kLightKind, intValue(kind));
+            set(host::kLightDirection, pointValue(direction));
+            if (kind == host::kLightSpot) {
+                set(host::kLightConeA, doubleValue(light.mAngleInnerCone * kDegreesPerRadian));
+                set(host::kLightConeB, doubleValue(light.mAngleOuterCone * kDegreesPerRadian));
             }
             drawing_.layers.front().objects.push_back(std::move(object));
         }
