@@ -18,6 +18,7 @@ packages=(
   locales
 )
 needs_i386=0 with_validator=0
+locales_needed=(de_DE)
 for part in "$@"; do
   case $part in
     # The comparisons the bench programs make: Google Benchmark, meshoptimizer,
@@ -28,6 +29,8 @@ for part in "$@"; do
     windows)
       packages+=(gcc-mingw-w64-i686 g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386)
       needs_i386=1
+      # Wine in a Japanese locale is a Windows whose ANSI code page is 932.
+      locales_needed+=(ja_JP)
       ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     # Node and npm, which run the glTF validator of the gltf_validator test
@@ -49,9 +52,11 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 # A comma-decimal locale, for the test that the ASCII encoding ignores the
-# process locale.
+# process locale (and the others the parts above asked for).
 locale_missing=0
-locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$' || locale_missing=1
+for name in "${locales_needed[@]}"; do
+  locale -a 2>/dev/null | grep -qi "^$name\.utf-\?8$" || locale_missing=1
+done
 # The Khronos glTF validator, from the npm registry at the version the lock
 # file names, into tools/gltf-validate/node_modules (for the gltf_validator test).
 install_validator() {
@@ -67,7 +72,7 @@ if [ ${#missing[@]} -eq 0 ] && [ $locale_missing -eq 0 ]; then
   exit 0
 fi
 if [ "$(id -u)" -ne 0 ]; then
-  echo "install-deps: installing needs root; missing: ${missing[*]}$([ $locale_missing -eq 1 ] && echo ' the de_DE.UTF-8 locale')" >&2
+  echo "install-deps: installing needs root; missing: ${missing[*]}$([ $locale_missing -eq 1 ] && echo " the locales ${locales_needed[*]} (UTF-8)")" >&2
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
@@ -79,7 +84,9 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 if [ $locale_missing -eq 1 ]; then
-  grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'de_DE.UTF-8 UTF-8' >> /etc/locale.gen
+  for name in "${locales_needed[@]}"; do
+    grep -q "^$name.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null || echo "$name.UTF-8 UTF-8" >> /etc/locale.gen
+  done
   locale-gen
 fi
 install_validator

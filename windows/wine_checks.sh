@@ -22,17 +22,23 @@ now() { date +%s.%N; }
 seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
 
 # The drawings: the example house, a terrain of 160 x 160 quads (25 600
-# polygons) and a drawing whose class and light names are not ASCII, with
-# template files named in any case ("Möbel.qmt", "Dach.QMT").
+# polygons), a drawing whose class and light names are not ASCII, with
+# template files named in any case ("Möbel.qmt", "Dach.QMT"), and one in code
+# page 932 (Shift-JIS names, templates named in Japanese), exported on a
+# Japanese Windows: Wine in a Japanese locale, whose ANSI code page is 932.
 cp examples/house.json "$work/house.json"
 python3 windows/make_drawing.py 160 > "$work/terrain.json"
 cp tests/data/names/names.json "$work/names.json"
-drawings=(house terrain names)
+cp tests/data/names932/names932.json "$work/names932.json"
+drawings=(house terrain names names932)
 
 failed=0
 for name in "${drawings[@]}"; do
   templates=examples/host
   [ "$name" = names ] && templates=tests/data/names/host
+  [ "$name" = names932 ] && templates=tests/data/names932/host
+  prefix=$win/wine-prefix locale=C.UTF-8
+  [ "$name" = names932 ] && prefix=$win/wine-prefix-ja locale=ja_JP.UTF-8
   for side in linux windows; do
     rm -rf "$work/$side/host-$name"
     cp -r "$templates" "$work/$side/host-$name"
@@ -46,9 +52,9 @@ for name in "${drawings[@]}"; do
   linux_time=$(seconds "$start" "$(now)")
 
   start=$(now)
-  windows/wine_run.sh "$win/wine-prefix" "$windows_tool" export "$work/windows/$name.json" \
+  PELMORA_WINE_LOCALE=$locale windows/wine_run.sh "$prefix" "$windows_tool" export "$work/windows/$name.json" \
     -o "$work/windows/$name.qmx" --host-dir "$work/windows/host-$name" --mode 2 --force 2>"$work/windows/$name.log"
-  windows/wine_run.sh "$win/wine-prefix" "$windows_tool" convert "$work/windows/$name.qmx" \
+  PELMORA_WINE_LOCALE=$locale windows/wine_run.sh "$prefix" "$windows_tool" convert "$work/windows/$name.qmx" \
     "$work/windows/$name-ascii.qmx" --ascii
   windows_time=$(seconds "$start" "$(now)")
 

@@ -9,8 +9,10 @@ export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all
 # The locale pinned: Wine takes the Windows ANSI code page from it (C: 1252,
 # the emulated host's default) and the encoding of the file names on disk
 # (UTF-8, as the Linux side writes them); with plain C the template file
-# "Möbel.qmt" could not be found under Windows.
-export LC_ALL=C.UTF-8
+# "Möbel.qmt" could not be found under Windows. PELMORA_WINE_LOCALE picks
+# another (ja_JP.UTF-8: a Japanese system, ANSI code page 932); each locale
+# needs a prefix of its own.
+export LC_ALL=${PELMORA_WINE_LOCALE:-C.UTF-8}
 # No Mono or Gecko download prompts; no window anywhere.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
