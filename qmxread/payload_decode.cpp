@@ -159,21 +159,8 @@ void checkCounts(const MeshPayload& mesh, std::size_t headerBytes, std::size_t d
     }
 }
 
-}  // namespace
-
-MeshPayload decodeMeshPayload(std::int32_t dataFormat, std::span<const std::uint8_t> data) {
-    MeshPayload mesh;
-    if (dataFormat != 1 && dataFormat != 2) {
-        throw PayloadError("mesh payload has dataFormat " + std::to_string(dataFormat) + "; expected 1 or 2", 0);
-    }
-    mesh.legacy = dataFormat == 1;
-    const std::size_t headerBytes = mesh.legacy ? 36 : 40;
-    if (data.size() < headerBytes) {
-        throw PayloadError("mesh payload of " + std::to_string(data.size()) + " bytes is shorter than its " +
-                               std::to_string(headerBytes) + "-byte header",
-                           data.size());
-    }
-    const std::uint8_t* p = data.data();
+// The header of either layout: the counts, the smoothing angle, the mapping.
+void readMeshHeader(const std::uint8_t* p, MeshPayload& mesh) {
     if (mesh.legacy) {
         mesh.vertexCount = loadInt32(p);
         mesh.vertexBytes = loadInt32(p + 4);
@@ -193,6 +180,59 @@ MeshPayload decodeMeshPayload(std::int32_t dataFormat, std::span<const std::uint
         mesh.mappingType = loadInt32(p + 20);
         mesh.minusOne = loadInt32(p + 24);
     }
+}
+
+// The holes after a polygon of the current layout: their count, then each
+// its count, its indices and one more int.
+void readHoles(IndexCursor& cursor, std::int32_t vertexCount, MeshPolygon& entry) {
+    std::size_t holesAt = cursor.payloadOffset();
+    std::int64_t holes = cursor.next("a polygon's hole count");
+    if (holes < 0 || static_cast<std::uint64_t>(holes) > cursor.remaining()) {
+        throw PayloadError("mesh hole count " + std::to_string(holes) + " does not fit in the index data", holesAt);
+    }
+    for (std::int64_t h = 0; h < holes; ++h) {
+        std::int64_t m = cursor.next("a hole");
+        entry.holes.push_back(readIndexList(cursor, m, vertexCount, "hole"));
+        cursor.next("a hole");
+    }
+}
+
+void readPolygons(IndexCursor& cursor, MeshPayload& mesh) {
+    for (std::int32_t polygon = 0; polygon < mesh.polygonCount; ++polygon) {
+        if (cursor.atEnd()) {
+            throw PayloadError("mesh index data ends after " + std::to_string(polygon) + " of " +
+                                   std::to_string(mesh.polygonCount) + " polygons",
+                               cursor.payloadOffset());
+        }
+        MeshPolygon entry;
+        std::int64_t n = cursor.next("a polygon");
+        entry.indices = readIndexList(cursor, n, mesh.vertexCount, "polygon");
+        if (!mesh.legacy) readHoles(cursor, mesh.vertexCount, entry);
+        mesh.polygons.push_back(std::move(entry));
+    }
+    if (!cursor.atEnd()) {
+        throw PayloadError(
+            "mesh index data goes on after the last of " + std::to_string(mesh.polygonCount) + " polygons",
+            cursor.payloadOffset());
+    }
+}
+
+}  // namespace
+
+MeshPayload decodeMeshPayload(std::int32_t dataFormat, std::span<const std::uint8_t> data) {
+    MeshPayload mesh;
+    if (dataFormat != 1 && dataFormat != 2) {
+        throw PayloadError("mesh payload has dataFormat " + std::to_string(dataFormat) + "; expected 1 or 2", 0);
+    }
+    mesh.legacy = dataFormat == 1;
+    const std::size_t headerBytes = mesh.legacy ? 36 : 40;
+    if (data.size() < headerBytes) {
+        throw PayloadError("mesh payload of " + std::to_string(data.size()) + " bytes is shorter than its " +
+                               std::to_string(headerBytes) + "-byte header",
+                           data.size());
+    }
+    const std::uint8_t* p = data.data();
+    readMeshHeader(p, mesh);
     checkCounts(mesh, headerBytes, data.size());
     if (mesh.legacy && static_cast<std::int64_t>(mesh.vertexBytes) != 12ll * mesh.vertexCount) {
         throw PayloadError("mesh vertexBytes " + std::to_string(mesh.vertexBytes) + " is not 12 x vertexCount", 4);
@@ -206,36 +246,7 @@ MeshPayload decodeMeshPayload(std::int32_t dataFormat, std::span<const std::uint
 
     const std::size_t indexStart = headerBytes + 12 * static_cast<std::size_t>(mesh.vertexCount);
     IndexCursor cursor(data.subspan(indexStart), indexStart, mesh.legacy ? 2 : 4);
-    for (std::int32_t polygon = 0; polygon < mesh.polygonCount; ++polygon) {
-        if (cursor.atEnd()) {
-            throw PayloadError("mesh index data ends after " + std::to_string(polygon) + " of " +
-                                   std::to_string(mesh.polygonCount) + " polygons",
-                               cursor.payloadOffset());
-        }
-        MeshPolygon entry;
-        std::int64_t n = cursor.next("a polygon");
-        entry.indices = readIndexList(cursor, n, mesh.vertexCount, "polygon");
-        if (!mesh.legacy) {
-            // Then the hole count and the holes, each its count, its indices and one more int.
-            std::size_t holesAt = cursor.payloadOffset();
-            std::int64_t holes = cursor.next("a polygon's hole count");
-            if (holes < 0 || static_cast<std::uint64_t>(holes) > cursor.remaining()) {
-                throw PayloadError("mesh hole count " + std::to_string(holes) + " does not fit in the index data",
-                                   holesAt);
-            }
-            for (std::int64_t h = 0; h < holes; ++h) {
-                std::int64_t m = cursor.next("a hole");
-                entry.holes.push_back(readIndexList(cursor, m, mesh.vertexCount, "hole"));
-                cursor.next("a hole");
-            }
-        }
-        mesh.polygons.push_back(std::move(entry));
-    }
-    if (!cursor.atEnd()) {
-        throw PayloadError(
-            "mesh index data goes on after the last of " + std::to_string(mesh.polygonCount) + " polygons",
-            cursor.payloadOffset());
-    }
+    readPolygons(cursor, mesh);
     return mesh;
 }
 
