@@ -1,14 +1,43 @@
 #include "platform/file_lock.h"
 
+#include <chrono>
+#include <thread>
 #include <utility>
 
 #include "platform/path_text.h"
 
 namespace pelmora::tool::system {
+namespace {
+
+constexpr auto kRetryEvery = std::chrono::milliseconds(20);
+
+}  // namespace
 
 std::string lockPathFor(const std::string& file) {
     const auto path = pathOf(file);
     return textOf(path.parent_path() / pathOf("." + textOf(path.filename()) + ".lock"));
+}
+
+FileLock FileLock::take(const std::string& file, const std::function<bool()>& keepWaiting) {
+    FileLock lock;
+    lock.path_ = lockPathFor(file);
+    for (;;) {
+        switch (lock.tryOnce()) {
+            case Attempt::Held:
+                lock.state_ = State::Held;
+                return lock;
+            case Attempt::Failed:
+                return lock;
+            case Attempt::Busy:
+                break;
+        }
+        if (!keepWaiting()) {
+            lock.state_ = State::Busy;
+            lock.why_ = "another run holds the lock " + lock.path_;
+            return lock;
+        }
+        std::this_thread::sleep_for(kRetryEvery);
+    }
 }
 
 FileLock::FileLock(FileLock&& other) noexcept

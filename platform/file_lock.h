@@ -35,6 +35,12 @@ public:
     void release();
 
 private:
+    // One try at the system's lock on the lock file (one unit per system):
+    // Held with the handle kept, Busy while another process holds it, Failed
+    // with why_ said.
+    enum class Attempt { Held, Busy, Failed };
+    Attempt tryOnce();
+
     State state_ = State::Unavailable;
     std::string why_;
     std::string path_;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,8 @@ std::string inputFileRefusal(const std::string& path, const std::string& what);
 
 // The size in bytes; -1 when the file cannot be asked about.
 long long fileSize(const std::string& path);
+// The same of a file open as a stream.
+long long fileSize(std::FILE* file);
 
 // Enough of a file's identity to tell that it was replaced or written: the
 // device (volume) and file number, the size and the modification time.

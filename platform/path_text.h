@@ -26,6 +26,10 @@ inline std::string textOf(const std::filesystem::path& path) {
 // code page has no character for some of it.
 bool narrowPath(const std::string& utf8, std::string& narrow);
 
+// The other way: a path as the narrow file calls take it, in UTF-8 (on
+// Windows read in the ANSI code page). False when it cannot be read so.
+bool utf8FromNarrowPath(const std::string& narrow, std::string& utf8);
+
 // What to tell a user whose path narrowPath refused.
 inline std::string narrowPathRefusal(const std::string& utf8) {
     return utf8 +

@@ -1,7 +1,6 @@
 #include "preview/png_file.h"
 
 #include <png.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <csetjmp>
@@ -9,7 +8,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "plugin/platform/files.h"
+#include "platform/file_replace.h"
+#include "platform/path_text.h"
+#include "platform/process.h"
 
 namespace pelmora::preview {
 
@@ -49,14 +50,15 @@ bool encode(std::FILE* file, const Image& image, char* message, std::size_t mess
 }
 
 // A name beside `target` that nobody else uses, created empty and opened.
-std::FILE* openBeside(const std::filesystem::path& target, std::string& name) {
+std::FILE* openBeside(const std::string& targetUtf8, std::string& name) {
+    const std::filesystem::path target = tool::system::pathOf(targetUtf8);
     const std::filesystem::path folder = target.parent_path();
+    const std::string hidden =
+        "." + tool::system::textOf(target.filename()) + ".tmp" + std::to_string(tool::system::processId()) + "-";
     errno = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = (folder / ("." + target.filename().string() + ".tmp" + std::to_string(::getpid()) + "-" +
-                          std::to_string(attempt)))
-                   .string();
-        if (std::FILE* file = std::fopen(name.c_str(), "wbx")) return file;
+        name = tool::system::textOf(folder / tool::system::pathOf(hidden + std::to_string(attempt)));
+        if (std::FILE* file = tool::system::openFile(name, "wbx")) return file;
         if (errno != EEXIST) break;
     }
     return nullptr;
@@ -87,7 +89,7 @@ void writePngFile(const Image& image, const std::string& path) {
         }
         return written;
     };
-    switch (base::writeBesideAndReplace(path, platform::replaceCalls(), nameBeside, write)) {
+    switch (base::writeBesideAndReplace(path, tool::system::replaceCalls(), nameBeside, write)) {
         case base::Replaced::Done:
         case base::Replaced::Withdrawn:  // nothing asks to withdraw it
             return;

@@ -16,6 +16,7 @@ public:
 };
 
 // Throws PictureError saying what failed; the target is then as it was.
+// `path` is UTF-8, as every path of the tool.
 void writePngFile(const Image& image, const std::string& path);
 
 }  // namespace pelmora::preview

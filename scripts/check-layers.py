@@ -11,6 +11,9 @@ Inside a part, its own layers hold the same way. A file may include from its
 own layer, from a layer beside it or from a lower one, never from a higher
 one; every include names its file from the repository's top folder. tests/,
 bench/ and fuzz/ may include anything.
+The platform floor holds every operating-system call: no system header
+(SYSTEM_HEADERS) is included outside platform/ and the plug-in's own platform
+units (plugin/platform/), which hold what must live in the module.
 Exit status 1 when any include breaks that, with one line per include.
 
 Usage: check-layers.py [ROOT]   (default: the repository holding scripts/)
@@ -53,6 +56,22 @@ INNER = {
     },
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
+SYSTEM_INCLUDE = re.compile(r'^\s*#\s*include\s+<([^>]+)>')
+# The operating system's own headers (POSIX, Linux, Windows): the standard
+# library's are free to all.
+SYSTEM_HEADERS = {
+    "unistd.h", "fcntl.h", "signal.h", "csignal", "dlfcn.h", "poll.h", "spawn.h", "dirent.h", "pthread.h",
+    "termios.h", "pwd.h", "grp.h", "syslog.h", "sched.h", "semaphore.h", "glob.h", "fnmatch.h", "libgen.h",
+    "langinfo.h", "iconv.h", "ftw.h", "utime.h", "wordexp.h", "malloc.h", "link.h", "execinfo.h",
+    "io.h", "process.h", "direct.h", "share.h", "conio.h", "windows.h", "winbase.h", "winuser.h", "winnt.h",
+    "windef.h", "winerror.h", "winnls.h", "wincon.h", "winsock2.h", "ws2tcpip.h", "shellapi.h", "shlobj.h",
+    "shlwapi.h", "commdlg.h", "objbase.h", "fileapi.h", "handleapi.h", "processthreadsapi.h", "synchapi.h",
+    "memoryapi.h", "psapi.h", "tlhelp32.h", "aclapi.h", "accctrl.h",
+}
+# Folders of system headers: every header in them is the system's.
+SYSTEM_FOLDERS = ("sys/", "linux/", "asm/", "mach/", "arpa/", "netinet/", "net/")
+# Where the operating system may be called: the platform floor, and the plug-in's own platform units.
+SYSTEM_CALLERS = (("platform",), ("plugin", "platform"))
 SOURCES = (".h", ".hpp", ".cpp", ".rc")
 
 
@@ -89,6 +108,15 @@ def check_include(part, layer, target):
     return None
 
 
+def system_header_refusal(parts, header):
+    """None when a file at `parts` may include the system header, else why not."""
+    if header not in SYSTEM_HEADERS and not header.startswith(SYSTEM_FOLDERS):
+        return None
+    if any(tuple(parts[: len(caller)]) == caller for caller in SYSTEM_CALLERS):
+        return None
+    return f"includes the system header <{header}>; operating-system calls belong in platform/"
+
+
 def sources(root: pathlib.Path):
     """Every source file under the root, outside the folders free of the layers."""
     for top in sorted(root.iterdir()):
@@ -113,10 +141,11 @@ def violations(root: pathlib.Path):
             continue
         for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
             match = INCLUDE.match(line)
-            if match:
-                why = check_include(part, layer, match.group(1))
-                if why:
-                    yield f"{path}:{number}: {why}"
+            system = SYSTEM_INCLUDE.match(line)
+            why = check_include(part, layer, match.group(1)) if match else None
+            why = why or (system_header_refusal(parts, system.group(1)) if system else None)
+            if why:
+                yield f"{path}:{number}: {why}"
 
 
 def main() -> int:

@@ -223,7 +223,8 @@ std::string readDocumentText(const std::string& file);
 Drawing loadDrawing(const std::string& file, std::vector<std::string>& cutAtNul);
 // Writes the drawing as a document that parses back into an equal Drawing.
 std::string serializeDrawing(const Drawing& drawing);
-// Writes a new file beside `file` and renames it over `file`; throws std::runtime_error.
+// Writes a new file beside `file` (a UTF-8 path, as every path of the
+// emulated host) and renames it over `file`; throws std::runtime_error.
 void saveDrawingAtomically(const Drawing& drawing, const std::string& file);
 // The same for a document's text as it is.
 void saveTextAtomically(const std::string& text, const std::string& file);

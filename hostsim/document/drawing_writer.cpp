@@ -1,11 +1,5 @@
 // Writing a drawing document: every value the model holds is written so that
 // loading the text gives an equal Drawing; the file is replaced atomically.
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
-
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -16,8 +10,10 @@
 #include "hostsim/document/drawing.h"
 #include "hostsim/document/drawing_names.h"
 #include "hostsim/document/json_text.h"
-#include "plugin/platform/files.h"
-#include "plugin/scene_file/file_sink.h"
+#include "platform/file_replace.h"
+#include "platform/file_status.h"
+#include "platform/path_text.h"
+#include "platform/process.h"
 
 namespace pelmora::hostsim {
 namespace {
@@ -236,22 +232,14 @@ namespace {
 // write back the same drawing at once: a name one of them checked cannot be
 // taken by another.
 std::string freshNameBeside(const std::string& target) {
-#ifdef _WIN32
-    const std::size_t slash = target.find_last_of("\\/");
-#else
-    const std::size_t slash = target.find_last_of('/');
-#endif
+    const std::size_t slash = target.find_last_of(tool::system::kPathSeparators);
     const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
     const std::string hidden = target.substr(0, nameAt) + "." + target.substr(nameAt) + ".";
-#ifdef _WIN32
-    const int process = _getpid();
-#else
-    const int process = static_cast<int>(::getpid());
-#endif
+    const long process = tool::system::processId();
     static unsigned serial = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string candidate = hidden + std::to_string(process) + "-" + std::to_string(++serial) + ".part";
-        if (!platform::fileExists(candidate)) return candidate;
+        if (tool::system::pathKind(candidate) == tool::system::PathKind::Missing) return candidate;
     }
     return {};
 }
@@ -276,15 +264,16 @@ bool saveTextAtomically(const std::string& text, const std::string& file,
         return freshNameBeside(resolved);
     };
     const auto write = [&text](const std::string& temporary) {
-        std::unique_ptr<FileSink> sink = openStdioFileSink(temporary.c_str(), "wb");
-        if (!sink) throw std::runtime_error("cannot create \"" + temporary + "\"");
-        // A failed close is a failed write: a full disk may show only there.
-        const bool written = sink->write(text.data(), text.size());
-        const bool closed = sink->close();
-        if (!written || !closed) throw std::runtime_error("cannot write \"" + temporary + "\"");
+        std::FILE* file = tool::system::openFile(temporary, "wb");
+        if (!file) throw std::runtime_error("cannot create \"" + temporary + "\"");
+        // A failed flush or close is a failed write: a full disk may show only there.
+        const bool written = text.empty() || std::fwrite(text.data(), text.size(), 1, file) == 1;
+        const bool flushed = std::fflush(file) == 0 && std::ferror(file) == 0;
+        const bool closed = std::fclose(file) == 0;
+        if (!written || !flushed || !closed) throw std::runtime_error("cannot write \"" + temporary + "\"");
         return true;
     };
-    switch (base::writeBesideAndReplace(file, platform::replaceCalls(), nameBeside, write, stillWanted)) {
+    switch (base::writeBesideAndReplace(file, tool::system::replaceCalls(), nameBeside, write, stillWanted)) {
         case base::Replaced::Done:
         case base::Replaced::NotWritten:  // `write` throws instead
             return true;

@@ -3,12 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
-
 #include "hostsim/host/host_node.h"
+#include "platform/memory_pages.h"
 
 namespace pelmora::hostsim {
 namespace {
@@ -142,12 +138,7 @@ void NodeTable::retireTemporary(const Node* first, std::size_t count, std::size_
 void NodeTable::releaseIfDisposed(Block* block) {
     if (block->live != 0 || block == temporaryBlock_ || block->released != nullptr) return;
     block->released = released_.get();
-#ifdef __linux__
-    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const std::uintptr_t begin = (address(block->nodes.get()) + page - 1) / page * page;
-    const std::uintptr_t end = (address(block->nodes.get()) + block->bytes) / page * page;
-    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_DONTNEED);
-#endif
+    tool::system::dropWholePagesWithin(block->nodes.get(), block->bytes);
 }
 
 void NodeTable::freeBlock(Block* block) {

@@ -4,17 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "platform/file_creation.h"
 #include "platform/file_lock.h"
 
 namespace pelmora::tool::system {
 namespace {
-
-constexpr auto kRetryEvery = std::chrono::milliseconds(20);
 
 // Whether the lock file `fd` holds is still the one named `path`: a run that
 // let go of the lock removed it, and one waiting on the removed file must
@@ -33,34 +29,24 @@ std::string folderOf(const std::string& path) {
 
 }  // namespace
 
-FileLock FileLock::take(const std::string& file, const std::function<bool()>& keepWaiting) {
-    FileLock lock;
-    lock.path_ = lockPathFor(file);
-    for (;;) {
-        const int fd = ::open(lock.path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            lock.why_ = "cannot make the lock file " + lock.path_ + ": " + lastFileErrorIn(folderOf(lock.path_));
-            return lock;
-        }
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            if (stillNamed(fd, lock.path_)) {
-                lock.state_ = State::Held;
-                lock.handle_ = fd;
-                return lock;
-            }
-        } else if (errno != EWOULDBLOCK && errno != EINTR) {
-            lock.why_ = "cannot lock " + lock.path_ + ": " + std::strerror(errno);
-            ::close(fd);
-            return lock;
-        }
-        ::close(fd);
-        if (!keepWaiting()) {
-            lock.state_ = State::Busy;
-            lock.why_ = "another run holds the lock " + lock.path_;
-            return lock;
-        }
-        std::this_thread::sleep_for(kRetryEvery);
+FileLock::Attempt FileLock::tryOnce() {
+    const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        why_ = "cannot make the lock file " + path_ + ": " + lastFileErrorIn(folderOf(path_));
+        return Attempt::Failed;
     }
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        if (stillNamed(fd, path_)) {
+            handle_ = fd;
+            return Attempt::Held;
+        }
+    } else if (errno != EWOULDBLOCK && errno != EINTR) {
+        why_ = "cannot lock " + path_ + ": " + std::strerror(errno);
+        ::close(fd);
+        return Attempt::Failed;
+    }
+    ::close(fd);
+    return Attempt::Busy;
 }
 
 void FileLock::release() {

@@ -25,6 +25,11 @@ long long fileSize(const std::string& path) {
     return stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
 }
 
+long long fileSize(std::FILE* file) {
+    struct stat info {};
+    return ::fstat(fileno(file), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
+}
+
 FileIdentity FileIdentity::of(const std::string& path) {
     FileIdentity state;
     struct stat info {};

@@ -8,6 +8,11 @@ bool narrowPath(const std::string& utf8, std::string& narrow) {
     return true;
 }
 
+bool utf8FromNarrowPath(const std::string& narrow, std::string& utf8) {
+    utf8 = narrow;
+    return true;
+}
+
 int fileNameCodePage() { return 0; }
 
 std::FILE* openFile(const std::string& utf8, const char* mode) { return std::fopen(utf8.c_str(), mode); }

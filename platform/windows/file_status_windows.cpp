@@ -1,5 +1,6 @@
 #include "platform/file_status.h"
 
+#include <io.h>
 #include <windows.h>
 
 #include <new>
@@ -32,6 +33,12 @@ long long fileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(wideText(path).c_str(), GetFileExInfoStandard, &data)) return -1;
     return static_cast<long long>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+long long fileSize(std::FILE* file) {
+    LARGE_INTEGER size{};
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return handle != INVALID_HANDLE_VALUE && GetFileSizeEx(handle, &size) ? static_cast<long long>(size.QuadPart) : -1;
 }
 
 FileIdentity FileIdentity::of(const std::string& path) {

@@ -103,14 +103,13 @@ void writeToStderr(const char* text) {
 void removeFileNow(const char* path) {
     // On the stack: the handler may not allocate.
     wchar_t wide[4097];
-    const int length = MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, static_cast<int>(sizeof wide / sizeof *wide));
-    if (length > 0) DeleteFileW(wide);
+    if (wideTextInto(path, wide, static_cast<int>(sizeof wide / sizeof *wide)) > 0) DeleteFileW(wide);
 }
 
 void removeFolderNow(const char* path) {
     // On the stack: the handler may not allocate.
     wchar_t wide[4097], entry[4097 + MAX_PATH];
-    const int length = MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, 4096);
+    const int length = wideTextInto(path, wide, 4096);
     if (length <= 0) return;
     wchar_t pattern[4100];
     std::memcpy(pattern, wide, sizeof(wchar_t) * (length - 1));

@@ -22,14 +22,19 @@ bool narrowPath(const std::string& utf8, std::string& narrow) {
     // A folder keeps its final separator.
     wide.resize(length);
     if ((given.back() == L'/' || given.back() == L'\\') && wide.back() != L'\\') wide += L'\\';
-    BOOL replaced = FALSE;
-    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                                          nullptr, 0, nullptr, &replaced);
-    if (bytes <= 0 || replaced) return false;
-    narrow.resize(static_cast<std::size_t>(bytes));
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), narrow.data(), bytes,
-                        nullptr, &replaced);
-    return !replaced;
+    std::optional<std::string> ansi = narrowFrom(wide.data(), static_cast<int>(wide.size()), CP_ACP);
+    if (!ansi) return false;
+    narrow = std::move(*ansi);
+    return true;
+}
+
+bool utf8FromNarrowPath(const std::string& narrow, std::string& utf8) {
+    const std::optional<std::wstring> wide = wideFrom(narrow, CP_ACP, 0);
+    const std::optional<std::string> text =
+        wide ? narrowFrom(wide->data(), static_cast<int>(wide->size()), CP_UTF8) : std::nullopt;
+    if (!text) return false;
+    utf8 = *text;
+    return true;
 }
 
 int fileNameCodePage() { return static_cast<int>(GetACP()); }

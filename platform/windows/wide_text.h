@@ -1,28 +1,58 @@
-// UTF-8, the tool's text, to and from UTF-16, the Windows calls' text.
+// Text between the Windows calls' UTF-16 and UTF-8 (the tool's text) or a
+// code page, and the system's words for an error, written once for every
+// Windows unit.
 #pragma once
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace pelmora::tool::system {
 
-inline std::wstring wideText(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+// `bytes` of code page `codePage` as UTF-16. With MB_ERR_INVALID_CHARS in
+// `flags`, none when they are not a valid sequence of it.
+inline std::optional<std::wstring> wideFrom(const std::string& bytes, UINT codePage, DWORD flags) {
+    if (bytes.empty()) return std::wstring();
+    const auto size = static_cast<int>(bytes.size());
+    const int length = MultiByteToWideChar(codePage, flags, bytes.data(), size, nullptr, 0);
+    if (length <= 0) return std::nullopt;
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(codePage, flags, bytes.data(), size, wide.data(), length);
     return wide;
 }
 
-inline std::string utf8Text(const wchar_t* wide, int count = -1) {
-    if (!wide || count == 0) return {};
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide, count, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return {};
+// `count` UTF-16 units (-1: up to the NUL, which is left out) in code page
+// `codePage`. Outside UTF-8 no look-alike stands in for a character the code
+// page lacks (no best fit): such a text gives none.
+inline std::optional<std::string> narrowFrom(const wchar_t* wide, int count, UINT codePage) {
+    if (!wide || count == 0) return std::string();
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL defaulted = FALSE;
+    const int length =
+        WideCharToMultiByte(codePage, flags, wide, count, nullptr, 0, nullptr, utf8 ? nullptr : &defaulted);
+    if (length <= 0 || defaulted) return std::nullopt;
     std::string text(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, count, text.data(), length, nullptr, nullptr);
+    WideCharToMultiByte(codePage, flags, wide, count, text.data(), length, nullptr, utf8 ? nullptr : &defaulted);
+    if (defaulted) return std::nullopt;
     if (count < 0 && !text.empty() && text.back() == '\0') text.pop_back();
     return text;
+}
+
+// UTF-8, the tool's text, to and from UTF-16, the Windows calls' text.
+inline std::wstring wideText(const std::string& utf8) { return wideFrom(utf8, CP_UTF8, 0).value_or(std::wstring()); }
+
+inline std::string utf8Text(const wchar_t* wide, int count = -1) {
+    return narrowFrom(wide, count, CP_UTF8).value_or(std::string());
+}
+
+// The NUL-terminated `utf8` into `wide`, a buffer of `capacity` units, without
+// allocating (for a signal handler, or while an out-of-memory failure
+// unwinds); the units written with the NUL, 0 when it does not fit.
+inline int wideTextInto(const char* utf8, wchar_t* wide, int capacity) {
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, capacity);
+    return length > 0 ? length : 0;
 }
 
 // The system's words for an error code, in UTF-8, without the final full stop.

@@ -1,5 +1,8 @@
 // File-system calls of the plug-in that the standard library does not cover
-// the same way on every platform.
+// the same way on every platform. Every path here is in the host's code page,
+// as the host gives it (on Windows the system's ANSI code page, read by the
+// narrow calls); the replacement itself is the platform floor's
+// (platform/file_replace.h, UTF-8 paths), reached through these.
 #pragma once
 
 #include <cstddef>

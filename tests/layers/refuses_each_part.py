@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""The layer check over a tree holding one upward include in each part must
-fail and name every one of them: a check that finds nothing would pass too.
+"""The layer check over a tree holding one upward include in each part, and a
+system header included outside the platform floor, must fail and name every
+one of them, the system header as such: a check that finds nothing would pass
+too.
 
 Usage: refuses_each_part.py CHECK_SCRIPT VIOLATION_TREE
 """
@@ -19,8 +21,17 @@ def main() -> int:
     missed = [p for p in planted if f"{p}:" not in run.stdout]
     for p in missed:
         print(f"not reported: {p}")
+    # The planted system header is refused for what it is, not as an upward include.
+    calls = [p for p in planted if p.name == "calls_the_system.cpp"]
+    if not calls:
+        print("no planted system header (calls_the_system.cpp) in the tree")
+        missed.append(tree)
+    for p in calls:
+        if not any(line.startswith(f"{p}:") and "system header" in line for line in run.stdout.splitlines()):
+            print(f"not reported as a system header: {p}")
+            missed.append(p)
     parts = {p.relative_to(tree).parts[0] for p in planted}
-    print(f"{len(planted) - len(missed)} of {len(planted)} upward includes reported, in {sorted(parts)}")
+    print(f"{len([p for p in planted if p not in missed])} of {len(planted)} planted includes reported, in {sorted(parts)}")
     return 1 if missed else 0
 
 

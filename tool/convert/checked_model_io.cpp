@@ -1,12 +1,12 @@
 #include "tool/convert/checked_model_io.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include <assimp/IOStream.hpp>
+
+#include "platform/file_status.h"
 
 namespace pelmora::tool {
 namespace {
@@ -31,8 +31,8 @@ public:
     }
     size_t Tell() const override { return static_cast<size_t>(std::ftell(file_)); }
     size_t FileSize() const override {
-        struct stat info {};
-        return ::fstat(fileno(file_), &info) == 0 ? static_cast<size_t>(info.st_size) : 0;
+        const long long size = system::fileSize(file_);
+        return size > 0 ? static_cast<size_t>(size) : 0;
     }
     void Flush() override {
         if (std::fflush(file_) != 0) owner_.noteFailure(path_, errno);
@@ -46,10 +46,7 @@ private:
 
 }  // namespace
 
-bool CheckedModelFiles::Exists(const char* path) const {
-    struct stat info {};
-    return ::stat(path, &info) == 0;
-}
+bool CheckedModelFiles::Exists(const char* path) const { return system::pathKind(path) != system::PathKind::Missing; }
 
 Assimp::IOStream* CheckedModelFiles::Open(const char* path, const char* mode) {
     std::FILE* file = std::fopen(path, mode);

@@ -81,9 +81,7 @@ Saving saved(const Rewrite& rewrite, const std::string& drawingPath, const std::
     InterruptScope::Hold hold;
     Saving saving;
     try {
-        std::string narrow;
-        system::narrowPath(drawingPath, narrow);
-        saving.withdrawn = !hostsim::saveTextAtomically(*rewrite.text, narrow, [&](const std::string& written) {
+        saving.withdrawn = !hostsim::saveTextAtomically(*rewrite.text, drawingPath, [&](const std::string& written) {
             system::syncFile(written);  // a failure shows again in the replacement's own flush
             if (beforeLastCheck) beforeLastCheck();
             return stillAsRead(drawingPath, rewrite);
@@ -106,9 +104,6 @@ std::string whyNotWritable(const std::string& drawingPath, const LoadedInput& in
                    ? "another export of it held its lock for too long"
                    : "it cannot be locked against other exports (" + input.lock.why() + ")";
     if (system::isReadOnly(drawingPath)) return "it is read-only";
-    std::string narrow;
-    if (!system::narrowPath(drawingPath, narrow))
-        return "the system's ANSI code page has no character for part of its path";
     return {};
 }
 

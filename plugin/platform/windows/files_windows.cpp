@@ -5,6 +5,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "platform/file_replace.h"
+#include "platform/path_text.h"
 #include "plugin/platform/files.h"
 
 namespace pelmora::platform {
@@ -89,40 +91,15 @@ bool readWholeFile(const std::string& path, std::string& out) {
 
 bool createDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
 
-// Links are resolved by the file system itself on Windows: the path is the target.
+// The replacement itself is the platform floor's, given the paths in UTF-8:
+// the host's code page is the system's ANSI code page, as the narrow calls
+// read it.
 std::string replacementTarget(const std::string& path) { return path; }
 
-namespace {
-
-// Puts what was written to `path` on the disk before it takes the old file's place.
-bool flushToDisk(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const BOOL flushed = FlushFileBuffers(file);
-    const BOOL closed = CloseHandle(file);
-    return flushed && closed;
-}
-
-}  // namespace
-
 bool replaceFile(const std::string& from, const std::string& to) {
-    if (!flushToDisk(from)) return false;
-    const DWORD attributes = GetFileAttributesA(to.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        // Keeps the replaced file's attributes, security and creation time.
-        if (ReplaceFileA(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr))
-            return true;
-        // Only when the old file could not be removed is a plain move worth a
-        // try (its attributes are then copied below); other failures leave
-        // the old file in place, which is all a failed replacement may do.
-        if (GetLastError() != ERROR_UNABLE_TO_REMOVE_REPLACED) return false;
-    }
-    if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return false;
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-        SetFileAttributesA(to.c_str(), attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                                     FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED));
-    return true;
+    std::string fromUtf8, toUtf8;
+    return tool::system::utf8FromNarrowPath(from, fromUtf8) && tool::system::utf8FromNarrowPath(to, toUtf8) &&
+           tool::system::replaceFile(fromUtf8, toUtf8);
 }
 
 bool removeFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
