@@ -14,17 +14,23 @@ public:
     bool holds(std::uint32_t id) const { return held_.count(id) != 0; }
     // Takes `id` unless it is held already.
     bool take(std::uint32_t id) { return held_.insert(id).second; }
-    bool takePair(std::uint32_t id) {
-        if (holds(id) || holds(id + 1u)) return false;
-        held_.insert(id);
+    // Takes `id` + 1, and `id` itself when `both`, unless one of them is held already.
+    bool takePair(std::uint32_t id, bool both) {
+        if ((both && holds(id)) || holds(id + 1u)) return false;
+        if (both) held_.insert(id);
         held_.insert(id + 1u);
         return true;
     }
-    // The lowest free id (even L with L and L + 1 free, for a pair) from
-    // `from` on; every id taken later lies above it, so `from` may start the
-    // next search.
-    std::uint32_t freeFrom(std::uint32_t& from, bool pair) const {
-        while (pair ? holds(from) || holds(from + 1u) : holds(from)) from += pair ? 2u : 1u;
+    // From `from` on (and `from` moved there): the lowest free id, or for a
+    // light the lowest even L whose ids it writes (L + 1, and L when `both`)
+    // are free. Ids are only ever taken, so the next search of the same kind
+    // may start where this one ended.
+    std::uint32_t freeId(std::uint32_t& from) const {
+        while (holds(from)) ++from;
+        return from;
+    }
+    std::uint32_t freeLightId(std::uint32_t& from, bool both) const {
+        while ((both && holds(from)) || holds(from + 1u)) from += 2u;
         return from;
     }
 
@@ -50,24 +56,30 @@ NodeIdMoves uniqueNodeIds(const NodeIdRules& rules) {
     // First what keeps its id, in the file's order, so that a moved node
     // avoids the ids of the nodes after it too.
     std::vector<bool> lightMoves(rules.lightIds.size()), meshMoves(rules.meshIds.size());
+    const auto writesTarget = [&rules](std::size_t i) {
+        return i >= rules.lightTargets.size() || rules.lightTargets[i];
+    };
     for (std::size_t i = 0; i < rules.lightIds.size(); ++i)
-        lightMoves[i] = rules.lightIds[i] <= 0 || !held.takePair(targetIdOf(rules.lightIds[i]));
+        lightMoves[i] = rules.lightIds[i] <= 0 || !held.takePair(targetIdOf(rules.lightIds[i]), writesTarget(i));
     std::uint32_t counter = rules.firstCounterId;
     for (std::size_t m = 0; m < rules.meshIds.size(); ++m) {
         const std::int32_t tableId = rules.meshIds[m];
         meshMoves[m] = !held.take(tableId > 0 ? static_cast<std::uint32_t>(tableId) : counter++);
     }
-    std::uint32_t nextPair = kFirstMovedNodeId, nextSingle = kFirstMovedNodeId;
+    // Then the moved ones, in the same order. A light moves as it would be
+    // kept the next time (its new id in its record): by the ids it writes.
+    std::uint32_t nextPair = kFirstMovedNodeId, nextLightNode = kFirstMovedNodeId, nextSingle = kFirstMovedNodeId;
     for (std::size_t i = 0; i < lightMoves.size(); ++i) {
         if (!lightMoves[i]) continue;
-        const std::uint32_t id = held.freeFrom(nextPair, true);
-        held.takePair(id);
+        const bool both = writesTarget(i);
+        const std::uint32_t id = held.freeLightId(both ? nextPair : nextLightNode, both);
+        held.takePair(id, both);
         moves.lights[i] = static_cast<std::int32_t>(id);
         ++moves.count;
     }
     for (std::size_t m = 0; m < meshMoves.size(); ++m) {
         if (!meshMoves[m]) continue;
-        moves.meshes[m] = held.freeFrom(nextSingle, false);
+        moves.meshes[m] = held.freeId(nextSingle);
         held.take(*moves.meshes[m]);
         ++moves.count;
     }

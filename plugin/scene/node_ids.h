@@ -22,6 +22,7 @@ inline constexpr std::uint32_t kFirstMovedNodeId = 2000;
 struct NodeIdRules {
     bool camera = false;                  // the camera (1001) and its target (1002) are written
     std::vector<std::int32_t> lightIds;   // L of each light, in the light list's order
+    std::vector<bool> lightTargets;       // per light: its target node L is written (else only L + 1)
     std::vector<std::int32_t> meshIds;    // the table id of each mesh; 0 or less: none
     std::uint32_t firstCounterId = 1003;  // the id of the first mesh without a table id
 };
@@ -33,11 +34,12 @@ struct NodeIdMoves {
     std::size_t count = 0;
 };
 
-// A light holds L and L + 1 whether or not it writes its target node: the
-// light node names L as its target. A light whose L is 0 or less has no id
-// (every light past the 498 light ids, or one the host keeps no record for)
-// and moves as a colliding one does. A moved light takes an even L with L and
-// L + 1 both free, as the light ids pair them.
+// A light holds L + 1, and L when it writes its target node. A light whose L
+// is 0 or less has no id (every light past the 498 light ids, or one the host
+// keeps no record for) and moves as a colliding one does. A moved light takes
+// an even L, as the light ids pair them, whose nodes are free; it is then held
+// as it will be when its record gives it that id, so that an unchanged drawing
+// exported again gives every node the same id.
 NodeIdMoves uniqueNodeIds(const NodeIdRules& rules);
 
 }  // namespace pelmora

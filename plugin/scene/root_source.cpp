@@ -61,6 +61,7 @@ void RootSource::makeNodeIdsUnique() {
         if (nodesOf(*light) == 0) continue;
         written.push_back(light.get());
         rules.lightIds.push_back(readLightId(light->object()));
+        rules.lightTargets.push_back(light->nodeCount() >= 2);
         ++listed[light->object()];
     }
     for (const auto& mesh : scene.meshes) rules.meshIds.push_back(mesh->tableId());

@@ -23,13 +23,17 @@ TEST(NodeIds, EveryMixOfRuleIdsGivesUniqueIdsAndKeepsTheUnsharedOnes) {
         rules.lightIds.resize(random() % 12);
         rules.meshIds.resize(random() % 12);
         for (auto& id : rules.lightIds) id = lightPool[random() % lightPool.size()];
+        for (std::size_t i = 0; i < rules.lightIds.size(); ++i) rules.lightTargets.push_back(random() % 3 != 0);
         for (auto& id : rules.meshIds) id = tablePool[random() % tablePool.size()];
         const NodeIdMoves moves = uniqueNodeIds(rules);
 
-        // The ids the rules give, and how many nodes each would be held by.
+        // The ids the rules give the nodes, and how many nodes hold each.
         std::vector<std::uint32_t> ruled{1000};
         if (rules.camera) ruled.insert(ruled.end(), {1002, 1001});
-        for (std::int32_t l : rules.lightIds) ruled.insert(ruled.end(), {std::uint32_t(l), std::uint32_t(l) + 1});
+        for (std::size_t i = 0; i < rules.lightIds.size(); ++i) {
+            if (rules.lightTargets[i]) ruled.push_back(std::uint32_t(rules.lightIds[i]));
+            ruled.push_back(std::uint32_t(rules.lightIds[i]) + 1);
+        }
         std::uint32_t counter = rules.firstCounterId;
         for (std::int32_t t : rules.meshIds) ruled.push_back(t > 0 ? std::uint32_t(t) : counter++);
         std::map<std::uint32_t, int> holders;
@@ -38,10 +42,12 @@ TEST(NodeIds, EveryMixOfRuleIdsGivesUniqueIdsAndKeepsTheUnsharedOnes) {
         std::vector<std::uint32_t> written{1000};
         if (rules.camera) written.insert(written.end(), {1002, 1001});
         std::size_t at = written.size(), moved = 0;
-        for (std::size_t i = 0; i < rules.lightIds.size(); ++i, at += 2) {
+        for (std::size_t i = 0; i < rules.lightIds.size(); ++i) {
+            const bool target = rules.lightTargets[i];
             const std::uint32_t l =
                 moves.lights[i] ? std::uint32_t(*moves.lights[i]) : std::uint32_t(rules.lightIds[i]);
-            written.insert(written.end(), {l, l + 1});
+            if (target) written.push_back(l);
+            written.push_back(l + 1);
             if (moves.lights[i]) {
                 ++moved;
                 EXPECT_GE(*moves.lights[i], 2000);
@@ -49,9 +55,11 @@ TEST(NodeIds, EveryMixOfRuleIdsGivesUniqueIdsAndKeepsTheUnsharedOnes) {
             } else {
                 EXPECT_GT(rules.lightIds[i], 0) << "a light without an id keeps none";
             }
-            if (rules.lightIds[i] > 0 && holders[ruled[at]] == 1 && holders[ruled[at + 1]] == 1) {
+            const bool shares = (target && holders[ruled[at]] != 1) || holders[ruled[at + (target ? 1 : 0)]] != 1;
+            if (rules.lightIds[i] > 0 && !shares) {
                 EXPECT_FALSE(moves.lights[i]) << "round " << round << ": light " << i << " shares no id";
             }
+            at += target ? 2 : 1;
         }
         for (std::size_t m = 0; m < rules.meshIds.size(); ++m, ++at) {
             written.push_back(moves.meshes[m] ? *moves.meshes[m] : ruled[at]);

@@ -50,7 +50,7 @@ const std::vector<std::pair<int, std::uint32_t>> kTable = {{0, 1998}, {1, 1995},
 
 // The ids the rules give, in the order of the file: root, camera target,
 // camera, each light's target and light node, the meshes. A light that writes
-// no target node still names its target's id.
+// no target node names its target's id all the same, which no node holds.
 struct Ruled {
     std::uint32_t id;
     bool light;    // a light's: without an id (0 and 1) it moves whatever the others hold
@@ -115,9 +115,9 @@ TEST(NodeIds, CollidingNodesMoveToFreeIdsAndEveryOtherIdStaysAsTheRulesGiveIt) {
         std::size_t at = 0;
         int moved = 0;
         for (const Ruled& r : ruled) {
+            if (!r.written) continue;  // the target id of a light without a target node
             const bool collides = kept.count(r.id) != 0 || (r.light && r.id <= 1);
             if (!collides) kept.insert(r.id);
-            if (!r.written) continue;
             const std::uint32_t id = ids[at++];
             if (!collides) {
                 EXPECT_EQ(id, r.id) << "node " << at;
