@@ -48,7 +48,7 @@ INNER = {
         "document_text": 0, "drawing": 0, "drawing_geometry": 0, "drawing_names": 0, "drawing_reader": 0,
         "drawing_writer": 0,
         "json_text": 0, "json_values": 0, "record_check": 0, "host_log": 0, "text_hash": 0,
-        "record_spans": 0, "records_patch": 0,
+        "record_spans": 0, "records_patch": 0, "text_faults": 0,
         "host_node": 1, "node_table": 1,
         "host_impl": 2, "services_dialogs": 2, "services_drawing": 2, "services_environment": 2,
         "services_objects": 2, "services_records": 2, "temporary_objects": 2,

@@ -31,6 +31,8 @@ public:
     ~DocumentText();
 
     const char* data() const { return data_; }
+    // True until releaseBefore() gave pages back.
+    bool intact() const { return released_ == 0; }
     std::size_t size() const { return size_; }
     // Size of the readable block: the text and at least kPadding bytes more.
     std::size_t capacity() const { return mapped_; }

@@ -21,6 +21,7 @@
 #include "hostsim/document/drawing.h"
 #include "hostsim/document/drawing_names.h"
 #include "hostsim/document/json_values.h"
+#include "hostsim/document/text_faults.h"
 #include "hostsim/document/text_hash.h"
 
 namespace pelmora::hostsim {
@@ -135,8 +136,9 @@ public:
                 values_.ignore(v, p);
             }
         }
-        if (values_.position() != nullptr) {
-            throw DocumentError("", "not a valid JSON document: more text after the end of the document");
+        if (const char* after = values_.position(); after != nullptr) {
+            throw DocumentError("", "not a valid JSON document: more text after the end of the document (at byte " +
+                                        std::to_string(after - text_.data()) + ")");
         }
         if (!versionGiven) fail(root.member("pelmoraDrawing"), "required key is missing");
         if (!classesRead_) classesAreFinal(d);  // the default list
@@ -767,10 +769,32 @@ private:
     std::vector<Point3> scratchPoints_;
 };
 
+[[noreturn]] void notJson(std::string_view text, simdjson::error_code error) {
+    std::string why = structureFault(text, static_cast<std::size_t>(json::kMaxJsonDepth) + 1);
+    if (why.empty()) why = simdjson::error_message(error);
+    throw DocumentError("", "not a valid JSON document: " + why);
+}
+
+// The parser reports a document cut short or followed by more text as a fault
+// of the first value it reads: named here, where the whole text is at hand
+// (unless the reading gave some of it back already).
+Drawing readOrNameTheFault(DocumentText& text, const json::Values& values, ondemand::document& document) {
+    try {
+        return DrawingReader(values, text).read(document);
+    } catch (const DocumentError& error) {
+        if (!error.path().empty() || !text.intact()) throw;
+        const std::string why = structureFault(std::string_view(text.data(), text.size()),
+                                               static_cast<std::size_t>(json::kMaxJsonDepth) + 1);
+        if (why.empty()) throw;
+        throw DocumentError("", "not a valid JSON document: " + why);
+    }
+}
+
 Drawing parse(DocumentText& text, std::vector<std::string>* cutAtNul = nullptr) {
+    const std::string_view whole(text.data(), text.size());
+    if (const std::string fault = encodingFault(whole); !fault.empty()) throw DocumentError("", fault);
     // Before the parser's index of the document, which costs more than the document.
-    checkArrayLengths(std::string_view(text.data(), text.size()), kMaxArrayLength,
-                      static_cast<std::size_t>(json::kMaxJsonDepth) + 1);
+    checkArrayLengths(whole, kMaxArrayLength, static_cast<std::size_t>(json::kMaxJsonDepth) + 1);
     // The parser allocates its own tables; without memory it says so, and the
     // load ends with std::bad_alloc like any other allocation.
     ondemand::parser parser(kMaxDocumentBytes);
@@ -779,10 +803,9 @@ Drawing parse(DocumentText& text, std::vector<std::string>* cutAtNul = nullptr) 
     ondemand::document document;
     const simdjson::error_code error = parser.iterate(text.data(), text.size(), text.capacity()).get(document);
     if (error == simdjson::MEMALLOC) throw std::bad_alloc();
-    if (error != simdjson::SUCCESS)
-        throw DocumentError("", std::string("not a valid JSON document: ") + simdjson::error_message(error));
+    if (error != simdjson::SUCCESS) notJson(whole, error);
     const json::Values values(document, text.data());
-    Drawing drawing = DrawingReader(values, text).read(document);
+    Drawing drawing = readOrNameTheFault(text, values, document);
     if (cutAtNul) *cutAtNul = values.textsWithNul();
     // Names reach the plug-in in the host's code page, as a real host hands them.
     encodeNames(drawing);

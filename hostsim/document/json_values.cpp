@@ -176,8 +176,38 @@ void Values::invalid(simdjson::error_code error, const Path& where) const {
 
 // ---------------------------------------------------------------- scalars
 
+// A number as JSON writes one, however large: -?(0|[1-9][0-9]*)(.[0-9]+)?([eE][+-]?[0-9]+)?,
+// blanks after it allowed (the parser's token holds them).
+static bool wellFormedNumber(std::string_view token) {
+    while (!token.empty() &&
+           (token.back() == ' ' || token.back() == '\t' || token.back() == '\n' || token.back() == '\r'))
+        token.remove_suffix(1);
+    std::size_t i = !token.empty() && token[0] == '-' ? 1 : 0;
+    const auto digits = [&] {
+        const std::size_t from = i;
+        while (i < token.size() && token[i] >= '0' && token[i] <= '9') ++i;
+        return i - from;
+    };
+    const std::size_t first = i;
+    const std::size_t whole = digits();
+    if (whole == 0 || (whole > 1 && token[first] == '0')) return false;
+    if (i < token.size() && token[i] == '.' && (++i, digits() == 0)) return false;
+    if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
+        ++i;
+        if (i < token.size() && (token[i] == '+' || token[i] == '-')) ++i;
+        if (digits() == 0) return false;
+    }
+    return i == token.size();
+}
+
+// The parser refuses a number beyond the range of a double as it refuses a malformed one.
+static bool outOfRange(ondemand::value& v, simdjson::error_code error) {
+    return error == simdjson::NUMBER_ERROR && wellFormedNumber(v.raw_json_token());
+}
+
 void Values::notANumber(ondemand::value& v, const Path& path, simdjson::error_code error) const {
     if (typeOf(v, path) != ondemand::json_type::number) fail(path, "expected a number");
+    if (outOfRange(v, error)) fail(path, "the number is out of the range of a double (about 1.8e308)");
     check(error, path);
     fail(path, "the number is not finite");
 }
@@ -203,7 +233,8 @@ Written Values::written(ondemand::value& v, const Path& path) const {
     if (w != Written::Integer) {
         // Read through, so that a malformed number is reported as such.
         double ignored = 0.0;
-        check(v.get_double().get(ignored), path);
+        const simdjson::error_code error = v.get_double().get(ignored);
+        if (!outOfRange(v, error)) check(error, path);
     }
     return w;
 }
@@ -342,8 +373,10 @@ void Values::ignore(ondemand::value& v, const Path& path) const {
             return;
         }
         case ondemand::json_type::number: {
+            // Not limited where it is not used: one beyond a double's range is skipped too.
             double ignored = 0.0;
-            check(v.get_double().get(ignored), path);
+            const simdjson::error_code error = v.get_double().get(ignored);
+            if (!outOfRange(v, error)) check(error, path);
             return;
         }
         case ondemand::json_type::string: {

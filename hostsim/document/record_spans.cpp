@@ -1,6 +1,8 @@
 #include "hostsim/document/record_spans.h"
 
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace pelmora::hostsim {
 namespace {
@@ -131,79 +133,122 @@ private:
     std::size_t i_ = 0;
 };
 
+// A walk over the text that the loader accepted. The loader reads a key given
+// more than once as its last occurrence, and checks the earlier ones only for
+// their JSON types: an earlier `layers`, `objects`, `members` or `records` may
+// hold any number of entries of any kind. So every occurrence is read without
+// a word about its shape, and only the one that counts must match the drawing:
+// a mismatch there is what a document edited into another shape gives.
 class SpanFinder {
 public:
     explicit SpanFinder(std::string_view text) : scan_(text) {}
 
     DocumentSpans find(const Drawing& drawing) {
-        DocumentSpans spans;
+        std::optional<std::vector<std::vector<ObjectSpans>>> layers = std::vector<std::vector<ObjectSpans>>{};
         scan_.members([&](const std::string& key) {
-            if (key != "layers") return scan_.skipValue();
-            spans.layers.clear();
-            scan_.elements([&](std::size_t l) {
-                if (l >= drawing.layers.size()) notTheShape("layers");
-                spans.layers.push_back(layer(drawing.layers[l], "layers[" + std::to_string(l) + "]"));
-            });
+            if (key == "layers") layers = layerList(drawing.layers);
+            else scan_.skipValue();
         });
-        if (spans.layers.size() != drawing.layers.size()) notTheShape("layers");
-        return spans;
+        if (!layers) notTheShape("layers");
+        return DocumentSpans{std::move(*layers)};
     }
 
 private:
-    std::vector<ObjectSpans> layer(const Layer& layer, const std::string& path) {
-        std::vector<ObjectSpans> objects;
-        scan_.members([&](const std::string& key) {
-            if (key != "objects") return scan_.skipValue();
-            objects = list(layer.objects, path + ".objects");
+    using Objects = std::optional<std::vector<ObjectSpans>>;
+
+    // Each entry read through; none when the entries do not match `layers`.
+    std::optional<std::vector<std::vector<ObjectSpans>>> layerList(const std::vector<Layer>& layers) {
+        std::vector<std::vector<ObjectSpans>> spans;
+        bool fits = scan_.next() == '[';
+        if (!fits) {
+            scan_.skipValue();
+            return std::nullopt;
+        }
+        scan_.elements([&](std::size_t l) {
+            fits = fits && l < layers.size() && scan_.next() == '{';
+            if (!fits) return scan_.skipValue();
+            Objects objects = layer(layers[l]);
+            fits = objects.has_value();
+            if (fits) spans.push_back(std::move(*objects));
         });
-        if (objects.size() != layer.objects.size()) notTheShape(path + ".objects");
+        if (!fits || spans.size() != layers.size()) return std::nullopt;
+        return spans;
+    }
+
+    Objects layer(const Layer& layer) {
+        Objects objects = std::vector<ObjectSpans>{};
+        scan_.members([&](const std::string& key) {
+            if (key == "objects") objects = list(layer.objects);
+            else scan_.skipValue();
+        });
+        if (objects && objects->size() != layer.objects.size()) objects.reset();
         return objects;
     }
 
-    std::vector<ObjectSpans> list(const std::vector<DrawingObject>& objects, const std::string& path) {
+    Objects list(const std::vector<DrawingObject>& objects) {
         std::vector<ObjectSpans> spans;
+        bool fits = scan_.next() == '[';
+        if (!fits) {
+            scan_.skipValue();
+            return std::nullopt;
+        }
         scan_.elements([&](std::size_t i) {
-            const std::string at = path + "[" + std::to_string(i) + "]";
-            if (i >= objects.size()) notTheShape(at);
-            spans.push_back(object(objects[i], at));
+            fits = fits && i < objects.size() && scan_.next() == '{';
+            if (!fits) return scan_.skipValue();
+            std::optional<ObjectSpans> one = object(objects[i]);
+            fits = one.has_value();
+            if (fits) spans.push_back(std::move(*one));
         });
+        if (!fits || spans.size() != objects.size()) return std::nullopt;
         return spans;
     }
 
-    ObjectSpans object(const DrawingObject& object, const std::string& path) {
+    std::optional<ObjectSpans> object(const DrawingObject& object) {
         ObjectSpans spans;
+        bool recordsFit = true;
+        Objects members = std::vector<ObjectSpans>{};
         spans.lastValueEnd = scan_.members([&](const std::string& key) {
-            if (key == "records") {
-                records(spans);
-            } else if (key == "members" && object.type == kCodeGroup) {
-                spans.members = list(object.members, path + ".members");
-            } else {
-                scan_.skipValue();
-            }
+            if (key == "records") recordsFit = records(spans);
+            else if (key == "members" && object.type == kCodeGroup) members = list(object.members);
+            else scan_.skipValue();
         });
-        if (spans.records.size() != object.records.size()) notTheShape(path + ".records");
-        if (spans.members.size() != object.members.size()) notTheShape(path + ".members");
+        if (!recordsFit || spans.records.size() != object.records.size()) return std::nullopt;
+        if (!members || members->size() != object.members.size()) return std::nullopt;
+        spans.members = std::move(*members);
         return spans;
     }
 
-    void records(ObjectSpans& spans) {
+    // False when the value is not a list of records.
+    bool records(ObjectSpans& spans) {
         spans.hasRecords = true;
         spans.records.clear();
         spans.recordsArray.begin = scan_.at();
-        scan_.elements([&](std::size_t) {
-            RecordSpans record;
-            record.whole.begin = scan_.at();
-            record.lastValueEnd = scan_.members([&](const std::string& key) {
-                if (key != "hex") return scan_.skipValue();
-                record.hasHex = true;
-                record.hex.begin = scan_.at();
-                scan_.skipValue();
-                record.hex.end = scan_.at();
+        bool fits = scan_.next() == '[';
+        if (!fits) {
+            scan_.skipValue();
+        } else {
+            scan_.elements([&](std::size_t) {
+                fits = fits && scan_.next() == '{';
+                if (!fits) return scan_.skipValue();
+                spans.records.push_back(record());
             });
-            record.whole.end = scan_.at();
-            spans.records.push_back(record);
-        });
+        }
         spans.recordsArray.end = scan_.at();
+        return fits;
+    }
+
+    RecordSpans record() {
+        RecordSpans record;
+        record.whole.begin = scan_.at();
+        record.lastValueEnd = scan_.members([&](const std::string& key) {
+            if (key != "hex") return scan_.skipValue();
+            record.hasHex = true;
+            record.hex.begin = scan_.at();
+            scan_.skipValue();
+            record.hex.end = scan_.at();
+        });
+        record.whole.end = scan_.at();
+        return record;
     }
 
     Scanner scan_;

@@ -85,6 +85,7 @@ void MeshSource::describe(bool legacy, NodeRecord& node) {
         id = static_cast<std::uint32_t>(nextMeshNodeId);
         ++nextMeshNodeId;
     }
+    if (movedId_) id = *movedId_;
 
     std::int32_t mappingType = 0;
     if (materialTemplate_ != nullptr && !materialTemplate_->textures.empty() &&

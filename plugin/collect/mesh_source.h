@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "plugin/collect/vertex_pages.h"
@@ -37,6 +38,9 @@ public:
     std::int32_t polygonCount() const { return polygonCount_; }
     const MaterialTemplate* materialTemplate() const { return materialTemplate_; }
     std::int32_t tableId() const { return tableId_; }
+    // The id written in place of the table's or the counter's, when that one
+    // collides with another node's (the counter still counts this mesh).
+    void setMovedId(std::optional<std::uint32_t> id) { movedId_ = id; }
     // Per polygon: n, n vertex indices, 0 holes.
     const std::vector<std::int32_t>& indexList() const { return indexList_; }
 
@@ -46,6 +50,7 @@ private:
     std::int32_t polygonCount_ = 0;
     const MaterialTemplate* materialTemplate_ = nullptr;
     std::int32_t tableId_ = 0;
+    std::optional<std::uint32_t> movedId_;
     std::vector<std::int32_t> indexList_;
 };
 

@@ -152,7 +152,9 @@ void assignLightIds(const LightList& lights) {
         const std::int32_t current = ids[i];
         if (current > 0 && later[current] == 0) continue;
         const std::int32_t fresh = held.firstFree();
-        if (!writeLightId(lights[i]->object(), fresh)) continue;  // the light still reads as before
+        // With every light id taken, the light keeps what it holds (no id 0
+        // goes into the drawing); the scene's node ids are made unique later.
+        if (fresh == 0 || !writeLightId(lights[i]->object(), fresh)) continue;  // the light still reads as before
         for (std::size_t p : positions[lights[i]->object()]) {
             held.add(ids[p], -1);
             held.add(fresh, 1);

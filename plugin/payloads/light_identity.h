@@ -35,6 +35,8 @@ bool writeLightId(HostHandle object, std::int32_t id);
 std::int32_t findFreeLightId(const LightList& lights);
 // Gives every light without an id a free one, and of two lights holding the
 // same id gives the earlier one a new id. Once per export, before writing.
+// When no id is free the light is left as it is (never given 0): the write
+// gives the nodes that still collide new ids (plugin/scene/node_ids.h).
 void assignLightIds(const LightList& lights);
 
 }  // namespace pelmora

@@ -51,7 +51,7 @@ float intensityOf(HostHandle object) {
 }  // namespace
 
 void LightSource::describe(bool legacy, NodeRecord& node) {
-    const std::int32_t id = readLightId(object_);
+    const std::int32_t id = movedId_ ? *movedId_ : readLightId(object_);
     // Unsigned, so that a stored id at the top of the int32 range cannot overflow.
     const auto targetId = static_cast<std::uint32_t>(id);
     const std::string name = objectName(object_);

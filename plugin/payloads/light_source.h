@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "plugin/host/host_abi.h"
 #include "plugin/scene_file/records.h"
@@ -27,6 +28,9 @@ public:
     double baseHeight() const { return baseHeight_; }
     std::int32_t role() const { return role_; }
     void setRole(std::int32_t role) { role_ = role; }
+    // The id L written in place of the one the light's record holds, when
+    // that one collides with another node's; none: the record's.
+    void setMovedId(std::optional<std::int32_t> id) { movedId_ = id; }
 
 private:
     // The motionLightParameter item, with the properties the builder does not take.
@@ -34,6 +38,7 @@ private:
 
     HostHandle object_;
     std::int32_t role_ = 0;
+    std::optional<std::int32_t> movedId_;
     double baseHeight_;
     std::int32_t nodeCount_;
 };

@@ -117,6 +117,7 @@ int rewriteQmx(const ConvertOptions& options) {
     // Removed unless moved into place.
     StagingFile staging(target);
     if (staging.path().empty()) return fail("cannot create a file beside " + target + ": " + staging.failure());
+    options.reached("staged");
     // Named in the same characters as the target, so the narrow name exists.
     std::string narrowStaging;
     if (!system::narrowPath(staging.path(), narrowStaging)) return badInput(system::narrowPathRefusal(options.output));
@@ -133,6 +134,8 @@ int rewriteQmx(const ConvertOptions& options) {
     return kExitOk;
 }
 
+}  // namespace
+
 int runConvert(const ConvertOptions& options, bool force) {
     std::optional<OutputFormat> format;
     if (int status = checkConvert(options, force, format); status != kExitOk) return status;
@@ -142,8 +145,6 @@ int runConvert(const ConvertOptions& options, bool force) {
     if (!format->assimpId.empty()) return convertToModel(withPictureFolders(options), *format);
     return rewriteQmx(options);
 }
-
-}  // namespace
 
 Runner addConvertCommand(CLI::App& app) {
     auto options = std::make_shared<ConvertOptions>();

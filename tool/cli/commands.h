@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "tool/convert/convert_model.h"
 #include "tool/export/export_run.h"
 #include "tool/output/exit_status.h"
 
@@ -16,6 +17,8 @@ using Runner = std::function<int()>;
 
 Runner addInspectCommand(CLI::App& app);
 Runner addConvertCommand(CLI::App& app);
+// `pelmora convert` with its options as parsed: the exit status, after saying why.
+int runConvert(const ConvertOptions& options, bool force);
 Runner addTemplatesCommand(CLI::App& app);
 // `testPoints` go into every export's request.
 Runner addExportCommand(CLI::App& app, const InterruptPoints& testPoints);

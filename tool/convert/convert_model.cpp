@@ -114,6 +114,7 @@ int convertSingleFile(const ConvertOptions& options, const OutputFormat& format,
     const std::string target = platform::replacementTarget(options.output);
     StagingFile temp(target);
     if (temp.path().empty()) return fail("cannot create a file beside " + target + ": " + temp.failure());
+    options.reached("staged");
     if (const std::string problem = writeModel(options, format, converted, temp.path(), pictures); !problem.empty())
         return fail(problem);
     InterruptScope::Hold hold;
@@ -133,6 +134,7 @@ int convertWithSideFiles(const ConvertOptions& options, const OutputFormat& form
     StagingFolder staging(options.output);
     if (staging.mainPath().empty())
         return fail("cannot create a staging folder beside " + options.output + ": " + staging.failure());
+    options.reached("staged");
     const std::size_t slash = options.output.find_last_of(system::kPathSeparators);
     pictures.finalFolder = slash == std::string::npos ? std::string(".") : options.output.substr(0, slash + 1);
     unsigned steps = aiProcess_ValidateDataStructure;

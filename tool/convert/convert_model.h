@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,13 @@ struct ConvertOptions {
     bool binary = false;
     int codePage = kDefaultNameCodePage;
     std::vector<std::string> textureFolders;  // where glTF output looks for texture pictures, in order
+    // Test seam: told each moment the run reaches ("staged" once the staging
+    // file or folder exists), so that a test can end the run exactly there.
+    std::function<void(const char* moment)> atMoment;
+
+    void reached(const char* moment) const {
+        if (atMoment) atMoment(moment);
+    }
 };
 
 // What the output is written as.

@@ -113,7 +113,7 @@ TEST(DrawingLoaderOrder, KeysGivenTwice) {
 // where it ignores one; a parser of the whole text refuses every one of them.
 TEST(DrawingLoaderValidity, JsonThatIsNotValidIsRefusedWhereverItIs) {
     const std::vector<std::string> faults = {
-        "tru", "nul",      "falsey",    "01",   "1.",    ".5",        "+1",         "1e",    "-", "1e999",
+        "tru", "nul",      "falsey",    "01",   "1.",    ".5",        "+1",         "1e",    "-", "1e+",
         "\"x", "\"\\x\"",  "\"\\u12\"", "[1,]", "[1 2]", "{\"a\" 1}", "{\"a\":1,}", "{1:2}", "[", "]",
         "{",   "\"a\tb\"", "'a'",       "NaN",  "[1}",   "\"\xff\"",  "{\"a\":}",   "[,1]"};
     const std::vector<std::string> places = {
@@ -145,6 +145,66 @@ TEST(DrawingLoaderValidity, JsonThatIsNotValidIsRefusedWhereverItIs) {
     EXPECT_NO_THROW(
         parseDrawing(R"({"pelmoraDrawing": 1, "x": [1e300, -0, 0.5e-3, "\u00e9\ud83d\ude00", {"": null}, [], {}],
         "layers": [{"name": "A", "objects": [{"type": 81, "points": {"a": [true, false, null]}}]}]})"));
+}
+
+std::string errorText(const std::string& json) {
+    try {
+        parseDrawing(json);
+    } catch (const DocumentError& e) { return e.what(); }
+    return "<accepted>";
+}
+
+std::string utf16(const std::string& ascii, bool bigEndian) {
+    std::string wide;
+    for (char c : ascii) wide += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    return wide;
+}
+
+std::string utf32(const std::string& ascii, bool bigEndian) {
+    std::string wide;
+    for (char c : ascii) wide += bigEndian ? std::string{'\0', '\0', '\0', c} : std::string{c, '\0', '\0', '\0'};
+    return wide;
+}
+
+// A document the parser refuses as a whole is refused for what it is, at the
+// byte where that shows; a number beyond a double's range is skipped where
+// the drawing does not use it and refused at its path where it does.
+TEST(DrawingLoaderValidity, RefusalsNameTheFaultOfTheWholeTextAndItsByte) {
+    const std::string doc = R"({"pelmoraDrawing": 1, "layers": [{"name": "A"}]})";  // 48 bytes
+    const std::string convert = "; a drawing document is UTF-8: convert it, for example with iconv -f ";
+    const std::pair<std::string, std::string> cases[] = {
+        {"\xEF\xBB\xBF" + doc,
+         "the document begins with a UTF-8 byte order mark, the bytes EF BB BF (at byte 0), which JSON does not "
+         "allow: save it as UTF-8 without a byte order mark"},
+        {"\xFF\xFE" + utf16(doc, false),
+         "the document is UTF-16 (little-endian) text with a byte order mark (at byte 0)" + convert +
+             "UTF-16LE -t UTF-8"},
+        {utf16(doc, false), "the document is UTF-16 (little-endian) text (at byte 0)" + convert + "UTF-16LE -t UTF-8"},
+        {utf16(doc, true), "the document is UTF-16 (big-endian) text (at byte 0)" + convert + "UTF-16BE -t UTF-8"},
+        {utf32(doc, false), "the document is UTF-32 (little-endian) text (at byte 0)" + convert + "UTF-32LE -t UTF-8"},
+        {std::string("\0\0\xFE\xFF", 4) + utf32(doc, true),
+         "the document is UTF-32 (big-endian) text with a byte order mark (at byte 0)" + convert + "UTF-32BE -t UTF-8"},
+        {doc + " x", "not a valid JSON document: more text after the end of the document (at byte 49)"},
+        {doc + "\n\n{}", "not a valid JSON document: more text after the end of the document (at byte 50)"},
+        {doc + "]", "not a valid JSON document: more text after the end of the document (at byte 48)"},
+        {doc.substr(0, 40),
+         "not a valid JSON document: the document ends in the middle of the object that begins at byte 33 "
+         "(at byte 40); the file may have been cut short"},
+        {doc.substr(0, 33),
+         "not a valid JSON document: the document ends in the middle of the array that begins at byte 32 "
+         "(at byte 33); the file may have been cut short"},
+        {doc.substr(0, 35),
+         "not a valid JSON document: the document ends in the middle of the text that begins at byte 34 "
+         "(at byte 35); the file may have been cut short"},
+        {R"({"pelmoraDrawing": 1, "view": {"focal": 1e400}})",
+         "view.focal: the number is out of the range of a double (about 1.8e308)"},
+        {R"({"pelmoraDrawing": 1, "hostVersion": -1E+400})", "hostVersion: expected an integer"},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(errorText(text), expected) << text;
+    // Where the drawing does not use it, a number of any size is only read through.
+    const Drawing d = parseDrawing(R"({"pelmoraDrawing": 1, "x": 1e400, "layers": [{"name": "A", "y": [-1e400, 1E+999],
+        "objects": [{"type": "light", "points": 1e400, "properties": {"51": 2.5}}]}]})");
+    EXPECT_EQ(d.layers.at(0).objects.at(0).properties.at(51).doubleValue, 2.5);
 }
 
 TEST(DrawingLoaderValidity, NumbersAsTheDrawingReadsThem) {

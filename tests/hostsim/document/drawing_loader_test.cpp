@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadDocument{R"({"pelmoraDrawing": "1"})", "pelmoraDrawing"},
         BadDocument{R"({"pelmoraDrawing": 1, "unitsPerInch": "mm"})", "unitsPerInch"},
         BadDocument{R"({"pelmoraDrawing": 1, "unitsPerInch": 0})", "unitsPerInch"},
-        BadDocument{R"({"pelmoraDrawing": 1, "unitsPerInch": 1e999})", ""},
+        BadDocument{R"({"pelmoraDrawing": 1, "unitsPerInch": 1e999})", "unitsPerInch"},
         BadDocument{R"({"pelmoraDrawing": 1, "hostVersion": 256})", "hostVersion"},
         BadDocument{R"({"pelmoraDrawing": 1, "hostVersion": 13.5})", "hostVersion"},
         BadDocument{R"({"pelmoraDrawing": 1, "canRun": 1})", "canRun"},

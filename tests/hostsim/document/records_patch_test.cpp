@@ -96,5 +96,34 @@ TEST(RecordsPatch, AnEditSinceTheReadIsKeptOrRefusesThePatch) {
     EXPECT_THROW(patchRecords("{\"pelmoraDrawing\": 1, \"layers\": [", read, changed), DocumentError);
 }
 
+// A key given twice counts as its last occurrence; an earlier one of another
+// shape (more or fewer entries, other kinds of objects, values under keys the
+// object's type does not read) is kept as written and takes no part.
+TEST(RecordsPatch, EarlierOccurrencesOfAKeyOfAnotherShapeAreLeftAsTheyAre) {
+    const std::string document = R"({"pelmoraDrawing": 1, @TOP"layers": [{"name": "A", @LAYER"objects": [
+        {"type": "group", @GROUP"members": [{"type": "light", "name": "In", @LIGHT"records": [{"tag": "rDgN", "hex": "00"}]}]}
+        ]}]})";
+    const std::pair<const char*, std::string> shapes[] = {
+        {"@TOP", R"("layers": [{"name": "A"}, {"name": "B", "objects": [{"type": "light", "records": []}]}], )"},
+        {"@TOP", R"("layers": [{"name": "A", "objects": [{"type": "polygon", "members": 5}, {"type": "light"}]}], )"},
+        {"@LAYER", R"("objects": [{"type": "light"}, {"type": "group", "members": [{"type": "light"}]}], )"},
+        {"@GROUP", R"("members": [{"type": "group", "members": [{"type": "end"}]}, {"type": "light"}], )"},
+        {"@GROUP", R"("members": [], )"},
+        {"@LIGHT", R"("records": [{"tag": "rDgN", "hex": "01"}, {"tag": "wxyz"}], )"},
+    };
+    const char* const places[] = {"@TOP", "@LAYER", "@GROUP", "@LIGHT"};
+    for (const auto& [place, earlier] : shapes) {
+        std::string text = document;
+        for (const char* at : places) text = replaced(text, at, at == std::string(place) ? earlier : "");
+        const Drawing read = parseDrawing(text);
+        Drawing changed = read;
+        changed.layers.at(0).objects.at(0).members.at(0).records.at(0).bytes = {0x10};
+        const RecordsPatch patch = patchRecords(text, read, changed);
+        ASSERT_TRUE(patch.text) << earlier << ": " << patch.why;
+        EXPECT_EQ(*patch.text, replaced(text, R"("hex": "00")", R"("hex": "10")")) << earlier;
+        EXPECT_EQ(patch.changedObjects, 1) << earlier;
+    }
+}
+
 }  // namespace
 }  // namespace pelmora::hostsim

@@ -116,7 +116,7 @@ TEST(LightIdentity, AnUnchangedDrawingKeepsItsIdsExportAfterExport) {
     EXPECT_EQ(nodeIds(reopened.write(folder + "third.qmx")), firstIds);
 }
 
-TEST(LightIdentity, Beyond498LightsTheRestAreWrittenWithIds0And1) {
+TEST(LightIdentity, Beyond498LightsTheRestTakeFreeIdsFrom2000AndKeepThem) {
     const std::string folder = freshFolder("many_lights");
     std::vector<std::string> objects(500, R"({"type": "light"})");
     SceneRun run(drawingJson(lights(objects), kFlat));
@@ -130,11 +130,17 @@ TEST(LightIdentity, Beyond498LightsTheRestAreWrittenWithIds0And1) {
     }
     EXPECT_EQ(given.size(), 498u);
     EXPECT_EQ(*given.begin(), 1004u);
+    // No light id is free for the last two: their nodes take the lowest free
+    // pairs above the light ids, and their records keep them (never 0).
     for (int i = 498; i < 500; ++i) {
-        EXPECT_EQ(root.children[2 * i].id, 0u);
-        EXPECT_EQ(root.children[2 * i + 1].id, 1u);
-        EXPECT_EQ(root.children[2 * i + 1].targetId1, 0);
+        const std::uint32_t target = 2000 + 2 * static_cast<std::uint32_t>(i - 498);
+        EXPECT_EQ(root.children[2 * i].id, target);
+        EXPECT_EQ(root.children[2 * i + 1].id, target + 1);
+        EXPECT_EQ(root.children[2 * i + 1].targetId1, static_cast<std::int32_t>(target));
     }
+    const std::vector<std::int32_t> ids = idsOf(run);
+    EXPECT_EQ(ids[498], 2000);
+    EXPECT_EQ(ids[499], 2002);
     EXPECT_EQ(findFreeLightId(run.scene().lights), 0);
 }
 
@@ -205,7 +211,7 @@ TEST(LightIdentity, ARecordTooSmallForItsNameIsNotCreated) {
               std::string("A name longer than sixty-four characters, which the record cuts short").substr(0, 64));
 }
 
-TEST(LightIdentity, AHostThatMakesNoRecordLeavesLightsWithIds0And1) {
+TEST(LightIdentity, ALightTheHostKeepsNoRecordForTakesAFreeIdInTheFileOnly) {
     const std::string folder = freshFolder("no_records");
     SceneRun run(drawingJson(R"([{"type": "light"}])", kFlat));
     run.host().disableService(128);
@@ -213,9 +219,9 @@ TEST(LightIdentity, AHostThatMakesNoRecordLeavesLightsWithIds0And1) {
     EXPECT_FALSE(writeLightId(run.scene().lights[0]->object(), 1998));
     const qmxread::Node root = run.write(folder + "out.qmx").roots.at(0);
     ASSERT_EQ(root.children.size(), 2u);
-    EXPECT_EQ(root.children[0].id, 0u);
-    EXPECT_EQ(root.children[1].id, 1u);
-    EXPECT_EQ(root.children[1].targetId1, 0);
+    EXPECT_EQ(root.children[0].id, 2000u);
+    EXPECT_EQ(root.children[1].id, 2001u);
+    EXPECT_EQ(root.children[1].targetId1, 2000);
     EXPECT_FALSE(run.host().recordsChanged());
 }
 

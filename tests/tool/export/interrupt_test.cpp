@@ -1,8 +1,9 @@
 // Ctrl+C during a real export of a large drawing, at several moments: through
-// the abort poll, at the tool's own steps and by timer. Before the new file
+// the abort poll and at the tool's own steps. Before the new file
 // replaces the old one the run ends with exit 3, the previous file
 // byte-identical and no temporary file; after it, with exit 0 and the new file
 // complete. A second Ctrl+C ends the process at once without a partial file.
+// Each moment is reached through the run's own seams, never by a timer.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -10,14 +11,14 @@
 #include <unistd.h>
 
 #include <fcntl.h>
-#include <chrono>
+#include <cstring>
 #include <filesystem>
-#include <thread>
 
 #include "qmxread/qmx_reader.h"
 #include "tests/support/temp_folder.h"
 #include "tests/tool/common/big_drawing.h"
 #include "tests/tool/common/tool_runner.h"
+#include "tool/export/export_run.h"
 
 namespace pelmora {
 namespace {
@@ -106,51 +107,67 @@ TEST_F(CtrlC, AfterTheReplacementTheNewFileIsCompleteAndTheRunSaysSo) {
     EXPECT_TRUE(contains(r.err, "Ctrl+C came after " + output_ + " was replaced; the file is complete")) << r.err;
 }
 
-TEST_F(CtrlC, ByTimerEveryOutcomeIsOneOfTheTwo) {
-    // Whenever the signal lands, the run either stopped and kept the old file,
-    // or had already replaced it with a complete new one.
-    int stoppedRuns = 0;
-    for (int delayMs : {30, 300, 700, 1100, 1500}) {
+TEST_F(CtrlC, AtEveryMomentOfTheRunTheOutcomeIsOneOfTheTwo) {
+    // Wherever Ctrl+C lands, from the first abort poll to the last group's and
+    // past the replacement, the run either stopped and kept the old file or
+    // had already replaced it with a complete new one.
+    ToolOptions options;
+    options.program = PELMORA_HOOKED_TOOL;
+    std::vector<std::pair<std::string, std::string>> moments;
+    for (const char* poll : {"1", "750", "1500", "2250", "3000"})
+        moments.emplace_back("PELMORA_INTERRUPT_AT_POLL", poll);
+    for (const char* step : {"loaded", "staged", "written", "replaced"})
+        moments.emplace_back("PELMORA_INTERRUPT_AT_STEP", step);
+    for (const auto& [seam, moment] : moments) {
         writeFile(output_, kPrevious);
-        const exporttest::StartedTool run = exporttest::startTool(arguments());
-        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-        kill(run.pid, SIGINT);
-        const ToolResult ended = exporttest::finishTool(run);
-        const std::string when = "Ctrl+C after " + std::to_string(delayMs) + " ms";
-        if (ended.signal == SIGINT) {
-            // So early that the tool had not taken Ctrl+C over yet.
-            EXPECT_EQ(readFile(output_), kPrevious) << when;
-            EXPECT_EQ(listFolder(folder_ / "out"), Strings{"scene.qmx"}) << when;
-            ++stoppedRuns;
-        } else if (ended.status == kExitCancelled) {
-            expectStopped(ended.status, ended.err, when);
-            ++stoppedRuns;
-        } else {
-            EXPECT_EQ(ended.status, kExitOk) << when << "\n" << ended.err;
+        options.environment = {{seam, moment}};
+        const ToolResult r = runTool(arguments(), options);
+        const std::string when = seam + "=" + moment;
+        if (moment == "replaced") {
+            EXPECT_EQ(r.status, kExitOk) << when << "\n" << r.err;
             expectReplaced(when);
+        } else {
+            expectStopped(r.status, r.err, when);
         }
     }
-    EXPECT_GT(stoppedRuns, 0) << "a signal 30 ms into the run must stop it";
+}
+
+// Runs the export in a child process that presses Ctrl+C twice as the run
+// reaches `moment`; gives the child's wait status.
+int pressedTwiceAt(const tool::ExportRequest& request, const char* moment) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 2);
+        tool::ExportRequest pressed = request;
+        pressed.atMoment = [moment](const char* reached) {
+            if (std::strcmp(reached, moment) != 0) return;
+            ::raise(SIGINT);
+            ::raise(SIGINT);
+        };
+        ::_exit(tool::runExportRequest(pressed));
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return status;
 }
 
 TEST_F(CtrlC, TwiceEndsAtOnceWithoutAPartialFile) {
-    for (int delayMs : {100, 600, 1100}) {
+    tool::ExportRequest request;
+    request.drawingPath = drawing_;
+    request.outputPath = output_;
+    request.hostDir = hostDir_;
+    request.mode = 2;
+    request.force = true;
+    for (const char* moment : {"loaded", "staged", "written"}) {
         writeFile(output_, kPrevious);
-        const exporttest::StartedTool run = exporttest::startTool(arguments());
-        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-        kill(run.pid, SIGINT);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        kill(run.pid, SIGINT);
-        const ToolResult ended = exporttest::finishTool(run);
-        const std::string when = "twice after " + std::to_string(delayMs) + " ms";
-        if (ended.status == kExitOk) {
-            expectReplaced(when);  // it had finished before the signals came
-            continue;
-        }
-        EXPECT_TRUE(ended.signal == SIGINT || ended.status == kExitCancelled) << when << "\n" << ended.err;
+        const int status = pressedTwiceAt(request, moment);
+        const std::string when = std::string("twice at ") + moment;
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << when << ": " << status;
         EXPECT_EQ(readFile(output_), kPrevious) << when;
         EXPECT_EQ(listFolder(folder_ / "out"), Strings{"scene.qmx"}) << when;
         EXPECT_FALSE(std::filesystem::exists(folder_ / ".big.json.lock")) << when << ": the drawing's lock file";
+        EXPECT_EQ(readFile(drawing_), *drawingText_) << when;
     }
 }
 
