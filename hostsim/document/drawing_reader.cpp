@@ -69,11 +69,6 @@ std::string inQuotes(std::string_view text) {
     return quoted;
 }
 
-[[noreturn]] void tooMany(const Path& path, std::size_t limit) {
-    fail(path,
-         "array of more than " + std::to_string(limit) + " entries exceeds the limit of " + std::to_string(limit));
-}
-
 // A name that must be in a list the document declares, checked once the list is complete.
 struct PendingName {
     std::string path;
@@ -93,61 +88,78 @@ public:
         values_.check(document.get_object().get(top), root);
 
         Drawing d;
-        bool versionGiven = false;
-        bool layersWait = false;
-        for (auto item : top) {
-            ondemand::field f = values_.field(std::move(item), root);
-            const std::string_view key = values_.key(f, root);
-            ondemand::value& v = f.value();
-            const Path p = root.member(key);
-            if (key == "layers") {
-                // Objects name their classes: with the classes still to come, the layers wait.
-                if (classesRead_) readLayers(v, p, d);
-                else layersWait = true;
-            } else if (key == "pelmoraDrawing") {
-                d.formatVersion = readFormatVersion(v, p);
-                versionGiven = true;
-            } else if (key == "unitsPerInch") {
-                d.unitsPerInch = values_.number(v, p);
-                if (!(d.unitsPerInch > 0.0)) fail(p, "must be a positive number");
-            } else if (key == "hostVersion") {
-                d.hostVersion = static_cast<int>(values_.integer(v, p, 0, 255));
-            } else if (key == "codePage") {
-                d.codePage = static_cast<int>(values_.integer(v, p, 1, 65535));
-            } else if (key == "canRun") {
-                d.canRun = values_.boolean(v, p);
-            } else if (key == "currentItem") {
-                d.currentItem = static_cast<int>(values_.integer(v, p, 0, 3));
-            } else if (key == "classes") {
-                readClasses(v, p, d);
-            } else if (key == "view") {
-                if (values_.typeOf(v, p) == ondemand::json_type::null) {
-                    values_.ignore(v, p);
-                    d.view.reset();
-                } else {
-                    d.view = readView(v, p);
-                }
-            } else if (key == "activeLayer") {
-                activeLayer_ = std::string(values_.string(v, p));
-                activeLayerGiven_ = true;
-            } else if (key == "symbols") {
-                readSymbols(v, p, d);
-            } else {
-                values_.ignore(v, p);
-            }
-        }
+        TopLevel seen;
+        values_.forEachMember(top, root, [&](std::string_view key, ondemand::value& v, const Path& p) {
+            readTopMember(key, v, p, d, seen);
+        });
         if (const char* after = values_.position(); after != nullptr) {
             throw DocumentError("", "not a valid JSON document: more text after the end of the document (at byte " +
                                         std::to_string(after - text_.data()) + ")");
         }
-        if (!versionGiven) fail(root.member("pelmoraDrawing"), "required key is missing");
+        if (!seen.versionGiven) fail(root.member("pelmoraDrawing"), "required key is missing");
         if (!classesRead_) classesAreFinal(d);  // the default list
-        if (layersWait) readWaitingLayers(top, root, d);
+        if (seen.layersWait) readWaitingLayers(top, root, d);
         finish(d);
         return d;
     }
 
 private:
+    // What the document's own members leave to be done after them.
+    struct TopLevel {
+        bool versionGiven = false;
+        bool layersWait = false;
+    };
+
+    void readTopMember(std::string_view key, ondemand::value& v, const Path& p, Drawing& d, TopLevel& seen) {
+        if (key == "layers") {
+            // Objects name their classes: with the classes still to come, the layers wait.
+            if (classesRead_) readLayers(v, p, d);
+            else seen.layersWait = true;
+        } else if (key == "pelmoraDrawing") {
+            d.formatVersion = readFormatVersion(v, p);
+            seen.versionGiven = true;
+        } else if (key == "view") {
+            readViewMember(v, p, d);
+        } else if (key == "activeLayer") {
+            activeLayer_ = std::string(values_.string(v, p));
+            activeLayerGiven_ = true;
+        } else if (key == "classes") {
+            readClasses(v, p, d);
+        } else if (key == "symbols") {
+            readSymbols(v, p, d);
+        } else {
+            readSetting(key, v, p, d);
+        }
+    }
+
+    // The drawing's settings: single values.
+    void readSetting(std::string_view key, ondemand::value& v, const Path& p, Drawing& d) {
+        if (key == "unitsPerInch") {
+            d.unitsPerInch = values_.number(v, p);
+            if (!(d.unitsPerInch > 0.0)) fail(p, "must be a positive number");
+        } else if (key == "hostVersion") {
+            d.hostVersion = static_cast<int>(values_.integer(v, p, 0, 255));
+        } else if (key == "codePage") {
+            d.codePage = static_cast<int>(values_.integer(v, p, 1, 65535));
+        } else if (key == "canRun") {
+            d.canRun = values_.boolean(v, p);
+        } else if (key == "currentItem") {
+            d.currentItem = static_cast<int>(values_.integer(v, p, 0, 3));
+        } else {
+            values_.ignore(v, p);
+        }
+    }
+
+    // A view, or null for a drawing without one.
+    void readViewMember(ondemand::value& v, const Path& p, Drawing& d) {
+        if (values_.typeOf(v, p) == ondemand::json_type::null) {
+            values_.ignore(v, p);
+            d.view.reset();
+        } else {
+            d.view = readView(v, p);
+        }
+    }
+
     // A version this loader does not know is named, with those it knows: a
     // document from a newer tool is not "missing" its version.
     int readFormatVersion(ondemand::value& v, const Path& p) {
@@ -164,13 +176,9 @@ private:
         if (classesRead_) fail(p, "the key is given more than once");
         ondemand::array a = values_.array(v, p);
         d.classes.clear();
-        std::size_t i = 0;
-        for (auto item : a) {
-            if (i == kMaxArrayLength) tooMany(p, kMaxArrayLength);
-            const Path ep = p.element(i++);
-            ondemand::value e = values_.entry(std::move(item), p);
+        values_.forEachEntry(a, p, kMaxArrayLength, [&](ondemand::value& e, const Path& ep) {
             d.classes.emplace_back(values_.string(e, ep));
-        }
+        });
         if (d.classes.empty()) fail(p, "a drawing has at least one class");
         std::unordered_set<std::string_view> seen;
         for (std::size_t k = 0; k < d.classes.size(); ++k) {
@@ -191,32 +199,8 @@ private:
     void readSymbols(ondemand::value& v, const Path& p, Drawing& d) {
         if (symbolsRead_) fail(p, "the key is given more than once");
         ondemand::array a = values_.array(v, p);
-        std::size_t i = 0;
-        for (auto item : a) {
-            if (i == kMaxArrayLength) tooMany(p, kMaxArrayLength);
-            const Path sp = p.element(i++);
-            ondemand::value e = values_.entry(std::move(item), p);
-            ondemand::object o = values_.object(e, sp);
-            Symbol symbol;
-            bool named = false;
-            for (auto field : o) {
-                ondemand::field f = values_.field(std::move(field), sp);
-                const std::string_view key = values_.key(f, sp);
-                const Path fp = sp.member(key);
-                if (key == "name") {
-                    symbol.name = std::string(values_.string(f.value(), fp));
-                    named = true;
-                } else if (key == "kind") {
-                    symbol.kind = static_cast<std::int16_t>(values_.integer(f.value(), fp, INT16_MIN, INT16_MAX));
-                } else {
-                    values_.ignore(f.value(), fp);
-                }
-            }
-            const Path np = sp.member("name");
-            if (!named) fail(np, "required key is missing");
-            if (!symbolSet_.insert(symbol.name).second) fail(np, "duplicate symbol " + inQuotes(symbol.name));
-            d.symbols.push_back(std::move(symbol));
-        }
+        values_.forEachEntry(a, p, kMaxArrayLength,
+                             [&](ondemand::value& e, const Path& sp) { d.symbols.push_back(readSymbol(e, sp)); });
         symbolsRead_ = true;
         for (const PendingName& pending : pendingSymbols_)
             if (symbolSet_.count(pending.name) == 0)
@@ -224,16 +208,32 @@ private:
         pendingSymbols_.clear();
     }
 
+    Symbol readSymbol(ondemand::value& v, const Path& p) {
+        ondemand::object o = values_.object(v, p);
+        Symbol symbol;
+        bool named = false;
+        values_.forEachMember(o, p, [&](std::string_view key, ondemand::value& fv, const Path& fp) {
+            if (key == "name") {
+                symbol.name = std::string(values_.string(fv, fp));
+                named = true;
+            } else if (key == "kind") {
+                symbol.kind = static_cast<std::int16_t>(values_.integer(fv, fp, INT16_MIN, INT16_MAX));
+            } else {
+                values_.ignore(fv, fp);
+            }
+        });
+        const Path np = p.member("name");
+        if (!named) fail(np, "required key is missing");
+        if (!symbolSet_.insert(symbol.name).second) fail(np, "duplicate symbol " + inQuotes(symbol.name));
+        return symbol;
+    }
+
     // ------------------------------------------------------------ view
 
     View readView(ondemand::value& v, const Path& p) {
         ondemand::object o = values_.object(v, p);
         View view;
-        for (auto item : o) {
-            ondemand::field f = values_.field(std::move(item), p);
-            const std::string_view key = values_.key(f, p);
-            ondemand::value& fv = f.value();
-            const Path fp = p.member(key);
+        values_.forEachMember(o, p, [&](std::string_view key, ondemand::value& fv, const Path& fp) {
             if (key == "perspective") {
                 view.perspective = values_.boolean(fv, fp);
             } else if (key == "rotation") {
@@ -249,7 +249,7 @@ private:
             } else {
                 values_.ignore(fv, fp);
             }
-        }
+        });
         return view;
     }
 
@@ -302,24 +302,15 @@ private:
         layerSet_.clear();
         pendingLayers_.clear();
         pendingSymbols_.clear();
-        std::size_t i = 0;
-        for (auto item : a) {
-            if (i == kMaxArrayLength) tooMany(p, kMaxArrayLength);
-            const Path lp = p.element(i++);
-            ondemand::value e = values_.entry(std::move(item), p);
-            d.layers.push_back(readLayer(e, lp));
-        }
+        values_.forEachEntry(a, p, kMaxArrayLength,
+                             [&](ondemand::value& e, const Path& lp) { d.layers.push_back(readLayer(e, lp)); });
     }
 
     Layer readLayer(ondemand::value& v, const Path& p) {
         ondemand::object o = values_.object(v, p);
         Layer layer;
         bool named = false;
-        for (auto item : o) {
-            ondemand::field f = values_.field(std::move(item), p);
-            const std::string_view key = values_.key(f, p);
-            ondemand::value& fv = f.value();
-            const Path fp = p.member(key);
+        values_.forEachMember(o, p, [&](std::string_view key, ondemand::value& fv, const Path& fp) {
             if (key == "objects") {
                 readObjects(fv, fp, layer.objects, 1);
             } else if (key == "name") {
@@ -332,7 +323,7 @@ private:
             } else {
                 values_.ignore(fv, fp);
             }
-        }
+        });
         const Path np = p.member("name");
         if (!named) fail(np, "required key is missing");
         if (!layerSet_.insert(layer.name).second) fail(np, "duplicate layer " + inQuotes(layer.name));
@@ -355,16 +346,13 @@ private:
             fail(p, "array of " + std::to_string(count) + " entries exceeds the limit of " +
                         std::to_string(kMaxArrayLength));
         out.clear();
-        std::size_t i = 0;
-        for (auto item : a) {
-            const Path op = p.element(i++);
-            ondemand::value e = values_.entry(std::move(item), p);
+        values_.forEachEntry(a, p, kMaxArrayLength, [&](ondemand::value& e, const Path& op) {
             // Nothing before this object is read again: its text can go.
             text_.releaseBefore(values_.position());
             DrawingObject object = readObject(e, op, level);
             if (out.empty()) out.reserve(count);
             out.push_back(std::move(object));
-        }
+        });
     }
 
     static std::int16_t namedType(std::string_view name) {
@@ -605,36 +593,33 @@ private:
     void readRecords(ondemand::value& v, const Path& p, DrawingObject& obj) {
         ondemand::array a = values_.array(v, p);
         obj.records.clear();
-        std::size_t i = 0;
-        for (auto item : a) {
-            if (i == kMaxArrayLength) tooMany(p, kMaxArrayLength);
-            const Path rp = p.element(i++);
-            ondemand::value e = values_.entry(std::move(item), p);
-            ondemand::object o = values_.object(e, rp);
-            AuxRecord record;
-            for (auto field : o) {
-                ondemand::field f = values_.field(std::move(field), rp);
-                const std::string_view key = values_.key(f, rp);
-                ondemand::value& fv = f.value();
-                const Path fp = rp.member(key);
-                if (key == "tag") {
-                    // Four characters as the tag's bytes; an integer is also
-                    // taken, for tags whose bytes are not printable.
-                    if (values_.typeOf(fv, fp) == ondemand::json_type::number) {
-                        record.tag = static_cast<std::uint32_t>(values_.integer(fv, fp, 0, UINT32_MAX));
-                    } else {
-                        const std::string_view text = values_.string(fv, fp);
-                        if (text.size() != 4) fail(fp, "expected a tag of exactly four characters");
-                        record.tag = tagFromChars(text);
-                    }
-                } else if (key == "hex") {
-                    record.bytes = bytesFromHex(values_.string(fv, fp, 2 * kMaxRecordBytes), fp);
-                } else {
-                    values_.ignore(fv, fp);
-                }
+        values_.forEachEntry(a, p, kMaxArrayLength,
+                             [&](ondemand::value& e, const Path& rp) { obj.records.push_back(readRecord(e, rp)); });
+    }
+
+    AuxRecord readRecord(ondemand::value& v, const Path& p) {
+        ondemand::object o = values_.object(v, p);
+        AuxRecord record;
+        values_.forEachMember(o, p, [&](std::string_view key, ondemand::value& fv, const Path& fp) {
+            if (key == "tag") {
+                record.tag = recordTag(fv, fp);
+            } else if (key == "hex") {
+                record.bytes = bytesFromHex(values_.string(fv, fp, 2 * kMaxRecordBytes), fp);
+            } else {
+                values_.ignore(fv, fp);
             }
-            obj.records.push_back(std::move(record));
-        }
+        });
+        return record;
+    }
+
+    // Four characters as the tag's bytes; an integer is also taken, for tags
+    // whose bytes are not printable.
+    std::uint32_t recordTag(ondemand::value& v, const Path& p) {
+        if (values_.typeOf(v, p) == ondemand::json_type::number)
+            return static_cast<std::uint32_t>(values_.integer(v, p, 0, UINT32_MAX));
+        const std::string_view text = values_.string(v, p);
+        if (text.size() != 4) fail(p, "expected a tag of exactly four characters");
+        return tagFromChars(text);
     }
 
     static std::vector<std::uint8_t> bytesFromHex(std::string_view text, const Path& p) {
@@ -657,15 +642,12 @@ private:
         ondemand::object o = values_.object(v, p);
         obj.properties.clear();
         std::size_t count = 0;
-        for (auto item : o) {
+        values_.forEachMember(o, p, [&](std::string_view key, ondemand::value& fv, const Path& pp) {
             if (count++ == kMaxArrayLength) fail(p, "too many properties");
-            ondemand::field f = values_.field(std::move(item), p);
-            const std::string_view key = values_.key(f, p);
-            const Path pp = p.member(key);
             std::int32_t number = 0;
             if (!json::propertyNumber(key, number)) fail(pp, "a property key is a property number");
-            obj.properties[number] = values_.propertyValue(f.value(), pp);
-        }
+            obj.properties[number] = values_.propertyValue(fv, pp);
+        });
     }
 
     // ------------------------------------------------------------ conversion geometry
@@ -673,14 +655,10 @@ private:
     std::vector<GeometryEntry> readEntries(ondemand::value& v, const Path& p, int level) {
         ondemand::array a = values_.array(v, p);
         std::vector<GeometryEntry> result;
-        std::size_t i = 0;
-        for (auto item : a) {
-            if (i == kMaxArrayLength) tooMany(p, kMaxArrayLength);
-            const Path ep = p.element(i++);
-            ondemand::value e = values_.entry(std::move(item), p);
+        values_.forEachEntry(a, p, kMaxArrayLength, [&](ondemand::value& e, const Path& ep) {
             if (level == 1) text_.releaseBefore(values_.position());
             result.push_back(readEntry(e, ep, level));
-        }
+        });
         // Grown by doubling: trimmed, since the drawing keeps it.
         if (result.capacity() > result.size()) result.shrink_to_fit();
         return result;
@@ -693,11 +671,7 @@ private:
         ondemand::object o = values_.object(v, p);
         GeometryEntry entry;
         Pending polygonFault;
-        for (auto item : o) {
-            ondemand::field f = values_.field(std::move(item), p);
-            const std::string_view key = values_.key(f, p);
-            ondemand::value& fv = f.value();
-            const Path fp = p.member(key);
+        values_.forEachMember(o, p, [&](std::string_view key, ondemand::value& fv, const Path& fp) {
             if (key == "members") {
                 if (level > kMaxNestingDepth)
                     fail(p, "geometry groups nested deeper than " + std::to_string(kMaxNestingDepth) + " levels");
@@ -705,27 +679,10 @@ private:
                 entry.members = readEntries(fv, fp, level + 1);
             } else if (entry.isGroup) {
                 values_.ignore(fv, fp);
-            } else if (key == "points") {
-                entry.points = readPoints(fv, fp, polygonFault);
-            } else if (key == "class") {
-                if (values_.typeOf(fv, fp) != ondemand::json_type::string) {
-                    polygonFault.note(fp, "expected a string");
-                    values_.ignore(fv, fp);
-                    continue;
-                }
-                const std::string_view name = values_.string(fv, fp);
-                if (classSet_.find(name) == classSet_.end()) polygonFault.note(fp, "unknown class " + inQuotes(name));
-                else entry.className = std::string(name);
-            } else if (key == "vertexData" || key == "closed") {
-                if (values_.typeOf(fv, fp) == ondemand::json_type::boolean) {
-                    (key == "closed" ? entry.closed : entry.vertexData) = values_.boolean(fv, fp);
-                } else {
-                    notBoolean(fv, fp, polygonFault);
-                }
             } else {
-                values_.ignore(fv, fp);
+                readEntryPolygonMember(key, fv, fp, entry, polygonFault);
             }
-        }
+        });
         if (entry.isGroup) {
             // A group keeps nothing of a polygon.
             entry.points = {};
@@ -735,6 +692,32 @@ private:
             polygonFault.raise();
         }
         return entry;
+    }
+
+    // A polygon's member of a geometry entry; a fault is kept in `fault`
+    // until the entry shows it is no group.
+    void readEntryPolygonMember(std::string_view key, ondemand::value& v, const Path& p, GeometryEntry& entry,
+                                Pending& fault) {
+        if (key == "points") {
+            entry.points = readPoints(v, p, fault);
+        } else if (key == "class") {
+            if (values_.typeOf(v, p) != ondemand::json_type::string) {
+                fault.note(p, "expected a string");
+                values_.ignore(v, p);
+                return;
+            }
+            const std::string_view name = values_.string(v, p);
+            if (classSet_.find(name) == classSet_.end()) fault.note(p, "unknown class " + inQuotes(name));
+            else entry.className = std::string(name);
+        } else if (key == "vertexData" || key == "closed") {
+            if (values_.typeOf(v, p) == ondemand::json_type::boolean) {
+                (key == "closed" ? entry.closed : entry.vertexData) = values_.boolean(v, p);
+            } else {
+                notBoolean(v, p, fault);
+            }
+        } else {
+            values_.ignore(v, p);
+        }
     }
 
     // ------------------------------------------------------------ names checked at the end

@@ -75,6 +75,47 @@ void appendUtf8(std::string& out, unsigned code) {
 
 }  // namespace
 
+namespace {
+
+// The character a one-letter escape stands for; 0 for a letter that is none.
+char simpleEscape(char letter) {
+    switch (letter) {
+        case '"':
+        case '\\':
+        case '/':
+            return letter;
+        case 'b':
+            return '\b';
+        case 'f':
+            return '\f';
+        case 'n':
+            return '\n';
+        case 'r':
+            return '\r';
+        case 't':
+            return '\t';
+        default:
+            return 0;
+    }
+}
+
+// A \u escape from `p` (just after the "u"), a surrogate pair taken whole:
+// a high surrogate must be followed by the low one of its pair.
+void appendUnicodeEscape(const char*& p, std::string& out) {
+    unsigned code = hex4(p);
+    if (code >= 0xDC00 && code <= 0xDFFF) badKey();
+    if (code >= 0xD800 && code <= 0xDBFF) {
+        if (p[0] != '\\' || p[1] != 'u') badKey();
+        p += 2;
+        const unsigned low = hex4(p);
+        if (low < 0xDC00 || low > 0xDFFF) badKey();
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+    }
+    appendUtf8(out, code);
+}
+
+}  // namespace
+
 std::string_view keyText(ondemand::raw_json_string raw, std::string& scratch) {
     // The parser has already found where every string ends and that the text is UTF-8.
     const char* const start = raw.raw();
@@ -90,49 +131,13 @@ std::string_view keyText(ondemand::raw_json_string raw, std::string& scratch) {
         if (static_cast<unsigned char>(c) < 0x20) badKey();
         if (c != '\\') {
             scratch += c;
-            continue;
-        }
-        switch (*p++) {
-            case '"':
-                scratch += '"';
-                break;
-            case '\\':
-                scratch += '\\';
-                break;
-            case '/':
-                scratch += '/';
-                break;
-            case 'b':
-                scratch += '\b';
-                break;
-            case 'f':
-                scratch += '\f';
-                break;
-            case 'n':
-                scratch += '\n';
-                break;
-            case 'r':
-                scratch += '\r';
-                break;
-            case 't':
-                scratch += '\t';
-                break;
-            case 'u': {
-                unsigned code = hex4(p);
-                if (code >= 0xDC00 && code <= 0xDFFF) badKey();
-                if (code >= 0xD800 && code <= 0xDBFF) {
-                    // A high surrogate must be followed by the low one of its pair.
-                    if (p[0] != '\\' || p[1] != 'u') badKey();
-                    p += 2;
-                    const unsigned low = hex4(p);
-                    if (low < 0xDC00 || low > 0xDFFF) badKey();
-                    code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-                }
-                appendUtf8(scratch, code);
-                break;
-            }
-            default:
-                badKey();
+        } else if (*p == 'u') {
+            ++p;
+            appendUnicodeEscape(p, scratch);
+        } else if (const char escaped = simpleEscape(*p++); escaped != 0) {
+            scratch += escaped;
+        } else {
+            badKey();
         }
     }
     return scratch;

@@ -169,6 +169,29 @@ public:
         check(f.unescaped_key().get(k), where);
         return k;
     }
+    // Each member of `o`, in order, handed to take(key, value, path).
+    template <typename Take>
+    void forEachMember(ondemand::object& o, const Path& where, Take take) const {
+        for (auto item : o) {
+            ondemand::field f = field(std::move(item), where);
+            const std::string_view k = key(f, where);
+            take(k, f.value(), where.member(k));
+        }
+    }
+    // Each entry of `a`, in order, handed to take(value, path); an array of
+    // more than `limit` entries is refused at the first entry past it.
+    template <typename Take>
+    void forEachEntry(ondemand::array& a, const Path& where, std::size_t limit, Take take) const {
+        std::size_t i = 0;
+        for (auto item : a) {
+            if (i == limit)
+                fail(where, "array of more than " + std::to_string(limit) + " entries exceeds the limit of " +
+                                std::to_string(limit));
+            const Path at = where.element(i++);
+            ondemand::value e = entry(std::move(item), where);
+            take(e, at);
+        }
+    }
 
     // The reading position, for giving back the text before it.
     const char* position() const;
