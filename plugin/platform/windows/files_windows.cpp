@@ -106,6 +106,13 @@ bool flushToDisk(const std::string& path) {
 
 }  // namespace
 
+bool prepareReplacement(const std::string& from, const std::string&) { return flushToDisk(from); }
+
+const std::string& attributeNotKept() {
+    static const std::string none;  // ReplaceFileA keeps the security descriptor itself
+    return none;
+}
+
 bool replaceFile(const std::string& from, const std::string& to) {
     if (!flushToDisk(from)) return false;
     const DWORD attributes = GetFileAttributesA(to.c_str());
