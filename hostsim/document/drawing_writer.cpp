@@ -284,8 +284,8 @@ void writeNewTextFile(const std::string& text, const std::string& temporary) {
 
 std::runtime_error notReplaced(const std::string& file) {
     std::string why = "cannot replace \"" + file + "\" with the new file";
-    if (!platform::attributeNotKept().empty())
-        why += " (it has the extended attribute " + platform::attributeNotKept() +
+    if (const std::string attribute = platform::attributeNotKept(); !attribute.empty())
+        why += " (it has the extended attribute " + attribute +
                ", which could not be given to the new file; it was left as it is rather than lose it)";
     return std::runtime_error(why);
 }

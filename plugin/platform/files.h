@@ -53,7 +53,7 @@ bool replaceFile(const std::string& from, const std::string& to);
 bool prepareReplacement(const std::string& from, const std::string& to);
 // The attribute the last failed replacement of this thread could not keep;
 // empty when it failed for another reason.
-const std::string& attributeNotKept();
+std::string attributeNotKept();
 // Removes a file; allocates nothing, so it may run while an out-of-memory
 // failure unwinds.
 bool removeFile(const std::string& path);

@@ -382,7 +382,7 @@ private:
     int replaceOutput() {
         if (!platform::replaceFile(paths_.staging, paths_.target)) {
             const std::string why = system::lastFileErrorIn(system::textOf(system::pathOf(target_).parent_path()));
-            const std::string& attribute = platform::attributeNotKept();
+            const std::string attribute = platform::attributeNotKept();
             report_.error("cannot move the written file over " + summary_.output + ": " + why +
                           (attribute.empty()
                                ? std::string()

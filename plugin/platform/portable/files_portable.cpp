@@ -89,7 +89,9 @@ std::string replacementTarget(const std::string& path) {
 
 namespace {
 
-thread_local std::string t_attributeNotKept;
+// A plain array: a thread_local with a destructor would keep the system from
+// unloading the plug-in module, and its counters from starting afresh.
+thread_local char t_attributeNotKept[256];
 
 // Gives the new file the old one's permissions, and its owner and group when
 // the process may set them (only a privileged process may give a file away),
@@ -97,7 +99,7 @@ thread_local std::string t_attributeNotKept;
 // overwrite. False when an attribute cannot be kept: the file would then give
 // other access than the one it replaces.
 bool keepWhatTheOldFileHad(int fd, const std::string& fresh, const std::string& replaced) {
-    t_attributeNotKept.clear();
+    t_attributeNotKept[0] = '\0';
     struct stat old {};
     if (stat(replaced.c_str(), &old) != 0 || !S_ISREG(old.st_mode)) {
         tool::system::dropOurMark(fresh);  // the new file is the user's from now on
@@ -112,8 +114,9 @@ bool keepWhatTheOldFileHad(int fd, const std::string& fresh, const std::string& 
         }
     }
     fchmod(fd, old.st_mode & 07777);
-    t_attributeNotKept = tool::system::carryAttributesOver(replaced, fresh);
-    if (t_attributeNotKept.empty()) return true;
+    const std::string notKept = tool::system::carryAttributesOver(replaced, fresh);
+    if (notKept.empty()) return true;
+    std::snprintf(t_attributeNotKept, sizeof t_attributeNotKept, "%s", notKept.c_str());
     errno = EPERM;
     return false;
 }
@@ -144,7 +147,7 @@ bool prepareReplacement(const std::string& from, const std::string& to) {
     return synced && closed;
 }
 
-const std::string& attributeNotKept() { return t_attributeNotKept; }
+std::string attributeNotKept() { return t_attributeNotKept; }
 
 bool replaceFile(const std::string& from, const std::string& to) {
     if (!prepareReplacement(from, to)) return false;

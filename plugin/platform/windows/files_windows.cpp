@@ -108,10 +108,8 @@ bool flushToDisk(const std::string& path) {
 
 bool prepareReplacement(const std::string& from, const std::string&) { return flushToDisk(from); }
 
-const std::string& attributeNotKept() {
-    static const std::string none;  // ReplaceFileA keeps the security descriptor itself
-    return none;
-}
+// ReplaceFileA keeps the security descriptor itself.
+std::string attributeNotKept() { return {}; }
 
 bool replaceFile(const std::string& from, const std::string& to) {
     if (!flushToDisk(from)) return false;
