@@ -22,7 +22,7 @@ FileLock FileLock::take(const std::string& file, const std::function<bool()>& ke
     FileLock lock;
     lock.path_ = lockPathFor(file);
     for (;;) {
-        switch (lock.tryOnce()) {
+        switch (lock.tryOnce(file)) {
             case Attempt::Held:
                 lock.state_ = State::Held;
                 return lock;

@@ -35,11 +35,11 @@ public:
     void release();
 
 private:
-    // One try at the system's lock on the lock file (one unit per system):
-    // Held with the handle kept, Busy while another process holds it, Failed
-    // with why_ said.
+    // One try at the system's lock on the lock file of `file` (one unit per
+    // system): Held with the handle kept, Busy while another process holds
+    // it, Failed with why_ said.
     enum class Attempt { Held, Busy, Failed };
-    Attempt tryOnce();
+    Attempt tryOnce(const std::string& file);
 
     State state_ = State::Unavailable;
     std::string why_;

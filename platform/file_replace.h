@@ -18,12 +18,21 @@ std::string replacementTarget(const std::string& path);
 
 // Puts the complete file `from` in the place of `to` in one step, keeping
 // what the replaced file had: its permissions (and owner and group where the
-// process may set them; on Windows its attributes). `from` reaches the disk
+// process may set them), its extended attributes and access control lists
+// (on Windows its attributes and security). A replaced file whose attributes
+// cannot all be kept is not replaced (attributeNotKept() names the one): the
+// new file would give other access than the old one. `from` reaches the disk
 // before the rename and the rename before this returns, so that a power loss
 // leaves either the old file or the new one, never an empty one. `to` should
 // be a replacementTarget. False when `from` could not be flushed or moved; the
 // old file is then unchanged and `from` is left for the caller to remove.
 bool replaceFile(const std::string& from, const std::string& to);
+// The first half of replaceFile: `from` given what `to` has, and flushed to
+// the disk, for a caller that puts it in place by other means.
+bool prepareReplacement(const std::string& from, const std::string& to);
+// The attribute the last failed replacement of this thread could not keep;
+// empty when it failed for another reason.
+std::string attributeNotKept();
 
 // Removes a file; allocates nothing, so it may run while an out-of-memory
 // failure unwinds.

@@ -31,10 +31,19 @@ PathKind pathKind(const std::string& path);
 // file expected ("a drawing document (.json) or a 3D model file").
 std::string inputFileRefusal(const std::string& path, const std::string& what);
 
+// Why an existing `path` may not be replaced by a written file ("... is a
+// named pipe (FIFO)"), whatever --force says: writing a regular file in its
+// place would take a device, pipe, socket or folder away from what uses it.
+// Empty when it is missing or a regular file (or a link to one).
+std::string outputKindRefusal(const std::string& path);
+
 // The size in bytes; -1 when the file cannot be asked about.
 long long fileSize(const std::string& path);
 // The same of a file open as a stream.
 long long fileSize(std::FILE* file);
+
+// How many names (hard links) the file has; 0 when it cannot be asked.
+long linkCount(const std::string& path);
 
 // Enough of a file's identity to tell that it was replaced or written: the
 // device (volume) and file number, the size and the modification time.

@@ -233,4 +233,22 @@ void saveTextAtomically(const std::string& text, const std::string& file);
 bool saveTextAtomically(const std::string& text, const std::string& file,
                         const std::function<bool(const std::string&)>& stillWanted);
 
+// How a save that must not lose a concurrent edit ended.
+enum class CheckedSave {
+    Saved,        // the new text replaced the file, which was still as it was read
+    Withdrawn,    // the file had changed: it is left (or put back) as it was changed
+    Unconfirmed,  // saved, but the system could not tell a change in the last moment
+};
+// Writes `text` beside `file` and puts it in its place only while
+// `unchanged(path)` says that the file at `path` is still the one the text
+// was made of. It is asked of the file just before, and, where the system
+// swaps two files' names in one step, once more of the replaced file just
+// after the swap: a change that came between the two is found there, and
+// the swap undone. Where the system cannot swap, the new text is renamed over
+// the file (Unconfirmed). `afterCheck` (a test seam) runs between the first
+// question and the swap. Throws std::runtime_error when a file call fails.
+CheckedSave saveTextIfUnchanged(const std::string& text, const std::string& file,
+                                const std::function<bool(const std::string&)>& unchanged,
+                                const std::function<void()>& afterCheck = {});
+
 }  // namespace pelmora::hostsim

@@ -10,6 +10,8 @@
 #include "hostsim/document/drawing.h"
 #include "hostsim/document/drawing_names.h"
 #include "hostsim/document/json_text.h"
+#include "platform/file_attributes.h"
+#include "platform/file_exchange.h"
 #include "platform/file_replace.h"
 #include "platform/file_status.h"
 #include "platform/path_text.h"
@@ -254,6 +256,31 @@ void saveTextAtomically(const std::string& text, const std::string& file) {
     saveTextAtomically(text, file, [](const std::string&) { return true; });
 }
 
+namespace {
+
+// Writes the whole text to a new file, marked as the tool's own until it
+// replaces the user's; throws when it cannot.
+void writeNewTextFile(const std::string& text, const std::string& temporary) {
+    std::FILE* file = tool::system::openFile(temporary, "wb");
+    if (!file) throw std::runtime_error("cannot create \"" + temporary + "\"");
+    tool::system::markAsOurs(temporary);  // a killed run's file is then known for what it is
+    // A failed flush or close is a failed write: a full disk may show only there.
+    const bool written = text.empty() || std::fwrite(text.data(), text.size(), 1, file) == 1;
+    const bool flushed = std::fflush(file) == 0 && std::ferror(file) == 0;
+    const bool closed = std::fclose(file) == 0;
+    if (!written || !flushed || !closed) throw std::runtime_error("cannot write \"" + temporary + "\"");
+}
+
+std::runtime_error notReplaced(const std::string& file) {
+    std::string why = "cannot replace \"" + file + "\" with the new file";
+    if (const std::string attribute = tool::system::attributeNotKept(); !attribute.empty())
+        why += " (it has the extended attribute " + attribute +
+               ", which could not be given to the new file; it was left as it is rather than lose it)";
+    return std::runtime_error(why);
+}
+
+}  // namespace
+
 bool saveTextAtomically(const std::string& text, const std::string& file,
                         const std::function<bool(const std::string&)>& stillWanted) {
     // Everything that can fail for want of memory happens before the file
@@ -264,13 +291,7 @@ bool saveTextAtomically(const std::string& text, const std::string& file,
         return freshNameBeside(resolved);
     };
     const auto write = [&text](const std::string& temporary) {
-        std::FILE* file = tool::system::openFile(temporary, "wb");
-        if (!file) throw std::runtime_error("cannot create \"" + temporary + "\"");
-        // A failed flush or close is a failed write: a full disk may show only there.
-        const bool written = text.empty() || std::fwrite(text.data(), text.size(), 1, file) == 1;
-        const bool flushed = std::fflush(file) == 0 && std::ferror(file) == 0;
-        const bool closed = std::fclose(file) == 0;
-        if (!written || !flushed || !closed) throw std::runtime_error("cannot write \"" + temporary + "\"");
+        writeNewTextFile(text, temporary);
         return true;
     };
     switch (base::writeBesideAndReplace(file, tool::system::replaceCalls(), nameBeside, write, stillWanted)) {
@@ -282,9 +303,44 @@ bool saveTextAtomically(const std::string& text, const std::string& file,
         case base::Replaced::NoTemporaryName:
             throw std::runtime_error("cannot find a free name beside \"" + target + "\"");
         case base::Replaced::NotReplaced:
-            throw std::runtime_error("cannot replace \"" + file + "\" with the new file");
+            throw notReplaced(file);
     }
     return true;
+}
+
+CheckedSave saveTextIfUnchanged(const std::string& text, const std::string& file,
+                                const std::function<bool(const std::string&)>& unchanged,
+                                const std::function<void()>& afterCheck) {
+    const std::string target = tool::system::replacementTarget(file);
+    std::string name = freshNameBeside(target);
+    if (name.empty()) throw std::runtime_error("cannot find a free name beside \"" + target + "\"");
+    base::PartialFile partial(std::move(name), &tool::system::removeFile);
+    writeNewTextFile(text, partial.path());
+    if (!tool::system::prepareReplacement(partial.path(), target)) throw notReplaced(file);
+    tool::system::markAsOurs(partial.path());  // the old file's attributes took the mark away
+    if (!unchanged(target)) return CheckedSave::Withdrawn;
+    if (afterCheck) afterCheck();
+    switch (tool::system::exchangeFiles(partial.path(), target)) {
+        case tool::system::Exchange::Failed:
+            throw notReplaced(file);
+        case tool::system::Exchange::Unsupported:
+            if (!tool::system::replaceFile(partial.path(), target)) throw notReplaced(file);
+            partial.keep();
+            return CheckedSave::Unconfirmed;
+        case tool::system::Exchange::Done:
+            break;
+    }
+    // The partial file's name now holds the file as it was just before.
+    if (!unchanged(partial.path())) {
+        if (tool::system::exchangeFiles(partial.path(), target) != tool::system::Exchange::Done) {
+            partial.keep();  // the changed file stays, under the temporary name
+            throw std::runtime_error("\"" + file + "\" was changed while it was replaced, and could not be put back: " +
+                                     "the changed file is \"" + partial.path() + "\"");
+        }
+        return CheckedSave::Withdrawn;  // the guard takes the new text away
+    }
+    tool::system::dropOurMark(target);
+    return CheckedSave::Saved;  // the guard takes the old file away
 }
 
 }  // namespace pelmora::hostsim

@@ -30,6 +30,11 @@ long long fileSize(std::FILE* file) {
     return ::fstat(fileno(file), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
 }
 
+long linkCount(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 ? static_cast<long>(info.st_nlink) : 0;
+}
+
 FileIdentity FileIdentity::of(const std::string& path) {
     FileIdentity state;
     struct stat info {};

@@ -15,7 +15,7 @@ bool lockFileThere(const std::wstring& name) {
 
 }  // namespace
 
-FileLock::Attempt FileLock::tryOnce() {
+FileLock::Attempt FileLock::tryOnce(const std::string&) {
     const std::wstring name = wideText(path_);
     // Opened without sharing: a second open fails while this one stands.
     // The system deletes the file when the handle closes, also when the

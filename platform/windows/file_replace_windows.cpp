@@ -21,6 +21,11 @@ bool flushToDisk(const std::wstring& path) {
 // Links are resolved by the file system itself on Windows: the path is the target.
 std::string replacementTarget(const std::string& path) { return path; }
 
+bool prepareReplacement(const std::string& from, const std::string&) { return flushToDisk(wideText(from)); }
+
+// ReplaceFileW keeps the security descriptor itself.
+std::string attributeNotKept() { return {}; }
+
 bool replaceFile(const std::string& fromUtf8, const std::string& toUtf8) {
     const std::wstring from = wideText(fromUtf8);
     const std::wstring to = wideText(toUtf8);

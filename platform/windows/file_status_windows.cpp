@@ -41,6 +41,16 @@ long long fileSize(std::FILE* file) {
     return handle != INVALID_HANDLE_VALUE && GetFileSizeEx(handle, &size) ? static_cast<long long>(size.QuadPart) : -1;
 }
 
+long linkCount(const std::string& path) {
+    HANDLE file = CreateFileW(wideText(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const BOOL got = GetFileInformationByHandle(file, &info);
+    CloseHandle(file);
+    return got ? static_cast<long>(info.nNumberOfLinks) : 0;
+}
+
 FileIdentity FileIdentity::of(const std::string& path) {
     FileIdentity state;
     // Opened for no access at all: only its information is read.

@@ -6,15 +6,21 @@
 // success or in a clean failure: a message and a non-zero status, the previous
 // files as they were or completely written, no temporary file left, no crash,
 // no leak. PELMORA_SWEEP_CASES bounds the cases of each sweep (0: all).
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "hostsim/document/drawing.h"
+#include "tests/sweep/alloc_fault.h"
 #include "tests/sweep/io_fault.h"
 #include "tests/sweep/tool_sweeps.h"
+#include "tool/export/export_run.h"
 
 namespace pelmora::sweep {
 namespace {
@@ -181,6 +187,42 @@ TEST(ToolSweep, AWriteBackOnAFullDiskSaysSo) {
         EXPECT_TRUE(entry.path().filename() == "drawing.json" || entry.path().filename() == "host" ||
                     entry.path().filename() == "out.qmx")
             << entry.path();
+    fs::remove_all(base);
+}
+
+// Memory gone once the output was replaced: the output is the new file, and
+// the run says so and what became of the drawing, with status 4 (neither a
+// failure that changed nothing nor a success).
+TEST(ToolSweep, OutOfMemoryOnceTheOutputWasReplacedIsStatusFour) {
+    const fs::path base = sweepBase("memory-after-replacing");
+    writeBackScenario().prepare(base);
+    const std::string before = slurp(base / "drawing.json");
+    const CaseResult result = runCase([&] {
+        const int err = ::open((base / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(err, 2);
+        tool::ExportRequest request;
+        request.drawingPath = (base / "drawing.json").string();
+        request.outputPath = (base / "out.qmx").string();
+        request.hostDir = (base / "host").string();
+        request.mode = 2;
+        request.force = true;
+        request.atMoment = [](const char* moment) {
+            if (std::strcmp(moment, "replaced") == 0) armAllocationFault(1, FaultMode::FromThereOn);
+        };
+        const int status = tool::runExportRequest(request);
+        disarmAllocationFault();
+        return CaseVerdict{status == 4 ? Outcome::CleanFailure : Outcome::Bad, allocationFaultFired(),
+                           "status " + std::to_string(status)};
+    });
+    const std::string err = slurp(base / "err.txt");
+    EXPECT_EQ(result.outcome, Outcome::CleanFailure) << result.detail << "\n" << err;
+    EXPECT_TRUE(result.faultFired);
+    EXPECT_NE(err.find("out of memory after " + (base / "out.qmx").string() + " was replaced; it is the new"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("drawing.json was updated before it"), std::string::npos) << err;
+    EXPECT_NE(slurp(base / "out.qmx"), kOldOutput);
+    EXPECT_NE(slurp(base / "drawing.json"), before);
     fs::remove_all(base);
 }
 

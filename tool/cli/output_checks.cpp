@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/file_status.h"
 #include "platform/path_text.h"
 
 namespace pelmora::tool {
@@ -16,6 +17,7 @@ std::string outputRefusal(const std::string& path, bool force, const OutputRule&
     const fs::path file = system::pathOf(path);
     if (fs::is_directory(file, error))
         return path + " is a folder; give a file name for " + rule.kind + " (such as " + rule.example + ")";
+    if (std::string refusal = system::outputKindRefusal(path); !refusal.empty()) return refusal;
     if (fs::exists(file, error) && !force) return path + " exists; give --force to replace it (nothing was changed)";
     return {};
 }

@@ -163,7 +163,8 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
     ConvertedScene converted = convertScene(file, NameDecoder(options.codePage), !format.gltf);
     if (converted.meshes == 0 && converted.cameras.empty() && converted.lights.empty())
         return fail(options.input + " holds no meshes, camera or lights: nothing to convert");
-    removeLeftovers(options.output);
+    if (const std::string note = lookalikesNote(options.output, removeLeftovers(options.output)); !note.empty())
+        toolMessage("convert", "warning: " + note);
     GltfPictures pictures{options.textureFolders, {}, {}};
     const bool sideFiles = format.assimpId == "gltf2" || format.assimpId == "obj";
     const int status = sideFiles ? convertWithSideFiles(options, format, converted, pictures)

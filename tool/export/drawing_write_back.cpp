@@ -4,10 +4,13 @@
 #include <new>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
+#include "hostsim/document/drawing.h"
 #include "hostsim/document/records_patch.h"
 #include "hostsim/document/text_hash.h"
 #include "platform/file_creation.h"
+#include "platform/file_replace.h"
 #include "platform/interrupt.h"
 #include "platform/path_text.h"
 #include "platform/read_only.h"
@@ -54,37 +57,43 @@ Rewrite rewriteOf(const std::string& drawingPath, const hostsim::EmulatedHost& h
     return rewrite;
 }
 
-// Whether the drawing is still the text the rewrite was made of: its bytes
-// first, its size and time last, the moment before the rename.
-bool stillAsRead(const std::string& drawingPath, const Rewrite& rewrite) {
+// Whether the file at `path` is still the text the rewrite was made of: its
+// bytes first, its size and time last.
+bool stillAsRead(const std::string& path, const Rewrite& rewrite) {
     try {
-        if (hostsim::textHash(hostsim::readDocumentText(drawingPath)) != rewrite.readHash) return false;
+        if (hostsim::textHash(hostsim::readDocumentText(path)) != rewrite.readHash) return false;
     } catch (const hostsim::DocumentError&) {
         return false;  // read again, it says why
     }
-    return system::FileIdentity::of(drawingPath).sameAs(rewrite.read);
+    return system::FileIdentity::of(path).sameAs(rewrite.read);
 }
 
-// How a save ended: written, withdrawn because the drawing changed meanwhile,
-// or failed (why).
+// How a save ended, or why it failed.
 struct Saving {
-    bool withdrawn = false;
+    hostsim::CheckedSave result = hostsim::CheckedSave::Withdrawn;
     std::string why;
 };
 
 // The new text is written and put on the disk beside the drawing before the
-// drawing is checked a last time, so that little more than the rename is left
-// between that check and the replacement. SIGTERM, SIGHUP and Ctrl+C wait for
-// the save: the file written beside the drawing is not one the handler knows
-// of, and the save ends with it renamed over the drawing or removed.
-Saving saved(const Rewrite& rewrite, const std::string& drawingPath, const std::function<void()>& beforeLastCheck) {
+// drawing is checked a last time; the check is made again of the replaced
+// file once the two have been swapped, so that a save that came between the
+// check and the swap is put back. SIGTERM, SIGHUP and Ctrl+C wait for the
+// save: the file written beside the drawing is not one the handler knows of,
+// and the save ends with it in place or removed.
+Saving saved(const Rewrite& rewrite, const std::string& drawingPath, const std::function<void(const char*)>& atMoment) {
     InterruptScope::Hold hold;
     Saving saving;
     try {
-        saving.withdrawn = !hostsim::saveTextAtomically(*rewrite.text, drawingPath, [&](const std::string& written) {
-            system::syncFile(written);  // a failure shows again in the replacement's own flush
-            if (beforeLastCheck) beforeLastCheck();
-            return stillAsRead(drawingPath, rewrite);
+        // The drawing's own name is UTF-8, as the floor's file calls take it.
+        const std::string target = system::replacementTarget(drawingPath);
+        bool first = true;
+        const auto unchanged = [&](const std::string& path) {
+            if (std::exchange(first, false) && atMoment) atMoment("saving");
+            // The drawing is asked for by the name the user gave; the file it was swapped with, by its own.
+            return stillAsRead(path == target ? drawingPath : path, rewrite);
+        };
+        saving.result = hostsim::saveTextIfUnchanged(*rewrite.text, drawingPath, unchanged, [&] {
+            if (atMoment) atMoment("checked");
         });
     } catch (const std::bad_alloc&) {
         throw;  // out of memory ends the run as anywhere else
@@ -109,34 +118,47 @@ std::string whyNotWritable(const std::string& drawingPath, const LoadedInput& in
 
 }  // namespace
 
-int writeBackLightRecords(const std::string& drawingPath, const hostsim::EmulatedHost& host, const LoadedInput& input,
-                          ExportReporter& report, std::string& notUpdated,
-                          const std::function<void()>& beforeLastCheck) {
-    if (!host.recordsChanged()) return kExitOk;
-    notUpdated = whyNotWritable(drawingPath, input);
-    Rewrite rewrite;
-    for (int reading = 0; notUpdated.empty(); ++reading) {
-        rewrite = rewriteOf(drawingPath, host, input);
-        notUpdated = rewrite.why;
-        if (!notUpdated.empty() || !rewrite.text) break;
+WriteBack writeBackLightRecords(const std::string& drawingPath, const hostsim::EmulatedHost& host,
+                                const LoadedInput& input, const std::function<void(const char*)>& atMoment) {
+    WriteBack done;
+    if (!host.recordsChanged()) return done;
+    done.notUpdated = whyNotWritable(drawingPath, input);
+    for (int reading = 0; done.notUpdated.empty(); ++reading) {
+        const Rewrite rewrite = rewriteOf(drawingPath, host, input);
+        done.notUpdated = rewrite.why;
+        if (!done.notUpdated.empty() || !rewrite.text) break;
         // Changed since it was read: read again, and the records applied anew.
         if (system::FileIdentity::of(drawingPath).sameAs(rewrite.read)) {
-            const Saving saving = saved(rewrite, drawingPath, beforeLastCheck);
-            notUpdated = saving.why;
-            if (!saving.withdrawn) break;
+            const Saving saving = saved(rewrite, drawingPath, atMoment);
+            done.notUpdated = saving.why;
+            if (!saving.why.empty()) break;
+            if (saving.result != hostsim::CheckedSave::Withdrawn) {
+                done.updated = true;
+                done.editedMeanwhile = rewrite.editedMeanwhile;
+                done.unconfirmed = saving.result == hostsim::CheckedSave::Unconfirmed;
+                break;
+            }
         }
-        if (reading + 1 == kReadings && notUpdated.empty()) notUpdated = "it kept changing while it was being updated";
+        if (reading + 1 == kReadings) done.notUpdated = "it kept changing while it was being updated";
     }
-    if (!notUpdated.empty()) {
-        report.error(drawingPath + " was not updated: " + notUpdated +
+    done.status = done.notUpdated.empty() && !done.unconfirmed ? kExitOk : kExitDrawingNotUpdated;
+    return done;
+}
+
+void reportWriteBack(const WriteBack& done, const std::string& drawingPath, ExportReporter& report) {
+    if (!done.notUpdated.empty()) {
+        report.error(drawingPath + " was not updated: " + done.notUpdated +
                      ". The output was written, but the light ids it holds are not kept in the drawing, and the "
                      "next export may give other ones; export again once the drawing can be written");
-        return kExitDrawingNotUpdated;
-    }
-    if (rewrite.text)
+    } else if (done.unconfirmed) {
+        report.error(drawingPath +
+                     " was updated, but it may have changed in the last moment before: this system cannot replace "
+                     "a file only while it is unchanged, so an edit saved then by another program may be lost; "
+                     "check the drawing");
+    } else if (done.updated) {
         report.note("updated the light records of " + drawingPath +
-                    (rewrite.editedMeanwhile ? " (it was edited during the export; the edit was kept)" : ""));
-    return kExitOk;
+                    (done.editedMeanwhile ? " (it was edited during the export; the edit was kept)" : ""));
+    }
 }
 
 }  // namespace pelmora::tool

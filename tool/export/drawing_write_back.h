@@ -14,13 +14,25 @@
 
 namespace pelmora::tool {
 
+// What the write-back did: the records written (updated), nothing to write,
+// or why the drawing was not updated (status kExitDrawingNotUpdated).
+struct WriteBack {
+    int status = 0;
+    bool updated = false;
+    bool editedMeanwhile = false;  // updated, and an edit made during the export kept
+    bool unconfirmed = false;      // updated where a change in the last moment cannot be told
+    std::string notUpdated;
+};
+
 // Writes the records the host's drawing changed back to `drawingPath`.
-// Gives kExitOk (written, or nothing to write), or kExitDrawingNotUpdated
-// with `notUpdated` saying why after reporting it. `beforeLastCheck` (a test
-// seam) runs when the new text is on the disk, before the drawing is checked
-// a last time and replaced.
-int writeBackLightRecords(const std::string& drawingPath, const hostsim::EmulatedHost& host, const LoadedInput& input,
-                          ExportReporter& report, std::string& notUpdated,
-                          const std::function<void()>& beforeLastCheck = {});
+// Nothing is reported here: the export writes its output after this, and
+// says what happened to both (reportWriteBack). `atMoment` (a test seam) is
+// told "saving" when the new text is on the disk, before the drawing is
+// checked a last time, and "checked" between that check and the replacement.
+WriteBack writeBackLightRecords(const std::string& drawingPath, const hostsim::EmulatedHost& host,
+                                const LoadedInput& input, const std::function<void(const char*)>& atMoment = {});
+
+// Says what the write-back did, once the output is in place.
+void reportWriteBack(const WriteBack& done, const std::string& drawingPath, ExportReporter& report);
 
 }  // namespace pelmora::tool

@@ -7,6 +7,7 @@
 #include "base/ascii_case.h"
 #include "hostsim/document/record_check.h"
 #include "platform/file_creation.h"
+#include "platform/file_status.h"
 #include "platform/interrupt.h"
 #include "platform/path_text.h"
 #include "tool/export/drawing_code_page.h"
@@ -78,6 +79,15 @@ int loadDrawingDocument(const ExportRequest& request, int firstByte, ExportRepor
         report.error(path +
                      " is empty; a drawing document is a JSON object (see examples/house.json and "
                      "docs/drawing-format.md)");
+        return kExitUsage;
+    }
+    if (const long names = system::linkCount(path); names > 1 && !request.dryRun) {
+        // Its light records are written to a new file put in its place: the
+        // other names would keep the old text, and the two would differ.
+        report.error(path + " has " + std::to_string(names) +
+                     " names (hard links), and its light records can be written under only one of them; nothing "
+                     "was exported. Export a copy of it (cp " +
+                     path + " copy.json), or remove its other names, or give --dry-run");
         return kExitUsage;
     }
     if (!request.dryRun) {

@@ -46,6 +46,10 @@ int checkReplacement(const ExportRequest& request, CheckedOutput& checked, Expor
         report.error("the output would replace the drawing itself; give another file name");
         return kExitUsage;
     }
+    if (std::string refusal = system::outputKindRefusal(checked.path); !refusal.empty()) {
+        report.error(refusal);
+        return kExitUsage;
+    }
     checked.existed = fs::exists(output, error);
     if (checked.existed && !request.force && !request.dryRun) {
         report.error(checked.path + " exists; give --force to replace it (nothing was changed)");

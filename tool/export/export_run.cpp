@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <optional>
+#include <stdexcept>
 #include <utility>
 
 #include "base/ascii_case.h"
@@ -74,12 +76,25 @@ public:
         int status = kExitFailure;
         {
             InterruptScope interrupt(terminal_);
-            status = exportOnce();
+            try {
+                status = exportOnce();
+            } catch (const std::bad_alloc&) {
+                if (!outputReplaced_) throw;  // nothing changed: said as anywhere else
+                status = faultAfterReplacing("out of memory");
+            } catch (const std::exception& bad) {
+                if (!outputReplaced_) throw;
+                status = faultAfterReplacing(bad.what());
+            }
             endRun();
         }
         summary_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         progress_.finish();
-        return finish(status);
+        try {
+            return finish(status);
+        } catch (const std::bad_alloc&) {
+            if (!outputReplaced_) throw;
+            return faultSaid_ ? status : faultAfterReplacing("out of memory");
+        }
     }
 
 private:
@@ -106,10 +121,34 @@ private:
         if (input_.kind != InputKind::Drawing) host_.reset();
         readBack();
         if (request_.dryRun) return endDryRun();
-        if (int status = replaceOutput(); status != kExitOk) return status;
-        if (input_.kind != InputKind::Drawing) return kExitOk;
-        return writeBackLightRecords(request_.drawingPath, *host_, input_, report_, summary_.drawingNotUpdated,
-                                     [this] { reached("saving"); });
+        return writeBackAndReplace();
+    }
+
+    // A fault once the output was replaced (memory run out, or anything else
+    // thrown): the output is new and complete, and what happened to the
+    // drawing is known. Said without allocating, since memory may be gone.
+    int faultAfterReplacing(const char* what) noexcept {
+        faultSaid_ = true;
+        std::fputs("pelmora export: ", stderr);
+        std::fputs(what, stderr);
+        std::fputs(" after ", stderr);
+        std::fputs(summary_.output.c_str(), stderr);
+        std::fputs(" was replaced; it is the new, complete file. ", stderr);
+        if (input_.kind != InputKind::Drawing) {
+            std::fputs("The run ended there.\n", stderr);
+        } else if (writeBack_.updated) {
+            std::fputs(request_.drawingPath.c_str(), stderr);
+            std::fputs(" was updated before it: the drawing keeps every light id the output holds.\n", stderr);
+        } else if (!writeBack_.notUpdated.empty()) {
+            std::fputs(request_.drawingPath.c_str(), stderr);
+            std::fputs(" was not updated: ", stderr);
+            std::fputs(writeBack_.notUpdated.c_str(), stderr);
+            std::fputs("; the next export may give the lights other ids.\n", stderr);
+        } else {
+            std::fputs(request_.drawingPath.c_str(), stderr);
+            std::fputs(" already held every light id the output holds and was left as it was.\n", stderr);
+        }
+        return kExitDrawingNotUpdated;
     }
 
     // The test point: Ctrl+C pressed as the run reaches `step`.
@@ -195,12 +234,17 @@ private:
 
     // Staging files of an earlier run on this output, and replacement files of
     // a write-back of this drawing, that a killed process could not take away.
+    // Files that only look like such leftovers are named once, and left.
     void removeLeftoversOfKilledRuns() {
-        removeLeftovers(target_);
+        std::string note = lookalikesNote(target_, removeLeftovers(target_));
         std::error_code ignored;
-        if (input_.kind == InputKind::Drawing)
-            removeLeftovers(platform::replacementTarget(
-                system::textOf(fs::absolute(system::pathOf(request_.drawingPath), ignored).lexically_normal())));
+        if (input_.kind == InputKind::Drawing) {
+            const std::string drawing = platform::replacementTarget(
+                system::textOf(fs::absolute(system::pathOf(request_.drawingPath), ignored).lexically_normal()));
+            const std::string more = lookalikesNote(drawing, removeLeftovers(drawing));
+            note += (note.empty() || more.empty() ? "" : "; ") + more;
+        }
+        if (!note.empty()) report_.warning(note);
     }
 
     void copyPreferencesForDryRun() {
@@ -305,9 +349,12 @@ private:
         return kExitOk;
     }
 
-    // A Ctrl+C either comes before the replacement (and the target stays as
-    // it was) or after it (and the new file is complete).
-    int replaceOutput() {
+    // The drawing's light records are written before the output replaces the
+    // old one, and SIGTERM, SIGHUP and Ctrl+C wait for both: however the run
+    // ends, by a signal or killed at any moment, every light id the output
+    // holds is in the drawing. A Ctrl+C comes before both (and the run stops)
+    // or after both.
+    int writeBackAndReplace() {
         {
             InterruptScope::Hold hold;
             if (InterruptScope::raised()) {
@@ -315,19 +362,39 @@ private:
                 stopped();
                 return kExitCancelled;
             }
-            if (!platform::replaceFile(paths_.staging, paths_.target)) {
-                report_.error("cannot move the written file over " + summary_.output + ": " +
-                              system::lastFileErrorIn(system::textOf(system::pathOf(target_).parent_path())) +
-                              "; the previous file is unchanged");
-                return kExitFailure;
-            }
-            staging_->release();
-            reached("replaced");
+            if (input_.kind == InputKind::Drawing)
+                writeBack_ = writeBackLightRecords(request_.drawingPath, *host_, input_,
+                                                   [this](const char* moment) { reached(moment); });
+            if (int status = replaceOutput(); status != kExitOk) return status;
         }
         if (!request_.json) report_.note("wrote " + summary_.output);
         report_.repeatWarningsFrom(printedWarnings_);
+        if (input_.kind == InputKind::Drawing) {
+            reportWriteBack(writeBack_, request_.drawingPath, report_);
+            summary_.drawingNotUpdated = writeBack_.notUpdated;
+            if (writeBack_.unconfirmed) summary_.drawingNotUpdated = "it may have changed just before it was updated";
+        }
         if (InterruptScope::raised())
             report_.note("Ctrl+C came after " + summary_.output + " was replaced; the file is complete");
+        return writeBack_.status;
+    }
+
+    int replaceOutput() {
+        if (!platform::replaceFile(paths_.staging, paths_.target)) {
+            const std::string why = system::lastFileErrorIn(system::textOf(system::pathOf(target_).parent_path()));
+            const std::string attribute = platform::attributeNotKept();
+            report_.error("cannot move the written file over " + summary_.output + ": " + why +
+                          (attribute.empty()
+                               ? std::string()
+                               : " (its extended attribute " + attribute + " could not be given to the new file)") +
+                          "; the previous file is unchanged" +
+                          (writeBack_.updated ? " (the light records of " + request_.drawingPath + " were updated)"
+                                              : std::string()));
+            return kExitFailure;
+        }
+        outputReplaced_ = true;
+        staging_->release();
+        reached("replaced");
         return kExitOk;
     }
 
@@ -363,6 +430,9 @@ private:
     ExportReporter report_;
     LoadedInput input_;
     bool outputExisted_ = false;
+    bool outputReplaced_ = false;
+    bool faultSaid_ = false;
+    WriteBack writeBack_;
     bool stoppedByUser_ = false;
     std::string hostDir_, userDataDir_, target_;
     std::unique_ptr<PluginModule> module_;

@@ -16,8 +16,9 @@ namespace pelmora::tool {
 // them (tests/tool/hooked/); the command line cannot.
 struct InterruptPoints {
     int atPoll = 0;  // at the plug-in's abort poll of this number; 0: never
-    // When the run reaches "loaded", "written", "replaced" or "saving" (the
-    // drawing's new text on the disk, before its last check); empty: never.
+    // When the run reaches "loaded", "written", "saving" (the drawing's new
+    // text on the disk, before its last check), "checked" (after that check,
+    // before the swap) or "replaced"; empty: never.
     std::string atStep;
     // The drawing replaced by this file when the run reaches this step.
     std::string replaceDrawingAtStep, replacementDrawing;
@@ -35,8 +36,9 @@ struct ExportRequest {
     bool quiet = false;   // errors only
     bool dryRun = false;  // collect and summarise, write nothing
     // Test seam: told each moment the run reaches ("loaded", "staged" once the
-    // staging file exists, "written" once the plug-in has filled it,
-    // "replaced"), so that a test can stop or end the run exactly there.
+    // staging file exists, "written" once the plug-in has filled it, "saving"
+    // and "checked" in the drawing's write-back, "replaced"), so that a test
+    // can stop or end the run exactly there.
     std::function<void(const char* moment)> atMoment;
     InterruptPoints interruptAt;
 };

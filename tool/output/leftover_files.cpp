@@ -1,5 +1,8 @@
 #include "tool/output/leftover_files.h"
 
+#include <algorithm>
+
+#include "platform/file_attributes.h"
 #include "platform/file_status.h"
 #include "platform/interrupt_signal.h"
 #include "platform/process.h"
@@ -54,29 +57,39 @@ long leftoverOwner(std::string_view entry, std::string_view name) {
     return 0;
 }
 
-int removeLeftovers(const std::string& file) {
+Leftovers removeLeftovers(const std::string& file) {
+    Leftovers found;
     const std::size_t slash = file.find_last_of(system::kPathSeparators);
     const std::string folder = slash == std::string::npos ? std::string(".") : file.substr(0, slash);
     const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
-    if (name.empty()) return 0;
+    if (name.empty()) return found;
     const std::string listed = folder.empty() ? std::string("/") : folder;
-    const auto stale = [&](const std::string& entry) {
+    const std::vector<std::string> plain = system::plainFilesIn(listed);
+    for (const std::string& entry : system::namesIn(listed)) {
         const long owner = leftoverOwner(entry, name);
-        return owner != 0 && owner != system::processId() && !system::processExists(owner);
-    };
-    int removed = 0;
-    for (const std::string& entry : system::plainFilesIn(listed)) {
-        if (!stale(entry)) continue;
-        system::removeFileNow((folder.empty() ? "/" : folder + "/").append(entry).c_str());
-        ++removed;
+        if (owner == 0 || owner == system::processId() || system::processExists(owner)) continue;
+        const std::string path = (folder.empty() ? "/" : folder + "/").append(entry);
+        const bool regular = std::find(plain.begin(), plain.end(), entry) != plain.end();
+        if (regular && system::markedAsOurs(path)) {
+            system::removeFileNow(path.c_str());
+            ++found.removed;
+        } else {
+            found.lookalikes.push_back(entry);
+        }
     }
-    // A conversion's staging folder holds the files it wrote, and nothing else.
-    for (const std::string& entry : system::foldersIn(listed)) {
-        if (!stale(entry) || !entry.ends_with(".part")) continue;
-        system::removeFolderNow((folder.empty() ? "/" : folder + "/").append(entry).c_str());
-        ++removed;
-    }
-    return removed;
+    std::sort(found.lookalikes.begin(), found.lookalikes.end());
+    return found;
+}
+
+std::string lookalikesNote(const std::string& file, const Leftovers& leftovers) {
+    if (leftovers.lookalikes.empty()) return {};
+    std::string names;
+    for (const std::string& each : leftovers.lookalikes) names += (names.empty() ? "" : ", ") + each;
+    const std::size_t slash = file.find_last_of(system::kPathSeparators);
+    const std::string folder = slash == std::string::npos ? std::string(".") : file.substr(0, slash + 1);
+    return "left alone in " + folder + ": " + names + (leftovers.lookalikes.size() == 1 ? " is" : " are") +
+           " named like a file a killed run of pelmora leaves, but not marked as one of its files; remove "
+           "what is not yours to keep";
 }
 
 }  // namespace pelmora::tool

@@ -3,12 +3,16 @@
 // the writer's partial files beside them, the staging folders of a
 // conversion, and the replacement files of a drawing written back, each named
 // with the id of the process that made it.
-// Those whose process no longer runs are removed; every other file, and the
-// files of a process that still runs, are left alone.
+// Only what is provably the tool's own is removed: a name of the exact shape
+// the tool makes, whose process no longer runs, on a regular file that
+// carries the mark the tool gives its temporary files (never a folder, nor a
+// file of a user that happens to be named so). Everything else is left; what
+// only looks like a leftover is named for the user.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace pelmora::tool {
 
@@ -19,8 +23,16 @@ namespace pelmora::tool {
 // 0 when it is none of these.
 long leftoverOwner(std::string_view entry, std::string_view name);
 
+struct Leftovers {
+    int removed = 0;
+    std::vector<std::string> lookalikes;  // names of a leftover's shape, left: not provably the tool's
+};
+
 // Removes the leftovers of runs on `file` (a path) from its folder whose
-// process is gone; gives how many were removed.
-int removeLeftovers(const std::string& file);
+// process is gone and that carry the tool's mark.
+Leftovers removeLeftovers(const std::string& file);
+
+// The one message that names the lookalikes left beside `file`; empty when none.
+std::string lookalikesNote(const std::string& file, const Leftovers& leftovers);
 
 }  // namespace pelmora::tool

@@ -113,7 +113,8 @@ void ProgressLine::drawLocked(bool force) {
     auto now = Clock::now();
     // Checked before anything else: the collection calls this on every abort poll.
     if (!force && drawn_ && now - lastDraw_ < kMinimumRedraw) return;
-    if (!awaitedFile_.empty() && system::fileSize(awaitedFile_) >= 0) {
+    // Its first bytes, not its being there: the staging code makes it empty beforehand.
+    if (!awaitedFile_.empty() && system::fileSize(awaitedFile_) > 0) {
         label_ = awaitedLabel_;
         watched_ = awaitedFile_;
         permille_->store(-1);

@@ -30,7 +30,7 @@ public:
     // kept in memory shared with it, and this process draws it.
     void fraction(double done);
     void detail(const std::string& text);
-    // When `path` appears, the phase `label` begins and shows the file's size.
+    // When `path` holds its first bytes, the phase `label` begins and shows the file's size.
     void nextPhaseWhenFileAppears(const std::string& path, const std::string& label);
 
     // Draws the line now, however recently it was drawn.

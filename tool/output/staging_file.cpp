@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "platform/file_attributes.h"
 #include "platform/file_creation.h"
 #include "platform/file_status.h"
 #include "platform/interrupt.h"
@@ -52,10 +53,22 @@ system::NewFile StagingFile::reserve(const std::string& stem) {
         // A signal between the making and the registering would strand the file.
         InterruptScope::Hold hold;
         const system::NewFile created = system::createNewFile(path_);
-        if (created == system::NewFile::Created) registerForQuit();
+        if (created == system::NewFile::Created) {
+            registerForQuit();
+            markOurs();
+        }
         if (created != system::NewFile::Exists) return created;
     }
     return system::NewFile::Exists;
+}
+
+// Both files carry the tool's mark, by which a later run knows them for a
+// killed run's own: the writer opens its file over the empty one made here
+// (keeping the mark), and its replacement of the staging file keeps the
+// staging file's attributes.
+void StagingFile::markOurs() const {
+    if (!system::markAsOurs(path_)) return;  // no marks on this file system: nothing to make
+    if (system::createNewFile(writerPath_) == system::NewFile::Created) system::markAsOurs(writerPath_);
 }
 
 StagingFile StagingFile::inPrivateFolder() {
@@ -92,7 +105,11 @@ void StagingFile::forgetNames() noexcept {
 }
 
 void StagingFile::release() noexcept {
-    if (!path_.empty()) InterruptScope::forgetRemovals();
+    if (!path_.empty()) {
+        InterruptScope::forgetRemovals();
+        // The empty file made for a writer that never used it (a conversion's).
+        system::removeFileNow(writerPath_.c_str());
+    }
     path_.clear();
 }
 

@@ -40,6 +40,7 @@ public:
 private:
     StagingFile() = default;
     void registerForQuit() const;
+    void markOurs() const;
     void forgetNames() noexcept;
     // Makes the first free name "STEM[-N].part"; Exists when none is free or fits.
     system::NewFile reserve(const std::string& stem);

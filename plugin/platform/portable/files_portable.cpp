@@ -72,6 +72,12 @@ bool replaceFile(const std::string& from, const std::string& to) { return tool::
 
 bool removeFile(const std::string& path) { return tool::system::removeFile(path); }
 
+bool prepareReplacement(const std::string& from, const std::string& to) {
+    return tool::system::prepareReplacement(from, to);
+}
+
+std::string attributeNotKept() { return tool::system::attributeNotKept(); }
+
 bool fileExists(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0;

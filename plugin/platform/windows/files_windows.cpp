@@ -96,6 +96,14 @@ bool createDirectory(const std::string& path) { return CreateDirectoryA(path.c_s
 // read it.
 std::string replacementTarget(const std::string& path) { return path; }
 
+bool prepareReplacement(const std::string& from, const std::string& to) {
+    std::string fromUtf8, toUtf8;
+    return tool::system::utf8FromNarrowPath(from, fromUtf8) && tool::system::utf8FromNarrowPath(to, toUtf8) &&
+           tool::system::prepareReplacement(fromUtf8, toUtf8);
+}
+
+std::string attributeNotKept() { return tool::system::attributeNotKept(); }
+
 bool replaceFile(const std::string& from, const std::string& to) {
     std::string fromUtf8, toUtf8;
     return tool::system::utf8FromNarrowPath(from, fromUtf8) && tool::system::utf8FromNarrowPath(to, toUtf8) &&

@@ -210,19 +210,26 @@ TEST_F(ConvertGltf, FormatsWithSideFilesReplaceTheWholeSetOrNothing) {
         ASSERT_EQ(r.status, kExitOk) << r.err;
         const auto written = filesIn(folder_ / "out");
         EXPECT_EQ(written.at("oak_boards.jpg"), "the user's own picture");
-        // A killed run's staging folder goes; a writer that fails half way
-        // (the disk full) leaves every file as it was.
-        const std::string killed = folder_ / ("out/." + name + ".999999999.part");
+        // A killed run's staging folder is left and named (a folder is never
+        // taken for the tool's own); a writer that fails half way (the disk
+        // full) leaves every file as it was.
+        const std::string killedName = "." + name + ".999999999.part";
+        const std::string killed = folder_ / ("out/" + killedName);
         fs::create_directories(killed);
         std::ofstream(killed + "/" + name) << "half";
+        auto withKilled = written;
+        withKilled[killedName] = "(folder)";
         exporttest::ToolOptions full;
         full.fileSizeLimit = 100;
         r = runTool(convert, full);
         EXPECT_EQ(r.status, kExitFailure) << name << ": " << r.err;
-        EXPECT_EQ(filesIn(folder_ / "out"), written) << name;
+        EXPECT_EQ(filesIn(folder_ / "out"), withKilled) << name;
         // Written again whole: the same bytes.
-        ASSERT_EQ(runTool(convert).status, kExitOk);
-        EXPECT_EQ(filesIn(folder_ / "out"), written) << name;
+        r = runTool(convert);
+        ASSERT_EQ(r.status, kExitOk) << r.err;
+        EXPECT_NE(r.err.find("left alone in " + folder_ / "out/: " + killedName), std::string::npos) << r.err;
+        EXPECT_EQ(filesIn(folder_ / "out"), withKilled) << name;
+        fs::remove_all(killed);
     }
     std::ifstream in(folder_ / "out/house.gltf");
     const Json gltf = Json::parse(in);

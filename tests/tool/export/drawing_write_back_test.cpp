@@ -1,9 +1,15 @@
 // The drawing written back after an export: only its light records change,
-// an edit saved during the export is kept, a read-only drawing is left alone,
-// and two exports of one drawing at once lose no light id.
+// an edit saved during the export is kept (also in the last moment before the
+// replacement), a read-only or hard-linked drawing is left alone, and neither
+// two exports of one drawing at once nor a signal at any moment loses a light
+// id an output carries.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cstring>
 #include <filesystem>
@@ -13,6 +19,7 @@
 #include "qmxread/qmx_reader.h"
 #include "tests/support/temp_folder.h"
 #include "tests/tool/common/tool_runner.h"
+#include "tool/export/export_run.h"
 
 namespace pelmora {
 namespace {
@@ -139,9 +146,9 @@ TEST_F(DrawingWriteBack, ADrawingSavedDuringTheExportIsKept) {
         {renamed, kExitDrawingNotUpdated, false},            // a changed light: the edit wins, alone
         {"{ not a drawing", kExitDrawingNotUpdated, false},  // whatever was saved stays
     };
-    // Saved during the export, or in the last moment: the new text on the
-    // disk, the drawing not yet checked a last time and replaced.
-    for (const std::string step : {"written", "saving"})
+    // Saved during the export, or in the last moments: the new text on the
+    // disk, the drawing not yet checked a last time; checked, not yet replaced.
+    for (const std::string step : {"written", "saving", "checked"})
         for (const Case& c : cases) {
             writeFile(drawing_, kDrawing);
             const std::string replacement = folder_ / "saved.json";
@@ -174,6 +181,63 @@ TEST_F(DrawingWriteBack, TwoExportsAtOnceKeepEveryIdEitherOutputCarries) {
             for (std::int32_t id : idsInOutput(folder_ / output))
                 EXPECT_EQ(kept.count(id), 1u) << "round " << round << ": " << output << " carries " << id;
     }
+}
+
+TEST_F(DrawingWriteBack, AHardLinkedDrawingIsRefusedBeforeTheExport) {
+    std::filesystem::create_hard_link(drawing_, folder_ / "other-name.json");
+    const ToolResult r = exportOnce();
+    EXPECT_EQ(r.status, 2) << r.err;
+    EXPECT_TRUE(contains(r.err, "has 2 names (hard links)")) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(folder_ / "scene.qmx"));
+    EXPECT_EQ(readFile(drawing_), kDrawing);
+    EXPECT_EQ(readFile(folder_ / "other-name.json"), kDrawing);
+}
+
+// Runs the export in a child process that raises `signal` when the run
+// reaches `moment`; gives the child's wait status.
+int exportEndedAt(const tool::ExportRequest& request, const char* moment, int signal) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        tool::ExportRequest ended = request;
+        ended.atMoment = [moment, signal](const char* reached) {
+            if (std::strcmp(reached, moment) == 0) ::raise(signal);
+        };
+        tool::runExportRequest(ended);
+        ::_exit(100);  // not reached when the signal ended the run
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return status;
+}
+
+TEST_F(DrawingWriteBack, AfterASignalAtAnyMomentTheDrawingHoldsEveryIdTheOutputHolds) {
+    tool::ExportRequest request;
+    request.drawingPath = drawing_;
+    request.outputPath = folder_ / "scene.qmx";
+    request.hostDir = hostDir_;
+    request.mode = 2;
+    request.force = true;
+    request.quiet = true;
+    for (const char* moment : {"loaded", "staged", "written", "saving", "checked", "replaced"})
+        for (int signal : {SIGTERM, SIGHUP, SIGKILL}) {
+            const std::string when = std::string(strsignal(signal)) + " at " + moment;
+            writeFile(drawing_, kDrawing);
+            std::filesystem::remove(folder_ / "scene.qmx");
+            const int status = exportEndedAt(request, moment, signal);
+            ASSERT_TRUE(WIFSIGNALED(status)) << when << ": exit status " << WEXITSTATUS(status);
+            EXPECT_EQ(WTERMSIG(status), signal) << when;
+            // Held back by the write-back and the replacement, SIGTERM and SIGHUP end the run after both.
+            const bool written = std::filesystem::exists(folder_ / "scene.qmx");
+            EXPECT_EQ(written, std::strcmp(moment, "replaced") == 0 ||
+                                   (signal != SIGKILL &&
+                                    (std::strcmp(moment, "saving") == 0 || std::strcmp(moment, "checked") == 0)))
+                << when;
+            if (!written) continue;
+            const std::set<std::int32_t> kept = idsInDrawing(drawing_);
+            const std::set<std::int32_t> carried = idsInOutput(folder_ / "scene.qmx");
+            EXPECT_EQ(carried.size(), 3u) << when;
+            for (std::int32_t id : carried) EXPECT_EQ(kept.count(id), 1u) << when << ": the output carries " << id;
+        }
 }
 
 }  // namespace

@@ -1,14 +1,17 @@
 // An export ended from outside (SIGTERM, SIGHUP) at the moments its staging
 // files exist ends by that signal and leaves nothing behind; the leftovers of
 // a run killed outright (kill -9) are taken away by the next export beside
-// them, and only those whose process is gone.
+// them, and only those whose process is gone and that carry the tool's mark.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -131,39 +134,70 @@ long goneProcess() {
     return child;
 }
 
+// The mark the tool gives the temporary files it makes.
+void markAsTheTools(const std::string& path) {
+    ASSERT_EQ(::setxattr(path.c_str(), "user.pelmora.temporary", "pelmora", 7, 0), 0) << std::strerror(errno);
+}
+
 TEST(EndRequest, TheNextExportRemovesTheLeftoversOfKilledRunsOnly) {
     const std::string gone = std::to_string(goneProcess());
     const std::string alive = std::to_string(::getppid());
-    // Each kind of leftover, named for the output or the drawing.
-    const Strings leftovers{".scene.qmx." + gone + ".part",    ".scene.qmx." + gone + "-3.part.pelmora-tmp",
-                            ".pelmora-" + gone + ".part",      ".pelmora-" + gone + "-1.part.pelmora-tmp",
-                            ".drawing.json." + gone + ".part", "drawing.json.new-" + gone + "-1"};
+    // Each kind of leftover, named for the output or the drawing, with the tool's mark.
+    const Strings leftovers{".scene.qmx." + gone + ".part",  ".scene.qmx." + gone + "-3.part.pelmora-tmp",
+                            ".pelmora-" + gone + ".part",    ".pelmora-" + gone + "-1.part.pelmora-tmp",
+                            ".house.json." + gone + ".part", ".house.json." + gone + "-2.part"};
+    // Of a leftover's name, but not provably the tool's: no mark, or a folder. Named once.
+    const Strings lookalikes{".scene.qmx." + gone + "-5.part", "house.json.new-" + gone + "-1",
+                             ".scene.qmx." + gone + "-6.part"};
     // Another process's files, other names, and the user's own.
     const Strings kept{".scene.qmx." + alive + ".part",
-                       "drawing.json.new-" + alive + "-2",
+                       "house.json.new-" + alive + "-2",
                        ".other.qmx." + gone + ".part",
                        ".scene.qmx.x" + gone + ".part",
                        "scene.qmx." + gone + ".part",
                        ".scene.qmx." + gone + ".part.bak",
-                       "drawing.json",
+                       "house.json.new-2024-12",
+                       "scene.qmx.new-2023-11",
+                       ".scene.qmx.999.part",
+                       "house.json",
                        "scene.qmx"};
     for (const std::string& name : leftovers)
-        EXPECT_EQ(tool::leftoverOwner(name, name.find("drawing") != std::string::npos ? "drawing.json" : "scene.qmx"),
+        EXPECT_EQ(tool::leftoverOwner(name, name.find("house") != std::string::npos ? "house.json" : "scene.qmx"),
                   std::stol(gone))
             << name;
     TempFolder folder;
-    for (const std::string& name : leftovers) writeFile(folder / name, "left behind");
+    writeFile(folder / "probe", "");
+    if (::setxattr((folder / "probe").c_str(), "user.probe", "", 0, 0) != 0)
+        GTEST_SKIP() << "the test folder's file system keeps no extended attributes: " << std::strerror(errno);
+    std::filesystem::remove(folder / "probe");
+    for (const std::string& name : leftovers) {
+        writeFile(folder / name, "left behind");
+        markAsTheTools(folder / name);
+    }
+    writeFile(folder / lookalikes[0], "a user's file");
+    writeFile(folder / lookalikes[1], "a user's file");
+    std::filesystem::create_directories(folder / lookalikes[2]);
+    markAsTheTools(folder / lookalikes[2]);  // a folder is never the tool's to remove, marked or not
     for (const std::string& name : kept)
-        if (name != "drawing.json") writeFile(folder / name, "kept");
-    writeFile(folder / "drawing.json", exporttest::bigDrawing(2, 2));
+        if (name != "house.json" && name != ".scene.qmx.999.part") writeFile(folder / name, "kept");
+    std::filesystem::create_directories(folder / ".scene.qmx.999.part");
+    writeFile(folder / ".scene.qmx.999.part/inside.txt", "kept");
+    writeFile(folder / "house.json", exporttest::bigDrawing(2, 2));
     std::filesystem::create_directories(folder / "host");
     const auto result = exporttest::runTool(
-        {"export", folder / "drawing.json", "-o", folder / "scene.qmx", "--host-dir", folder / "host", "--force"});
+        {"export", folder / "house.json", "-o", folder / "scene.qmx", "--host-dir", folder / "host", "--force"});
     EXPECT_EQ(result.status, 0) << result.err;
     Strings expected = kept;
+    expected.insert(expected.end(), lookalikes.begin(), lookalikes.end());
     expected.push_back("host");
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(listFolder(folder.path().string()), expected);
+    EXPECT_EQ(readFile(folder / ".scene.qmx.999.part/inside.txt"), "kept");
+    for (const std::string& name : lookalikes) {
+        const std::size_t at = result.err.find(name);
+        EXPECT_NE(at, std::string::npos) << name << " named: " << result.err;
+        EXPECT_EQ(result.err.find(name, at + 1), std::string::npos) << name << " named once: " << result.err;
+    }
 }
 
 }  // namespace

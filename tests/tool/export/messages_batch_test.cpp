@@ -146,6 +146,42 @@ TEST_F(Messages, InputsThatAreNotFilesAreRefusedUnopened) {
     EXPECT_EQ(listFolder(folder_.path().string()).size(), 4u) << "nothing written beside the inputs";
 }
 
+// An output that is there and is no regular file is never replaced, --force
+// or not: a pipe, a socket, a link to a pipe; nothing is made beside it.
+TEST_F(Messages, OutputsThatAreNotFilesAreNeverReplaced) {
+    fs::create_directories(hostDir_);
+    ASSERT_EQ(exportFile(drawing_).status, kExitOk);
+    const std::string pipe = folder_ / "out.fifo";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    fs::create_symlink(pipe, folder_ / "link.qmx");
+    const std::string socketPath = folder_ / "out.sock";
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const Strings before = listFolder(folder_.path().string());
+    const std::vector<std::pair<std::string, std::string>> outputs{{pipe, "is a named pipe (FIFO)"},
+                                                                   {folder_ / "link.qmx", "is a named pipe (FIFO)"},
+                                                                   {socketPath, "is a socket"}};
+    for (const auto& [output, said] : outputs)
+        for (const Strings& command : {Strings{"export", drawing_, "-o", output, "--host-dir", hostDir_},
+                                       Strings{"convert", output_, output}, Strings{"preview", output_, "-o", output}})
+            for (const bool force : {false, true}) {
+                Strings args = command;
+                if (force) args.push_back("--force");
+                const ToolResult r = runTool(args);
+                EXPECT_EQ(r.status, kExitUsage) << args[0] << " " << output << " " << force << ": " << r.err;
+                EXPECT_TRUE(contains(r.err, output + " " + said)) << args[0] << ": " << r.err;
+            }
+    ::close(listener);
+    struct stat info {};
+    ASSERT_EQ(::stat(pipe.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode)) << "the pipe is still a pipe";
+    EXPECT_EQ(listFolder(folder_.path().string()), before) << "nothing written beside the outputs";
+}
+
 // A document from a newer tool is named as such, not as one without its
 // version; a name holding a NUL character is warned about where it is.
 TEST_F(Messages, DrawingVersionsAndNulNamesAreSaidAsTheyAre) {

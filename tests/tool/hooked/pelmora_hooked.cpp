@@ -1,7 +1,7 @@
 // The pelmora tool for tests that press Ctrl+C at a chosen moment: the
 // points come from PELMORA_INTERRUPT_AT_POLL (the plug-in's abort poll of
 // that number) and PELMORA_INTERRUPT_AT_STEP ("loaded", "written",
-// "replaced" or "saving"), and the drawing replaced by PELMORA_REPLACEMENT_DRAWING at the
+// "saving", "checked" or "replaced"), and the drawing replaced by PELMORA_REPLACEMENT_DRAWING at the
 // step PELMORA_REPLACE_DRAWING_AT_STEP names. The shipped tool reads none of
 // them; a batch's exports, started
 // as this same program, read them again.
