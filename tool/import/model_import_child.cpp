@@ -142,6 +142,7 @@ int openHandoffFile() {
             sentPermille = -1;
         };
         childOptions.warning = nullptr;
+        childOptions.material = nullptr;
         childOptions.handedOver = [out] {
             const char answer = kAnswerDrawing;
             _exit(writeAll(out, &answer, 1) ? 0 : 1);
@@ -309,6 +310,8 @@ hostsim::Drawing takeOver(int handoff, const std::string& path, const ModelImpor
         HandoffResult result = readHandoff(std::string_view(static_cast<const char*>(mapped), size), reading);
         if (options.warning)
             for (const std::string& text : result.warnings) options.warning(text);
+        if (options.material)
+            for (const ImportedMaterial& material : result.materials) options.material(material);
         return std::move(result.drawing);
     } catch (const HandoffError& bad) { throw damaged(bad.what()); }
 }
