@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "preview/view_angle.h"
+#include "tool/import/blend_active_camera.h"
 #include "tool/import/collada_cameras.h"
 #include "tool/import/model_import.h"
 
@@ -39,8 +40,8 @@ double colladaVertical(const ColladaOptics& optics) {
 
 }  // namespace
 
-const aiCamera* chooseCamera(const aiScene& scene, const std::string& wanted, bool gltf,
-                             const std::function<bool(const aiCamera&)>& placed) {
+const aiCamera* chooseCamera(const aiScene& scene, const std::string& wanted, const std::string& path,
+                             const std::string& extension, const std::function<bool(const aiCamera&)>& placed) {
     if (!wanted.empty()) {
         for (unsigned i = 0; i < scene.mNumCameras; ++i)
             if (documentName(scene.mCameras[i]->mName.C_Str()) == wanted) return scene.mCameras[i];
@@ -52,7 +53,11 @@ const aiCamera* chooseCamera(const aiScene& scene, const std::string& wanted, bo
         throw ModelImportError("--camera " + wanted + " names no camera of the model; " + cameraList(scene));
     }
     if (scene.mNumCameras == 0) return nullptr;
-    if (gltf)
+    if (extension == ".blend")
+        if (const std::string active = blendActiveCamera(path); !active.empty())
+            for (unsigned i = 0; i < scene.mNumCameras; ++i)
+                if (active == scene.mCameras[i]->mName.C_Str()) return scene.mCameras[i];
+    if (extension == ".gltf" || extension == ".glb")
         for (unsigned i = 0; i < scene.mNumCameras; ++i)
             if (placed(*scene.mCameras[i])) return scene.mCameras[i];
     return scene.mCameras[0];

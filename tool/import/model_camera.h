@@ -13,12 +13,13 @@
 namespace pelmora::tool {
 
 // The camera `wanted` names (its name, else its index from 0); without one
-// the scene's own: for glTF the first camera a node of the scene places,
-// else the first. Null for a model without cameras and no `wanted`; throws
-// ModelImportError, listing the cameras, when `wanted` names none.
-// `placed` tells whether a node of the scene places the camera.
-const aiCamera* chooseCamera(const aiScene& scene, const std::string& wanted, bool gltf,
-                             const std::function<bool(const aiCamera&)>& placed);
+// the scene's own: a Blender file's active camera, for glTF the first camera
+// a node of the scene places, else the first. Null for a model without
+// cameras and no `wanted`; throws ModelImportError, listing the cameras,
+// when `wanted` names none. `placed` tells whether a node of the scene
+// places the camera; `extension` is the file's, lower case.
+const aiCamera* chooseCamera(const aiScene& scene, const std::string& wanted, const std::string& path,
+                             const std::string& extension, const std::function<bool(const aiCamera&)>& placed);
 
 // The whole vertical angle (radians) of `camera` of the file at `path`,
 // whose lower-case extension is `extension`.

@@ -323,7 +323,7 @@ private:
     // eye to target, R's third column points from target to eye, and
     // O = -R^T target.
     void addCamera() {
-        const aiCamera* chosen = chooseCamera(scene_, options_.camera, cameraAtNode_,
+        const aiCamera* chosen = chooseCamera(scene_, options_.camera, path_, extension_,
                                               [this](const aiCamera& c) { return transformOf(c.mName) != nullptr; });
         if (chosen == nullptr) return;
         const aiCamera& camera = *chosen;

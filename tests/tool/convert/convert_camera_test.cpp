@@ -214,6 +214,30 @@ TEST_F(ConvertCamera, TheSceneCameraOrTheOneAskedFor) {
     EXPECT_FALSE(std::filesystem::exists(folder_ / "x.qmx"));
 }
 
+// A Blender file's active camera is its scene's, not the first of the file
+// (here "Camera.001"), in a compressed file too.
+TEST_F(ConvertCamera, BlenderFilesGiveTheirActiveCamera) {
+    const std::string blend = "/usr/share/assimp/models/BLEND/TorusLightsCams_250_compressed.blend";
+    ASSERT_TRUE(std::filesystem::exists(blend)) << "the assimp-testmodels package is missing";
+    std::filesystem::create_directories(folder_ / "host");
+    const std::string qmx = folder_ / "blend.qmx";
+    const auto eyeWith = [&](std::vector<std::string> extra) {
+        std::vector<std::string> arguments = {"export", blend, "-o", qmx, "--host-dir", folder_ / "host", "--force"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        const ToolResult r = runTool(arguments);
+        EXPECT_EQ(r.status, kExitOk) << r.err;
+        const preview::PreviewScene scene = preview::loadPreviewScene(qmx);
+        EXPECT_TRUE(scene.camera.has_value());
+        return scene.camera ? scene.camera->eye : preview::Vec3d{};
+    };
+    const preview::Vec3d active = eyeWith({}), named = eyeWith({"--camera", "Camera"}),
+                         first = eyeWith({"--camera", "Camera.001"});
+    EXPECT_EQ(active.x, named.x);
+    EXPECT_EQ(active.y, named.y);
+    EXPECT_EQ(active.z, named.z);
+    EXPECT_GT(std::abs(active.x - first.x) + std::abs(active.y - first.y) + std::abs(active.z - first.z), 0.1);
+}
+
 // A scene without a camera is converted with the camera the preview frames
 // it with: the same eye, direction and angle.
 TEST_F(ConvertCamera, ASceneWithoutCameraGetsThePreviewsView) {
