@@ -10,6 +10,7 @@
 
 #include <assimp/material.h>
 
+#include "base/ascii_case.h"
 #include "tool/import/model_import.h"
 
 namespace pelmora::tool {
@@ -103,13 +104,14 @@ std::optional<Rgb> colourMapMean(const aiScene& scene, const aiMaterial& materia
     return meanOfFile(named, modelPath);
 }
 
-// Shininess as a Phong exponent; a metallic-roughness material gives its
-// roughness, turned back as the conversion turns the exponent into roughness.
-float shininessOf(const aiMaterial& material) {
+// Shininess as a Phong exponent. glTF's metallic-roughness material gives
+// its roughness, turned back as the conversion turns the exponent into
+// roughness (its importer's shininess is no value of the file's).
+float shininessOf(const aiMaterial& material, bool roughnessModel) {
     float value = 0.0f;
+    if (roughnessModel && material.Get(AI_MATKEY_ROUGHNESS_FACTOR, value) == AI_SUCCESS && std::isfinite(value))
+        return value > 0.0f ? std::min(2.0f / (value * value) - 2.0f, 1000.0f) : 1000.0f;
     if (material.Get(AI_MATKEY_SHININESS, value) == AI_SUCCESS && std::isfinite(value)) return std::max(value, 0.0f);
-    if (material.Get(AI_MATKEY_ROUGHNESS_FACTOR, value) == AI_SUCCESS && std::isfinite(value) && value > 0.0f)
-        return std::min(2.0f / (value * value) - 2.0f, 1000.0f);
     return 0.0f;
 }
 
@@ -134,7 +136,8 @@ ImportedMaterial readModelMaterial(const aiScene& scene, const aiMaterial& mater
     if (colourOf(material, AI_MATKEY_COLOR_EMISSIVE, colour)) store(out.emissive, colour);
     float value = 1.0f;
     if (material.Get(AI_MATKEY_OPACITY, value) == AI_SUCCESS) out.opacity = unit(value);
-    out.shininess = shininessOf(material);
+    const std::string extension = base::lowerExtension(modelPath);
+    out.shininess = shininessOf(material, extension == ".gltf" || extension == ".glb");
     // 1 is the refraction of no refraction at all, which importers give by default.
     if (material.Get(AI_MATKEY_REFRACTI, value) == AI_SUCCESS && std::isfinite(value) && value > 0.0f &&
         std::abs(value - 1.0f) > 1e-6f)
