@@ -59,7 +59,7 @@ inline std::function<void()> addModelImportOptions(CLI::App& cmd, ModelImportOpt
         ->group(group);
     cmd.add_option("--model-up", *upAxis,
                    "model files: the up axis, y or z (default auto: as the file states it (FBX), else z for Blender, "
-                   "STL, PLY, 3MF, AMF and DXF files and y for the rest; Collada, 3DS and IFC come turned y-up)")
+                   "STL, PLY, 3MF and AMF files and y for the rest; Collada, 3DS, IFC and DXF come turned y-up)")
         ->check(CLI::IsMember({"auto", "y", "z"}))
         ->group(group);
     cmd.add_option("--camera", options.camera,

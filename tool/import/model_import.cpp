@@ -372,13 +372,11 @@ private:
         const double held =
             std::clamp(std::isfinite(wanted) ? wanted : 0.0, narrowestVerticalAngle(), widestVerticalAngle());
         if (held != wanted) {
-            char text[256];
-            std::snprintf(text, sizeof text,
-                          "the camera \"%s\" sees %.2f° vertically, %s than the scene file holds; exported with "
-                          "%.2f°",
-                          documentName(camera.mName.C_Str()).substr(0, 64).c_str(), wanted * kDegreesPerRadian,
-                          wanted > held ? "wider" : "narrower", held * kDegreesPerRadian);
-            out_.warning(text);
+            char angles[160];
+            std::snprintf(angles, sizeof angles,
+                          " sees %.2f° vertically, %s than the scene file holds; exported with %.2f°",
+                          wanted * kDegreesPerRadian, wanted > held ? "wider" : "narrower", held * kDegreesPerRadian);
+            out_.warning("the camera \"" + documentName(camera.mName.C_Str()) + "\"" + angles);
         }
         return held;
     }

@@ -9,7 +9,7 @@ namespace pelmora::tool {
 namespace {
 
 // Formats whose files are Z-up and that the importer leaves as they are.
-constexpr std::array<std::string_view, 6> kZUpExtensions = {".stl", ".ply", ".blend", ".3mf", ".amf", ".dxf"};
+constexpr std::array<std::string_view, 5> kZUpExtensions = {".stl", ".ply", ".blend", ".3mf", ".amf"};
 
 // FBX states its up axis (0 X, 1 Y, 2 Z) in its global settings, which the
 // importer keeps as scene metadata; -1 when the file says nothing.

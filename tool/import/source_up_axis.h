@@ -1,8 +1,8 @@
 // Which way is up in a model as the importer hands it over: the file's own
 // statement where it makes one (FBX's UpAxis), else what its format holds to.
-// Collada, 3DS and IFC come already turned Y-up by the importer; Blender,
-// STL, PLY, 3MF, AMF and DXF are Z-up by convention; the rest (OBJ, glTF,
-// X3D, ...) are Y-up. docs/ and the README list the same table.
+// Collada, 3DS, IFC and DXF come already turned Y-up by the importer;
+// Blender, STL, PLY, 3MF and AMF are Z-up by convention; the rest (OBJ, glTF,
+// X3D, ...) are Y-up. The README lists the same table.
 #pragma once
 
 #include <string>
