@@ -163,9 +163,7 @@ TEST(MaterialTemplate, MadeTemplatesReadBackAsMade) {
             expectColour(layer.transparent, clear, "transparent");
         }
         EXPECT_EQ(layer.refractionindex.given, made.refraction > 0.0f);
-        if (made.refraction > 0.0f) {
-            EXPECT_NEAR(layer.refractionindex.value, made.refraction, 1e-5);
-        }
+        if (made.refraction > 0.0f) { EXPECT_NEAR(layer.refractionindex.value, made.refraction, 1e-5); }
     }
     // Names that cannot be file names get no template file.
     for (const char* bad : {"a/b", "a\\b", "..", "", "tab\there"})
