@@ -37,6 +37,7 @@ int writeTemplates(const ImportRequest& request, const std::vector<ImportedMater
     const WrittenTemplates done = writeMaterialTemplates(folder, materials, codePage, request.force);
     for (const std::string& name : done.kept)
         say(kExitOk, "kept " + folder + "/" + name + ", which exists (--force replaces it)");
+    for (const std::string& why : done.unnamed) say(kExitOk, "warning: no template for class " + why);
     for (const std::string& why : done.failed) say(kExitFailure, "template " + why);
     say(kExitOk, "wrote " + counted(static_cast<long long>(done.written.size()), "template", "templates") + " in " +
                      folder + (materials.empty() ? " (the model gives no materials)" : ""));

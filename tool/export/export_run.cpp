@@ -163,21 +163,22 @@ private:
             report_.warning("the template " + hostDir_ + "Pelmora/" + notFile.file + " is " + notFile.reason +
                             " and was skipped");
         templateDir_ = hostDir_;
-        if (!input_.materials.empty()) overlayModelTemplates(codePage);
-        return kExitOk;
+        return input_.materials.empty() ? kExitOk : overlayModelTemplates(codePage);
     }
 
     // The model's materials as templates beside the host folder's own, in a
-    // folder of the run's: the plug-in reads them as any other template.
-    void overlayModelTemplates(int codePage) {
+    // folder of the run's: the plug-in reads them as any other template. An
+    // export without them would not be the scene asked for: it fails.
+    int overlayModelTemplates(int codePage) {
         overlay_.emplace(hostDir_, input_.materials, codePage);
+        if (overlay_->folder().empty()) {
+            report_.error(overlay_->failure() + "; nothing was written");
+            return kExitFailure;
+        }
         for (const std::string& why : overlay_->leftOut())
             report_.warning("the model's material of class " + why + "; the class is exported without it");
-        if (overlay_->folder().empty()) {
-            report_.warning(overlay_->failure() + "; the model's materials were left out");
-            return;
-        }
         templateDir_ = overlay_->folder();
+        return kExitOk;
     }
 
     int loadModule() {

@@ -35,7 +35,11 @@ TemplateOverlay::TemplateOverlay(const std::string& hostDir, const std::vector<I
     const WrittenTemplates written =
         writeMaterialTemplates(root_ + "/" + kTemplateFolder, materials, codePage, false, hostNames);
     generated_ = written.written.size();
-    leftOut_ = written.failed;
+    leftOut_ = written.unnamed;
+    if (!written.failed.empty()) {
+        failure_ = "cannot make the model's template " + written.failed.front();
+        return;
+    }
     folder_ = root_ + "/";
 }
 

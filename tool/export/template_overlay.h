@@ -15,7 +15,8 @@ namespace pelmora::tool {
 class TemplateOverlay {
 public:
     // `hostDir` ends with the separator. An empty folder() when the overlay
-    // could not be made; failure() says why.
+    // could not be made whole (its folder, a copy or a template could not be
+    // written); failure() says why.
     TemplateOverlay(const std::string& hostDir, const std::vector<ImportedMaterial>& materials, int codePage);
     ~TemplateOverlay();
     TemplateOverlay(const TemplateOverlay&) = delete;
@@ -24,7 +25,7 @@ public:
     const std::string& folder() const { return folder_; }  // ends with the separator
     const std::string& failure() const { return failure_; }
     std::size_t generated() const { return generated_; }
-    // Classes whose material could not become a template, with the reason.
+    // Classes whose name cannot be a file name (no template), with the reason.
     const std::vector<std::string>& leftOut() const { return leftOut_; }
 
 private:

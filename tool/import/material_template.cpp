@@ -93,8 +93,8 @@ WrittenTemplates writeMaterialTemplates(const std::string& folder, const std::ve
     for (const ImportedMaterial& material : materials) {
         const std::optional<std::string> name = templateFileName(material.className, codePage);
         if (!name) {
-            result.failed.push_back(base::toUtf8Replacing(material.className, codePage) +
-                                    ": the class name cannot be a file name");
+            result.unnamed.push_back(base::toUtf8Replacing(material.className, codePage) +
+                                     ": the class name cannot be a file name");
             continue;
         }
         if (std::find(taken.begin(), taken.end(), *name) != taken.end()) continue;

@@ -23,7 +23,8 @@ std::optional<std::string> templateFileName(const std::string& className, int co
 struct WrittenTemplates {
     std::vector<std::string> written;  // file names
     std::vector<std::string> kept;     // already there, left as they were
-    std::vector<std::string> failed;   // "NAME: why", for each that could not be written or named
+    std::vector<std::string> unnamed;  // "CLASS: why", for each class whose name cannot be a file name
+    std::vector<std::string> failed;   // "NAME: why", for each that could not be written
 };
 
 // Writes a template of each material into `folder` (which exists). A file of
