@@ -15,6 +15,7 @@ packages=(
   build-essential cmake ninja-build pkg-config python3
   libgtest-dev libgmock-dev
   nlohmann-json3-dev libsimdjson-dev libcli11-dev libassimp-dev assimp-testmodels libpng-dev
+  libstb-dev libxml2-dev
   locales
 )
 needs_i386=0 with_validator=0

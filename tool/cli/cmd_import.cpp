@@ -1,13 +1,17 @@
 // pelmora import MODEL -o DRAWING: imports a 3D model file (under the import's
 // time and memory limits) and writes the drawing document the export would
 // run on, so that it can be looked at, edited and exported later.
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "hostsim/document/drawing.h"
+#include "platform/path_text.h"
 #include "tool/cli/cli_checks.h"
 #include "tool/cli/commands.h"
 #include "tool/cli/import_options.h"
 #include "tool/cli/output_checks.h"
+#include "tool/import/material_template.h"
 #include "tool/output/tool_message.h"
 
 namespace pelmora::tool {
@@ -17,10 +21,28 @@ struct ImportRequest {
     std::string modelPath;
     std::string outputPath;
     bool force = false;
+    std::string templateFolder;  // empty: no templates written
     ModelImportOptions model;
 };
 
 int say(int status, const std::string& text) { return toolMessage(status, "import", text); }
+
+// The model's materials as templates in the folder the user named, made
+// when missing; an existing template is kept unless --force.
+int writeTemplates(const ImportRequest& request, const std::vector<ImportedMaterial>& materials, int codePage) {
+    const std::string& folder = request.templateFolder;
+    std::error_code error;
+    std::filesystem::create_directories(system::pathOf(folder), error);
+    if (error) return say(kExitFailure, "cannot create the template folder " + folder + ": " + error.message());
+    const WrittenTemplates done = writeMaterialTemplates(folder, materials, codePage, request.force);
+    for (const std::string& name : done.kept)
+        say(kExitOk, "kept " + folder + "/" + name + ", which exists (--force replaces it)");
+    for (const std::string& why : done.unnamed) say(kExitOk, "warning: no template for class " + why);
+    for (const std::string& why : done.failed) say(kExitFailure, "template " + why);
+    say(kExitOk, "wrote " + counted(static_cast<long long>(done.written.size()), "template", "templates") + " in " +
+                     folder + (materials.empty() ? " (the model gives no materials)" : ""));
+    return done.failed.empty() ? kExitOk : kExitFailure;
+}
 
 int runImport(const ImportRequest& request) {
     if (!isModelFile(request.modelPath))
@@ -31,6 +53,8 @@ int runImport(const ImportRequest& request) {
     hostsim::Drawing drawing;
     ModelImportOptions options = request.model;
     options.warning = [](const std::string& text) { say(kExitOk, "warning: " + text); };
+    std::vector<ImportedMaterial> materials;
+    options.material = [&materials](const ImportedMaterial& material) { materials.push_back(material); };
     try {
         drawing = importModel(request.modelPath, options);
     } catch (const ModelImportError& refused) { return say(kExitUsage, refused.what()); }
@@ -39,8 +63,10 @@ int runImport(const ImportRequest& request) {
     } catch (const std::runtime_error& failed) { return say(kExitFailure, failed.what()); }
     std::size_t objects = 0;
     for (const auto& layer : drawing.layers) objects += layer.objects.size();
-    return say(kExitOk, "wrote " + request.outputPath + " (" +
-                            counted(static_cast<long long>(objects), "object", "objects") + ")");
+    say(kExitOk,
+        "wrote " + request.outputPath + " (" + counted(static_cast<long long>(objects), "object", "objects") + ")");
+    if (request.templateFolder.empty()) return kExitOk;
+    return writeTemplates(request, materials, drawing.codePage);
 }
 
 }  // namespace
@@ -58,7 +84,11 @@ Runner addImportCommand(CLI::App& app) {
         ->required()
         ->check(existingFile("a 3D model file"));
     cmd->add_option("-o,--output", request->outputPath, "the drawing document to write")->required();
-    cmd->add_flag("--force", request->force, "replace the output file when it exists");
+    cmd->add_flag("--force", request->force, "replace the output file, and templates, when they exist");
+    cmd->add_option("--templates", request->templateFolder,
+                    "write a material template (NAME.qmt) of each class the model's materials name into DIR, made "
+                    "when missing, to edit and copy into the host folder's Pelmora/ folder")
+        ->type_name("DIR");
     auto settle = addModelImportOptions(*cmd, request->model);
     return [request, settle] {
         settle();

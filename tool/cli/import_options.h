@@ -57,8 +57,15 @@ inline std::function<void()> addModelImportOptions(CLI::App& cmd, ModelImportOpt
             },
             "METRES"))
         ->group(group);
-    cmd.add_option("--model-up", *upAxis, "model files: the up axis, y or z (default: z for STL and PLY, else y)")
+    cmd.add_option("--model-up", *upAxis,
+                   "model files: the up axis, y or z (default auto: as the file states it (FBX), else z for Blender, "
+                   "STL, PLY, 3MF and AMF files and y for the rest; Collada, 3DS, IFC and DXF come turned y-up)")
         ->check(CLI::IsMember({"auto", "y", "z"}))
+        ->group(group);
+    cmd.add_option("--camera", options.camera,
+                   "model files: the camera the view is made of, by its name or its index from 0 (default: the "
+                   "scene's own camera); an unknown one is refused with the model's list")
+        ->type_name("NAME|INDEX")
         ->group(group);
     cmd.add_option("--import-time", options.seconds,
                    "model files: seconds the import may take before it is stopped (default 60, at most a day)")

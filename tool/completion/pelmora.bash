@@ -17,7 +17,7 @@ _pelmora() {
     return
   fi
   case $prev in
-    --host-dir | --output-dir | --textures) _filedir -d; return ;;
+    --host-dir | --output-dir | --textures | --templates) _filedir -d; return ;;
     --mode) COMPREPLY=($(compgen -W "0 1 2 3" -- "$cur")); return ;;
     --model-up) COMPREPLY=($(compgen -W "auto y z" -- "$cur")); return ;;
     --code-page) COMPREPLY=($(compgen -W "1252 932 65001" -- "$cur")); return ;;
@@ -25,7 +25,7 @@ _pelmora() {
     --module) _filedir 'so|dll'; return ;;
     --preview) _filedir png; return ;;
     --drawing) _filedir json; return ;;
-    -j | --jobs | --model-unit | --import-time | --import-memory | --size) return ;;
+    -j | --jobs | --model-unit | --import-time | --import-memory | --size | --camera) return ;;
     -o | --output)
       case $command in
         import) _filedir json ;;
@@ -39,8 +39,9 @@ _pelmora() {
   case $command in
     export)
       options="-o --output --output-dir -j --jobs --mode --host-dir --force --dry-run --json -q --quiet
-               --model-unit --model-up --import-time --import-memory --module --preview --help" ;;
-    import) options="-o --output --force --model-unit --model-up --import-time --import-memory --help" ;;
+               --model-unit --model-up --camera --import-time --import-memory --module --preview --help" ;;
+    import) options="-o --output --force --templates --model-unit --model-up --camera --import-time --import-memory
+               --help" ;;
     inspect) options="--json --geometry --raw --no-decode --code-page --help" ;;
     convert) options="--format --textures --ascii --binary --code-page --force --help" ;;
     templates) options="--host-dir --drawing --json --help" ;;

@@ -11,6 +11,8 @@
 
 #include "plugin/payloads/payload_camera.h"
 #include "plugin/payloads/payload_light.h"
+#include "preview/render_preview.h"
+#include "preview/view.h"
 #include "preview/view_angle.h"
 #include "tool/convert/mesh_shading.h"
 #include "tool/convert/texture_mapping.h"
@@ -87,6 +89,7 @@ public:
     ConvertedScene run() {
         for (const Node& root : file_.roots) index(root);
         for (const Node& root : file_.roots) visit(root);
+        if (cameras_.empty() && !meshes_.empty()) addFramingCamera();
 
         // At least one material: some writers need one even without meshes.
         if (materials_.empty()) {
@@ -348,7 +351,26 @@ private:
         info.yfov = preview::verticalFieldOfView(viewAngle, width, height);
         info.aspect = static_cast<double>(width) / height;
         aiVector3D look = targetOf(node, target) ? target - eye : aiVector3D(0, 0, -1);
+        placeCamera(info, eye, look);
+    }
 
+    // A scene without a usable camera gets the one `pelmora preview` frames
+    // it with, so that viewers show it as the preview does.
+    void addFramingCamera() {
+        const preview::PreviewScene scene = preview::sceneFromQmx(file_);
+        const int width = preview::kDefaultWidth, height = preview::kDefaultHeight;
+        const preview::View view = preview::framingView(preview::sceneBounds(scene), width, height);
+        ConvertedCamera info;
+        info.nodeName = uniqueName("", "Camera");
+        info.yfov = preview::verticalFieldOfView(preview::kDefaultViewAngle, width, height);
+        info.aspect = static_cast<double>(width) / height;
+        const auto toFloats = [](const preview::Vec3d& v) {
+            return base::Vec3f{static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)};
+        };
+        placeCamera(info, place(toFloats(view.eye)), place(toFloats(view.forward)));
+    }
+
+    void placeCamera(const ConvertedCamera& info, const aiVector3D& eye, const aiVector3D& look) {
         auto camera = std::make_unique<aiCamera>();
         camera->mName = aiString(info.nodeName);
         camera->mPosition = aiVector3D(0, 0, 0);

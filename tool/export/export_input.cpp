@@ -118,7 +118,7 @@ int loadDrawingDocument(const ExportRequest& request, int firstByte, ExportRepor
 }
 
 int importModelFile(const ExportRequest& request, std::chrono::steady_clock::time_point started, ExportReporter& report,
-                    ProgressLine& progress, hostsim::Drawing& drawing) {
+                    ProgressLine& progress, hostsim::Drawing& drawing, LoadedInput& loaded) {
     const std::string& path = request.drawingPath;
     progress.phase("reading " + fileName(path));
     ModelImportOptions options = request.model;
@@ -131,6 +131,7 @@ int importModelFile(const ExportRequest& request, std::chrono::steady_clock::tim
         progress.phase((phase == ImportPhase::Converting ? "converting " : "taking over ") + fileName(path));
     };
     options.warning = [&report](const std::string& text) { report.warning(text); };
+    options.material = [&loaded](const ImportedMaterial& material) { loaded.materials.push_back(material); };
     try {
         drawing = importModel(path, options);
         hostsim::checkRecordSizes(drawing);
@@ -169,7 +170,7 @@ int loadExportInput(const ExportRequest& request, ExportReporter& report, Progre
                      " model; a drawing document must be named *.json (see examples/house.json)");
         return kExitUsage;
     }
-    return importModelFile(request, started, report, progress, drawing);
+    return importModelFile(request, started, report, progress, drawing, loaded);
 }
 
 }  // namespace pelmora::tool

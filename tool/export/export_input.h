@@ -2,6 +2,10 @@
 // imported into a drawing (in a supervised child process).
 #pragma once
 
+#include "tool/import/imported_material.h"
+
+#include <vector>
+
 #include "hostsim/document/drawing.h"
 #include "platform/file_lock.h"
 #include "platform/file_status.h"
@@ -22,6 +26,8 @@ struct LoadedInput {
     // Held from before the reading until the run ends, so that no other
     // export reads the drawing until this one has written its records back.
     system::FileLock lock;
+    // A model's materials, one per class that a material of the model named.
+    std::vector<ImportedMaterial> materials;
 };
 
 // Gives kExitOk with `drawing` filled, kExitUsage after saying why through

@@ -32,6 +32,7 @@
 #include "tool/export/export_output.h"
 #include "tool/export/export_reporter.h"
 #include "tool/export/export_summary.h"
+#include "tool/export/template_overlay.h"
 #include "tool/export/templates_not_files.h"
 #include "tool/output/exit_status.h"
 #include "tool/output/leftover_files.h"
@@ -105,7 +106,7 @@ private:
             return stopped() ? kExitCancelled : status;
         reached("loaded");
         if (stopped()) return kExitCancelled;
-        if (int status = openHostFolder(); status != kExitOk) return status;
+        if (int status = openHostFolder(drawing.codePage); status != kExitOk) return status;
         if (int status = loadModule(); status != kExitOk) return status;
         if (int status = stageOutput(); status != kExitOk) return status;
         if (int status = narrowPaths(); status != kExitOk) return status;
@@ -171,6 +172,7 @@ private:
         host_.reset();
         staging_.reset();
         module_.reset();
+        overlay_.reset();
         InterruptScope::removeOnQuit(InterruptScope::kLockSlot, {});  // before: it may be another run's then
         input_.lock.release();
     }
@@ -189,7 +191,7 @@ private:
         return status;
     }
 
-    int openHostFolder() {
+    int openHostFolder(int codePage) {
         try {
             hostDir_ = prepareHostDir(request_.hostDir.empty() ? defaultHostDir() : request_.hostDir, true);
         } catch (const HostDirError& bad) {
@@ -199,6 +201,22 @@ private:
         for (const SkippedTemplate& notFile : templatesNotFiles(hostDir_))
             report_.warning("the template " + hostDir_ + "Pelmora/" + notFile.file + " is " + notFile.reason +
                             " and was skipped");
+        templateDir_ = hostDir_;
+        return input_.materials.empty() ? kExitOk : overlayModelTemplates(codePage);
+    }
+
+    // The model's materials as templates beside the host folder's own, in a
+    // folder of the run's: the plug-in reads them as any other template. An
+    // export without them would not be the scene asked for: it fails.
+    int overlayModelTemplates(int codePage) {
+        overlay_.emplace(hostDir_, input_.materials, codePage);
+        if (overlay_->folder().empty()) {
+            report_.error(overlay_->failure() + "; nothing was written");
+            return kExitFailure;
+        }
+        for (const std::string& why : overlay_->leftOut())
+            report_.warning("the model's material of class " + why + "; the class is exported without it");
+        templateDir_ = overlay_->folder();
         return kExitOk;
     }
 
@@ -264,7 +282,7 @@ private:
         };
         for (const Narrowed& each :
              {Narrowed{staging_->path(), paths_.staging, summary_.output},
-              Narrowed{target_, paths_.target, summary_.output}, Narrowed{hostDir_, paths_.hostDir, hostDir_},
+              Narrowed{target_, paths_.target, summary_.output}, Narrowed{templateDir_, paths_.hostDir, hostDir_},
               Narrowed{userDataDir_, paths_.userDataDir, userDataDir_}}) {
             if (!system::narrowPath(each.path, each.narrow)) {
                 report_.error(each.shown +
@@ -435,6 +453,8 @@ private:
     WriteBack writeBack_;
     bool stoppedByUser_ = false;
     std::string hostDir_, userDataDir_, target_;
+    std::string templateDir_;  // the host folder the plug-in is given: hostDir_ or the overlay
+    std::optional<TemplateOverlay> overlay_;
     std::unique_ptr<PluginModule> module_;
     std::optional<StagingFile> staging_;
     PluginPaths paths_;

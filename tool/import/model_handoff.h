@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "hostsim/document/drawing.h"
+#include "tool/import/imported_material.h"
 
 namespace pelmora::tool {
 
@@ -64,6 +65,8 @@ public:
     // A light or other object without geometry: its type, class and properties.
     void object(const hostsim::DrawingObject& object, std::uint32_t classIndex);
     void view(const hostsim::View& view);
+    // The material of the class of this index (its className is not sent).
+    void material(const ImportedMaterial& material, std::uint32_t classIndex);
     void warning(const std::string& text);
     // The class table, the end record and the last flush.
     void finish(const std::vector<std::string>& classes);
@@ -88,6 +91,7 @@ private:
 struct HandoffResult {
     hostsim::Drawing drawing;
     std::vector<std::string> warnings;
+    std::vector<ImportedMaterial> materials;  // at most one per class
 };
 struct HandoffReading {
     std::function<void(double)> progress;

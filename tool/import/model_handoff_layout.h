@@ -22,6 +22,10 @@ inline constexpr std::uint8_t kObjectRecord = 'O';
 inline constexpr std::uint8_t kViewRecord = 'V';
 // warning: text.
 inline constexpr std::uint8_t kWarningRecord = 'W';
+// material: uint32 class, then 15 floats: diffuse, ambient, specular and
+// emissive red/green/blue, opacity, shininess, refraction index.
+inline constexpr std::uint8_t kMaterialRecord = 'T';
+inline constexpr std::size_t kMaterialFloats = 15;
 // classes: uint32 count, then each a text. Follows every object.
 inline constexpr std::uint8_t kClassRecord = 'C';
 // end: uint64 count of objects. Nothing follows it.

@@ -120,6 +120,9 @@ private:
             case handoff::kViewRecord:
                 view();
                 return true;
+            case handoff::kMaterialRecord:
+                material();
+                return true;
             case handoff::kWarningRecord:
                 result_.warnings.push_back(in_.text(kMaxHandoffWarning));
                 return true;
@@ -265,6 +268,28 @@ private:
         result_.drawing.view = view;
     }
 
+    // Colours and opacity from 0 to 1, shininess and refraction not negative;
+    // the class is checked against the class table when it comes.
+    void material() {
+        const auto classIndex = in_.get<std::uint32_t>();
+        float values[handoff::kMaterialFloats];
+        for (float& value : values) {
+            const std::size_t at = in_.offset();
+            value = in_.get<float>();
+            if (!std::isfinite(value) || value < 0.0f) throw HandoffError(at, "a material value that is not usable");
+        }
+        ImportedMaterial& out = result_.materials.emplace_back();
+        float* colours[] = {out.diffuse, out.ambient, out.specular, out.emissive};
+        for (int c = 0; c < 4; ++c)
+            for (int i = 0; i < 3; ++i) colours[c][i] = values[c * 3 + i];
+        out.opacity = values[12];
+        out.shininess = values[13];
+        out.refraction = values[14];
+        for (int i = 0; i < 13; ++i)
+            if (values[i] > 1.0f) in_.fail("a material colour or opacity above 1");
+        materialClasses_.push_back(classIndex);
+    }
+
     void classes() {
         const auto count = in_.get<std::uint32_t>();
         if (count == 0) in_.fail("an empty class table");
@@ -282,6 +307,13 @@ private:
                 in_.fail("object " + std::to_string(i) + " names class " + std::to_string(objectClasses_[i]) + " of " +
                          std::to_string(count));
             objects[i].className = list[objectClasses_[i]];
+        }
+        std::set<std::uint32_t> withMaterial;
+        for (std::size_t i = 0; i < materialClasses_.size(); ++i) {
+            if (materialClasses_[i] >= count || !withMaterial.insert(materialClasses_[i]).second)
+                in_.fail("material " + std::to_string(i) + " names class " + std::to_string(materialClasses_[i]) +
+                         " of " + std::to_string(count) + " or one that has a material already");
+            result_.materials[i].className = list[materialClasses_[i]];
         }
         classesRead_ = true;
     }
@@ -305,6 +337,7 @@ private:
     HandoffPlacement placement_;
     HandoffResult result_;
     std::vector<std::uint32_t> objectClasses_;
+    std::vector<std::uint32_t> materialClasses_;
     bool classesRead_ = false;
 };
 

@@ -107,6 +107,16 @@ void HandoffWriter::view(const hostsim::View& view) {
     for (double value : view.box) put(value);
 }
 
+void HandoffWriter::material(const ImportedMaterial& material, std::uint32_t classIndex) {
+    put(handoff::kMaterialRecord);
+    put(classIndex);
+    for (const float* colour : {material.diffuse, material.ambient, material.specular, material.emissive})
+        for (int i = 0; i < 3; ++i) put(colour[i]);
+    put(material.opacity);
+    put(material.shininess);
+    put(material.refraction);
+}
+
 void HandoffWriter::warning(const std::string& text) {
     put(handoff::kWarningRecord);
     assert(text.size() <= kMaxHandoffWarning);

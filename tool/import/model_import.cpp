@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -19,11 +20,14 @@
 #include "plugin/host/host_abi.h"
 #include "plugin/payloads/payload_camera.h"
 #include "preview/view_angle.h"
+#include "tool/import/model_camera.h"
 #include "tool/import/model_handoff.h"
+#include "tool/import/model_material.h"
 #include "tool/import/model_names.h"
 #include "tool/import/quick_obj_parse.h"
 #include "tool/import/quick_obj_scene.h"
 #include "tool/import/shared_points.h"
+#include "tool/import/source_up_axis.h"
 
 namespace pelmora::tool {
 namespace {
@@ -89,9 +93,11 @@ bool finite(const Point3& p) { return std::isfinite(p.x) && std::isfinite(p.y) &
 
 class Importer {
 public:
-    Importer(const aiScene& scene, const Placement& placement, bool cameraAtNode, HandoffWriter& out,
-             const ModelImportOptions& options)
+    Importer(const aiScene& scene, const std::string& path, const Placement& placement, bool cameraAtNode,
+             HandoffWriter& out, const ModelImportOptions& options)
         : scene_(scene),
+          path_(path),
+          extension_(base::lowerExtension(path)),
           placement_(placement),
           names_(drawing_.codePage),
           cameraAtNode_(cameraAtNode),
@@ -115,6 +121,7 @@ public:
         if (meshObjects_ == 0) return;
         for (const auto& object : drawing_.layers.front().objects) out_.object(object, classIndex(object.className));
         if (drawing_.view) out_.view(*drawing_.view);
+        addMaterials();
         for (const std::string& text : names_.warnings()) out_.warning(text);
         out_.finish(drawing_.classes);
     }
@@ -146,19 +153,34 @@ private:
         return static_cast<std::uint32_t>(found - drawing_.classes.begin());
     }
 
+    // The class of a mesh: its material's name, else its own. A material of
+    // the model (not the importer's stand-in) gives the class its look.
     std::string classFor(const aiMesh& mesh) {
         std::string name;
+        bool ownMaterial = false;
         if (mesh.mMaterialIndex < scene_.mNumMaterials) {
             aiString materialName;
             if (scene_.mMaterials[mesh.mMaterialIndex]->Get(AI_MATKEY_NAME, materialName) == AI_SUCCESS)
                 name = materialName.C_Str();
+            ownMaterial = name != AI_DEFAULT_MATERIAL_NAME;
         }
         if (name.empty() || name == AI_DEFAULT_MATERIAL_NAME) name = mesh.mName.C_Str();
         if (name.empty()) return drawing_.classes.front();
         name = cutName(name.c_str());
-        if (std::find(drawing_.classes.begin(), drawing_.classes.end(), name) == drawing_.classes.end())
+        if (std::find(drawing_.classes.begin(), drawing_.classes.end(), name) == drawing_.classes.end()) {
             drawing_.classes.push_back(name);
+            if (ownMaterial) materialOfClass_.emplace_back(name, mesh.mMaterialIndex);
+        }
         return name;
+    }
+
+    // Each class with a material of the model gets its look; the colour maps
+    // left out are named in one warning.
+    void addMaterials() {
+        std::vector<std::string> leftOutMaps;
+        for (const auto& [name, index] : materialOfClass_)
+            out_.material(readModelMaterial(scene_, *scene_.mMaterials[index], path_, leftOutMaps), classIndex(name));
+        if (std::string text = leftOutMapsWarning(leftOutMaps); !text.empty()) out_.warning(text);
     }
 
     std::size_t facesOf(const aiNode& node) const {
@@ -297,8 +319,10 @@ private:
     // eye to target, R's third column points from target to eye, and
     // O = -R^T target.
     void addCamera() {
-        if (scene_.mNumCameras == 0) return;
-        const aiCamera& camera = *scene_.mCameras[0];
+        const aiCamera* chosen = chooseCamera(scene_, options_.camera, path_, extension_,
+                                              [this](const aiCamera& c) { return transformOf(c.mName) != nullptr; });
+        if (chosen == nullptr) return;
+        const aiCamera& camera = *chosen;
         aiMatrix4x4 transform;
         if (const aiMatrix4x4* found = transformOf(camera.mName)) transform = *found;
         aiMatrix3x3 rotation(transform);
@@ -331,25 +355,26 @@ private:
         // the view-angle factor as the view angle.
         view.focal = 1.0;
         const double viewAngle = preview::viewAngleForVerticalFieldOfView(
-            verticalFieldOfView(camera), preview::kCameraPictureWidth, preview::kCameraPictureHeight);
+            heldVerticalAngle(camera), preview::kCameraPictureWidth, preview::kCameraPictureHeight);
         const double half = std::tan(viewAngle / camera_payload::kViewAngleFactor);
         view.box = {-half, -half, half, half};
         drawing_.view = view;
     }
 
-    // Every Assimp importer we read (glTF, Collada, FBX, 3DS, ASE, Blender)
-    // puts the whole horizontal angle into mHorizontalFOV; glTF's makes it
-    // yfov × aspect, the others from the angle's tangent. A camera without an
-    // aspect is taken to span the picture's width. The vertical angle is what
-    // survives: the scene's picture is always 640 × 480.
-    double verticalFieldOfView(const aiCamera& camera) const {
-        const double horizontal = std::clamp(static_cast<double>(camera.mHorizontalFOV), 0.01, 3.0);
-        const double aspect = camera.mAspect > 0.0f
-                                  ? camera.mAspect
-                                  : static_cast<double>(preview::kCameraPictureWidth) / preview::kCameraPictureHeight;
-        const double vertical =
-            cameraAtNode_ ? horizontal / aspect : 2.0 * std::atan(std::tan(0.5 * horizontal) / aspect);
-        return std::clamp(vertical, 0.01, 3.0);
+    // The camera's vertical angle within what the scene file holds; one
+    // outside is brought to the nearest it holds, and the person told.
+    double heldVerticalAngle(const aiCamera& camera) {
+        const double wanted = verticalAngleOf(camera, path_, extension_);
+        const double held =
+            std::clamp(std::isfinite(wanted) ? wanted : 0.0, narrowestVerticalAngle(), widestVerticalAngle());
+        if (held != wanted) {
+            char angles[160];
+            std::snprintf(angles, sizeof angles,
+                          " sees %.2f° vertically, %s than the scene file holds; exported with %.2f°",
+                          wanted * kDegreesPerRadian, wanted > held ? "wider" : "narrower", held * kDegreesPerRadian);
+            out_.warning("the camera \"" + documentName(camera.mName.C_Str()) + "\"" + angles);
+        }
+        return held;
     }
 
     // How far along `look` from `eye` the middle of the imported geometry lies.
@@ -386,11 +411,14 @@ private:
     }
 
     const aiScene& scene_;
+    const std::string& path_;
+    const std::string extension_;
     const Placement& placement_;
     hostsim::Drawing drawing_;
     CodePageNames names_;
     std::vector<std::pair<const aiNode*, aiMatrix4x4>> nodeTransforms_;
     std::multimap<std::string, std::size_t> nodeByName_;
+    std::vector<std::pair<std::string, unsigned>> materialOfClass_;  // class, material index
     std::size_t meshObjects_ = 0;
     bool cameraAtNode_;  // the glTF importer: the camera lies at its node, its angle is linear in the aspect
     HandoffWriter& out_;
@@ -463,10 +491,10 @@ void importModelInto(const std::string& path, const ModelImportOptions& options,
 
     if (options.phase) options.phase(ImportPhase::Converting);
     if (options.progress) options.progress(0.0);
-    bool yUp = options.up == UpAxis::Y || (options.up == UpAxis::Auto && ext != ".stl" && ext != ".ply");
+    const bool yUp = modelIsYUp(*scene, ext, options.up);
     Placement placement(options.unitMetres, yUp);
     HandoffWriter out(sink, hostsim::Drawing().codePage, placement.handoff());
-    Importer reader(*scene, placement, ext == ".gltf" || ext == ".glb", out, options);
+    Importer reader(*scene, path, placement, ext == ".gltf" || ext == ".glb", out, options);
     reader.run();
     if (reader.meshObjects() == 0) throw ModelImportError(path + " holds no surfaces to export");
     if (options.handedOver) options.handedOver();

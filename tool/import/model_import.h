@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "hostsim/document/drawing.h"
+#include "tool/import/imported_material.h"
 
 namespace pelmora::tool {
 
@@ -37,8 +38,11 @@ inline constexpr double kDefaultImportSeconds = 60.0;
 inline constexpr long kDefaultImportMemoryMiB = 2048;
 
 struct ModelImportOptions {
-    double unitMetres = 1.0;   // length of one model unit in metres
-    UpAxis up = UpAxis::Auto;  // Auto: Z for STL and PLY, Y for the rest
+    double unitMetres = 1.0;  // length of one model unit in metres
+    // The camera the drawing's view is made of, by name or index from 0;
+    // empty: the scene's own (tool/import/model_camera.h).
+    std::string camera;
+    UpAxis up = UpAxis::Auto;  // Auto: as the file states or its format holds (source_up_axis.h)
     // Told the fraction of the current phase done so far (0 to 1), and also
     // now and then while nothing advances; giving false stops the import.
     std::function<bool(double)> progress;
@@ -47,6 +51,9 @@ struct ModelImportOptions {
     // Told each warning of an import that succeeded (names changed to fit the
     // drawing's code page), also when the import ran in a child process.
     std::function<void(const std::string&)> warning;
+    // Told the material of each class that a material of the model named,
+    // also when the import ran in a child process.
+    std::function<void(const ImportedMaterial&)> material;
     double seconds = kDefaultImportSeconds;    // wall-clock time the import may take
     long memoryMiB = kDefaultImportMemoryMiB;  // memory the importing process may use
     // Told once the whole handoff is written, while the importer still holds

@@ -66,6 +66,7 @@ constexpr int kWatchIntervalMs = 20;
             sentPermille = -1;
         };
         childOptions.warning = nullptr;
+        childOptions.material = nullptr;
         childOptions.handedOver = [&out] {
             const char answer = kAnswerDrawing;
             out.end(out.write(&answer, 1) ? 0 : 1);
@@ -205,6 +206,8 @@ hostsim::Drawing takeOver(const system::AnonymousFile& handoff, const std::strin
         HandoffResult result = readHandoff(std::string_view(mapped.data(), mapped.size()), reading);
         if (options.warning)
             for (const std::string& text : result.warnings) options.warning(text);
+        if (options.material)
+            for (const ImportedMaterial& material : result.materials) options.material(material);
         return std::move(result.drawing);
     } catch (const HandoffError& bad) { throw damaged(bad.what()); }
 }

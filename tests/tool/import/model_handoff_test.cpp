@@ -4,6 +4,9 @@
 // the data, indices out of range) is a clean refusal, never a crash.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -29,7 +32,26 @@ struct Sample {
     hostsim::Drawing expected;
     std::vector<std::string> warnings;
     std::vector<std::size_t> pointCounts;  // each mesh's points, in order
+    std::vector<tool::ImportedMaterial> materials;
 };
+
+tool::ImportedMaterial stoneMaterial(unsigned seed) {
+    tool::ImportedMaterial stone;
+    stone.className = "stone";
+    stone.diffuse[0] = 0.5f, stone.diffuse[1] = 0.25f, stone.diffuse[2] = 0.125f;
+    stone.emissive[2] = 1.0f;
+    stone.opacity = 0.75f;
+    stone.shininess = static_cast<float>(seed);
+    stone.refraction = 1.5f;
+    return stone;
+}
+
+bool sameMaterial(const tool::ImportedMaterial& a, const tool::ImportedMaterial& b) {
+    const auto same = [](const float(&x)[3], const float(&y)[3]) { return std::equal(x, x + 3, y); };
+    return a.className == b.className && same(a.diffuse, b.diffuse) && same(a.ambient, b.ambient) &&
+           same(a.specular, b.specular) && same(a.emissive, b.emissive) && a.opacity == b.opacity &&
+           a.shininess == b.shininess && a.refraction == b.refraction;
+}
 
 HandoffMesh randomMesh(std::mt19937& random, std::uint32_t classIndex) {
     HandoffMesh mesh;
@@ -110,6 +132,8 @@ Sample sample(unsigned seed, int meshes) {
         writer.view(view);
         s.expected.view = view;
     }
+    s.materials = {stoneMaterial(seed)};
+    writer.material(s.materials.front(), 1);
     s.warnings = {"the name x became y"};
     writer.warning(s.warnings.front());
     writer.finish(s.expected.classes);
@@ -142,6 +166,8 @@ TEST(ModelHandoff, WhatIsWrittenReadsBackAsTheDrawingItStandsFor) {
         }
         EXPECT_EQ(meshes, s.pointCounts.size());
         EXPECT_EQ(result.warnings, s.warnings);
+        ASSERT_EQ(result.materials.size(), 1u);
+        EXPECT_TRUE(sameMaterial(result.materials.front(), s.materials.front())) << "seed " << seed;
         EXPECT_GT(consumed, 0u);
         EXPECT_LE(lastFraction, 1.0);
     }
@@ -217,6 +243,42 @@ TEST(ModelHandoff, CountsPastTheDataAndIndicesOutOfRangeAreRefusedWithTheirOffse
         } catch (const HandoffError& error) {
             EXPECT_NE(std::string(error.what()).find("names no usable point"), std::string::npos) << error.what();
             EXPECT_EQ(error.offset(), firstIndex);
+        }
+    }
+}
+
+// A material of a class the table lacks, a second one of the same class,
+// and values out of range are refused.
+TEST(ModelHandoff, MaterialsOfNoClassOrOutOfRangeAreRefused) {
+    struct Bad {
+        std::uint32_t classIndex;
+        float opacity, shininess;
+        bool twice;
+        const char* says;
+    };
+    for (const Bad& bad : {Bad{3, 1.0f, 1.0f, false, "names class 3 of 2"}, Bad{1, 1.0f, 1.0f, true, "has a material"},
+                           Bad{1, 1.5f, 1.0f, false, "above 1"}, Bad{1, 1.0f, -1.0f, false, "not usable"},
+                           Bad{1, 1.0f, NAN, false, "not usable"}}) {
+        std::string bytes;
+        HandoffWriter writer([&bytes](const char* data, std::size_t size) { return bytes.append(data, size), true; },
+                             1252, HandoffPlacement{});
+        HandoffMesh mesh;
+        mesh.type = tool::kImportedMeshType;
+        mesh.points = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+        mesh.counts = {3};
+        mesh.indices = {0, 1, 2};
+        writer.mesh(mesh);
+        tool::ImportedMaterial material = stoneMaterial(1);
+        material.opacity = bad.opacity;
+        material.shininess = bad.shininess;
+        writer.material(material, bad.classIndex);
+        if (bad.twice) writer.material(material, bad.classIndex);
+        writer.finish({"None", "stone"});
+        try {
+            tool::readHandoff(bytes);
+            ADD_FAILURE() << bad.says << ": read";
+        } catch (const HandoffError& error) {
+            EXPECT_NE(std::string(error.what()).find(bad.says), std::string::npos) << error.what();
         }
     }
 }
