@@ -160,6 +160,11 @@ private:
         for (const SkippedTemplate& notFile : templatesNotFiles(hostDir_))
             report_.warning("the template " + hostDir_ + "Pelmora/" + notFile.file + " is " + notFile.reason +
                             " and was skipped");
+        if (!hostDirHasTemplates(hostDir_))
+            report_.warning("the host folder " + hostDir_ + (request_.hostDir.empty() ? " (the default)" : "") +
+                            " has no templates (no .qmt file in Pelmora/ there): every class is written without a "
+                            "material; give --host-dir a folder that has them (examples/host in the sources) or "
+                            "put the templates there");
         return kExitOk;
     }
 
