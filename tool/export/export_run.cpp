@@ -162,9 +162,9 @@ private:
                             " and was skipped");
         if (!hostDirHasTemplates(hostDir_))
             report_.warning("the host folder " + hostDir_ + (request_.hostDir.empty() ? " (the default)" : "") +
-                            " has no templates (no .qmt file in Pelmora/ there): every class is written without a "
-                            "material; give --host-dir a folder that has them (examples/host in the sources) or "
-                            "put the templates there");
+                            " has no templates (no .qmt file in Pelmora/ there): no class gets a material or "
+                            "texture from it; give --host-dir a folder that has them (examples/host in the "
+                            "sources) or put the templates there");
         return kExitOk;
     }
 
