@@ -2,14 +2,17 @@
 # Installs the Debian packages a task needs (as root); does nothing when they
 # are all present already.
 #
-#   bash scripts/install-deps.sh [validator] [bench] [windows] [fuzz]
+#   bash scripts/install-deps.sh [validator] [bench] [windows] [fuzz] [viewers]
 #
 # Without an argument: what the build and the demo (scripts/demo.sh) need, and
 # nothing more, so that a first run on a fresh machine is quick. The other
 # parts are installed by the scripts that use them: the glTF validator the
 # tests run (validator: scripts/test.sh), the comparisons of the bench programs
 # (bench: bench/e2e.sh), the Windows build with Wine (windows:
-# scripts/test-windows.sh) and the fuzz targets (fuzz: .ci/run).
+# scripts/test-windows.sh) and the fuzz targets (fuzz: .ci/run). The viewers
+# the README's pictures come from (viewers: f3d under a virtual display, and
+# Blender, which the conversion test reads the FBX back with when present)
+# are installed only when asked for.
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config python3
@@ -34,6 +37,7 @@ for part in "$@"; do
       locales_needed+=(ja_JP)
       ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    viewers) packages+=(f3d xvfb xauth blender) ;;
     # Node and npm, which run the glTF validator of the gltf_validator test
     # (the test is skipped without them); a Node from elsewhere (it brings its
     # own npm) is taken as it is.
@@ -43,7 +47,7 @@ for part in "$@"; do
       with_validator=1
       ;;
     *)
-      echo "install-deps: unknown part $part (validator, bench, windows or fuzz)" >&2
+      echo "install-deps: unknown part $part (validator, bench, windows, fuzz or viewers)" >&2
       exit 2
       ;;
   esac

@@ -32,20 +32,62 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// From --format, else from the output's extension; nullopt when neither tells.
-std::optional<OutputFormat> outputFormat(const ConvertOptions& options) {
+// The format's name as given: --format, else the output's extension.
+std::string formatName(const ConvertOptions& options) {
     std::string name = base::asciiLower(options.format);
     if (name.empty()) {
         name = base::lowerExtension(options.output);
         if (!name.empty()) name.erase(0, 1);
     }
-    if (name == "qmx") return OutputFormat{"", "QMX"};
-    if (name == "glb" || name == "glb2") return OutputFormat{"glb2", "glTF binary", true, true, true, true};
-    if (name == "gltf" || name == "gltf2") return OutputFormat{"gltf2", "glTF", true, false, true, true};
-    if (name == "obj") return OutputFormat{"obj", "OBJ"};
-    if (name == "ply" || name == "plyb") return OutputFormat{options.ascii ? "ply" : "plyb", "PLY"};
-    if (name == "stl" || name == "stlb") return OutputFormat{options.ascii ? "stl" : "stlb", "STL", false, false, true};
+    return name;
+}
+
+// A format `convert` writes itself (glTF completed after Assimp's writer).
+OutputFormat ownFormat(const std::string& assimpId, const std::string& label, FormatEncoding encoding,
+                       bool gltf = false) {
+    OutputFormat format;
+    format.assimpId = assimpId;
+    format.label = label;
+    format.encoding = encoding;
+    format.gltf = format.triangles = format.camera = format.lights = gltf;
+    return format;
+}
+
+// From --format, else from the output's extension; nullopt when neither tells.
+std::optional<OutputFormat> outputFormat(const ConvertOptions& options) {
+    using enum FormatEncoding;
+    const std::string name = formatName(options);
+    if (name == "qmx") return ownFormat("", "QMX", Either);
+    if (name == "glb" || name == "glb2") {
+        OutputFormat glb = ownFormat("glb2", "glTF binary", Binary, true);
+        glb.glb = true;
+        return glb;
+    }
+    if (name == "gltf" || name == "gltf2") return ownFormat("gltf2", "glTF", Text, true);
+    if (name == "obj") return ownFormat("obj", "OBJ", Text);
+    if (name == "ply" || name == "plyb") return ownFormat(options.ascii ? "ply" : "plyb", "PLY", Either);
+    if (name == "stl" || name == "stlb") {
+        OutputFormat stl = ownFormat(options.ascii ? "stl" : "stlb", "STL", Either);
+        stl.triangles = true;
+        return stl;
+    }
     return modelLibraryFormat(name, options.format.empty());
+}
+
+// --ascii or --binary where the format has one encoding only; empty when it fits.
+std::string encodingRefusal(const ConvertOptions& options, const OutputFormat& format) {
+    const std::string name = formatName(options);
+    if (options.ascii && format.encoding == FormatEncoding::Binary)
+        return name + " is a binary format: --ascii applies to .qmx, .ply and .stl" +
+               (format.gltf     ? " (.gltf writes glTF as text)"
+                : name == "fbx" ? " (--format fbxa writes FBX as text)"
+                                : "");
+    if (options.binary && format.encoding == FormatEncoding::Text)
+        return name + " is a text format: --binary applies to .qmx, .ply and .stl" +
+               (format.gltf      ? " (.glb writes glTF as binary)"
+                : name == "fbxa" ? " (--format fbx writes FBX as binary)"
+                                 : "");
+    return {};
 }
 
 // Texture pictures are looked for in the folders given, then beside the QMX
@@ -63,12 +105,12 @@ int fail(const std::string& message) { return toolMessage(kExitFailure, "convert
 
 // The command line and the paths, checked before anything is read: gives
 // kExitOk with `format` set, or the status after saying why.
-int checkConvert(const ConvertOptions& options, bool force, std::optional<OutputFormat>& format) {
+int checkConvert(const ConvertOptions& options, std::optional<OutputFormat>& format) {
     if (options.ascii && options.binary) return badInput("give --ascii or --binary, not both");
     std::error_code missing;
     if (!fs::exists(system::pathOf(options.input), missing)) return badInput(options.input + ": no such file");
     const OutputRule rule{"OUTPUT", "the converted scene", "scene.glb"};
-    if (const std::string refusal = outputRefusal(options.output, force, rule); !refusal.empty())
+    if (const std::string refusal = outputRefusal(options.output, options.force, rule); !refusal.empty())
         return badInput(refusal);
     format = outputFormat(options);
     if (!format)
@@ -77,10 +119,7 @@ int checkConvert(const ConvertOptions& options, bool force, std::optional<Output
                                   ": end it in .glb, .gltf, .obj, .ply, .stl or .qmx, or give --format "
                                   "(`pelmora formats` lists every format)"
                             : "unknown format " + options.format + " (`pelmora formats` lists every format)");
-    const fs::path folder = fs::absolute(system::pathOf(options.output), missing).parent_path();
-    if (!fs::is_directory(folder, missing))
-        return badInput("the output folder " + system::textOf(folder) +
-                        " does not exist; create it or choose another path");
+    if (const std::string refusal = encodingRefusal(options, *format); !refusal.empty()) return badInput(refusal);
     std::error_code ec;
     if (fs::exists(system::pathOf(options.output), ec) &&
         fs::equivalent(system::pathOf(options.input), system::pathOf(options.output), ec)) {
@@ -136,9 +175,9 @@ int rewriteQmx(const ConvertOptions& options) {
 
 }  // namespace
 
-int runConvert(const ConvertOptions& options, bool force) {
+int runConvert(const ConvertOptions& options) {
     std::optional<OutputFormat> format;
-    if (int status = checkConvert(options, force, format); status != kExitOk) return status;
+    if (int status = checkConvert(options, format); status != kExitOk) return status;
     // SIGTERM, SIGHUP and a second Ctrl+C take the staging file away; the
     // first Ctrl+C is seen before the replacement.
     InterruptScope interrupt(system::stderrIsTerminal());
@@ -148,7 +187,6 @@ int runConvert(const ConvertOptions& options, bool force) {
 
 Runner addConvertCommand(CLI::App& app) {
     auto options = std::make_shared<ConvertOptions>();
-    auto force = std::make_shared<bool>(false);
     const bool models = modelFilesSupported();
     CLI::App* sub = app.add_subcommand(
         "convert",
@@ -168,13 +206,15 @@ Runner addConvertCommand(CLI::App& app) {
                     "before the QMX file's folder, its textures/ folder and the host folder's Textures/")
         ->check(CLI::ExistingDirectory)
         ->group(models ? "Options" : "");
-    sub->add_flag("--force", *force, "replace the output file when it exists");
+    sub->add_flag("--force", options->force,
+                  models ? "replace the output file, and the files written beside it (.bin, .mtl), when they exist"
+                         : "replace the output file when it exists");
     sub->add_flag("--ascii", options->ascii,
                   models ? "QMX, PLY and STL: write the text encoding" : "write the text encoding");
     sub->add_flag("--binary", options->binary, "QMX: write the BINARY encoding");
     // A QMX copy keeps the bytes as they are; other formats get UTF-8 names.
     addCodePageOption(*sub, options->codePage);
-    return [options, force] { return runConvert(*options, *force); };
+    return [options] { return runConvert(*options); };
 }
 
 }  // namespace pelmora::tool

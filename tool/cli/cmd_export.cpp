@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_status.h"
 #include "platform/path_text.h"
 #include "platform/user_folders.h"
 #include "tool/cli/cli_checks.h"
@@ -20,8 +21,6 @@
 namespace pelmora::tool {
 namespace {
 
-int badInput(const std::string& text) { return toolMessage(kExitUsage, "export", text); }
-
 std::string description() {
     const std::string inputs = modelFilesSupported()
                                    ? "a drawing document (JSON) or a 3D model file (OBJ, PLY, STL, glTF/GLB, ...)"
@@ -29,7 +28,9 @@ std::string description() {
     return "Export " + inputs +
            " to a QMX scene file through the plug-in module, and print what went in. Exit status: 0 written, 1 the "
            "plug-in reported a failure (its message is printed), 2 bad input, bad command line or an existing "
-           "output without --force, 3 stopped by Ctrl+C or cancelled. With several inputs, the worst of them.";
+           "output without --force, 3 stopped by Ctrl+C or cancelled, 4 written but the drawing document not updated "
+           "(read-only, locked, or edited during the export; the message says which). With several inputs, the "
+           "worst of them (4 counts as worse than 0 only).";
 }
 
 std::string hostDirHelp() {
@@ -69,11 +70,16 @@ struct ExportCommand {
 
     int run();
     int runOne();
+    // Refused before any export ran: the message, and with --json as JSON.
+    int badInput(const std::string& text) const { return toolRefusal(kExitUsage, "export", text, request.json); }
 };
 
 int ExportCommand::runOne() {
     if (request.outputPath.empty()) return badInput("give the QMX file to write with -o FILE.qmx (or -o FOLDER/)");
     request.drawingPath = batch.inputs.front();
+    if (const std::string refusal = system::inputFileRefusal(request.drawingPath, "a drawing document or a model file");
+        !refusal.empty())
+        return badInput(refusal);
     if (!previewPath.empty()) {
         if (system::pathOf(previewPath).lexically_normal() == system::pathOf(request.outputPath).lexically_normal())
             return badInput("--preview names the output file; give the picture another path");
@@ -130,7 +136,9 @@ Runner addExportCommand(CLI::App& app, const InterruptPoints& testPoints) {
     CLI::App* cmd = app.add_subcommand("export", description());
     state->cmd = cmd;
     const char* inputs = modelFilesSupported() ? "drawing documents (.json) or 3D model files" : "drawing documents";
-    cmd->add_option("DRAWING", state->batch.inputs, inputs)->required()->check(existingFile());
+    // Checked when the run begins: in a batch a missing input is one failed
+    // export, not a refused command line.
+    cmd->add_option("DRAWING", state->batch.inputs, inputs)->required();
     addOutputOptions(*cmd, *state);
     cmd->add_option("--mode", state->request.mode,
                     "export mode chosen in the options dialog: 0 selected objects of the active layer, 1 visible "

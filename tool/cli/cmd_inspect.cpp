@@ -16,6 +16,7 @@
 #include "tool/cli/code_page_option.h"
 #include "tool/cli/commands.h"
 #include "tool/convert/name_decoder.h"
+#include "tool/output/tool_message.h"
 
 namespace pelmora::tool {
 
@@ -34,14 +35,10 @@ int runInspect(const InspectOptions& options) {
     std::error_code missing;
     std::string narrow;  // as the reader opens it (ANSI on Windows)
     // Bad input, as for export and convert.
-    if (!std::filesystem::exists(system::pathOf(options.file), missing)) {
-        std::fprintf(stderr, "pelmora inspect: %s: no such file\n", options.file.c_str());
-        return kExitUsage;
-    }
-    if (!system::narrowPath(options.file, narrow)) {
-        std::fprintf(stderr, "pelmora inspect: %s\n", system::narrowPathRefusal(options.file).c_str());
-        return kExitUsage;
-    }
+    if (!std::filesystem::exists(system::pathOf(options.file), missing))
+        return toolRefusal(kExitUsage, "inspect", options.file + ": no such file", options.json);
+    if (!system::narrowPath(options.file, narrow))
+        return toolRefusal(kExitUsage, "inspect", system::narrowPathRefusal(options.file), options.json);
     // Checked whole first, so that a faulty file prints nothing but the fault;
     // then written as it is read again, without a tree of it in memory.
     std::vector<std::uint8_t> bytes;

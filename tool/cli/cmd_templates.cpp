@@ -17,6 +17,7 @@
 #include "tool/cli/commands.h"
 #include "tool/export/export_host_dir.h"
 #include "tool/export/templates_not_files.h"
+#include "tool/output/tool_message.h"
 
 namespace pelmora::tool {
 namespace {
@@ -214,27 +215,24 @@ int runTemplates(const TemplatesRequest& request) {
     std::string base;
     try {
         base = prepareHostDir(request.hostDir, false);
-    } catch (const HostDirError& e) {
-        std::fprintf(stderr, "pelmora templates: %s\n", e.what());
-        return kExitUsage;
-    }
+    } catch (const HostDirError& e) { return toolRefusal(kExitUsage, "templates", e.what(), request.asJson); }
     // As the plug-in's file calls take it (ANSI on Windows).
     std::string narrowBase;
     if (!system::narrowPath(base, narrowBase)) {
-        std::fprintf(stderr,
-                     "pelmora templates: %s: the system's ANSI code page, in which the plug-in names files, "
-                     "has no character for part of this path\n",
-                     base.c_str());
-        return kExitUsage;
+        return toolRefusal(kExitUsage, "templates",
+                           base +
+                               ": the system's ANSI code page, in which the plug-in names files, has no character "
+                               "for part of this path",
+                           request.asJson);
     }
     std::unique_ptr<hostsim::Drawing> drawing;
     if (!request.drawingPath.empty()) {
         try {
             drawing = std::make_unique<hostsim::Drawing>(hostsim::loadDrawing(request.drawingPath));
         } catch (const hostsim::DocumentError& e) {
-            std::fprintf(stderr, "pelmora templates: %s: %s%s%s\n", request.drawingPath.c_str(), e.path().c_str(),
-                         e.path().empty() ? "" : ": ", e.what());
-            return kExitUsage;
+            return toolRefusal(kExitUsage, "templates",
+                               request.drawingPath + ": " + e.path() + (e.path().empty() ? "" : ": ") + e.what(),
+                               request.asJson);
         }
     }
 

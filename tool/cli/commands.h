@@ -18,7 +18,7 @@ using Runner = std::function<int()>;
 Runner addInspectCommand(CLI::App& app);
 Runner addConvertCommand(CLI::App& app);
 // `pelmora convert` with its options as parsed: the exit status, after saying why.
-int runConvert(const ConvertOptions& options, bool force);
+int runConvert(const ConvertOptions& options);
 Runner addTemplatesCommand(CLI::App& app);
 // `testPoints` go into every export's request.
 Runner addExportCommand(CLI::App& app, const InterruptPoints& testPoints);

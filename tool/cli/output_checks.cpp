@@ -19,6 +19,10 @@ std::string outputRefusal(const std::string& path, bool force, const OutputRule&
         return path + " is a folder; give a file name for " + rule.kind + " (such as " + rule.example + ")";
     if (std::string refusal = system::outputKindRefusal(path); !refusal.empty()) return refusal;
     if (fs::exists(file, error) && !force) return path + " exists; give --force to replace it (nothing was changed)";
+    // Said here rather than by the staging file that could not be made in it.
+    const fs::path folder = fs::absolute(file, error).parent_path();
+    if (!fs::is_directory(folder, error))
+        return "the output folder " + system::textOf(folder) + " does not exist; create it or choose another path";
     return {};
 }
 

@@ -1,7 +1,8 @@
 // The checks every command makes of the file it is to write, before any work:
 // "-" is refused (every output is written beside its target and moved into
 // place, so none can go to standard output), a folder, device, named pipe or
-// socket is refused, and an existing file is replaced only with --force.
+// socket is refused, an existing file is replaced only with --force, and the
+// folder it goes into must exist.
 #pragma once
 
 #include <string>

@@ -25,20 +25,38 @@ bool hasCommand(const CLI::App& app, const std::string& name) {
     return !app.get_subcommands([&name](const CLI::App* sub) { return sub->get_name() == name; }).empty();
 }
 
+// Whether the command line asks for JSON: a refusal is then given as JSON too.
+bool asksForJson(int argc, char** argv) {
+    for (int i = 1; i < argc && std::string(argv[i]) != "--"; ++i)
+        if (std::string(argv[i]) == "--json") return true;
+    return false;
+}
+
 // The first argument names the command; a slip gets the nearest name.
-int refuseCommand(const CLI::App& app, const std::string& typed) {
+std::string commandRefusal(const CLI::App& app, const std::string& typed) {
     const std::vector<std::string> names = commandNames(app);
     std::string text = typed.empty() ? "give a command" : "unknown command " + typed;
     if (const std::string nearest = nearestName(typed, names); !typed.empty() && !nearest.empty())
-        return toolMessage(kExitUsage, "", text + "; did you mean " + nearest + "?");
-    return toolMessage(kExitUsage, "", text + ": " + listed(names) + " (`pelmora --help` tells what each does)");
+        return text + "; did you mean " + nearest + "?";
+    return text + ": " + listed(names) + " (`pelmora --help` tells what each does)";
 }
 
-// A command line CLI11 refused, said in the tool's words: the command that
-// was given, and for an unknown option the nearest one it has.
-int refuseArguments(const CLI::App& app, const CLI::ParseError& error, int argc, char** argv) {
+// An option that takes one value given more than once ("--mode 1 --mode 2"):
+// said so, with the values; empty when there is none.
+std::string repeatedOption(const CLI::App& cmd) {
+    for (const CLI::Option* option : cmd.get_options()) {
+        if (option->get_positional() || option->count() < 2 || option->get_items_expected_max() != 1) continue;
+        const std::string name = option->get_name();
+        return name + " was given " + std::to_string(option->count()) + " times (" + listed(option->results()) +
+               "); give it once";
+    }
+    return {};
+}
+
+// The command whose options were being read, and where its arguments begin.
+const CLI::App* parsedCommand(const CLI::App& app, int argc, char** argv, int& from) {
     const CLI::App* cmd = &app;
-    int from = 1;
+    from = 1;
     for (const CLI::App* sub : app.get_subcommands()) cmd = sub;
     if (cmd != &app)
         for (int i = 1; i < argc; ++i)
@@ -46,19 +64,31 @@ int refuseArguments(const CLI::App& app, const CLI::ParseError& error, int argc,
                 from = i + 1;
                 break;
             }
+    return cmd;
+}
+
+// A command line CLI11 refused, said in the tool's words: the command that
+// was given, and for an unknown option the nearest one it has.
+int refuseArguments(const CLI::App& app, const CLI::ParseError& error, int argc, char** argv) {
+    int from = 1;
+    const CLI::App* cmd = parsedCommand(app, argc, argv, from);
     const std::string command = cmd == &app ? "" : cmd->get_name();
+    const bool json = asksForJson(argc, argv);
     const std::string help = "`pelmora" + (command.empty() ? "" : " " + command) + " --help` lists the options";
     // A value refused says itself what it wants.
     if (dynamic_cast<const CLI::ValidationError*>(&error) || dynamic_cast<const CLI::ConversionError*>(&error))
-        return toolMessage(kExitUsage, command, error.what());
+        return toolRefusal(kExitUsage, command, error.what(), json);
     // An unknown option is the likelier slip whatever CLI11 noticed first.
     if (const std::string typed = unknownOption(*cmd, from, argc, argv); !typed.empty()) {
         const std::string nearest = nearestName(typed, optionNames(*cmd));
-        return toolMessage(
+        return toolRefusal(
             kExitUsage, command,
-            "unknown option " + typed + (nearest.empty() ? "" : "; did you mean " + nearest + "?") + " (" + help + ")");
+            "unknown option " + typed + (nearest.empty() ? "" : "; did you mean " + nearest + "?") + " (" + help + ")",
+            json);
     }
-    return toolMessage(kExitUsage, command, std::string(error.what()) + " (" + help + ")");
+    if (const std::string repeated = repeatedOption(*cmd); !repeated.empty())
+        return toolRefusal(kExitUsage, command, repeated, json);
+    return toolRefusal(kExitUsage, command, std::string(error.what()) + " (" + help + ")", json);
 }
 
 int parseAndRun(int argc, char** argv, const InterruptPoints& testPoints) {
@@ -85,9 +115,10 @@ int parseAndRun(int argc, char** argv, const InterruptPoints& testPoints) {
     add(addTemplatesCommand);
     add(addPreviewCommand);
     add(addFormatsCommand);
-    if (argc < 2) return refuseCommand(app, "");
+    const bool json = asksForJson(argc, argv);
+    if (argc < 2) return toolRefusal(kExitUsage, "", commandRefusal(app, ""), json);
     if (const std::string first = argv[1]; first.empty() || (first[0] != '-' && !hasCommand(app, first)))
-        return refuseCommand(app, first);
+        return toolRefusal(kExitUsage, "", commandRefusal(app, first), json);
     app.require_subcommand(1);
     try {
         app.parse(argc, argv);
@@ -99,7 +130,7 @@ int parseAndRun(int argc, char** argv, const InterruptPoints& testPoints) {
     }
     for (auto& [sub, run] : commands)
         if (sub->parsed()) return run();
-    return refuseCommand(app, "");
+    return toolRefusal(kExitUsage, "", commandRefusal(app, ""), json);
 }
 
 template <typename Run>

@@ -4,6 +4,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <assimp/postprocess.h>
 #include <assimp/Exporter.hpp>
@@ -14,6 +15,7 @@
 #include "platform/path_text.h"
 #include "plugin/platform/files.h"
 #include "qmxread/qmx_reader.h"
+#include "tool/convert/fbx_block_sentinels.h"
 #include "tool/convert/gltf_additions.h"
 #include "tool/convert/model_writer_child.h"
 #include "tool/convert/name_decoder.h"
@@ -50,17 +52,57 @@ void warnMissingPictures(const GltfPictures& pictures) {
 }  // namespace
 
 bool offeredModelFormat(const std::string& assimpId) {
-    // Assimp 5.2's X3D and PBRT writers crash on the sample house; asked for
-    // by --format they still run, in their child, and fail with a message.
-    return assimpId != "x3d" && assimpId != "pbrt";
+    // Assimp 5.2's X3D and PBRT writers crash on the sample house; its XML and
+    // JSON dumps have no reader, and the STEP file it writes is of a schema
+    // its reader (IFC only) refuses. Asked for by --format they still run.
+    for (const char* left : {"x3d", "pbrt", "assxml", "assjson", "stp"})
+        if (assimpId == left) return false;
+    return true;
 }
+
+namespace {
+
+struct LibraryFormatTraits {
+    const char* id;
+    bool camera, lights;
+    FormatEncoding encoding;
+    bool triangles = false;  // the writer keeps three corners of each polygon
+};
+
+// What each of the library's writers keeps of a scene, as read back: its FBX
+// writer drops the camera, and most formats have no place for either.
+constexpr LibraryFormatTraits kLibraryFormats[] = {
+    {"collada", true, true, FormatEncoding::Text},    {"x", false, false, FormatEncoding::Text},
+    {"stp", false, false, FormatEncoding::Text},      {"obj", false, false, FormatEncoding::Text},
+    {"objnomtl", false, false, FormatEncoding::Text}, {"3ds", false, false, FormatEncoding::Binary, true},
+    {"assbin", true, true, FormatEncoding::Binary},   {"assxml", true, true, FormatEncoding::Text},
+    {"assjson", true, true, FormatEncoding::Text},    {"fbx", false, true, FormatEncoding::Binary},
+    {"fbxa", false, true, FormatEncoding::Text},      {"3mf", false, false, FormatEncoding::Binary, true},
+    {"x3d", false, false, FormatEncoding::Text},      {"pbrt", false, false, FormatEncoding::Text, true},
+};
+
+OutputFormat libraryFormat(const aiExportFormatDesc& desc) {
+    OutputFormat format;
+    format.assimpId = desc.id;
+    format.label = desc.description;
+    for (const LibraryFormatTraits& traits : kLibraryFormats)
+        if (std::string(traits.id) == desc.id) {
+            format.camera = traits.camera;
+            format.lights = traits.lights;
+            format.encoding = traits.encoding;
+            format.triangles = traits.triangles;
+        }
+    return format;
+}
+
+}  // namespace
 
 std::optional<OutputFormat> modelLibraryFormat(const std::string& name, bool byExtension) {
     Assimp::Exporter exporter;
     for (std::size_t i = 0; i < exporter.GetExportFormatCount(); ++i) {
         const aiExportFormatDesc* desc = exporter.GetExportFormatDescription(i);
         if (name == base::asciiLower(desc->id) || (byExtension && name == base::asciiLower(desc->fileExtension)))
-            return OutputFormat{desc->id, desc->description, false, false, false, true};
+            return libraryFormat(*desc);
     }
     return std::nullopt;
 }
@@ -71,13 +113,19 @@ void reportConverted(const ConvertOptions& options, const OutputFormat& format, 
     std::string line =
         "wrote " + options.output + " (" + format.label + "): " + counted(converted.meshes, "mesh", "meshes") + ", " +
         counted(converted.vertices, "vertex", "vertices") + ", " + counted(converted.polygons, "polygon", "polygons");
-    if (format.scene)
-        line += std::string(", ") + (converted.cameras.empty() ? "no camera" : "camera") + ", " +
-                counted(static_cast<long long>(converted.lights.size()), "light", "lights");
+    // Only what the file holds: a format without a place for them names neither.
+    if (format.camera) line += converted.cameras.empty() ? ", no camera" : ", camera";
+    if (format.lights) line += ", " + counted(static_cast<long long>(converted.lights.size()), "light", "lights");
     toolMessage("convert", line);
-    if (!format.scene && (!converted.cameras.empty() || !converted.lights.empty()))
+    const bool cameraLost = !format.camera && !converted.cameras.empty();
+    const bool lightsLost = !format.lights && !converted.lights.empty();
+    if (cameraLost && lightsLost)
         toolMessage("convert",
                     "note: " + format.label + " has no place for the camera and lights; use .glb to keep them");
+    else if (cameraLost || lightsLost)
+        toolMessage("convert", "note: " + format.label + " as written here holds no " +
+                                   (cameraLost ? "camera" : "lights") + "; use .glb to keep " +
+                                   (cameraLost ? "it" : "them"));
     if (!pictures.missing.empty()) warnMissingPictures(pictures);
     if (converted.droppedHoles > 0)
         toolMessage("convert", "warning: " + counted(converted.droppedHoles, "hole", "holes") +
@@ -100,12 +148,24 @@ std::string writeModel(const ConvertOptions& options, const OutputFormat& format
     const std::string error = writeModelInChild(*converted.scene, format.assimpId, written, steps);
     if (!error.empty()) return "writing " + options.output + " as " + format.label + " failed: " + error;
     if (format.gltf) return completeGltf(written, format.glb, converted, pictures);
+    if (format.assimpId == "fbx") return completeFbxFile(written);
     return {};
 }
 
 // Ctrl+C came before the replacement, and the target stays as it was, or after it.
 int stoppedBeforeReplacing(const ConvertOptions& options) {
     return toolMessage(kExitCancelled, "convert", "stopped by Ctrl+C; " + options.output + " was not changed");
+}
+
+// Side files of the output's name that are there already: as the output
+// itself, replaced only with --force.
+int refuseReplacing(const ConvertOptions& options, const std::vector<std::string>& taken) {
+    std::string names;
+    for (const std::string& path : taken) names += (names.empty() ? "" : ", ") + path;
+    return toolMessage(kExitUsage, "convert",
+                       names + (taken.size() == 1 ? " exists" : " exist") + " beside " + options.output +
+                           " and would be replaced by the conversion's own; give --force to replace " +
+                           (taken.size() == 1 ? "it" : "them") + " (nothing was changed)");
 }
 
 // A single-file format is written beside the target and moved over it when complete.
@@ -146,6 +206,8 @@ int convertWithSideFiles(const ConvertOptions& options, const OutputFormat& form
         const std::string problem = completeGltf(staging.mainPath(), format.glb, converted, pictures);
         if (!problem.empty()) return fail(problem);
     }
+    if (const std::vector<std::string> taken = staging.takenBeside(ownSideFiles); !taken.empty() && !options.force)
+        return refuseReplacing(options, taken);
     InterruptScope::Hold hold;
     if (InterruptScope::raised()) return stoppedBeforeReplacing(options);
     const std::string unmoved = staging.moveInPlace(ownSideFiles, platform::replacementTarget(options.output));

@@ -19,6 +19,7 @@ struct ConvertOptions {
     std::string format;  // empty: from the output's extension
     bool ascii = false;
     bool binary = false;
+    bool force = false;  // replace the output and the files written beside it
     int codePage = kDefaultNameCodePage;
     std::vector<std::string> textureFolders;  // where glTF output looks for texture pictures, in order
     // Test seam: told each moment the run reaches ("staged" once the staging
@@ -30,17 +31,23 @@ struct ConvertOptions {
     }
 };
 
+// The encodings a format is written in: --ascii or --binary asks for one.
+enum class FormatEncoding { Text, Binary, Either };
+
 // What the output is written as.
 struct OutputFormat {
     std::string assimpId;  // empty: QMX
     std::string label;
     bool gltf = false, glb = false;
     bool triangles = false;  // the format holds triangles only
-    bool scene = false;      // the format has a place for the camera and lights
+    bool camera = false;     // the written file holds the camera
+    bool lights = false;     // the written file holds the lights
+    FormatEncoding encoding = FormatEncoding::Either;
 };
 
 // Whether `pelmora formats` lists the model library's format of this id: not
-// those whose writers crash on ordinary scenes.
+// those whose writers crash on ordinary scenes, nor those that nothing we know
+// reads back (the library's own XML and JSON dumps, its STEP writer's schema).
 bool offeredModelFormat(const std::string& assimpId);
 
 // A format of the model library by its id or, when `byExtension`, by the

@@ -16,6 +16,7 @@
 
 #include "platform/child_processes.h"
 #include "platform/file_creation.h"
+#include "platform/file_status.h"
 #include "platform/path_text.h"
 #include "tool/output/exit_status.h"
 #include "tool/output/progress_line.h"
@@ -41,6 +42,7 @@ struct Job {
     int status = kExitFailure;
     Json summary;
     std::string errors;
+    bool refused = false;  // not started: the input is missing or not a file
 };
 
 std::string statusLine(const Job& job) {
@@ -84,12 +86,24 @@ bool planJobs(const BatchRequest& request, const fs::path& folder, std::vector<J
         job.input = input;
         job.output = system::textOf(folder / system::pathOf(system::textOf(system::pathOf(input).stem()) + ".qmx"));
         if (auto found = taken.find(job.output); found != taken.end()) {
-            toolMessage(
+            toolRefusal(
                 kExitUsage, "export",
-                found->second + " and " + input + " would both be written to " + job.output + "; rename one of them");
+                found->second + " and " + input + " would both be written to " + job.output + "; rename one of them",
+                request.single.json);
             return false;
         }
         taken.emplace(job.output, input);
+        // Said in the batch's report as any failed export is; the others run.
+        if (std::string refusal = system::inputFileRefusal(input, "a drawing document or a model file");
+            !refusal.empty()) {
+            job.refused = true;
+            job.status = kExitUsage;
+            job.summary = Json{{"status", "bad-input"},
+                               {"exitStatus", kExitUsage},
+                               {"input", job.input},
+                               {"output", job.output},
+                               {"errors", Json::array({std::move(refusal)})}};
+        }
         jobs.push_back(std::move(job));
     }
     return true;
@@ -135,7 +149,8 @@ private:
         while (running_ < inSlot_.size() && next_ < jobs_.size() && children_->interrupts() == 0) {
             const int slot = static_cast<int>(std::find(inSlot_.begin(), inSlot_.end(), nullptr) - inSlot_.begin());
             Job& job = jobs_[next_++];
-            if (start(job, slot)) ++running_;
+            if (job.refused) report(job);
+            else if (start(job, slot)) ++running_;
             else report(job);
         }
     }
@@ -205,21 +220,43 @@ void printJsonSummary(const std::vector<Job>& jobs, int worst) {
               << std::endl;
 }
 
+// The output folder, made when missing, as a name ending in / says it is a
+// folder to write into; a dry run makes nothing and says what it would do.
+int makeOutputFolder(const BatchRequest& request, const fs::path& folder) {
+    std::error_code error;
+    if (fs::is_directory(folder, error)) return kExitOk;
+    const bool json = request.single.json;
+    if (fs::exists(folder, error))
+        return toolRefusal(kExitUsage, "export", system::textOf(folder) + " is a file, not a folder", json);
+    if (request.single.dryRun)
+        return toolRefusal(kExitUsage, "export",
+                           "the output folder " + system::textOf(folder) +
+                               " does not exist; a dry run makes nothing (the export itself makes it)",
+                           json);
+    fs::create_directories(folder, error);
+    std::error_code ignored;
+    if (!fs::is_directory(folder, ignored))
+        return toolRefusal(kExitUsage, "export",
+                           "cannot create the output folder " + system::textOf(folder) +
+                               (error ? ": " + error.message() : std::string()),
+                           json);
+    if (!request.single.quiet && !json) toolMessage("export", "created the folder " + system::textOf(folder));
+    return kExitOk;
+}
+
 }  // namespace
 
 int runBatchExport(const BatchRequest& request) {
     std::error_code error;
     const fs::path folder = fs::absolute(system::pathOf(request.outputDir), error).lexically_normal();
-    if (!fs::is_directory(folder, error)) {
-        return toolMessage(kExitUsage, "export",
-                           "the output folder " + system::textOf(folder) + " does not exist; create it first");
-    }
+    if (int status = makeOutputFolder(request, folder); status != kExitOk) return status;
     std::vector<Job> jobs;
     if (!planJobs(request, folder, jobs)) return kExitUsage;
 
     const std::string scratchDir = system::makePrivateFolder("pelmora-batch");
     if (scratchDir.empty()) {
-        return toolMessage(kExitFailure, "export", "cannot create a temporary folder: " + system::lastFileError());
+        return toolRefusal(kExitFailure, "export", "cannot create a temporary folder: " + system::lastFileError(),
+                           request.single.json);
     }
     BatchRun(request, jobs, scratchDir).run();
     std::error_code ignored;

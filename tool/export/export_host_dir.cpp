@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/ascii_case.h"
 #include "platform/file_status.h"
 #include "platform/path_text.h"
 #include "platform/user_folders.h"
@@ -50,6 +51,15 @@ std::string prepareHostDir(const std::string& dir, bool create) {
                                (error ? ": " + error.message() : std::string()));
     }
     return text;
+}
+
+bool hostDirHasTemplates(const std::string& hostDir) {
+    // A link to a template counts: the plug-in opens it as the file it names.
+    for (const std::string& name : system::namesIn(hostDir + "Pelmora"))
+        if (base::lowerExtension(name) == ".qmt" &&
+            system::pathKind(hostDir + "Pelmora/" + name) == system::PathKind::File)
+            return true;
+    return false;
 }
 
 }  // namespace pelmora::tool

@@ -23,4 +23,9 @@ std::string defaultHostDir();
 // made, or is too long for the host's 260-byte paths.
 std::string prepareHostDir(const std::string& dir, bool create);
 
+// Whether `hostDir` (as prepareHostDir gives it) holds any template file,
+// DIR/Pelmora/NAME.qmt with the extension in any case: without one every
+// class is written without a material, which a user should be told.
+bool hostDirHasTemplates(const std::string& hostDir);
+
 }  // namespace pelmora::tool

@@ -201,6 +201,12 @@ private:
         for (const SkippedTemplate& notFile : templatesNotFiles(hostDir_))
             report_.warning("the template " + hostDir_ + "Pelmora/" + notFile.file + " is " + notFile.reason +
                             " and was skipped");
+        // A model file brings its own materials; anything else needs the host folder's.
+        if (input_.materials.empty() && !hostDirHasTemplates(hostDir_))
+            report_.warning("the host folder " + hostDir_ + (request_.hostDir.empty() ? " (the default)" : "") +
+                            " has no templates (no .qmt file in Pelmora/ there): no class gets a material or "
+                            "texture from it; give --host-dir a folder that has them (examples/host in the "
+                            "sources) or put the templates there");
         templateDir_ = hostDir_;
         return input_.materials.empty() ? kExitOk : overlayModelTemplates(codePage);
     }

@@ -70,6 +70,13 @@ std::set<std::string> StagingFolder::files() const {
     return {names.begin(), names.end()};
 }
 
+std::vector<std::string> StagingFolder::takenBeside(const std::set<std::string>& names) const {
+    std::vector<std::string> taken;
+    for (const std::string& name : names)
+        if (name != name_ && platform::fileExists(outputFolder_ + name)) taken.push_back(outputFolder_ + name);
+    return taken;
+}
+
 std::string StagingFolder::moveInPlace(const std::set<std::string>& replaceable, const std::string& target) {
     for (const std::string& name : files()) {
         if (name == name_) continue;

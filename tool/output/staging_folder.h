@@ -9,6 +9,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 namespace pelmora::tool {
 
@@ -26,6 +27,10 @@ public:
     const std::string& failure() const { return failure_; }
     // The names of the plain files in the folder now.
     std::set<std::string> files() const;
+
+    // The paths beside the output of those of `names` (but the main file)
+    // that exist there now: what moveInPlace would replace.
+    std::vector<std::string> takenBeside(const std::set<std::string>& names) const;
 
     // Moves every file but the main one beside the output, `replaceable` ones
     // over a file of their name, the others only where none is; then the main

@@ -16,6 +16,12 @@ inline int toolMessage(int status, const std::string& command, const std::string
     return status;
 }
 
+// A run refused before any work (a bad command line, a missing input): the
+// message as above and, when the command line asked for --json, on stdout the
+// JSON document {"status": "bad-input" (or "failed"), "exitStatus": status,
+// "errors": [text]}, so that a script reading it gets one however the run ends.
+int toolRefusal(int status, const std::string& command, const std::string& text, bool json);
+
 // "1 mesh", "2 meshes", "12 000 polygons": a count with its noun in the right number.
 std::string counted(long long count, const char* one, const char* many);
 

@@ -9,6 +9,8 @@
 #include <set>
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 #include "tests/support/export_run_fixture.h"
 #include "tests/support/temp_folder.h"
 #include "tests/tool/common/tool_runner.h"
@@ -167,6 +169,121 @@ TEST_F(Conventions, CountsUsagesFormatsAndCompletionSayEachThingOnceAndRight) {
     }
 }
 
+// Command lines refused before any work, each saying what is wrong and what
+// to do, on stderr and, for a command with --json, with it as a JSON document
+// on stdout; the same status either way, and nothing written.
+TEST_F(Conventions, RefusedCommandLinesSayWhyAlsoAsJson) {
+    const std::string drawing = folder_ / "drawing.json", scene = folder_ / "scene.qmx", out = folder_ / "out.qmx";
+    const std::vector<std::pair<Strings, std::string>> refused{
+        {{"import", folder_ / "tri.obj", "-o", folder_ / "nowhere/tri.json"},
+         "pelmora import: the output folder " + folder_ / "nowhere" + " does not exist; create it"},
+        {{"export", drawing, "-o", out, "--mode", "1", "--mode", "2"},
+         "pelmora export: --mode was given 2 times (1, 2); give it once"},
+        {{"convert", scene, folder_ / "y.glb", "--ascii"},
+         "pelmora convert: glb is a binary format: --ascii applies to .qmx, .ply and .stl (.gltf writes glTF as text)"},
+        {{"convert", scene, folder_ / "y.gltf", "--binary"}, "pelmora convert: gltf is a text format"},
+        {{"convert", scene, folder_ / "y.fbx", "--ascii"}, "(--format fbxa writes FBX as text)"},
+        {{"export", folder_ / "gone.json", "-o", out}, "pelmora export: " + folder_ / "gone.json" + ": no such file"},
+        {{"export", drawing}, "pelmora export: give the QMX file to write with -o FILE.qmx"},
+        {{"export", drawing, "-o", out, "--forse"}, "unknown option --forse; did you mean --force?"},
+        {{"export", drawing, "-o", folder_ / "no/out.qmx", "--host-dir", host_}, "the output folder"},
+        {{"exprot", drawing}, "pelmora: unknown command exprot; did you mean export?"},
+        {{"templates", "--host-dir", folder_ / "hots"},
+         "pelmora templates: host folder " + folder_ / "hots/ does not exist"},
+        {{"inspect", folder_ / "gone.qmx"}, folder_ / "gone.qmx: no such file"},
+    };
+    for (const auto& [args, message] : refused) {
+        ToolResult r = runTool(args);
+        EXPECT_EQ(r.status, kExitUsage) << message << ": " << r.err;
+        EXPECT_TRUE(contains(r.err, message)) << r.err;
+        EXPECT_FALSE(contains(r.err, ".part")) << r.err;
+        EXPECT_EQ(r.out, "") << message;
+        // The commands that print JSON (and a command line naming none).
+        if (args[0] == "import" || args[0] == "convert") continue;
+        Strings json = args;
+        json.push_back("--json");
+        r = runTool(json);
+        EXPECT_EQ(r.status, kExitUsage) << message << " with --json: " << r.err;
+        const nlohmann::json document = nlohmann::json::parse(r.out, nullptr, false);
+        ASSERT_TRUE(document.is_object()) << message << ": stdout is not one JSON document: " << r.out;
+        EXPECT_EQ(document["status"], "bad-input") << r.out;
+        EXPECT_EQ(document["exitStatus"], kExitUsage) << r.out;
+        ASSERT_FALSE(document["errors"].empty()) << r.out;
+        const std::string said = message.substr(message.find(": ") == std::string::npos ? 0 : message.find(": ") + 2);
+        EXPECT_TRUE(contains(document["errors"][0].get<std::string>(), said)) << said << " in " << r.out;
+    }
+    for (const char* name : {"nowhere", "y.glb", "y.gltf", "y.fbx", "out.qmx", "no", "hots"})
+        EXPECT_FALSE(std::filesystem::exists(folder_ / name)) << name;
+
+    // Every exit status is told where the statuses are listed.
+    const ToolResult help = runTool({"export", "--help"});
+    EXPECT_TRUE(contains(help.out, "4 written but the drawing document not updated")) << help.out;
+    const std::string manual = readFile(std::string(PELMORA_SOURCE_DIR) + "/docs/pelmora.1");
+    for (const char* status : {".B 0\n", ".B 1\n", ".B 2\n", ".B 3\n", ".B 4\n"})
+        EXPECT_TRUE(contains(manual, ".SH EXIT STATUS") &&
+                    contains(manual.substr(manual.find(".SH EXIT STATUS")), status))
+            << status;
+}
+
+// What the completion offers, run as bash runs it (its helpers stubbed to say
+// what they were asked): every format id `formats` lists for --format, and as
+// inputs the files each command reads.
+TEST_F(Conventions, CompletionOffersEveryFormatAndTheInputsEachCommandReads) {
+    const std::string listing = runTool({"formats"}).out;
+    std::set<std::string> ids, extensions{"json"};
+    std::istringstream lines(listing);
+    bool reads = false, writes = false;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("export reads", 0) == 0 || line.rfind("convert writes", 0) == 0) {
+            reads = line[0] == 'e';
+            writes = !reads;
+            continue;
+        }
+        std::istringstream words(line.size() > 53 && reads ? line.substr(53) : line);
+        for (std::string word; words >> word;) {
+            if (reads) extensions.insert(word.substr(word.rfind('.') + 1));  // mesh.xml is read as .xml
+            if (!writes) continue;
+            const bool more = word.back() == ',';
+            if (more) word.pop_back();
+            ids.insert(word);
+            if (!more) break;
+        }
+    }
+    ASSERT_GE(ids.size(), 12u) << listing;
+    ASSERT_GE(extensions.size(), 40u) << listing;
+    auto complete = [this](const std::string& line) {
+        const std::string script =
+            std::string("source '") + PELMORA_SOURCE_DIR +
+            "/tool/completion/pelmora.bash'\n"
+            "_init_completion() { words=(${COMP_LINE}); [[ $COMP_LINE == *' ' ]] && words+=(''); "
+            "cword=$((${#words[@]} - 1)); cur=${words[cword]}; prev=${words[cword-1]}; }\n"
+            "_filedir() { echo \"FILES $*\"; }\n"
+            "COMP_LINE='" +
+            line + "' _pelmora; printf '%s\\n' \"${COMPREPLY[@]}\"\n";
+        writeFile(folder_ / "complete.sh", script);
+        ToolOptions bash;
+        bash.program = "/bin/bash";
+        return runTool({folder_ / "complete.sh"}, bash).out;
+    };
+    std::set<std::string> offered;
+    std::istringstream formatWords(complete("pelmora convert a.qmx b --format "));
+    for (std::string word; formatWords >> word;) offered.insert(word);
+    EXPECT_EQ(offered, ids);
+    auto patternOf = [&complete](const std::string& line) {
+        const std::string said = complete(line);
+        std::set<std::string> pattern;
+        std::istringstream parts(said.substr(said.find("FILES ") + 6));
+        for (std::string part; std::getline(parts, part, '|');) pattern.insert(part.substr(0, part.find('\n')));
+        return pattern;
+    };
+    EXPECT_EQ(patternOf("pelmora export "), extensions);
+    std::set<std::string> models = extensions;
+    models.erase("json");
+    EXPECT_EQ(patternOf("pelmora import "), models);
+    for (const char* reader : {"pelmora inspect ", "pelmora convert ", "pelmora preview "})
+        EXPECT_EQ(patternOf(reader), std::set<std::string>{"qmx"}) << reader;
+}
+
 TEST_F(Conventions, AToolUnpackedWithItsTemplatesUsesThemWithoutHostDir) {
     // As the Windows ZIP unpacks: the program with a Pelmora folder beside it.
     const std::string unpacked = folder_ / "unpacked";
@@ -182,6 +299,19 @@ TEST_F(Conventions, AToolUnpackedWithItsTemplatesUsesThemWithoutHostDir) {
     EXPECT_TRUE(contains(r.err, "1 with a template: Walls")) << r.err;
     EXPECT_EQ(readFile(unpacked + "/Data/Pelmora.pref"), "v03");
     EXPECT_FALSE(std::filesystem::exists(folder_ / "xdg")) << "the per-user folder is not used";
+    EXPECT_FALSE(contains(r.err, "has no templates")) << r.err;
+
+    // The per-user folder, made empty, has none: said, with what to do.
+    ToolOptions perUser;
+    perUser.environment["XDG_DATA_HOME"] = folder_ / "xdg";
+    const ToolResult empty =
+        runTool({"export", folder_ / "drawing.json", "-o", folder_ / "empty.qmx", "--mode", "2"}, perUser);
+    EXPECT_EQ(empty.status, kExitOk) << empty.err;
+    EXPECT_EQ(
+        occurrences(empty.err, "warning: the host folder " + folder_ / "xdg/pelmora/ (the default) has no templates"),
+        1)
+        << empty.err;
+    EXPECT_TRUE(contains(empty.err, "give --host-dir a folder that has them")) << empty.err;
 }
 
 }  // namespace

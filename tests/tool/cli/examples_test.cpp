@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <map>
+#include <regex>
 
 #include "qmxread/qmx_reader.h"
 #include "tests/support/temp_folder.h"
@@ -133,6 +134,23 @@ TEST_F(SampleHouse, TheDocumentAlreadyHoldsItsLightIds) {
     exportMode(3);
     exportMode(0);
     EXPECT_EQ(readFile(folder_ / "house.json"), before) << "nothing to write back";
+}
+
+// The summary the README shows is the one the sample house gives with the
+// example host folder and its remembered mode, but for the path and the time.
+TEST_F(SampleHouse, TheReadmeSummaryIsTheSampleHouses) {
+    const std::string readme = readFile(std::string(PELMORA_SOURCE_DIR) + "/README.md");
+    const std::size_t from = readme.find("```\npelmora export: wrote ");
+    ASSERT_NE(from, std::string::npos);
+    const std::string shown = readme.substr(from + 4, readme.find("```", from + 4) - from - 4);
+    const ToolResult r =
+        runTool({"export", folder_ / "house.json", "-o", folder_ / "house.qmx", "--host-dir", folder_ / "host"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::regex path("wrote [^\n]*\n"), time(", [0-9.]+ s\n");
+    auto normal = [&](const std::string& text) {
+        return std::regex_replace(std::regex_replace(text, path, "wrote PATH\n"), time, ", TIME\n");
+    };
+    EXPECT_EQ(normal(r.err), normal(shown));
 }
 
 }  // namespace

@@ -92,10 +92,11 @@ int convertEndedWhenStaged(const std::string& scene, const std::string& out, int
         tool::ConvertOptions options;
         options.input = scene;
         options.output = out;
+        options.force = true;
         options.atMoment = [signal](const char* reached) {
             if (std::strcmp(reached, "staged") == 0) ::raise(signal);
         };
-        ::_exit(tool::runConvert(options, true));
+        ::_exit(tool::runConvert(options));
     }
     int status = 0;
     ::waitpid(child, &status, 0);

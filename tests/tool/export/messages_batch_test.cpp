@@ -259,9 +259,49 @@ TEST_F(Messages, BatchExportsEachInputIntoTheFolderAndGivesTheWorstStatus) {
     r = runTool({"export", folder_ / "a.json", folder_ / "a.obj", "-o", out + "/"});
     EXPECT_EQ(r.status, kExitUsage);
     EXPECT_TRUE(contains(r.err, "would both be written to " + out + "/a.qmx")) << r.err;
-    r = runTool({"export", folder_ / "a.json", folder_ / "b.obj", "-o", folder_ / "nowhere/"});
+}
+
+// A folder that is not there is made, as -o DIR/ says it is one to write
+// into; an input that is missing is one failed export, and the others go on.
+TEST_F(Messages, BatchMakesItsFolderAndExportsTheInputsThatAreThere) {
+    writeFile(folder_ / "a.json", kMinimalDrawing);
+    writeFile(folder_ / "b.obj", kTriangleObj);
+    const std::string made = folder_ / "made/here";
+    const Strings batch{"export",
+                        folder_ / "a.json",
+                        folder_ / "gone.json",
+                        folder_ / "b.obj",
+                        "-o",
+                        made + "/",
+                        "--host-dir",
+                        hostDir_,
+                        "--mode",
+                        "1"};
+    Strings dryRun = batch;
+    dryRun.push_back("--dry-run");
+    ToolResult r = runTool(dryRun);
     EXPECT_EQ(r.status, kExitUsage);
-    EXPECT_TRUE(contains(r.err, "does not exist")) << r.err;
+    EXPECT_TRUE(contains(r.err, "a dry run makes nothing")) << r.err;
+    EXPECT_FALSE(fs::exists(folder_ / "made")) << "a dry run makes no folder";
+    r = runTool(batch);
+    EXPECT_EQ(r.status, kExitUsage) << "as for a broken input: " << r.err;
+    EXPECT_TRUE(contains(r.err, "created the folder " + made)) << r.err;
+    EXPECT_TRUE(contains(r.err, folder_ / "gone.json" + " -> " + made + "/gone.qmx: bad-input\n    " +
+                                    folder_ / "gone.json: no such file"))
+        << r.err;
+    EXPECT_TRUE(contains(r.err, made + "/b.qmx: written")) << r.err;
+    EXPECT_EQ(listFolder(made), (Strings{"a.qmx", "b.qmx"}));
+    Strings json = batch;
+    json.insert(json.end(), {"--force", "--json"});
+    r = runTool(json);
+    EXPECT_EQ(r.status, kExitUsage);
+    const Json all = Json::parse(r.out);
+    EXPECT_EQ(all["exitStatus"], kExitUsage);
+    ASSERT_EQ(all["exports"].size(), 3u);
+    EXPECT_EQ(all["exports"][0]["status"], "written");
+    EXPECT_EQ(all["exports"][1]["status"], "bad-input");
+    EXPECT_EQ(all["exports"][1]["errors"][0], folder_ / "gone.json" + ": no such file");
+    EXPECT_EQ(all["exports"][2]["status"], "written");
 }
 
 }  // namespace

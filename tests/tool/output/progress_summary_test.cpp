@@ -202,7 +202,11 @@ TEST_F(ExportTells, CoordinatesThatAreNotFiniteAreWarnedAbout) {
     r = exportWith({"--mode", "1", "--force", "--json"});
     Json summary = Json::parse(r.out);
     EXPECT_EQ(summary["nonFiniteCoordinates"], 1);
-    ASSERT_EQ(summary["warnings"].size(), 1u);
+    // Once, beside the warning that the test's host folder has no templates.
+    int said = 0;
+    for (const Json& warning : summary["warnings"])
+        said += contains(warning.get<std::string>(), "coordinates that are not finite numbers") ? 1 : 0;
+    EXPECT_EQ(said, 1) << r.out;
 }
 
 TEST_F(ExportTells, DryRunWritesNothing) {
