@@ -23,9 +23,10 @@ _pelmora() {
     --code-page) COMPREPLY=($(compgen -W "1252 932 65001" -- "$cur")); return ;;
     --format) COMPREPLY=($(compgen -W "glb gltf obj ply stl qmx" -- "$cur")); return ;;
     --module) _filedir 'so|dll'; return ;;
-    --preview) _filedir png; return ;;
+    --preview | --lux) _filedir png; return ;;
     --drawing) _filedir json; return ;;
-    -j | --jobs | --model-unit | --import-time | --import-memory | --size) return ;;
+    -j | --jobs | --model-unit | --import-time | --import-memory | --size | --exposure | --light-scale | --probe-point | \
+      --probe) return ;;
     -o | --output)
       case $command in
         import) _filedir json ;;
@@ -42,9 +43,10 @@ _pelmora() {
                --model-unit --model-up --import-time --import-memory --module --preview --help" ;;
     import) options="-o --output --force --model-unit --model-up --import-time --import-memory --help" ;;
     inspect) options="--json --geometry --raw --no-decode --code-page --help" ;;
-    convert) options="--format --textures --ascii --binary --code-page --force --help" ;;
+    convert) options="--format --textures --light-scale --ascii --binary --code-page --force --help" ;;
     templates) options="--host-dir --drawing --json --help" ;;
-    preview) options="-o --output --size --lights --edges --force --help" ;;
+    preview) options="-o --output --size --lights --edges --force --lit --exposure --light-scale --lux --probe-point
+                      --probe --textures --code-page --json --help" ;;
     *) options="--help" ;;
   esac
   if [[ $cur == -* ]]; then

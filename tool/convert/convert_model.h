@@ -20,6 +20,7 @@ struct ConvertOptions {
     bool binary = false;
     int codePage = kDefaultNameCodePage;
     std::vector<std::string> textureFolders;  // where glTF output looks for texture pictures, in order
+    double lightScale = 1000.0;  // glTF lights: candela (lux) per unit of host intensity (preview/light_model.h)
 };
 
 // What the output is written as.
