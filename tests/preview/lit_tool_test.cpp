@@ -144,5 +144,44 @@ TEST_F(LitEndToEnd, GltfLightsCarryTheSameCandelaAndAngles) {
     EXPECT_NEAR(report["lights"][0]["illuminance"].get<double>(), expected, 1e-4 * expected);
 }
 
+TEST_F(LitEndToEnd, PicturesPixelProbeAndRefusals) {
+    const std::string lit = folder_ / "lit.png", lux = folder_ / "lux.png";
+    const ToolRun run = runTool(folder_, {"preview", scene_, "-o", lit, "--lit", "--lux", lux, "--exposure", "5",
+                                          "--size", "160x120", "--probe", "80,100", "--json"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Json report = Json::parse(run.out, nullptr, false);
+    ASSERT_TRUE(report.is_object()) << run.out;
+    EXPECT_EQ(report["exposure"], 5.0);
+    EXPECT_EQ(report["exposureChosen"], false);
+    EXPECT_FALSE(readFile(lit).empty());
+    EXPECT_FALSE(readFile(lux).empty());
+    // The scale's decades hold the probed pixel's illuminance.
+    const double shown = report["illuminance"].get<double>();
+    EXPECT_GT(shown, 0.0) << run.out;
+    EXPECT_LE(report["luxScale"][0].get<double>(), shown);
+    EXPECT_GE(report["luxScale"][1].get<double>(), shown);
+    // The pixel's surface point probed by its coordinates gives the same.
+    const Json& point = report["point"];
+    const Json again = probe(point[0].get<double>(), point[1].get<double>(), point[2].get<double>());
+    EXPECT_NEAR(again["illuminance"].get<double>(), shown, 1e-3 * shown);
+    // The spot, aimed down at the floor, warns of nothing; nothing is inside anything.
+    for (const Json& warning : report["warnings"])
+        EXPECT_EQ(warning.get<std::string>().find("inside closed geometry"), std::string::npos) << warning;
+
+    for (const auto& refused : std::vector<std::vector<std::string>>{
+             {"preview", scene_, "--probe-point", "0,7,0"},
+             {"preview", scene_, "--probe-point", "1,2"},
+             {"preview", scene_, "--probe", "5000,5000"},
+             {"preview", scene_, "-o", lit, "--exposure", "3", "--force"},
+             {"preview", scene_},
+             {"preview", scene_, "-o", lit, "--lux", lit, "--force"}}) {
+        const ToolRun no = runTool(folder_, refused);
+        EXPECT_EQ(no.status, 2) << refused.back() << ": " << no.err;
+        EXPECT_NE(no.err.find("pelmora preview: "), std::string::npos) << no.err;
+    }
+    EXPECT_NE(runTool(folder_, {"preview", scene_, "--probe-point", "0,7,0"}).err.find("lies on no surface"),
+              std::string::npos);
+}
+
 }  // namespace
 }  // namespace pelmora
