@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,7 +49,8 @@ PreviewScene terrain() {
         PreviewMesh& mesh = scene.meshes[static_cast<std::size_t>(j % kMeshes)];
         const auto base = static_cast<std::uint32_t>(mesh.vertices.size());
         for (int row = 0; row < 2; ++row)
-            for (int i = 0; i <= kQuadsX; ++i) mesh.vertices.push_back({i * kStep, heightAt(i, j + row), (j + row) * kStep});
+            for (int i = 0; i <= kQuadsX; ++i)
+                mesh.vertices.push_back({i * kStep, heightAt(i, j + row), (j + row) * kStep});
         for (int i = 0; i < kQuadsX; ++i) {
             const std::uint32_t a = base + i, b = a + 1, c = base + (kQuadsX + 1) + i + 1, d = c - 1;
             mesh.addPolygon({a, b, c});
@@ -67,8 +69,7 @@ PreviewScene terrain() {
 double seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
 
 // The same rays the lit preview casts, with nothing done at their ends.
-double bareTrace(const LitScene& lit, const View& view) {
-    const auto start = Clock::now();
+void bareTrace(const LitScene& lit, const View& view) {
     std::size_t hits = 0;
     for (int y = 0; y < view.height; ++y)
         for (int x = 0; x < view.width; ++x) {
@@ -78,12 +79,11 @@ double bareTrace(const LitScene& lit, const View& view) {
             const Vec3d point = view.eye + direction * hit.distance;
             for (const PhysicalLight& light : lit.lights()) {
                 const Vec3d towards = light.position - point;
-                const double d = base::length(towards);
+                const double d = pelmora::base::length(towards);
                 hits += lit.rays().blocked(point, towards * (1.0 / d), lit.offset(), d - lit.offset());
             }
         }
-    std::printf("  (%zu shadow rays blocked)\n", hits);
-    return seconds(start);
+    std::printf("  (bare trace: %zu shadow rays blocked)\n", hits);
 }
 
 double best(const std::vector<double>& times) { return *std::min_element(times.begin(), times.end()); }
@@ -107,17 +107,17 @@ int main(int argc, char** argv) {
     const View view = viewFor(scene, {}).view;
     std::vector<double> litTimes, bareTimes;
     for (int round = 0; round < rounds; ++round) {
-        start = Clock::now();
-        const LitPicture picture = renderLit(lit, view, std::nullopt);
-        litTimes.push_back(seconds(start));
-        bareTimes.push_back(bareTrace(lit, view));
+        litTimes.push_back(pelmora::bench::timingOf([&] { renderLit(lit, view, std::nullopt); }).cpu);
+        bareTimes.push_back(pelmora::bench::timingOf([&] { bareTrace(lit, view); }).cpu);
     }
-    std::printf("terrain --lit %.3f s, bare trace of the same rays %.3f s: ratio %.2f (aim: at most 1.5)\n",
-                best(litTimes), best(bareTimes), best(litTimes) / best(bareTimes));
+    std::printf("terrain (CPU seconds, best of %d): --lit %.3f s, bare trace of the same rays %.3f s\n", rounds,
+                best(litTimes), best(bareTimes));
+    pelmora::bench::reportRatio("terrain --lit / bare Embree trace (CPU)", best(litTimes) / best(bareTimes), 1.5);
     if (std::system("command -v f3d >/dev/null 2>&1") != 0)
         std::printf("f3d is not installed: the comparison with its render is left out\n");
 
-    const std::string folder = (std::filesystem::temp_directory_path() / ("bench_lit." + std::to_string(getpid()))).string();
+    const std::string folder =
+        (std::filesystem::temp_directory_path() / ("bench_lit." + std::to_string(getpid()))).string();
     std::filesystem::create_directories(folder);
     const std::string house = folder + "/house.qmx";
     const std::string source = std::string(PELMORA_SOURCE_DIR) + "/examples";
@@ -128,18 +128,18 @@ int main(int argc, char** argv) {
         return 0;
     }
     const PreviewScene houseScene = loadPreviewScene(house);
-    std::vector<double> flat, lits;
+    std::vector<double> flat, built, rendered;
     for (int round = 0; round < rounds; ++round) {
-        start = Clock::now();
-        const RenderResult result = renderPreview(houseScene, {});
-        flat.push_back(seconds(start));
-        start = Clock::now();
-        const LitScene houseLit(houseScene, {});
-        const LitPicture picture = renderLit(houseLit, viewFor(houseScene, {}).view, std::nullopt);
-        lits.push_back(seconds(start));
+        flat.push_back(pelmora::bench::timingOf([&] { renderPreview(houseScene, {}); }).cpu);
+        std::optional<LitScene> houseLit;
+        built.push_back(pelmora::bench::timingOf([&] { houseLit.emplace(houseScene, LitSettings{}); }).cpu);
+        const View houseView = viewFor(houseScene, {}).view;
+        rendered.push_back(pelmora::bench::timingOf([&] { renderLit(*houseLit, houseView, std::nullopt); }).cpu);
     }
-    std::printf("sample house: flat %.4f s, --lit %.4f s: ratio %.2f (aim: at most 3)\n", best(flat), best(lits),
-                best(lits) / best(flat));
+    std::printf("sample house (CPU seconds): flat %.4f s; --lit %.4f s (ray scene %.4f s, picture %.4f s)\n",
+                best(flat), best(built) + best(rendered), best(built), best(rendered));
+    pelmora::bench::reportRatio("sample house --lit / flat preview (CPU)", (best(built) + best(rendered)) / best(flat),
+                                3.0);
     std::filesystem::remove_all(folder);
     return 0;
 }

@@ -28,9 +28,9 @@ inline constexpr double kDefaultLightScale = 1000.0;
 // A light's values as the scene file gives them, read once.
 struct LightReading {
     LightKind kind = LightKind::Point;
-    double hostIntensity = 1.0;                  // the value the user typed in the host
+    double hostIntensity = 1.0;                   // the value the user typed in the host
     std::array<double, 3> colour{1.0, 1.0, 1.0};  // linear RGB, as given
-    double innerCone = 0.0, outerCone = 0.0;     // whole angles, radians; spots only
+    double innerCone = 0.0, outerCone = 0.0;      // whole angles, radians; spots only
 };
 
 // From the raw values of the light parameters and the light's colour: the
@@ -57,7 +57,7 @@ struct PhysicalLight {
     double intensity = 0.0;  // cd or lx, times the colour's luminance gives the illuminance
     std::array<double, 3> colour{1.0, 1.0, 1.0};
     Vec3d position;
-    Vec3d direction{0.0, -1.0, 0.0};      // unit; where a spot or directional light shines
+    Vec3d direction{0.0, -1.0, 0.0};          // unit; where a spot or directional light shines
     double innerHalf = 0.0, outerHalf = 0.0;  // angles from the axis, radians; spots only
 };
 

@@ -58,8 +58,7 @@ int enclosingMesh(const LitScene& scene, const PhysicalLight& light) {
 bool coneMeetsSurface(const LitScene& scene, const PhysicalLight& light) {
     for (int k = 0; k < kCheckRays; ++k) {
         const Vec3d direction = capDirection(light.direction, light.outerHalf, k, kCheckRays);
-        if (scene.rays().blocked(light.position, direction, 0.0, std::numeric_limits<double>::infinity()))
-            return true;
+        if (scene.rays().blocked(light.position, direction, 0.0, std::numeric_limits<double>::infinity())) return true;
     }
     return false;
 }

@@ -87,8 +87,7 @@ SurfacePoint surfaceAt(const LitScene& scene, unsigned mesh, unsigned triangle, 
 }
 
 SurfacePoint surfaceOf(const LitScene& scene, const RayScene::Hit& hit, const Vec3d& origin, const Vec3d& direction) {
-    return surfaceAt(scene, hit.mesh, hit.triangle, hit.u, hit.v, origin + direction * hit.distance,
-                     direction * -1.0);
+    return surfaceAt(scene, hit.mesh, hit.triangle, hit.u, hit.v, origin + direction * hit.distance, direction * -1.0);
 }
 
 LightShare shareOf(const LitScene& scene, const PhysicalLight& light, const SurfacePoint& point, bool nameBlocker) {
@@ -100,8 +99,8 @@ LightShare shareOf(const LitScene& scene, const PhysicalLight& light, const Surf
         share.reach = Reach::BehindSurface;
     if (share.reach != Reach::Reaches) return share;
     const Vec3d origin = point.position + point.faceNormal * scene.offset();
-    const double far = std::isfinite(at.distance) ? at.distance - 2.0 * scene.offset()
-                                                  : std::numeric_limits<double>::infinity();
+    const double far =
+        std::isfinite(at.distance) ? at.distance - 2.0 * scene.offset() : std::numeric_limits<double>::infinity();
     const Passage through = passage(scene, origin, at.towardLight, far, nameBlocker);
     if (through.transmitted <= 0.0) {
         share.reach = Reach::Blocked;
@@ -123,8 +122,7 @@ std::array<double, 3> albedoAt(const LitScene& scene, const SurfacePoint& point)
     const std::uint8_t* rgb =
         &picture.rgb[(static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) + x) * 3];
     std::array<double, 3> albedo{};
-    for (int i = 0; i < 3; ++i)
-        albedo[i] = sRgbToLinear(rgb[i]) * (surface.mixColour ? surface.diffuse[i] : 1.0);
+    for (int i = 0; i < 3; ++i) albedo[i] = sRgbToLinear(rgb[i]) * (surface.mixColour ? surface.diffuse[i] : 1.0);
     return albedo;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include "preview/lit/lighting.h"
 
@@ -13,6 +14,7 @@ namespace {
 constexpr double kPi = 3.14159265358979323846;
 // Transparent surfaces seen through each other: at most this many are shaded.
 constexpr int kMostLayers = 8;
+constexpr unsigned kMostWorkers = 16;
 
 struct Radiance {
     std::array<double, 3> reflected{};  // cd/m² per channel
@@ -34,8 +36,7 @@ Radiance tracePixel(const LitScene& scene, const Vec3d& eye, const Vec3d& direct
     Radiance out;
     double near = 0.0;
     for (int layer = 0; layer < kMostLayers && out.background > 0.0; ++layer) {
-        const RayScene::Hit hit =
-            scene.rays().firstHit(eye, direction, near, std::numeric_limits<double>::infinity());
+        const RayScene::Hit hit = scene.rays().firstHit(eye, direction, near, std::numeric_limits<double>::infinity());
         if (!hit.found) return out;
         const SurfacePoint point = surfaceOf(scene, hit, eye, direction);
         const LitSurface& surface = scene.meshes()[hit.mesh].surface;
@@ -70,6 +71,24 @@ double chooseExposure(const std::vector<Radiance>& pixels) {
     return exposureForLuminance(counted ? std::exp(logSum / static_cast<double>(counted)) : 10.0);
 }
 
+// Rows y = first, first + step, ...: each worker keeps its own brightest values.
+struct Rows {
+    double brightest = 0.0;
+    std::vector<double> brightestPerLight;
+};
+
+void traceRows(const LitScene& scene, const View& view, int first, int step, LitPicture& out,
+               std::vector<Radiance>& pixels, Rows& rows) {
+    rows.brightestPerLight.assign(scene.lights().size(), 0.0);
+    for (int y = first; y < view.height; y += step)
+        for (int x = 0; x < view.width; ++x) {
+            const std::size_t pixel = out.image.index(x, y);
+            pixels[pixel] = tracePixel(scene, view.eye, pixelRay(view, x + 0.5, y + 0.5), out.illuminance[pixel],
+                                       rows.brightestPerLight);
+            rows.brightest = std::max(rows.brightest, static_cast<double>(out.illuminance[pixel]));
+        }
+}
+
 }  // namespace
 
 Vec3d pixelRay(const View& view, double x, double y) {
@@ -85,16 +104,22 @@ LitPicture renderLit(const LitScene& scene, const View& view, std::optional<doub
     LitPicture out;
     out.image = Image(view.width, view.height);
     out.illuminance.assign(static_cast<std::size_t>(view.width) * static_cast<std::size_t>(view.height), -1.0f);
-    out.brightestPerLight.assign(scene.lights().size(), 0.0);
     std::vector<Radiance> pixels(out.illuminance.size());
-    for (int y = 0; y < view.height; ++y)
-        for (int x = 0; x < view.width; ++x) {
-            const std::size_t pixel = out.image.index(x, y);
-            pixels[pixel] =
-                tracePixel(scene, view.eye, pixelRay(view, x + 0.5, y + 0.5), out.illuminance[pixel],
-                           out.brightestPerLight);
-            out.brightest = std::max(out.brightest, static_cast<double>(out.illuminance[pixel]));
-        }
+    // Rows interleaved over the cores: each pixel is the same whoever traces it.
+    const int workers = static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, kMostWorkers));
+    std::vector<Rows> rows(static_cast<std::size_t>(workers));
+    std::vector<std::thread> threads;
+    for (int w = 1; w < workers; ++w)
+        threads.emplace_back(traceRows, std::cref(scene), std::cref(view), w, workers, std::ref(out), std::ref(pixels),
+                             std::ref(rows[static_cast<std::size_t>(w)]));
+    traceRows(scene, view, 0, workers, out, pixels, rows[0]);
+    for (std::thread& thread : threads) thread.join();
+    out.brightestPerLight.assign(scene.lights().size(), 0.0);
+    for (const Rows& part : rows) {
+        out.brightest = std::max(out.brightest, part.brightest);
+        for (std::size_t l = 0; l < part.brightestPerLight.size(); ++l)
+            out.brightestPerLight[l] = std::max(out.brightestPerLight[l], part.brightestPerLight[l]);
+    }
     out.exposureChosen = !exposure.has_value();
     out.exposure = exposure ? *exposure : chooseExposure(pixels);
     const double scale = 1.0 / whiteAt(out.exposure);

@@ -35,8 +35,9 @@ void cutIntoTriangles(const std::vector<Vec3f>& points, const std::vector<std::u
     std::vector<const double*> corners(face.size());
     for (std::size_t i = 0; i < face.size(); ++i) {
         const Vec3f& p = points[face[i]];
-        flat[i] = drop == 0 ? std::array<double, 2>{p.y, p.z} : drop == 1 ? std::array<double, 2>{p.z, p.x}
-                                                                           : std::array<double, 2>{p.x, p.y};
+        flat[i] = drop == 0   ? std::array<double, 2>{p.y, p.z}
+                  : drop == 1 ? std::array<double, 2>{p.z, p.x}
+                              : std::array<double, 2>{p.x, p.y};
         corners[i] = flat[i].data();
     }
     std::vector<std::uint32_t> split, work;
@@ -49,8 +50,8 @@ LitMesh litMeshOf(const PreviewMesh& source) {
     std::vector<Vec3f> points;
     points.reserve(source.vertices.size());
     for (const Vec3d& v : source.vertices)
-        points.push_back(toOutputAxes(
-            Vec3f{static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)}));
+        points.push_back(
+            toOutputAxes(Vec3f{static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)}));
     std::vector<std::vector<std::uint32_t>> polygons;
     for (std::size_t k = 0; k < source.polygonCount(); ++k)
         polygons.emplace_back(source.indices.begin() + source.starts[k], source.indices.begin() + source.starts[k + 1]);
@@ -92,13 +93,14 @@ LitScene::LitScene(const PreviewScene& scene, const LitSettings& settings) {
     rays_.commit();
     const Bounds bounds = sceneBounds(scene);
     radius_ = std::max(bounds.radius(), 1e-3);
-    const Vec3d far = bounds.empty ? Vec3d{} : Vec3d{std::max(std::abs(bounds.low.x), std::abs(bounds.high.x)),
-                                                     std::max(std::abs(bounds.low.y), std::abs(bounds.high.y)),
-                                                     std::max(std::abs(bounds.low.z), std::abs(bounds.high.z))};
+    const Vec3d far = bounds.empty ? Vec3d{}
+                                   : Vec3d{std::max(std::abs(bounds.low.x), std::abs(bounds.high.x)),
+                                           std::max(std::abs(bounds.low.y), std::abs(bounds.high.y)),
+                                           std::max(std::abs(bounds.low.z), std::abs(bounds.high.z))};
     offset_ = 1e-5 * std::max(base::length(far), 1.0);
     for (const PreviewLight& light : scene.lights)
-        lights_.push_back(placeLight(light.name, light.reading, light.position,
-                                     light.target ? &*light.target : nullptr, settings.lightScale));
+        lights_.push_back(placeLight(light.name, light.reading, light.position, light.target ? &*light.target : nullptr,
+                                     settings.lightScale));
 }
 
 int LitScene::pictureFor(const std::string& name, const std::vector<std::string>& folders) {

@@ -1,7 +1,7 @@
 #include "preview/lit/picture_decode.h"
 
-#include <png.h>
 #include <jpeglib.h>
+#include <png.h>
 
 #include <csetjmp>
 #include <cstdio>

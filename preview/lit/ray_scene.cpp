@@ -30,7 +30,7 @@ RTCRay rayOf(const Vec3d& origin, const Vec3d& direction, double near, double fa
     ray.dir_z = static_cast<float>(direction.z);
     ray.tnear = static_cast<float>(near);
     ray.tfar = far >= static_cast<double>(std::numeric_limits<float>::max()) ? std::numeric_limits<float>::infinity()
-                                                                           : static_cast<float>(far);
+                                                                             : static_cast<float>(far);
     ray.mask = 0xFFFFFFFFu;
     return ray;
 }
@@ -74,16 +74,15 @@ unsigned RayScene::addMesh(const std::vector<Vec3f>& vertices,
                            const std::vector<std::array<std::uint32_t, 3>>& triangles) {
     RTCGeometry geometry = rtcNewGeometry(library_->device, RTC_GEOMETRY_TYPE_TRIANGLE);
     // Embree pads the buffers it makes for its 16-byte loads.
-    auto* points = static_cast<float*>(rtcSetNewGeometryBuffer(geometry, RTC_BUFFER_TYPE_VERTEX, 0,
-                                                               RTC_FORMAT_FLOAT3, 3 * sizeof(float),
-                                                               vertices.size()));
+    auto* points = static_cast<float*>(rtcSetNewGeometryBuffer(geometry, RTC_BUFFER_TYPE_VERTEX, 0, RTC_FORMAT_FLOAT3,
+                                                               3 * sizeof(float), vertices.size()));
     for (std::size_t i = 0; i < vertices.size(); ++i) {
         points[3 * i] = vertices[i].x;
         points[3 * i + 1] = vertices[i].y;
         points[3 * i + 2] = vertices[i].z;
     }
-    auto* corners = static_cast<unsigned*>(rtcSetNewGeometryBuffer(
-        geometry, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3, 3 * sizeof(unsigned), triangles.size()));
+    auto* corners = static_cast<unsigned*>(rtcSetNewGeometryBuffer(geometry, RTC_BUFFER_TYPE_INDEX, 0, RTC_FORMAT_UINT3,
+                                                                   3 * sizeof(unsigned), triangles.size()));
     for (std::size_t i = 0; i < triangles.size(); ++i)
         for (int c = 0; c < 3; ++c) corners[3 * i + c] = triangles[i][c];
     rtcCommitGeometry(geometry);

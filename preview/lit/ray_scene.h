@@ -31,7 +31,7 @@ public:
     struct Hit {
         bool found = false;
         unsigned mesh = 0, triangle = 0;
-        double distance = 0.0;  // along the ray, in lengths of `direction`
+        double distance = 0.0;    // along the ray, in lengths of `direction`
         double u = 0.0, v = 0.0;  // weights of the triangle's second and third corner
     };
 

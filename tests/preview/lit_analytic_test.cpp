@@ -32,8 +32,7 @@ PreviewLight lightOf(LightKind kind, Vec3d position, std::optional<Vec3d> target
                      double innerDegrees = 0.0, double outerDegrees = 0.0) {
     const int type = kind == LightKind::Directional ? 1 : kind == LightKind::Spot ? 3 : 2;
     return {"Lamp", position, target,
-            readLightValues(type, hostIntensity * kHostIntensityFactor, {1.0, 1.0, 1.0}, innerDegrees,
-                            outerDegrees)};
+            readLightValues(type, hostIntensity * kHostIntensityFactor, {1.0, 1.0, 1.0}, innerDegrees, outerDegrees)};
 }
 
 // The probe at a floor point, seen from above.
@@ -152,8 +151,12 @@ PreviewMesh boxMesh(const char* name, Vec3d low, Vec3d high) {
     mesh.name = name;
     for (int i = 0; i < 8; ++i)
         mesh.vertices.push_back({i & 1 ? high.x : low.x, i & 2 ? high.y : low.y, i & 4 ? high.z : low.z});
-    for (auto face : {std::array<std::uint32_t, 4>{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6},
-                      {0, 2, 6, 4}, {1, 5, 7, 3}})
+    for (auto face : {std::array<std::uint32_t, 4>{0, 1, 3, 2},
+                      {4, 6, 7, 5},
+                      {0, 4, 5, 1},
+                      {2, 3, 7, 6},
+                      {0, 2, 6, 4},
+                      {1, 5, 7, 3}})
         mesh.addPolygon({face[0], face[1], face[2], face[3]});
     return mesh;
 }

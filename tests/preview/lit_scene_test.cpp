@@ -34,8 +34,8 @@ TEST(LitScene, LightValuesReadAsTheHostGaveThem) {
     EXPECT_EQ(readLightValues(7, 1.0, {1, 1, 1}, 0, 0).kind, LightKind::Point);
     EXPECT_EQ(readLightValues(1, 1.0, {1, 1, 1}, 0, 0).kind, LightKind::Directional);
     // A coloured light's illuminance is its luminance's share.
-    const PhysicalLight red = placeLight("r", readLightValues(2, 1.3333333, {1, 0, 0}, 0, 0), {0, 1, 0}, nullptr,
-                                         kDefaultLightScale);
+    const PhysicalLight red =
+        placeLight("r", readLightValues(2, 1.3333333, {1, 0, 0}, 0, 0), {0, 1, 0}, nullptr, kDefaultLightScale);
     EXPECT_NEAR(lightAtPoint(red, {0, 0, 0}, {0, 1, 0}).illuminance, 1000.0 * 0.2126, 1e-6);
 }
 
@@ -68,7 +68,8 @@ TEST(LitScene, CheckerTexelsFallWhereTheConversionsCoordinatesPutThem) {
 
     std::vector<Vec3f> corners;
     for (const auto& v : floor.vertices)
-        corners.push_back(toOutputAxes(Vec3f{static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)}));
+        corners.push_back(
+            toOutputAxes(Vec3f{static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)}));
     const BoundingBox box = boundingBoxOf(corners);
     int checked = 0;
     for (int y = 2; y < 200; y += 7)
@@ -97,8 +98,12 @@ PreviewMesh boxMesh(const char* name, Vec3d low, Vec3d high) {
     for (int i = 0; i < 8; ++i)
         mesh.vertices.push_back({i & 1 ? high.x : low.x, i & 2 ? high.y : low.y, i & 4 ? high.z : low.z});
     // Each face turns its front outwards.
-    for (auto face : {std::array<std::uint32_t, 4>{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6},
-                      {0, 2, 6, 4}, {1, 5, 7, 3}})
+    for (auto face : {std::array<std::uint32_t, 4>{0, 1, 3, 2},
+                      {4, 6, 7, 5},
+                      {0, 4, 5, 1},
+                      {2, 3, 7, 6},
+                      {0, 2, 6, 4},
+                      {1, 5, 7, 3}})
         mesh.addPolygon({face[0], face[1], face[2], face[3]});
     return mesh;
 }

@@ -107,9 +107,7 @@ TEST_F(LitEndToEnd, ProbeGivesWhatTheLightModelPagePredicts) {
         EXPECT_NEAR(report["lights"][1]["illuminance"].get<double>(), fromSpot, 1e-4 * fromSpot + 1e-9);
         EXPECT_NEAR(report["illuminance"].get<double>(), fromLamp + fromSpot, 1e-4 * (fromLamp + fromSpot));
         EXPECT_TRUE(report["lights"][0]["reason"].is_null());
-        if (fromSpot == 0.0) {
-            EXPECT_EQ(report["lights"][1]["reason"], "outside its cone");
-        }
+        if (fromSpot == 0.0) { EXPECT_EQ(report["lights"][1]["reason"], "outside its cone"); }
     }
     // Where the crate (1 m up, halfway to the lamp) stands in between, it blocks the lamp.
     const Json shaded = probe(-3.5, 0.0, 3.3);
@@ -135,8 +133,8 @@ TEST_F(LitEndToEnd, GltfLightsCarryTheSameCandelaAndAngles) {
     ASSERT_EQ(scaled.status, 0) << scaled.err;
     const Json rescaled = Json::parse(readFile(gltf));
     EXPECT_NEAR(rescaled["extensions"]["KHR_lights_punctual"]["lights"][0]["intensity"].get<double>(), 90.0, 90e-6);
-    const ToolRun probed = runTool(folder_, {"preview", scene_, "--probe-point", "1.5,0,0.7", "--json",
-                                             "--light-scale", "100"});
+    const ToolRun probed =
+        runTool(folder_, {"preview", scene_, "--probe-point", "1.5,0,0.7", "--json", "--light-scale", "100"});
     ASSERT_EQ(probed.status, 0) << probed.err;
     const double lamp[3] = {500, -300, 2000}, point[3] = {1500, 700, 0};
     const double expected = pointLightLux(90.0, lamp, point);
@@ -168,13 +166,13 @@ TEST_F(LitEndToEnd, PicturesPixelProbeAndRefusals) {
     for (const Json& warning : report["warnings"])
         EXPECT_EQ(warning.get<std::string>().find("inside closed geometry"), std::string::npos) << warning;
 
-    for (const auto& refused : std::vector<std::vector<std::string>>{
-             {"preview", scene_, "--probe-point", "0,7,0"},
-             {"preview", scene_, "--probe-point", "1,2"},
-             {"preview", scene_, "--probe", "5000,5000"},
-             {"preview", scene_, "-o", lit, "--exposure", "3", "--force"},
-             {"preview", scene_},
-             {"preview", scene_, "-o", lit, "--lux", lit, "--force"}}) {
+    for (const auto& refused :
+         std::vector<std::vector<std::string>>{{"preview", scene_, "--probe-point", "0,7,0"},
+                                               {"preview", scene_, "--probe-point", "1,2"},
+                                               {"preview", scene_, "--probe", "5000,5000"},
+                                               {"preview", scene_, "-o", lit, "--exposure", "3", "--force"},
+                                               {"preview", scene_},
+                                               {"preview", scene_, "-o", lit, "--lux", lit, "--force"}}) {
         const ToolRun no = runTool(folder_, refused);
         EXPECT_EQ(no.status, 2) << refused.back() << ": " << no.err;
         EXPECT_NE(no.err.find("pelmora preview: "), std::string::npos) << no.err;

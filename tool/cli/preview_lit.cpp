@@ -58,15 +58,15 @@ std::optional<preview::SurfacePoint> probedSurface(const LitRequest& request, co
             return std::nullopt;
         }
         auto surface = preview::surfaceAtPixel(lit, view.view, x, y);
-        if (!surface)
-            status = badInput("pixel " + std::to_string(x) + "," + std::to_string(y) + " shows no surface");
+        if (!surface) status = badInput("pixel " + std::to_string(x) + "," + std::to_string(y) + " shows no surface");
         return surface;
     }
     // A point typed from `inspect`'s listing is good to a millimetre or so.
     const double tolerance = std::max(0.01, 1e-4 * lit.radius());
     double nearest = 0.0;
-    const preview::Vec3d* viewer = view.fromCamera ? &view.view.eye : nullptr;
-    auto surface = preview::surfaceNear(lit, *request.probePoint, viewer, tolerance, nearest);
+    // The side probed is the side the picture sees: the camera's, or the
+    // framing view's from above, as a drawing's faces have no reliable front.
+    auto surface = preview::surfaceNear(lit, *request.probePoint, &view.view.eye, tolerance, nearest);
     if (!surface)
         status = badInput("--probe-point " + pointText(*request.probePoint) + " lies on no surface" +
                           (std::isfinite(nearest) ? " (the nearest is " + number(nearest) + " m away)" : "") +
@@ -92,8 +92,8 @@ void reportProbe(const preview::ProbeReport& report, const Names& names, Json& o
     std::cout << "illuminance at " << pointText(report.point.position) << " on " << surface << ": "
               << number(report.illuminance) << " lx\n";
     for (const Json& light : out["lights"]) {
-        std::cout << "  " << light["name"].get<std::string>() << ": "
-                  << number(light["illuminance"].get<double>()) << " lx";
+        std::cout << "  " << light["name"].get<std::string>() << ": " << number(light["illuminance"].get<double>())
+                  << " lx";
         if (!light["reason"].is_null()) std::cout << " (" << light["reason"].get<std::string>() << ")";
         std::cout << "\n";
     }
@@ -151,8 +151,8 @@ int runLitPreview(const LitRequest& request, const preview::PreviewScene& scene,
             warnings.push_back(preview::warningText(warning, names.lights, names.meshes));
         if (!request.json) {
             toolMessage("preview", request.scene + ": " + view.viewNote + "; lit by " +
-                                       counted(static_cast<long long>(lit->lights().size()), "light", "lights") +
-                                       ", " + exposureNote(picture));
+                                       counted(static_cast<long long>(lit->lights().size()), "light", "lights") + ", " +
+                                       exposureNote(picture));
             for (const std::string& file : written) toolMessage("preview", "wrote " + file);
         }
     }

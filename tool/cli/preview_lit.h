@@ -27,7 +27,6 @@ struct LitRequest {
 };
 
 // Gives the exit status; the paths and options are checked already.
-int runLitPreview(const LitRequest& request, const preview::PreviewScene& scene,
-                  const preview::RenderOptions& options);
+int runLitPreview(const LitRequest& request, const preview::PreviewScene& scene, const preview::RenderOptions& options);
 
 }  // namespace pelmora::tool
