@@ -181,5 +181,23 @@ TEST_F(LitEndToEnd, PicturesPixelProbeAndRefusals) {
               std::string::npos);
 }
 
+// The worked example of docs/light-model.md, on the sample house itself.
+TEST(LitSampleHouse, HallLampGivesTheFloorBelowItWhatThePageWorksOut) {
+    TempFolder folder;
+    const std::string examples = std::string(PELMORA_SOURCE_DIR) + "/examples";
+    std::filesystem::copy(examples + "/house.json", folder / "house.json");
+    std::filesystem::copy(examples + "/host", folder / "host", std::filesystem::copy_options::recursive);
+    const std::string scene = folder / "house.qmx";
+    ASSERT_EQ(runTool(folder, {"export", folder / "house.json", "-o", scene, "--host-dir", folder / "host"}).status,
+              0);
+    const ToolRun run = runTool(folder, {"preview", scene, "--probe-point", "4,0,1.5", "--json"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Json report = Json::parse(run.out);
+    EXPECT_EQ(report["lights"][0]["name"], "Hall lamp");
+    // 0.8 x 1000 cd, colour (1, 0.9, 0.75) of luminance 0.910, 2.5 m straight above.
+    const double luminance = 0.2126 * 1.0 + 0.7152 * 0.9 + 0.0722 * 0.75;
+    EXPECT_NEAR(report["lights"][0]["illuminance"].get<double>(), 800.0 * luminance / (2.5 * 2.5), 1e-3);
+}
+
 }  // namespace
 }  // namespace pelmora
