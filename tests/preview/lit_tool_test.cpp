@@ -188,8 +188,7 @@ TEST(LitSampleHouse, HallLampGivesTheFloorBelowItWhatThePageWorksOut) {
     std::filesystem::copy(examples + "/house.json", folder / "house.json");
     std::filesystem::copy(examples + "/host", folder / "host", std::filesystem::copy_options::recursive);
     const std::string scene = folder / "house.qmx";
-    ASSERT_EQ(runTool(folder, {"export", folder / "house.json", "-o", scene, "--host-dir", folder / "host"}).status,
-              0);
+    ASSERT_EQ(runTool(folder, {"export", folder / "house.json", "-o", scene, "--host-dir", folder / "host"}).status, 0);
     const ToolRun run = runTool(folder, {"preview", scene, "--probe-point", "4,0,1.5", "--json"});
     ASSERT_EQ(run.status, 0) << run.err;
     const Json report = Json::parse(run.out);
