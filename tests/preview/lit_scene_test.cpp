@@ -92,6 +92,30 @@ TEST(LitScene, CheckerTexelsFallWhereTheConversionsCoordinatesPutThem) {
     EXPECT_GT(checked, 200);
 }
 
+TEST(LitScene, EmissiveShowsWithoutLightAndThroughAPaneByItsTransparency) {
+    PreviewScene scene;
+    PreviewMesh floor;
+    floor.name = "Glow";
+    floor.vertices = {{-5, 0, -5}, {5, 0, -5}, {5, 0, 5}, {-5, 0, 5}};
+    floor.addPolygon({0, 1, 2, 3});
+    floor.surface.emissive = {1.0f, 0.0f, 0.0f};
+    scene.meshes.push_back(floor);
+    PreviewMesh pane;
+    pane.name = "Pane";
+    pane.vertices = {{-1, 1, -1}, {1, 1, -1}, {1, 1, 1}, {-1, 1, 1}};
+    pane.addPolygon({0, 1, 2, 3});
+    pane.surface.transparency = 0.5f;
+    scene.meshes.push_back(pane);
+    const LitScene lit(scene, {});
+    const LitPicture picture = renderLit(lit, lookAt({0, 10, 0}, {0, 0, 0}, 0.5, 101, 101), 0.0);
+    // Half the glow through the pane, shown in sRGB: 1.055 * 0.5^(1/2.4) - 0.055.
+    const double half = 255.0 * (1.055 * std::pow(0.5, 1.0 / 2.4) - 0.055);
+    EXPECT_NEAR(picture.image.at(50, 50).red, half, 1.0);
+    EXPECT_EQ(picture.image.at(50, 50).green, 0);
+    EXPECT_EQ(picture.image.at(2, 2).red, 255);                       // beside the pane
+    EXPECT_EQ(picture.illuminance[picture.image.index(2, 2)], 0.0f);  // no light, only glow
+}
+
 PreviewMesh boxMesh(const char* name, Vec3d low, Vec3d high) {
     PreviewMesh mesh;
     mesh.name = name;
