@@ -92,7 +92,13 @@ unsigned RayScene::addMesh(const std::vector<Vec3f>& vertices,
     return id;
 }
 
-void RayScene::commit() { rtcCommitScene(library_->scene); }
+void RayScene::commit() {
+    rtcCommitScene(library_->scene);
+    // Running out of memory while building leaves a scene no ray would meet.
+    if (const RTCError error = rtcGetDeviceError(library_->device); error != RTC_ERROR_NONE)
+        throw std::runtime_error("the ray tracer could not take the scene (Embree error " + std::to_string(error) +
+                                 (error == RTC_ERROR_OUT_OF_MEMORY ? ": out of memory)" : ")"));
+}
 
 RayScene::Hit RayScene::firstHit(const Vec3d& origin, const Vec3d& direction, double near, double far) const {
     RTCIntersectContext context;

@@ -17,6 +17,7 @@ using base::Vec3f;
 
 class RayScene {
 public:
+    // Throws std::runtime_error when the ray-tracing library cannot start.
     RayScene();
     ~RayScene();
     RayScene(const RayScene&) = delete;
@@ -25,7 +26,8 @@ public:
     // Adds a mesh of triangles (corner numbers into `vertices`) and gives its
     // number, counted from 0 in the order of adding. Call before commit().
     unsigned addMesh(const std::vector<Vec3f>& vertices, const std::vector<std::array<std::uint32_t, 3>>& triangles);
-    // Builds the acceleration structure; no mesh is added after it.
+    // Builds the acceleration structure; no mesh is added after it. Throws
+    // std::runtime_error when the library could not (out of memory).
     void commit();
 
     struct Hit {

@@ -112,6 +112,7 @@ int writePictures(const LitRequest& request, const preview::LitPicture& picture,
         if (!request.picture.empty()) {
             preview::writePngFile(picture.image, request.picture);
             written.push_back(request.picture);
+            out["picture"] = request.picture;
         }
         if (!request.luxPicture.empty()) {
             const preview::LuxScale scale = preview::luxScaleOf(picture.illuminance);
@@ -120,6 +121,7 @@ int writePictures(const LitRequest& request, const preview::LitPicture& picture,
                 request.luxPicture);
             written.push_back(request.luxPicture + " (illuminance from " + number(std::pow(10.0, scale.lowDecade)) +
                               " to " + number(std::pow(10.0, scale.highDecade)) + " lx, log scale)");
+            out["lux"] = request.luxPicture;
             out["luxScale"] = {std::pow(10.0, scale.lowDecade), std::pow(10.0, scale.highDecade)};
         }
     } catch (const preview::PictureError& error) { return fail(error.what()); }
