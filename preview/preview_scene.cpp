@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 
+#include "preview/surface_values.h"
 #include "qmxread/qmx_reader.h"
 
 namespace pelmora::preview {
@@ -42,10 +43,32 @@ Colour colourOf(const qmxread::Node& node) {
     return colour;
 }
 
+MeshSurface surfaceOf(const qmxread::Node& node, const qmxread::MeshPayload& payload) {
+    MeshSurface surface;
+    const qmxread::Motion* material = node.motion("motionMaterial");
+    if (const auto* emissive = decodedField(node, "motionMaterial", "emissive");
+        emissive && emissive->floats.size() >= 3)
+        for (int i = 0; i < 3; ++i) surface.emissive[i] = channel(emissive->floats[i], 0.0f);
+    surface.transparency = transparencyOf(material);
+    surface.smoothingAngle = std::isfinite(payload.smoothingAngle) ? payload.smoothingAngle : 0.0;
+    if (const qmxread::Motion* map = colourMapOf(node)) {
+        surface.mapping = textureMappingOf(*map, payload.mappingType);
+        surface.pictureName = map->field("fileName")->text;
+        const auto* repeatX = map->field("repeatx");
+        const auto* repeatY = map->field("repeaty");
+        const auto* mix = map->field("mixcolor");
+        surface.repeatU = !repeatX || repeatX->ints.empty() || repeatX->ints[0] != 0;
+        surface.repeatV = !repeatY || repeatY->ints.empty() || repeatY->ints[0] != 0;
+        surface.mixColour = mix && !mix->ints.empty() && mix->ints[0] != 0;
+    }
+    return surface;
+}
+
 PreviewMesh meshOf(const qmxread::Node& node, const qmxread::MeshPayload& payload) {
     PreviewMesh mesh;
     mesh.name = node.name;
     mesh.colour = colourOf(node);
+    mesh.surface = surfaceOf(node, payload);
     mesh.vertices.reserve(payload.vertices.size());
     for (const auto& v : payload.vertices) mesh.vertices.push_back({v.x, v.y, v.z});
     mesh.starts.reserve(payload.polygons.size() + 1);
@@ -117,7 +140,7 @@ PreviewScene sceneFromQmx(const qmxread::QmxFile& file) {
     for (const auto* node : nodes.lights) {
         const auto position = translationOf(*node);
         if (!position || !finite(*position)) continue;
-        PreviewLight light{node->name, *position, targetPoint(*node, nodes)};
+        PreviewLight light{node->name, *position, targetPoint(*node, nodes), readLight(*node)};
         if (light.target && !finite(*light.target)) light.target.reset();
         scene.lights.push_back(std::move(light));
     }

@@ -1,8 +1,10 @@
 // What a preview needs of a QMX scene: meshes as flat vertex and polygon lists
-// with their diffuse colour, the camera with its aim point and view angle, and
-// the lights with their aim points. Coordinates are the file's: metres, Y up.
+// with their diffuse colour (and, for the lit preview, the rest of their
+// surface), the camera with its aim point and view angle, and the lights with
+// their aim points and values. Coordinates are the file's: metres, Y up.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -10,6 +12,8 @@
 #include <vector>
 
 #include "base/vec3.h"
+#include "preview/light_model.h"
+#include "preview/texture_mapping.h"
 #include "qmxread/qmx_tree.h"
 
 namespace pelmora::preview {
@@ -20,9 +24,21 @@ struct Colour {
     float red = 0.9f, green = 0.9f, blue = 0.9f;  // the default diffuse of a material
 };
 
+// What the lit preview needs beyond the colour, read as the conversion reads it.
+struct MeshSurface {
+    std::array<float, 3> emissive{0.0f, 0.0f, 0.0f};
+    float transparency = 0.0f;              // 0 opaque to 1 clear
+    double smoothingAngle = 0.0;            // radians
+    std::optional<TextureMapping> mapping;  // with a colour map only
+    std::string pictureName;                // the colour map's file name as the file gives it
+    bool repeatU = true, repeatV = true;
+    bool mixColour = false;  // the picture is tinted by the colour; else it replaces it
+};
+
 struct PreviewMesh {
     std::string name;
     Colour colour;
+    MeshSurface surface;
     std::vector<Vec3d> vertices;
     // Polygon k uses indices[starts[k] .. starts[k + 1]); starts has one more entry than polygons.
     std::vector<std::uint32_t> indices;
@@ -44,6 +60,7 @@ struct PreviewLight {
     std::string name;
     Vec3d position;
     std::optional<Vec3d> target;  // lights that shine everywhere have none
+    LightReading reading;
 };
 
 struct PreviewScene {

@@ -193,6 +193,12 @@ Rgb backgroundAt(int row, int height) {
     return {mix(176, 234), mix(198, 236), mix(226, 238)};
 }
 
+RenderReport viewFor(const PreviewScene& scene, const RenderOptions& options) {
+    RenderReport report;
+    chooseView(scene, pictureSize(scene, options), report);
+    return report;
+}
+
 RenderResult renderPreview(const PreviewScene& scene, const RenderOptions& options) {
     RenderResult result;
     const Picture size = pictureSize(scene, options);

@@ -49,6 +49,10 @@ inline constexpr double kAmbient = 0.42;
 
 RenderResult renderPreview(const PreviewScene& scene, const RenderOptions& options);
 
+// The view and picture size renderPreview takes, with its note: the lit
+// preview and the probe see the scene from the same place.
+RenderReport viewFor(const PreviewScene& scene, const RenderOptions& options);
+
 // The colour a face of `colour` gets when its normal (camera frame, facing the
 // viewer) is `normal`.
 Rgb shade(const Colour& colour, const Vec3d& normal);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the tool and the plug-in, exports the sample
-# house into a QMX file, shows it and renders the README's picture of it
-# (docs/house-preview.png) from its camera. The example is copied to out/demo first,
+# house into a QMX file, shows it and renders the README's pictures of it
+# (docs/house-preview.png, house-lit.png, house-lux.png) from its camera. The example is copied to out/demo first,
 # so that the remembered export mode and any drawing write-back land there and
 # not in the source tree.
 set -euo pipefail
@@ -17,6 +17,8 @@ tool=./build/default/tool/pelmora
 "$tool" export out/demo/house.json -o out/demo/house.qmx --host-dir out/demo/host --mode 3 --force
 "$tool" inspect out/demo/house.qmx
 "$tool" preview out/demo/house.qmx -o docs/house-preview.png --lights --edges --force
+# Lit by its own lights only, and its illuminance in false colours.
+"$tool" preview out/demo/house.qmx -o docs/house-lit.png --lit --lux docs/house-lux.png --force
 # The same scene for any glTF viewer (f3d, Blender).
 "$tool" convert out/demo/house.qmx out/demo/house.glb
 # A second example: a model file that Debian ships.

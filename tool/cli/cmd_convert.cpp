@@ -20,6 +20,7 @@
 #include "tool/cli/code_page_option.h"
 #include "tool/cli/commands.h"
 #include "tool/cli/output_checks.h"
+#include "tool/cli/picture_folders.h"
 #include "tool/convert/convert_model.h"
 #include "tool/convert/qmx_replay.h"
 #include "tool/export/export_host_dir.h"
@@ -93,10 +94,7 @@ std::string encodingRefusal(const ConvertOptions& options, const OutputFormat& f
 // Texture pictures are looked for in the folders given, then beside the QMX
 // file and in its textures/ folder, then in the host folder's Textures/.
 ConvertOptions withPictureFolders(ConvertOptions options) {
-    std::error_code ec;
-    const fs::path beside = fs::absolute(system::pathOf(options.input), ec).parent_path();
-    for (const fs::path& folder : {beside, beside / "textures", system::pathOf(defaultHostDir()) / "Textures"})
-        if (fs::is_directory(folder, ec)) options.textureFolders.push_back(system::textOf(folder));
+    options.textureFolders = pictureFolders(std::move(options.textureFolders), options.input);
     return options;
 }
 
@@ -205,6 +203,11 @@ Runner addConvertCommand(CLI::App& app) {
                     "glTF: a folder of texture pictures (PNG, JPEG) to embed or reference; repeatable, looked in "
                     "before the QMX file's folder, its textures/ folder and the host folder's Textures/")
         ->check(CLI::ExistingDirectory)
+        ->group(models ? "Options" : "");
+    sub->add_option("--light-scale", options->lightScale,
+                    "glTF: candela (lux for a sun) a light of host intensity 1 gives (default 1000; see "
+                    "docs/light-model.md)")
+        ->check(CLI::Range(1e-6, 1e9))
         ->group(models ? "Options" : "");
     sub->add_flag("--force", options->force,
                   models ? "replace the output file, and the files written beside it (.bin, .mtl), when they exist"

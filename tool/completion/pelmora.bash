@@ -28,9 +28,10 @@ _pelmora() {
     --code-page) COMPREPLY=($(compgen -W "1252 932 65001" -- "$cur")); return ;;
     --format) COMPREPLY=($(compgen -W "$_pelmora_convert_formats" -- "$cur")); return ;;
     --module) _filedir 'so|dll'; return ;;
-    --preview) _filedir png; return ;;
+    --preview | --lux) _filedir png; return ;;
     --drawing) _filedir json; return ;;
-    -j | --jobs | --model-unit | --import-time | --import-memory | --size | --camera) return ;;
+    -j | --jobs | --model-unit | --import-time | --import-memory | --size | --camera | --exposure | --light-scale | \
+      --probe-point | --probe) return ;;
     -o | --output)
       case $command in
         import) _filedir json ;;
@@ -48,9 +49,10 @@ _pelmora() {
     import) options="-o --output --force --templates --model-unit --model-up --camera --import-time --import-memory
                --help" ;;
     inspect) options="--json --geometry --raw --no-decode --code-page --help" ;;
-    convert) options="--format --textures --ascii --binary --code-page --force --help" ;;
+    convert) options="--format --textures --light-scale --ascii --binary --code-page --force --help" ;;
     templates) options="--host-dir --drawing --json --help" ;;
-    preview) options="-o --output --size --lights --edges --force --help" ;;
+    preview) options="-o --output --size --lights --edges --force --lit --exposure --light-scale --lux --probe-point
+                      --probe --textures --code-page --json --help" ;;
     *) options="--help" ;;
   esac
   if [[ $cur == -* ]]; then

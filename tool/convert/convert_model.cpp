@@ -222,7 +222,7 @@ int convertToModel(const ConvertOptions& options, const OutputFormat& format) {
     try {
         file = qmxread::readQmxFile(options.input);
     } catch (const std::exception& error) { return fail(error.what()); }
-    ConvertedScene converted = convertScene(file, NameDecoder(options.codePage), !format.gltf);
+    ConvertedScene converted = convertScene(file, NameDecoder(options.codePage), !format.gltf, options.lightScale);
     if (converted.meshes == 0 && converted.cameras.empty() && converted.lights.empty())
         return fail(options.input + " holds no meshes, camera or lights: nothing to convert");
     if (const std::string note = lookalikesNote(options.output, removeLeftovers(options.output)); !note.empty())

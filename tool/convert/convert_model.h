@@ -29,6 +29,7 @@ struct ConvertOptions {
     void reached(const char* moment) const {
         if (atMoment) atMoment(moment);
     }
+    double lightScale = 1000.0;  // glTF lights: candela (lux) per unit of host intensity (preview/light_model.h)
 };
 
 // The encodings a format is written in: --ascii or --binary asks for one.

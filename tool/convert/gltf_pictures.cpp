@@ -7,7 +7,7 @@
 
 #include "platform/path_text.h"
 #include "plugin/platform/files.h"
-#include "tool/convert/texture_images.h"
+#include "preview/texture_images.h"
 
 namespace pelmora::tool {
 namespace {
@@ -63,13 +63,13 @@ std::optional<std::size_t> PictureTable::textureFor(const ConvertedMaterial& mat
 std::optional<std::size_t> PictureTable::imageFor(const std::string& name) {
     if (auto known = images_.find(name); known != images_.end()) return known->second;
     std::optional<std::size_t>& entry = images_[name];
-    const std::string found = findTextureImage(name, pictures_.folders);
+    const std::string found = preview::findTextureImage(name, pictures_.folders);
     std::string bytes;
     if (found.empty() || !platform::readWholeFile(found, bytes)) {
         pictures_.missing.push_back(name);
         return entry;
     }
-    const std::string mime = imageMimeType(bytes);
+    const std::string mime = preview::imageMimeType(bytes);
     if (mime.empty()) {
         pictures_.missing.push_back(name + " (not a PNG or JPEG picture)");
         return entry;

@@ -11,11 +11,12 @@
 
 #include "plugin/payloads/payload_camera.h"
 #include "plugin/payloads/payload_light.h"
+#include "preview/light_model.h"
+#include "preview/mesh_shading.h"
 #include "preview/render_preview.h"
+#include "preview/surface_values.h"
 #include "preview/view.h"
 #include "preview/view_angle.h"
-#include "tool/convert/mesh_shading.h"
-#include "tool/convert/texture_mapping.h"
 #include "tool/import/material_property.h"
 
 namespace pelmora::tool {
@@ -24,13 +25,16 @@ namespace {
 using qmxread::Motion;
 using qmxread::Node;
 
+using preview::ShadedMesh;
 using qmxread::kCameraNode;
 using qmxread::kLightNode;
 using qmxread::kMeshNode;
 constexpr double kPi = 3.14159265358979323846;
 
+aiVector3D asAssimp(const base::Vec3f& v) { return {v.x, v.y, v.z}; }
+
 // QMX axes to the right-handed output axes.
-aiVector3D place(const base::Vec3f& v) { return {v.x, v.y, -v.z}; }
+aiVector3D place(const base::Vec3f& v) { return asAssimp(preview::toOutputAxes(v)); }
 
 std::vector<float> floatsOf(const Motion* motion, const char* field) {
     const auto* found = motion ? motion->field(field) : nullptr;
@@ -83,8 +87,8 @@ void handOver(Owned<T>& owned, T** table, unsigned& count) {
 
 class Builder {
 public:
-    Builder(const qmxread::QmxFile& file, const NameDecoder& names, bool textureNames)
-        : file_(file), names_(names), textureNames_(textureNames) {}
+    Builder(const qmxread::QmxFile& file, const NameDecoder& names, bool textureNames, double lightScale)
+        : file_(file), names_(names), textureNames_(textureNames), lightScale_(lightScale) {}
 
     ConvertedScene run() {
         for (const Node& root : file_.roots) index(root);
@@ -170,16 +174,6 @@ private:
         return aiColor4D(c[0], c[1], c[2], 1.0f);
     }
 
-    // The first texture that is no bump map: the colour map.
-    static const Motion* colourMap(const Node& node) {
-        for (const Motion& motion : node.motions) {
-            if (motion.name != "motionTexture" || !motion.payload) continue;
-            const auto* file = motion.field("fileName");
-            if (file && !file->text.empty() && floatOf(&motion, "bump", 0.0f) == 0.0f) return &motion;
-        }
-        return nullptr;
-    }
-
     // glTF's roughness from the renderer's shininess (a Phong exponent s):
     // sqrt(2 / (s + 2)), the usual match of a Phong lobe to a microfacet one:
     // s 0 gives 1 (matt), 10 gives 0.41, 60 gives 0.18.
@@ -194,11 +188,7 @@ private:
         const Motion* values = node.motion("motionMaterial");
         if (values) {
             // CAD faces have no reliable front side: every material shows both.
-            float transparency = 0.0f;
-            std::vector<float> t = floatsOf(values, "transparent");
-            if (t.size() >= 3) transparency = std::clamp(std::max({t[0], t[1], t[2]}), 0.0f, 1.0f);
-            if (!std::isfinite(transparency)) transparency = 0.0f;
-            const float opacity = 1.0f - transparency;
+            const float opacity = 1.0f - preview::transparencyOf(values);
             // The opacity travels once, as its own value: writers that also
             // read the colour's alpha would apply it twice.
             aiColor4D diffuse = colourOf(values, "diffuse", aiColor4D(0.9f, 0.9f, 0.9f, 1.0f));
@@ -221,7 +211,7 @@ private:
                 info.emissive[i] = std::isfinite(glow[i]) ? std::clamp(glow[i], 0.0f, 1.0f) : 0.0f;
             info.roughness = roughnessOf(shininess);
         }
-        if (const Motion* map = colourMap(node)) {
+        if (const Motion* map = preview::colourMapOf(node)) {
             info.imageName = names_(map->field("fileName")->text);
             info.repeatU = intOf(map, "repeatx", 1) != 0;
             info.repeatV = intOf(map, "repeaty", 1) != 0;
@@ -243,25 +233,6 @@ private:
         return material;
     }
 
-    // How the colour map lies on the mesh, from the texture's values.
-    static TextureMapping mappingOf(const Motion& map, int mappingType) {
-        TextureMapping mapping;
-        mapping.type = mappingType;
-        std::vector<float> size = floatsOf(&map, "size");
-        if (size.size() == 2 && std::isfinite(size[0]) && size[0] > 0.0f) {
-            mapping.sizeU = size[0];
-            // A height of 0 keeps the picture's proportion: square, as we know no picture size.
-            mapping.sizeV = std::isfinite(size[1]) && size[1] > 0.0f ? size[1] : size[0];
-        }
-        std::vector<float> position = floatsOf(&map, "position");
-        if (position.size() == 2 && std::isfinite(position[0]) && std::isfinite(position[1]))
-            mapping.offsetU = position[0], mapping.offsetV = position[1];
-        mapping.rotate = floatOf(&map, "rotate", 0.0f);
-        mapping.invertU = intOf(&map, "invertx", 0) != 0;
-        mapping.invertV = intOf(&map, "inverty", 0) != 0;
-        return mapping;
-    }
-
     // Each count is set once its array exists, so that a mesh left half
     // filled by a failed allocation frees just what it has.
     static void fill(aiMesh& mesh, const ShadedMesh& shaded) {
@@ -269,8 +240,8 @@ private:
         mesh.mVertices = new aiVector3D[count];
         mesh.mNormals = new aiVector3D[count];
         mesh.mNumVertices = static_cast<unsigned>(count);
-        std::copy(shaded.positions.begin(), shaded.positions.end(), mesh.mVertices);
-        std::copy(shaded.normals.begin(), shaded.normals.end(), mesh.mNormals);
+        std::transform(shaded.positions.begin(), shaded.positions.end(), mesh.mVertices, asAssimp);
+        std::transform(shaded.normals.begin(), shaded.normals.end(), mesh.mNormals, asAssimp);
         if (!shaded.textureCoordinates.empty()) {
             mesh.mNumUVComponents[0] = 2;
             mesh.mTextureCoords[0] = new aiVector3D[count];
@@ -301,17 +272,18 @@ private:
         const std::string name = uniqueName(node.name, "Mesh");
         auto mesh = std::make_unique<aiMesh>();
         mesh->mName = aiString(name);
-        std::vector<aiVector3D> points;
-        for (const base::Vec3f& v : source.vertices) points.push_back(place(v));
+        std::vector<base::Vec3f> points;
+        for (const base::Vec3f& v : source.vertices) points.push_back(preview::toOutputAxes(v));
         std::vector<std::vector<std::uint32_t>> polygons;
         for (const auto& polygon : source.polygons) {
             if (polygon.indices.size() < 3) continue;
             droppedHoles_ += static_cast<long long>(polygon.holes.size());
             polygons.push_back(polygon.indices);
         }
-        std::optional<TextureMapping> mapping;
-        if (const Motion* map = colourMap(node)) mapping = mappingOf(*map, source.mappingType);
-        const ShadedMesh shaded = shadeMesh(points, polygons, source.smoothingAngle, mapping);
+        std::optional<preview::TextureMapping> mapping;
+        if (const Motion* map = preview::colourMapOf(node))
+            mapping = preview::textureMappingOf(*map, source.mappingType);
+        const ShadedMesh shaded = preview::shadeMesh(points, polygons, source.smoothingAngle, mapping);
         droppedPolygons_ += static_cast<long long>(shaded.leftOut);
         if (shaded.faces.empty()) {
             ++skippedEmpty_;
@@ -391,31 +363,17 @@ private:
     void addLight(const Node& node) {
         aiVector3D position, target;
         if (!translationOf(node, position)) return;
-        const Motion* parameters = node.motion("motionLightParameter");
-        const Motion* colour = node.motion("motionMaterial");
         ConvertedLight info;
         info.nodeName = uniqueName(node.name, "Light");
-        switch (intOf(parameters, "lightType", 2)) {
-            case 1:
-                info.kind = ConvertedLight::Kind::Directional;
-                break;
-            case 3:
-                info.kind = ConvertedLight::Kind::Spot;
-                break;
-            default:
-                info.kind = ConvertedLight::Kind::Point;
-                break;
-        }
-        std::vector<float> rgb = floatsOf(colour, "diffuse");
-        for (int i = 0; i < 3 && rgb.size() >= 3; ++i) info.colour[i] = std::isfinite(rgb[i]) ? rgb[i] : 1.0f;
-        info.intensity = static_cast<float>(floatOf(parameters, "intensity", 1.0f) / light_payload::kIntensityScale);
-        if (info.kind == ConvertedLight::Kind::Spot) {
-            // The host gives the cone angles in degrees.
-            info.innerCone = static_cast<float>(floatOf(parameters, "coneA", 0.0f) * kPi / 180.0);
-            info.outerCone = static_cast<float>(floatOf(parameters, "coneB", 0.0f) * kPi / 180.0);
-            info.outerCone = std::clamp(info.outerCone, 0.001f, static_cast<float>(kPi));
-            info.innerCone = std::clamp(info.innerCone, 0.0f, info.outerCone);
-        }
+        const preview::LightReading reading = preview::readLight(node);
+        info.kind = reading.kind == preview::LightKind::Directional ? ConvertedLight::Kind::Directional
+                    : reading.kind == preview::LightKind::Spot      ? ConvertedLight::Kind::Spot
+                                                                    : ConvertedLight::Kind::Point;
+        for (int i = 0; i < 3; ++i) info.colour[i] = static_cast<float>(reading.colour[i]);
+        info.hostIntensity = static_cast<float>(reading.hostIntensity);
+        info.intensity = static_cast<float>(preview::physicalIntensity(reading, lightScale_));
+        info.innerCone = static_cast<float>(reading.innerCone);
+        info.outerCone = static_cast<float>(reading.outerCone);
         aiVector3D look = targetOf(node, target) ? target - position : aiVector3D(0, -1, 0);
 
         auto light = std::make_unique<aiLight>();
@@ -426,8 +384,8 @@ private:
         light->mPosition = aiVector3D(0, 0, 0);
         light->mDirection = aiVector3D(0, 0, -1);
         light->mUp = aiVector3D(0, 1, 0);
-        const aiColor3D scaled(info.colour[0] * info.intensity, info.colour[1] * info.intensity,
-                               info.colour[2] * info.intensity);
+        const aiColor3D scaled(info.colour[0] * info.hostIntensity, info.colour[1] * info.hostIntensity,
+                               info.colour[2] * info.hostIntensity);
         light->mColorDiffuse = scaled;
         light->mColorSpecular = scaled;
         light->mAttenuationConstant = 1.0f;
@@ -443,6 +401,7 @@ private:
     const qmxread::QmxFile& file_;
     NameDecoder names_;
     bool textureNames_;
+    double lightScale_;
     std::multimap<std::uint32_t, const Node*> byId_;
     std::set<std::string> usedNames_{"Scene"};
     // Owned here until the scene takes them.
@@ -462,8 +421,9 @@ private:
 
 }  // namespace
 
-ConvertedScene convertScene(const qmxread::QmxFile& file, const NameDecoder& names, bool textureNames) {
-    return Builder(file, names, textureNames).run();
+ConvertedScene convertScene(const qmxread::QmxFile& file, const NameDecoder& names, bool textureNames,
+                            double lightScale) {
+    return Builder(file, names, textureNames, lightScale).run();
 }
 
 }  // namespace pelmora::tool

@@ -27,11 +27,13 @@ struct ConvertedCamera {
     float nearPlane = 0.05f, farPlane = 30000.0f;
 };
 
+// Read by the one light model (preview/light_model.h), as the lit preview reads it.
 struct ConvertedLight {
     std::string nodeName;
     enum class Kind { Directional, Point, Spot } kind = Kind::Point;
     float colour[3] = {1.0f, 1.0f, 1.0f};
-    float intensity = 1.0f;
+    float hostIntensity = 1.0f;                // unitless, for formats whose lights have no unit
+    float intensity = 1.0f;                    // candela (point, spot) or lux (directional), for glTF
     float innerCone = 0.0f, outerCone = 0.0f;  // full angles, radians
 };
 
@@ -64,7 +66,8 @@ struct ConvertedScene {
 // smoothing angle and, with a colour map, texture coordinates from its
 // mapping. With `textureNames` the materials name their texture files
 // (glTF output leaves them out: its pictures are added afterwards).
+// `lightScale`: candela (lux) per unit of the host's light intensity.
 ConvertedScene convertScene(const qmxread::QmxFile& file, const NameDecoder& names = NameDecoder(),
-                            bool textureNames = true);
+                            bool textureNames = true, double lightScale = 1000.0);
 
 }  // namespace pelmora::tool

@@ -187,10 +187,11 @@ TEST_F(ModelExport, NamesTheDrawingsCodePageCannotHoldGetQuestionMarksAndAWarnin
     EXPECT_NE(r.err.find("and 2 more of the model's names"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find(furniture + "\" has"), std::string::npos) << "1252 holds it: " << r.err;
     const auto summary = nlohmann::json::parse(r.out);
-    // Ten names and the count of the rest (the test's host folder has no templates: said last).
-    ASSERT_EQ(summary["warnings"].size(), 12u) << r.out;
+    // Ten names and the count of the rest; the test's host folder has no
+    // templates, but the model brings its own materials, so nothing is said of it.
+    ASSERT_EQ(summary["warnings"].size(), 11u) << r.out;
     EXPECT_EQ(summary["warnings"][0], warning);
-    EXPECT_TRUE(summary["warnings"][11].get<std::string>().find("has no templates") != std::string::npos) << r.out;
+    EXPECT_EQ(r.err.find("has no templates"), std::string::npos) << r.err;
     std::set<std::string> meshNames;
     const auto file = read();
     for (const auto& node : file.roots.at(0).children) meshNames.insert(node.name);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace pelmora::tool {
+namespace pelmora::preview {
 
 // The path of the picture, or empty when no folder holds it.
 std::string findTextureImage(const std::string& name, const std::vector<std::string>& folders);
@@ -16,4 +16,4 @@ std::string findTextureImage(const std::string& name, const std::vector<std::str
 // other kind, which glTF cannot carry.
 std::string imageMimeType(const std::string& bytes);
 
-}  // namespace pelmora::tool
+}  // namespace pelmora::preview

@@ -5,18 +5,16 @@
 #include <cmath>
 #include <set>
 
-#include <assimp/types.h>
+#include "preview/mesh_shading.h"
+#include "preview/texture_mapping.h"
 
-#include "tool/convert/mesh_shading.h"
-#include "tool/convert/texture_mapping.h"
-
-namespace pelmora::tool {
+namespace pelmora::preview {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
 // A prism of n sides round the Y axis, 1 m tall, its quads turning outwards.
-void prism(int n, std::vector<aiVector3D>& points, std::vector<std::vector<std::uint32_t>>& quads) {
+void prism(int n, std::vector<Vec3f>& points, std::vector<std::vector<std::uint32_t>>& quads) {
     for (int i = 0; i < n; ++i) {
         const double a = 2.0 * kPi * i / n;
         const float x = static_cast<float>(std::cos(a)), z = static_cast<float>(-std::sin(a));
@@ -32,7 +30,7 @@ void prism(int n, std::vector<aiVector3D>& points, std::vector<std::vector<std::
 TEST(MeshShading, EdgesSharperThanTheSmoothingAngleStayHard) {
     const double smoothing = 30.0 * kPi / 180.0;
     for (int sides : {3, 4, 6, 11, 12, 13, 36}) {
-        std::vector<aiVector3D> points;
+        std::vector<Vec3f> points;
         std::vector<std::vector<std::uint32_t>> quads;
         prism(sides, points, quads);
         const ShadedMesh mesh = shadeMesh(points, quads, smoothing, std::nullopt);
@@ -41,15 +39,15 @@ TEST(MeshShading, EdgesSharperThanTheSmoothingAngleStayHard) {
         EXPECT_EQ(mesh.positions.size(), static_cast<std::size_t>(smooth ? 2 * sides : 4 * sides)) << sides;
         for (std::size_t f = 0; f < mesh.faces.size(); ++f) {
             for (std::uint32_t v : mesh.faces[f]) {
-                const aiVector3D& n = mesh.normals[v];
-                EXPECT_NEAR(n.Length(), 1.0f, 1e-5f);
+                const Vec3f& n = mesh.normals[v];
+                EXPECT_NEAR(base::length(n), 1.0f, 1e-5f);
                 EXPECT_NEAR(n.y, 0.0f, 1e-5f) << "side normals lie flat";
                 // Outwards, as the corners turn; smooth ones point from the axis
                 // through the vertex, hard ones through the face's middle.
-                const aiVector3D& p = mesh.positions[v];
-                const aiVector3D radial = aiVector3D(p.x, 0, p.z).Normalize();
+                const Vec3f& p = mesh.positions[v];
+                const Vec3f radial = base::normalised(Vec3f{p.x, 0, p.z});
                 if (smooth) {
-                    EXPECT_NEAR(n * radial, 1.0f, 1e-4f) << sides;
+                    EXPECT_NEAR(base::dot(n, radial), 1.0f, 1e-4f) << sides;
                 } else {
                     const double middle = 2.0 * kPi * (static_cast<double>(f) + 0.5) / sides;
                     EXPECT_NEAR(n.x, std::cos(middle), 1e-4) << sides;
@@ -61,7 +59,7 @@ TEST(MeshShading, EdgesSharperThanTheSmoothingAngleStayHard) {
 }
 
 TEST(MeshShading, BadPolygonsAreLeftOut) {
-    std::vector<aiVector3D> points{{0, 0, 0}, {1, 0, 0}, {1, 0, -1}, {NAN, 0, 0}};
+    std::vector<Vec3f> points{{0, 0, 0}, {1, 0, 0}, {1, 0, -1}, {NAN, 0, 0}};
     const ShadedMesh mesh = shadeMesh(points, {{0, 1}, {0, 1, 7}, {0, 1, 3}, {0, 1, 2}}, 0.5, std::nullopt);
     ASSERT_EQ(mesh.faces.size(), 1u);
     EXPECT_EQ(mesh.leftOut, 2u) << "the one with an index out of range and the one with a point that is not finite";
@@ -69,8 +67,8 @@ TEST(MeshShading, BadPolygonsAreLeftOut) {
 }
 
 // The change of texture coordinates between two points, in pictures.
-std::array<float, 2> step(const TextureMapping& mapping, const BoundingBox& box, const aiVector3D& from,
-                          const aiVector3D& to, const aiVector3D& normal) {
+std::array<float, 2> step(const TextureMapping& mapping, const BoundingBox& box, const Vec3f& from, const Vec3f& to,
+                          const Vec3f& normal) {
     const auto uv = polygonTextureCoordinates(mapping, box, {from, to}, normal);
     return {uv[1][0] - uv[0][0], uv[1][1] - uv[0][1]};
 }
@@ -79,7 +77,7 @@ TEST(TextureMapping, APictureRepeatsEverySizeTurnedAndFlippedAsAsked) {
     const BoundingBox box{{0, 0, -4}, {6, 3, 0}};
     struct Case {
         int type;
-        aiVector3D from, to, normal;
+        Vec3f from, to, normal;
         float expectU, expectV;  // the change in pictures for size 0.5 x 0.25
     };
     // Output axes: X east, Y up, Z south. V runs down the picture.
@@ -123,11 +121,11 @@ TEST(TextureMapping, RoundMappingsDoNotTearAcrossTheSeam) {
     for (int type : {2, 3}) {
         mapping.type = type;
         // A polygon across the seam west of the axis (angle ±180 degrees).
-        const std::vector<aiVector3D> corners{{-1, 1, -0.1f}, {-1, 1, 0.1f}, {-1, 1.5f, 0.1f}};
+        const std::vector<Vec3f> corners{{-1, 1, -0.1f}, {-1, 1, 0.1f}, {-1, 1.5f, 0.1f}};
         const auto uv = polygonTextureCoordinates(mapping, box, corners, {-1, 0, 0});
         EXPECT_LT(std::abs(uv[1][0] - uv[0][0]), 0.5f) << type;
     }
 }
 
 }  // namespace
-}  // namespace pelmora::tool
+}  // namespace pelmora::preview

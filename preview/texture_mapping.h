@@ -16,9 +16,11 @@
 #include <array>
 #include <vector>
 
-#include <assimp/vector3.h>
+#include "base/vec3.h"
 
-namespace pelmora::tool {
+namespace pelmora::preview {
+
+using base::Vec3f;
 
 struct TextureMapping {
     int type = 0;
@@ -29,15 +31,14 @@ struct TextureMapping {
 };
 
 struct BoundingBox {
-    aiVector3D low, high;
+    Vec3f low, high;
 };
 
-BoundingBox boundingBoxOf(const std::vector<aiVector3D>& points);
+BoundingBox boundingBoxOf(const std::vector<Vec3f>& points);
 
 // Coordinates of a polygon's corners, in pictures, with V running down the
 // picture as glTF counts it. `normal` is the polygon's unit normal.
 std::vector<std::array<float, 2>> polygonTextureCoordinates(const TextureMapping& mapping, const BoundingBox& box,
-                                                            const std::vector<aiVector3D>& corners,
-                                                            const aiVector3D& normal);
+                                                            const std::vector<Vec3f>& corners, const Vec3f& normal);
 
-}  // namespace pelmora::tool
+}  // namespace pelmora::preview

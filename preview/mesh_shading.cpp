@@ -1,24 +1,23 @@
-#include "tool/convert/mesh_shading.h"
+#include "preview/mesh_shading.h"
 
 #include <algorithm>
 #include <cmath>
 #include <map>
 #include <tuple>
 
-#include <assimp/types.h>
-
-namespace pelmora::tool {
+namespace pelmora::preview {
 namespace {
 
+using base::Vec3f;
 using Polygon = std::vector<std::uint32_t>;
 
 // Newell's normal: its length is twice the polygon's area, its direction
 // follows the corners' turn, as a viewer takes the front.
-aiVector3D areaNormal(const std::vector<aiVector3D>& points, const Polygon& polygon) {
-    aiVector3D n(0, 0, 0);
+Vec3f areaNormal(const std::vector<Vec3f>& points, const Polygon& polygon) {
+    Vec3f n{0, 0, 0};
     for (std::size_t i = 0; i < polygon.size(); ++i) {
-        const aiVector3D& a = points[polygon[i]];
-        const aiVector3D& b = points[polygon[(i + 1) % polygon.size()]];
+        const Vec3f& a = points[polygon[i]];
+        const Vec3f& b = points[polygon[(i + 1) % polygon.size()]];
         n.x += (a.y - b.y) * (a.z + b.z);
         n.y += (a.z - b.z) * (a.x + b.x);
         n.z += (a.x - b.x) * (a.y + b.y);
@@ -26,18 +25,18 @@ aiVector3D areaNormal(const std::vector<aiVector3D>& points, const Polygon& poly
     return n;
 }
 
-aiVector3D unit(aiVector3D v, const aiVector3D& fallback) {
-    const float length = v.Length();
-    return length > 0.0f && std::isfinite(length) ? v / length : fallback;
+Vec3f unit(Vec3f v, const Vec3f& fallback) {
+    const float length = base::length(v);
+    return length > 0.0f && std::isfinite(length) ? v * (1.0f / length) : fallback;
 }
 
-bool finite(const aiVector3D& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+bool finite(const Vec3f& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
 using Key = std::tuple<float, float, float, float, float, float, float, float>;
 
 }  // namespace
 
-ShadedMesh shadeMesh(const std::vector<aiVector3D>& points, const std::vector<Polygon>& polygons, double smoothingAngle,
+ShadedMesh shadeMesh(const std::vector<Vec3f>& points, const std::vector<Polygon>& polygons, double smoothingAngle,
                      const std::optional<TextureMapping>& mapping) {
     std::vector<const Polygon*> usable;
     for (const Polygon& polygon : polygons) {
@@ -47,11 +46,11 @@ ShadedMesh shadeMesh(const std::vector<aiVector3D>& points, const std::vector<Po
     }
     std::size_t tooSmall = 0;
     for (const Polygon& polygon : polygons) tooSmall += polygon.size() < 3 ? 1 : 0;
-    std::vector<aiVector3D> weighted(usable.size()), faceUnit(usable.size());
+    std::vector<Vec3f> weighted(usable.size()), faceUnit(usable.size());
     std::vector<std::vector<std::size_t>> around(points.size());
     for (std::size_t f = 0; f < usable.size(); ++f) {
         weighted[f] = areaNormal(points, *usable[f]);
-        faceUnit[f] = unit(weighted[f], aiVector3D(0, 1, 0));
+        faceUnit[f] = unit(weighted[f], Vec3f{0, 1, 0});
         for (std::uint32_t index : *usable[f]) around[index].push_back(f);
     }
     // A little slack, so that faces meeting at exactly the angle count as smooth.
@@ -65,17 +64,17 @@ ShadedMesh shadeMesh(const std::vector<aiVector3D>& points, const std::vector<Po
         const Polygon& polygon = *usable[f];
         std::vector<std::array<float, 2>> uv;
         if (mapping) {
-            std::vector<aiVector3D> corners;
+            std::vector<Vec3f> corners;
             for (std::uint32_t index : polygon) corners.push_back(points[index]);
             uv = polygonTextureCoordinates(*mapping, box, corners, faceUnit[f]);
         }
         std::vector<std::uint32_t> face;
         for (std::size_t c = 0; c < polygon.size(); ++c) {
-            aiVector3D sum(0, 0, 0);
+            Vec3f sum{0, 0, 0};
             for (std::size_t g : around[polygon[c]])
-                if (g == f || faceUnit[g] * faceUnit[f] >= limit) sum += weighted[g];
-            const aiVector3D normal = unit(sum, faceUnit[f]);
-            const aiVector3D& p = points[polygon[c]];
+                if (g == f || base::dot(faceUnit[g], faceUnit[f]) >= limit) sum = sum + weighted[g];
+            const Vec3f normal = unit(sum, faceUnit[f]);
+            const Vec3f& p = points[polygon[c]];
             const std::array<float, 2> t = mapping ? uv[c] : std::array<float, 2>{0, 0};
             const Key key{p.x, p.y, p.z, normal.x, normal.y, normal.z, t[0], t[1]};
             auto [at, fresh] = seen.emplace(key, static_cast<std::uint32_t>(out.positions.size()));
@@ -91,4 +90,4 @@ ShadedMesh shadeMesh(const std::vector<aiVector3D>& points, const std::vector<Po
     return out;
 }
 
-}  // namespace pelmora::tool
+}  // namespace pelmora::preview
