@@ -105,6 +105,52 @@ void Rasterizer::fillProjected(const double* const* corners, std::size_t count, 
         fillTriangle(corners[split_[i]], corners[split_[i + 1]], corners[split_[i + 2]], colour);
 }
 
+namespace {
+
+// The pixels whose centres a triangle may cover, clipped to the picture.
+struct PixelBox {
+    std::int64_t lowX, highX, lowY, highY;
+    bool empty() const { return lowX > highX || lowY > highY; }
+};
+
+PixelBox pixelBox(const Fixed& a, const Fixed& b, const Fixed& c, int width, int height) {
+    return {std::max<std::int64_t>(0, floorDiv(std::min({a.x, b.x, c.x}) - kHalfPixel + kPixel - 1, kPixel)),
+            std::min<std::int64_t>(width - 1, floorDiv(std::max({a.x, b.x, c.x}) - kHalfPixel, kPixel)),
+            std::max<std::int64_t>(0, floorDiv(std::min({a.y, b.y, c.y}) - kHalfPixel + kPixel - 1, kPixel)),
+            std::min<std::int64_t>(height - 1, floorDiv(std::max({a.y, b.y, c.y}) - kHalfPixel, kPixel))};
+}
+
+// Edge function of v0 -> v1 at a pixel centre: positive on the triangle's
+// side, with its steps to the next pixel and the next row. Of the two
+// triangles sharing an edge, exactly one owns the pixels on it.
+struct Edge {
+    std::int64_t value, stepX, stepY;
+};
+
+Edge edgeAt(const Fixed& v0, const Fixed& v1, std::int64_t px, std::int64_t py) {
+    const std::int64_t dx = v1.x - v0.x, dy = v1.y - v0.y;
+    const bool owns = dy < 0 || (dy == 0 && dx > 0);
+    return Edge{dx * (py - v0.y) - dy * (px - v0.x) - (owns ? 0 : 1), -dy * kPixel, dx * kPixel};
+}
+
+// 1 / depth is affine in picture space: its value at the first pixel centre
+// of the box and its steps along a row and down the rows.
+struct DepthPlane {
+    double start, stepX, stepY;
+};
+
+DepthPlane depthPlane(const Fixed& a, const Fixed& b, const Fixed& c, const PixelBox& box) {
+    const double ax = a.x / kSubpixels, ay = a.y / kSubpixels;
+    const double bx = b.x / kSubpixels - ax, by = b.y / kSubpixels - ay;
+    const double cx = c.x / kSubpixels - ax, cy = c.y / kSubpixels - ay;
+    const double det = bx * cy - cx * by;
+    const double dzdx = ((b.depth - a.depth) * cy - (c.depth - a.depth) * by) / det;
+    const double dzdy = ((c.depth - a.depth) * bx - (b.depth - a.depth) * cx) / det;
+    return {a.depth + dzdx * (box.lowX + 0.5 - ax) + dzdy * (box.lowY + 0.5 - ay), dzdx, dzdy};
+}
+
+}  // namespace
+
 void Rasterizer::fillTriangle(const double* pa, const double* pb, const double* pc, Rgb colour) {
     Fixed a{toFixed(pa[0]), toFixed(pa[1]), pa[2]};
     Fixed b{toFixed(pb[0]), toFixed(pb[1]), pb[2]};
@@ -115,48 +161,22 @@ void Rasterizer::fillTriangle(const double* pa, const double* pb, const double* 
         std::swap(b, c);
         area = -area;
     }
-    const std::int64_t lowX =
-        std::max<std::int64_t>(0, floorDiv(std::min({a.x, b.x, c.x}) - kHalfPixel + kPixel - 1, kPixel));
-    const std::int64_t highX =
-        std::min<std::int64_t>(image_.width - 1, floorDiv(std::max({a.x, b.x, c.x}) - kHalfPixel, kPixel));
-    const std::int64_t lowY =
-        std::max<std::int64_t>(0, floorDiv(std::min({a.y, b.y, c.y}) - kHalfPixel + kPixel - 1, kPixel));
-    const std::int64_t highY =
-        std::min<std::int64_t>(image_.height - 1, floorDiv(std::max({a.y, b.y, c.y}) - kHalfPixel, kPixel));
+    const PixelBox box = pixelBox(a, b, c, image_.width, image_.height);
     ++triangles_;
-    if (lowX > highX || lowY > highY) return;
-
-    // Edge function of v0 -> v1 at p: positive on the triangle's side. Of the
-    // two triangles sharing an edge, exactly one owns the pixels on it.
-    struct Edge {
-        std::int64_t value, stepX, stepY;
-    };
-    const std::int64_t px = lowX * kPixel + kHalfPixel;
-    const std::int64_t py = lowY * kPixel + kHalfPixel;
-    auto edge = [&](const Fixed& v0, const Fixed& v1) {
-        const std::int64_t dx = v1.x - v0.x, dy = v1.y - v0.y;
-        const bool owns = dy < 0 || (dy == 0 && dx > 0);
-        return Edge{dx * (py - v0.y) - dy * (px - v0.x) - (owns ? 0 : 1), -dy * kPixel, dx * kPixel};
-    };
-    Edge e0 = edge(a, b), e1 = edge(b, c), e2 = edge(c, a);
-
-    // 1 / depth is affine in picture space.
-    const double ax = a.x / kSubpixels, ay = a.y / kSubpixels;
-    const double bx = b.x / kSubpixels - ax, by = b.y / kSubpixels - ay;
-    const double cx = c.x / kSubpixels - ax, cy = c.y / kSubpixels - ay;
-    const double det = bx * cy - cx * by;
-    const double dzdx = ((b.depth - a.depth) * cy - (c.depth - a.depth) * by) / det;
-    const double dzdy = ((c.depth - a.depth) * bx - (b.depth - a.depth) * cx) / det;
-    const double rowDepth = a.depth + dzdx * (lowX + 0.5 - ax) + dzdy * (lowY + 0.5 - ay);
+    if (box.empty()) return;
+    const std::int64_t px = box.lowX * kPixel + kHalfPixel;
+    const std::int64_t py = box.lowY * kPixel + kHalfPixel;
+    Edge e0 = edgeAt(a, b, px, py), e1 = edgeAt(b, c, px, py), e2 = edgeAt(c, a, px, py);
+    const DepthPlane plane = depthPlane(a, b, c, box);
 
     float* depth = image_.inverseDepth.data();
     const int width = image_.width;
-    for (std::int64_t y = lowY; y <= highY; ++y) {
+    for (std::int64_t y = box.lowY; y <= box.highY; ++y) {
         std::int64_t w0 = e0.value, w1 = e1.value, w2 = e2.value;
-        double z = rowDepth + dzdy * static_cast<double>(y - lowY);
+        double z = plane.start + plane.stepY * static_cast<double>(y - box.lowY);
         std::size_t pixel =
-            static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(lowX);
-        for (std::int64_t x = lowX; x <= highX; ++x, ++pixel) {
+            static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(box.lowX);
+        for (std::int64_t x = box.lowX; x <= box.highX; ++x, ++pixel) {
             if ((w0 | w1 | w2) >= 0) {
                 const float zf = static_cast<float>(z);
                 if (zf > depth[pixel]) {
@@ -167,7 +187,7 @@ void Rasterizer::fillTriangle(const double* pa, const double* pb, const double* 
             w0 += e0.stepX;
             w1 += e1.stepX;
             w2 += e2.stepX;
-            z += dzdx;
+            z += plane.stepX;
         }
         e0.value += e0.stepY;
         e1.value += e1.stepY;
