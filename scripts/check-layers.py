@@ -3,10 +3,11 @@
 
 The tree is built bottom-up: base/ (the standard library only) under
 everything, then the platform floor (platform/: the operating-system calls);
-the plug-in (plugin/) and the QMX reader (qmxread/) on base, side
-by side and blind to each other; the emulated host (hostsim/) and the preview
-(preview/) on those, reaching into the plug-in only for its lowest layer (the
-host interface, the platform calls, the file sink); the tool (tool/) on top.
+the plug-in (plugin/) and the QMX reader (qmxread/) on those, side by side
+and blind to each other; the emulated host (hostsim/) and the preview
+(preview/) on those, reaching into the plug-in only for its host interface
+(plugin/host/: the numbers and layouts a host and the plug-in share); the
+tool (tool/) on top. docs/architecture.md draws the picture.
 Inside a part, its own layers hold the same way. A file may include from its
 own layer, from a layer beside it or from a lower one, never from a higher
 one; every include names its file from the repository's top folder. tests/,
@@ -25,8 +26,8 @@ import sys
 # Part -> level. Parts of one level are independent: neither includes the other.
 PARTS = {"base": 0, "platform": 1, "plugin": 2, "qmxread": 2, "hostsim": 3, "preview": 3, "tool": 4}
 FREE = {"tests", "bench", "fuzz", "build"}
-# The plug-in's highest layer each outer part may include (tool: any).
-PLUGIN_REACH = {"hostsim": 0, "preview": 0, "tool": 99}
+# The plug-in's folders each outer part may include (tool: any).
+PLUGIN_REACH = {"hostsim": {"host"}, "preview": {"host"}, "tool": None}
 
 # Layers inside a part, lower number = lower layer, keyed by the first folder
 # under the part (or, for the emulated host, by the file's stem).
@@ -101,10 +102,10 @@ def check_include(part, layer, target):
     if PARTS[to] >= PARTS[part]:
         return f"{part}/ includes {to}/, which is {'beside' if PARTS[to] == PARTS[part] else 'above'} it"
     if to == "plugin":
-        reach = PLUGIN_REACH.get(part, -1)
-        plugin_layer = INNER["plugin"].get(pieces[1] if len(pieces) > 2 else "", 99)
-        if plugin_layer > reach:
-            return f"{part}/ includes plugin/{pieces[1]}/, above the plug-in's layers it may use"
+        reach = PLUGIN_REACH.get(part, set())
+        if reach is not None and (pieces[1] if len(pieces) > 2 else "") not in reach:
+            allowed = ", ".join(f"plugin/{folder}/" for folder in sorted(reach))
+            return f"{part}/ includes plugin/{pieces[1]}/; of the plug-in it may use {allowed} only"
     return None
 
 
