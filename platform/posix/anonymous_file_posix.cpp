@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/anonymous_file.h"
+#include "platform/posix/write_all.h"
 
 namespace pelmora::tool::system {
 
@@ -30,14 +31,7 @@ AnonymousFile::~AnonymousFile() {
 }
 
 bool AnonymousFile::write(const char* data, std::size_t size) const {
-    while (size > 0) {
-        const ssize_t n = ::write(static_cast<int>(handle_), data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return writeAll(static_cast<int>(handle_), data, size);
 }
 
 long long AnonymousFile::size() const {

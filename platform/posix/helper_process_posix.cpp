@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "platform/helper_process.h"
+#include "platform/posix/write_all.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -49,14 +50,7 @@ void becomeHelper(pid_t parent, long addressSpaceMiB) {
 }  // namespace
 
 bool HelperReport::write(const char* data, std::size_t size) const {
-    while (size > 0) {
-        const ssize_t n = ::write(static_cast<int>(handle_), data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return writeAll(static_cast<int>(handle_), data, size);
 }
 
 void HelperReport::end(int status) const { _exit(status); }
