@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#if !defined(_WIN32)
 #include <sys/xattr.h>
+#endif
 
 #include <cerrno>
 #include <cstdint>
