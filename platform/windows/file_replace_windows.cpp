@@ -16,19 +16,6 @@ bool flushToDisk(const std::wstring& path) {
     return flushed && closed;
 }
 
-// The full path, drive and all: ReplaceFileW refuses a path that names no
-// drive ("/folder/file", which the other calls take), at least under Wine.
-std::wstring fullPath(const std::string& utf8) {
-    const std::wstring wide = wideText(utf8);
-    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return wide;
-    std::wstring full(size, L'\0');
-    const DWORD got = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
-    if (got == 0 || got >= size) return wide;
-    full.resize(got);
-    return full;
-}
-
 }  // namespace
 
 // Links are resolved by the file system itself on Windows: the path is the target.
@@ -40,8 +27,8 @@ bool prepareReplacement(const std::string& from, const std::string&) { return fl
 std::string attributeNotKept() { return {}; }
 
 bool replaceFile(const std::string& fromUtf8, const std::string& toUtf8) {
-    const std::wstring from = fullPath(fromUtf8);
-    const std::wstring to = fullPath(toUtf8);
+    const std::wstring from = fullWidePath(fromUtf8);
+    const std::wstring to = fullWidePath(toUtf8);
     if (!flushToDisk(from)) return false;
     const DWORD attributes = GetFileAttributesW(to.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {

@@ -43,6 +43,20 @@ inline std::optional<std::string> narrowFrom(const wchar_t* wide, int count, UIN
 // UTF-8, the tool's text, to and from UTF-16, the Windows calls' text.
 inline std::wstring wideText(const std::string& utf8) { return wideFrom(utf8, CP_UTF8, 0).value_or(std::wstring()); }
 
+// The UTF-8 path as a full UTF-16 path, drive and all: ReplaceFileW refuses
+// a path that names no drive ("/folder/file", which the other calls take),
+// at least under Wine.
+inline std::wstring fullWidePath(const std::string& utf8) {
+    const std::wstring wide = wideText(utf8);
+    const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return wide;
+    std::wstring full(size, L'\0');
+    const DWORD got = GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
+    if (got == 0 || got >= size) return wide;
+    full.resize(got);
+    return full;
+}
+
 inline std::string utf8Text(const wchar_t* wide, int count = -1) {
     return narrowFrom(wide, count, CP_UTF8).value_or(std::string());
 }
