@@ -11,6 +11,7 @@
 #include "plugin/payloads/payload_light.h"
 #include "preview/lit/lit_render.h"
 #include "preview/lit/probe.h"
+#include "tests/preview/box_mesh.h"
 
 namespace pelmora::preview {
 namespace {
@@ -144,21 +145,6 @@ bool segmentMeetsBox(Vec3d p, Vec3d q, Vec3d low, Vec3d high) {
         if (t0 > t1) return false;
     }
     return true;
-}
-
-PreviewMesh boxMesh(const char* name, Vec3d low, Vec3d high) {
-    PreviewMesh mesh;
-    mesh.name = name;
-    for (int i = 0; i < 8; ++i)
-        mesh.vertices.push_back({i & 1 ? high.x : low.x, i & 2 ? high.y : low.y, i & 4 ? high.z : low.z});
-    for (auto face : {std::array<std::uint32_t, 4>{0, 1, 3, 2},
-                      {4, 6, 7, 5},
-                      {0, 4, 5, 1},
-                      {2, 3, 7, 6},
-                      {0, 2, 6, 4},
-                      {1, 5, 7, 3}})
-        mesh.addPolygon({face[0], face[1], face[2], face[3]});
-    return mesh;
 }
 
 TEST(LitAnalytic, BoxShadowMatchesASegmentBoxTestAndNamesTheBox) {

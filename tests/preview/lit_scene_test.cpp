@@ -9,6 +9,7 @@
 #include "preview/lit/lit_render.h"
 #include "preview/mesh_shading.h"
 #include "preview/png_file.h"
+#include "tests/preview/box_mesh.h"
 #include "tests/support/temp_folder.h"
 
 namespace pelmora::preview {
@@ -114,22 +115,6 @@ TEST(LitScene, EmissiveShowsWithoutLightAndThroughAPaneByItsTransparency) {
     EXPECT_EQ(picture.image.at(50, 50).green, 0);
     EXPECT_EQ(picture.image.at(2, 2).red, 255);                       // beside the pane
     EXPECT_EQ(picture.illuminance[picture.image.index(2, 2)], 0.0f);  // no light, only glow
-}
-
-PreviewMesh boxMesh(const char* name, Vec3d low, Vec3d high) {
-    PreviewMesh mesh;
-    mesh.name = name;
-    for (int i = 0; i < 8; ++i)
-        mesh.vertices.push_back({i & 1 ? high.x : low.x, i & 2 ? high.y : low.y, i & 4 ? high.z : low.z});
-    // Each face turns its front outwards.
-    for (auto face : {std::array<std::uint32_t, 4>{0, 1, 3, 2},
-                      {4, 6, 7, 5},
-                      {0, 4, 5, 1},
-                      {2, 3, 7, 6},
-                      {0, 2, 6, 4},
-                      {1, 5, 7, 3}})
-        mesh.addPolygon({face[0], face[1], face[2], face[3]});
-    return mesh;
 }
 
 TEST(LitScene, WarningsNameTheShutLightTheAimlessSpotAndTheUselessLight) {
